@@ -1,0 +1,238 @@
+#include "common/DateUtil.h"
+
+#include <QDate>
+#include <QRegularExpression>
+#include <QTime>
+#include <cmath>
+#include <cstdlib>
+
+namespace DateUtil {
+namespace {
+
+const QDate kEpoch(1899, 12, 30);
+constexpr double kMsPerDay = 86400000.0;
+
+// Date values before the epoch count whole days backwards and the fraction forwards.
+double FromDayAndMs(qint64 days, qint64 ms) {
+    const double frac = static_cast<double>(ms) / kMsPerDay;
+    if (days >= 0) return static_cast<double>(days) + frac;
+    return static_cast<double>(days) - frac;
+}
+
+bool SplitDate(double date, qint64& days, qint64& ms) {
+    if (!std::isfinite(date)) return false;
+    const double whole = std::trunc(date);
+    double frac = std::fabs(date - whole);
+    days = static_cast<qint64>(whole);
+    ms = static_cast<qint64>(std::llround(frac * kMsPerDay));
+    if (date < 0 && whole == 0.0 && frac > 0) days = 0;  // -0.x: same day as the epoch
+    if (ms >= static_cast<qint64>(kMsPerDay)) {
+        ms -= static_cast<qint64>(kMsPerDay);
+        days += date < 0 ? -1 : 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<double> FromFields(const Fields& f) {
+    if (f.year < 100 || f.year > 9999) return std::nullopt;
+    const QDate d(f.year, f.month, f.day);
+    if (!d.isValid()) return std::nullopt;
+    if (f.hour < 0 || f.hour > 23 || f.minute < 0 || f.minute > 59 || f.second < 0 || f.second > 59 ||
+        f.millisecond < 0 || f.millisecond > 999)
+        return std::nullopt;
+    const qint64 days = kEpoch.daysTo(d);
+    const qint64 ms = ((f.hour * 60LL + f.minute) * 60LL + f.second) * 1000LL + f.millisecond;
+    return FromDayAndMs(days, ms);
+}
+
+std::optional<Fields> ToFields(double date) {
+    qint64 days = 0, ms = 0;
+    if (!SplitDate(date, days, ms)) return std::nullopt;
+    // Round to the nearest second, as date values are used to the whole second.
+    qint64 secs = (ms + 500) / 1000;
+    if (secs >= 86400) {
+        secs -= 86400;
+        days += 1;
+    }
+    const QDate d = kEpoch.addDays(days);
+    if (!d.isValid() || d.year() < 100 || d.year() > 9999) return std::nullopt;
+    Fields f;
+    f.year = d.year();
+    f.month = d.month();
+    f.day = d.day();
+    f.hour = static_cast<int>(secs / 3600);
+    f.minute = static_cast<int>(secs / 60 % 60);
+    f.second = static_cast<int>(secs % 60);
+    f.millisecond = 0;
+    f.weekday = d.dayOfWeek() % 7 + 1;
+    return f;
+}
+
+double FromDateTime(const QDateTime& dt) {
+    const qint64 days = kEpoch.daysTo(dt.date());
+    return FromDayAndMs(days, dt.time().msecsSinceStartOfDay());
+}
+
+QDateTime ToDateTime(double date) {
+    qint64 days = 0, ms = 0;
+    if (!SplitDate(date, days, ms)) return {};
+    return QDateTime(kEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)), Qt::UTC);
+}
+
+double Now() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QTime t = now.time();
+    return FromDayAndMs(kEpoch.daysTo(now.date()),
+                        (t.hour() * 3600LL + t.minute() * 60LL + t.second()) * 1000LL);
+}
+
+double Today() {
+    return static_cast<double>(kEpoch.daysTo(QDate::currentDate()));
+}
+
+Fields NowFields() {
+    const QDateTime now = QDateTime::currentDateTime();
+    Fields f;
+    f.year = now.date().year();
+    f.month = now.date().month();
+    f.day = now.date().day();
+    f.hour = now.time().hour();
+    f.minute = now.time().minute();
+    f.second = now.time().second();
+    f.millisecond = now.time().msec();
+    f.weekday = now.date().dayOfWeek() % 7 + 1;
+    return f;
+}
+
+int SystemLocaleId() {
+    for (const char* var : {"LC_ALL", "LANG"}) {
+        const char* v = std::getenv(var);
+        if (v && *v) return QString::fromLatin1(v).startsWith(QStringLiteral("zh_TW")) ? 1028 : 1033;
+    }
+    return 1033;
+}
+
+QString AmDesignator() {
+    return SystemLocaleId() == 1028 ? QStringLiteral("上午") : QStringLiteral("AM");
+}
+QString PmDesignator() {
+    return SystemLocaleId() == 1028 ? QStringLiteral("下午") : QStringLiteral("PM");
+}
+
+QString ShortDateFormat() {
+    return QStringLiteral("yyyy/M/d");
+}
+QString LongTimeFormat() {
+    return SystemLocaleId() == 1028 ? QStringLiteral("AMPM hh:mm:ss") : QStringLiteral("HH:mm:ss");
+}
+
+QString Format(double date, const QString& format) {
+    if (format == QLatin1String("Short Date")) return Format(date, ShortDateFormat());
+    if (format == QLatin1String("Long Time")) return Format(date, LongTimeFormat());
+    if (format == QLatin1String("General Date")) return DefaultText(date);
+    const auto f = ToFields(date);
+    if (!f) return QString();
+    const bool twelve = format.contains(QLatin1String("AMPM"));
+    int hour = f->hour;
+    if (twelve) {
+        hour = f->hour % 12;
+        if (hour == 0) hour = 12;
+    }
+    auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    QString out;
+    const int n = format.size();
+    for (int i = 0; i < n;) {
+        auto at = [&](const char* code) {
+            return format.mid(i, static_cast<int>(qstrlen(code))) == QLatin1String(code);
+        };
+        if (at("AMPM")) {
+            out += f->hour < 12 ? AmDesignator() : PmDesignator();
+            i += 4;
+        } else if (at("yyyy")) {
+            out += QStringLiteral("%1").arg(f->year, 4, 10, QLatin1Char('0'));
+            i += 4;
+        } else if (at("MM")) {
+            out += two(f->month);
+            i += 2;
+        } else if (at("M")) {
+            out += QString::number(f->month);
+            i += 1;
+        } else if (at("dd")) {
+            out += two(f->day);
+            i += 2;
+        } else if (at("d")) {
+            out += QString::number(f->day);
+            i += 1;
+        } else if (at("HH") || at("hh")) {
+            out += two(hour);
+            i += 2;
+        } else if (at("H") || at("h")) {
+            out += QString::number(hour);
+            i += 1;
+        } else if (at("mm")) {
+            out += two(f->minute);
+            i += 2;
+        } else if (at("ss")) {
+            out += two(f->second);
+            i += 2;
+        } else {
+            out += format[i];
+            i += 1;
+        }
+    }
+    return out;
+}
+
+QString DefaultText(double date) {
+    qint64 days = 0, ms = 0;
+    if (!SplitDate(date, days, ms)) return QString();
+    if (ms == 0) return Format(date, ShortDateFormat());
+    if (days == 0) return Format(date, LongTimeFormat());
+    return Format(date, ShortDateFormat()) + u' ' + Format(date, LongTimeFormat());
+}
+
+std::optional<double> Parse(const QString& text) {
+    static const QRegularExpression re(
+        QStringLiteral(
+            R"(^\s*(\d{3,4})[/\-.](\d{1,2})[/\-.](\d{1,2})(?:[ T]+(?:(AM|PM|上午|下午)\s*)?(\d{1,2}):(\d{1,2})(?::(\d{1,2})(?:\.(\d{1,3}))?)?(?:\s*(AM|PM|上午|下午))?)?\s*$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(text);
+    if (!m.hasMatch()) return std::nullopt;
+    Fields f;
+    f.year = m.captured(1).toInt();
+    f.month = m.captured(2).toInt();
+    f.day = m.captured(3).toInt();
+    if (!m.captured(5).isEmpty()) {
+        f.hour = m.captured(5).toInt();
+        f.minute = m.captured(6).toInt();
+        f.second = m.captured(7).isEmpty() ? 0 : m.captured(7).toInt();
+        if (!m.captured(8).isEmpty()) f.millisecond = m.captured(8).leftJustified(3, u'0').toInt();
+        QString ampm = m.captured(4).isEmpty() ? m.captured(9) : m.captured(4);
+        ampm = ampm.toUpper();
+        if (!ampm.isEmpty()) {
+            if (f.hour < 1 || f.hour > 12) return std::nullopt;
+            const bool pm = ampm == QLatin1String("PM") || ampm == QStringLiteral("下午");
+            f.hour = f.hour % 12 + (pm ? 12 : 0);
+        }
+    }
+    return FromFields(f);
+}
+
+long long SecondsBetween(double a, double b) {
+    return std::llround((b - a) * 86400.0);
+}
+
+long long SecondBoundariesCrossed(double a, double b) {
+    return static_cast<long long>(std::floor(b * 86400.0 + 1e-6)) -
+           static_cast<long long>(std::floor(a * 86400.0 + 1e-6));
+}
+
+double AddSeconds(double date, double seconds) {
+    const QDateTime dt = ToDateTime(date);
+    if (!dt.isValid()) return date + seconds / 86400.0;
+    return FromDateTime(dt.addMSecs(std::llround(seconds * 1000.0)));
+}
+
+}  // namespace DateUtil

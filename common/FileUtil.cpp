@@ -1,0 +1,292 @@
+#include "common/FileUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+#include <filesystem>
+
+#include "common/DateUtil.h"
+#include "common/Failure.h"
+#include "common/ProgramHooks.h"
+
+namespace fs = std::filesystem;
+
+namespace FileUtil {
+namespace {
+
+fs::path ToFs(const QString& p) {
+    return fs::path(p.toStdString());
+}
+
+bool IsDriveRooted(const QString& p) {
+    return p.size() >= 2 && p[1] == u':' && p[0].isLetter() && p[0].unicode() < 128;
+}
+
+// Lexical absolute form: "/" separators, "." and ".." applied, no trailing "/".
+QStringList AbsoluteParts(const QString& path) {
+    QString p = path;
+    p.replace(u'\\', u'/');
+    if (IsDriveRooted(p)) p = p.mid(2);
+    if (!p.startsWith(u'/')) p = QDir::currentPath() + u'/' + p;
+    QStringList out;
+    for (const QString& part : p.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == QLatin1String(".")) continue;
+        if (part == QLatin1String("..")) {
+            if (!out.isEmpty()) out.removeLast();
+            continue;
+        }
+        out.append(part);
+    }
+    return out;
+}
+
+// Waits until the condition holds or more whole seconds than the time-out have passed.
+template <typename Cond>
+bool WaitFor(Cond cond, int16_t timeoutSeconds) {
+    const double start = DateUtil::Now();
+    for (;;) {
+        if (DateUtil::SecondsBetween(start, DateUtil::Now()) > timeoutSeconds) return false;
+        if (cond()) return true;
+        DoEvents();
+        if (cond()) return true;
+    }
+}
+
+// Creates the missing folders above the target, starting one part above it.
+bool MakeParents(const QString& target) {
+    const QString parent = GetParentFolderName(target);
+    if (parent.isEmpty() || FolderExists(parent)) return true;
+    return MakeFullDir(parent);
+}
+
+}  // namespace
+
+QString ResolvePath(const QString& path) {
+    const QStringList parts = AbsoluteParts(path);
+    QString current;
+    bool exists = true;
+    for (const QString& part : parts) {
+        const QString exact = current + u'/' + part;
+        if (!exists) {
+            current = exact;
+            continue;
+        }
+        std::error_code ec;
+        if (fs::exists(ToFs(exact), ec)) {
+            current = exact;
+            continue;
+        }
+        // The first entry, in name order, that matches without regard to letter case.
+        QDir dir(current.isEmpty() ? QStringLiteral("/") : current);
+        const QStringList entries =
+            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        QString match;
+        for (const QString& e : entries) {
+            if (e.compare(part, Qt::CaseInsensitive) == 0) {
+                match = e;
+                break;
+            }
+        }
+        if (match.isEmpty()) {
+            exists = false;
+            current = exact;
+        } else {
+            current += u'/' + match;
+        }
+    }
+    return current.isEmpty() ? QStringLiteral("/") : current;
+}
+
+QString GetAbsolutePathName(const QString& path) {
+    return ResolvePath(path);
+}
+
+bool IsValidPath(const QString& path) {
+    QString p = path;
+    if (IsDriveRooted(p)) p = p.mid(2);
+    static const QRegularExpression bad(QStringLiteral("[<>|\"*?:\\x00-\\x1f]"));
+    if (p.contains(bad)) return false;
+    for (const QString& part : p.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts))
+        if (part.toUtf8().size() > 255) return false;
+    return true;
+}
+
+bool FileExists(const QString& path) {
+    if (path.isEmpty()) return false;
+    std::error_code ec;
+    return fs::is_regular_file(ToFs(ResolvePath(path)), ec);
+}
+
+bool FolderExists(const QString& path) {
+    if (path.isEmpty()) return false;
+    std::error_code ec;
+    return fs::is_directory(ToFs(ResolvePath(path)), ec);
+}
+
+bool DirExists(const QString& path) {
+    QString p = path;
+    p.replace(u'\\', u'/');
+    if (p.contains(u'*') || p.contains(u'?')) {
+        const QFileInfo info(ResolvePath(GetParentFolderName(path)) + u'/' + GetFileName(path));
+        const QDir dir(info.path());
+        return !dir.entryList({info.fileName()}, QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty();
+    }
+    std::error_code ec;
+    return fs::exists(ToFs(ResolvePath(path)), ec);
+}
+
+bool RecreateFolder(const QString& path) {
+    std::error_code ec;
+    return fs::create_directory(ToFs(ResolvePath(path)), ec) && !ec;
+}
+
+bool MakeFullDir(const QString& path) {
+    if (!IsValidPath(path)) return false;
+    const QString target = ResolvePath(path);
+    std::error_code ec;
+    if (fs::is_directory(ToFs(target), ec)) return true;
+    const QStringList parts = AbsoluteParts(target);
+    if (parts.size() > 101)
+        throw Failure(FailureNumber::IndexOutOfRange, QStringLiteral("Subscript out of range"));
+    for (int i = parts.size() - 1; i >= 0; --i) {
+        const QString level = u'/' + parts.mid(0, i + 1).join(u'/');
+        if (fs::is_directory(ToFs(level), ec)) {
+            for (int j = i + 1; j < parts.size(); ++j) RecreateFolder(u'/' + parts.mid(0, j + 1).join(u'/'));
+            break;
+        }
+    }
+    // Success means the folder is there now.
+    return fs::is_directory(ToFs(target), ec);
+}
+
+bool DeleteFileIfExists(const QString& path) {
+    const QString p = ResolvePath(path);
+    std::error_code ec;
+    if (!fs::is_regular_file(ToFs(p), ec)) return true;
+    return fs::remove(ToFs(p), ec) && !ec;
+}
+
+bool DeleteFolderIfExists(const QString& path) {
+    const QString p = ResolvePath(path);
+    std::error_code ec;
+    if (!fs::is_directory(ToFs(p), ec)) return true;
+    fs::remove_all(ToFs(p), ec);
+    return !ec && !fs::exists(ToFs(p), ec);
+}
+
+bool DeleteFolderAndWait(const QString& path, int16_t timeoutSeconds) {
+    if (!DeleteFolderIfExists(path)) return false;
+    return WaitFor([&] { return !FolderExists(path); }, timeoutSeconds);
+}
+
+bool DeleteFileWait(const QString& path, int16_t timeoutSeconds) {
+    if (!DeleteFileIfExists(path)) return false;
+    return WaitFor([&] { return !FileExists(path); }, timeoutSeconds);
+}
+
+QString ReadTextFile(const QString& path) {
+    QFile f(ResolvePath(path));
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    QByteArray data = f.readAll();
+    if (data.startsWith("\xEF\xBB\xBF")) data.remove(0, 3);
+    return QString::fromUtf8(data);
+}
+
+int32_t CreateTextFile(const QString& text, const QString& path) {
+    TextFileStream stream(path, TextFileStream::Mode::Create);
+    stream.Write(text);
+    return static_cast<int32_t>(text.size());
+}
+
+QString GetParentFolderName(const QString& path) {
+    QString p = path;
+    while (p.size() > 1 && (p.endsWith(u'\\') || p.endsWith(u'/'))) p.chop(1);
+    const int cut = std::max(p.lastIndexOf(u'\\'), p.lastIndexOf(u'/'));
+    if (cut < 0) return QString();
+    if (cut == 0) return p.left(1);
+    return p.left(cut);
+}
+
+QString GetFileName(const QString& path) {
+    QString p = path;
+    while (!p.isEmpty() && (p.endsWith(u'\\') || p.endsWith(u'/'))) p.chop(1);
+    const int cut = std::max(p.lastIndexOf(u'\\'), p.lastIndexOf(u'/'));
+    QString name = p.mid(cut + 1);
+    if (IsDriveRooted(name) && name.size() == 2) return QString();
+    return name;
+}
+
+QString GetBaseName(const QString& path) {
+    const QString name = GetFileName(path);
+    const int dot = name.lastIndexOf(u'.');
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString GetExtensionName(const QString& path) {
+    const QString name = GetFileName(path);
+    const int dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+bool CopyFileOverwrite(const QString& source, const QString& target, int16_t timeoutSeconds, bool overwrite) {
+    if (!FileExists(source)) return false;
+    if (overwrite && !DeleteFileIfExists(target)) return false;
+    std::error_code ec;
+    fs::copy_file(ToFs(ResolvePath(source)), ToFs(ResolvePath(target)), fs::copy_options::overwrite_existing,
+                  ec);
+    if (ec) return false;
+    return WaitFor([&] { return FileExists(target); }, timeoutSeconds);
+}
+
+bool CopyFileToFolder(const QString& source, const QString& target, int16_t timeoutSeconds) {
+    if (!FileExists(source)) return false;
+    if (!FileExists(target)) MakeParents(target);
+    std::error_code ec;
+    fs::copy_file(ToFs(ResolvePath(source)), ToFs(ResolvePath(target)), fs::copy_options::overwrite_existing,
+                  ec);
+    if (ec) return false;
+    return WaitFor([&] { return FileExists(target); }, timeoutSeconds);
+}
+
+bool CopyFolderTo(const QString& source, const QString& target, int16_t timeoutSeconds) {
+    if (!FolderExists(source)) return false;
+    if (!FolderExists(target)) MakeParents(target);
+    std::error_code ec;
+    fs::copy(ToFs(ResolvePath(source)), ToFs(ResolvePath(target)),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    if (ec) return false;
+    return WaitFor([&] { return FolderExists(target); }, timeoutSeconds);
+}
+
+QString ReadFirstLine(const QString& path) {
+    QFile f(ResolvePath(path));
+    if (!f.open(QIODevice::ReadOnly)) throw Failure(53, QStringLiteral("File not found: ") + path);
+    QByteArray line = f.readLine();
+    if (line.isEmpty()) throw Failure(62, QStringLiteral("Input past end of file"));
+    if (line.startsWith("\xEF\xBB\xBF")) line.remove(0, 3);
+    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+    // A lone CR also ends the first line.
+    const int cr = line.indexOf('\r');
+    if (cr >= 0) line.truncate(cr);
+    return QString::fromUtf8(line);
+}
+
+}  // namespace FileUtil
+
+TextFileStream::TextFileStream(const QString& path, Mode mode)
+    : path_(path), file_(FileUtil::ResolvePath(path)) {
+    if (mode == Mode::Append && !file_.exists()) throw Failure(53, QStringLiteral("File not found: ") + path);
+    const auto flags = mode == Mode::Create ? QIODevice::WriteOnly | QIODevice::Truncate
+                                            : QIODevice::WriteOnly | QIODevice::Append;
+    if (!file_.open(flags))
+        throw Failure(75, QStringLiteral("Path/File access error: ") + path + QStringLiteral(" (") +
+                              file_.errorString() + u')');
+}
+
+void TextFileStream::Write(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    if (file_.write(bytes) != bytes.size() || !file_.flush())
+        throw Failure(57, QStringLiteral("Device I/O error: ") + path_ + QStringLiteral(" (") +
+                              file_.errorString() + u')');
+}

@@ -1,0 +1,65 @@
+#include "common/ProgramHooks.h"
+
+#include <cstdlib>
+
+namespace {
+ProgramHooks::ExitFn g_exit;
+ProgramHooks::LogFn g_log;
+ProgramHooks::EventsFn g_events;
+MessageService* g_messages = nullptr;
+RecordingMessageService g_fallbackMessages;
+}  // namespace
+
+int RecordingMessageService::Show(const QString& text, int style, const QString& title) {
+    boxes.push_back({text, style, title});
+    if (answers.empty()) return MsgAnswer::Ok;
+    const int a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+}
+
+namespace ProgramHooks {
+
+void SetExit(ExitFn fn) {
+    g_exit = std::move(fn);
+}
+void SetLog(LogFn fn) {
+    g_log = std::move(fn);
+}
+void SetProcessEvents(EventsFn fn) {
+    g_events = std::move(fn);
+}
+void SetMessageService(MessageService* service) {
+    g_messages = service;
+}
+MessageService* Messages() {
+    return g_messages ? g_messages : &g_fallbackMessages;
+}
+
+void InstallTestHooks(QStringList* log, RecordingMessageService* boxes) {
+    SetExit([](int code) { throw ProgramExit(code); });
+    SetLog([log](const QString& line) {
+        if (log) log->append(line);
+    });
+    SetProcessEvents([] {});
+    SetMessageService(boxes);
+}
+
+}  // namespace ProgramHooks
+
+void sysExit(int code) {
+    if (g_exit) g_exit(code);
+    std::exit(code == 0 ? 0 : 1);
+}
+
+void WriteLog(const QString& line) {
+    if (g_log) g_log(line);
+}
+
+void DoEvents() {
+    if (g_events) g_events();
+}
+
+int MsgBox(const QString& text, int style, const QString& title) {
+    return ProgramHooks::Messages()->Show(text, style, title);
+}

@@ -1,0 +1,105 @@
+// The program setting file "Ledgrix.set": language, main-loop timer and database-type templates.
+#include "common/DateUtil.h"
+#include "common/FileUtil.h"
+#include "common/Numbers.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
+#include "common/Texts.h"
+
+namespace SettingUtil {
+namespace {
+
+constexpr int kMaxListedTypes = 25;
+
+const TextPair kMissingFileHead{"The Setting File:", "找不到程式設定檔:"};
+const TextPair kMissingFileTail{" cannot be found!\r\nThe Program cannot be run!", "\r\n本程式無法執行!"};
+const TextPair kMissingFileCaption{"Ledgrix-Setting File", "找不到程式設定檔"};
+
+// An empty value is false; otherwise a Boolean text or a number. Any other text counts as false.
+bool TemplateFlag(const QString& value) {
+    if (value.isEmpty()) return false;
+    return Numbers::BooleanText(value).value_or(false);
+}
+
+void ReadTemplate(xDBSettings& t, const QString& value, const QString& text) {
+    QString head, inner;
+    CutDelimited(value, QStringLiteral("{"), QStringLiteral("}"), head, inner);
+    t.DBTypeName = inner;
+    t.DBTypeDsc = head;
+
+    QString before, filter;
+    CutDelimited(head, QStringLiteral("("), QStringLiteral(")"), before, filter);
+    if (!before.isEmpty() && !filter.isEmpty()) t.DBFilter = filter;
+
+    const QString& s = t.DBTypeName;
+    const QString none;
+    const QString no = QStringLiteral("False");
+    t.dbProvider = GetSettingValue(s, QStringLiteral("dbProvider"), none, text);
+    t.dbDriver = GetSettingValue(s, QStringLiteral("dbDriver"), none, text);
+    t.dbPersistSecurityInfo = GetSettingValue(s, QStringLiteral("dbPersistSecurityInfo"), none, text);
+    t.dbDateFunctionName = GetSettingValue(s, QStringLiteral("dbDateFunctionName"), none, text);
+    t.dbExtendedProperties = GetSettingValue(s, QStringLiteral("dbExtendedProperties"), none, text);
+    t.dbNoOLEBDB = TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoOLEDB"), no, text));
+    t.dbNoTableNameDelimiter = TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoTableNameDelimiter"), no, text));
+    t.dbNoFieldNameDelimiter = TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoFieldNameDelimiter"), no, text));
+}
+
+std::shared_ptr<xDBSettings> FindTemplate(const QString& wanted, QString xDBSettings::* field) {
+    ProgramState& st = State();
+    for (int i = 1; i <= st.DBTypeCount && i <= kMaxDBTypes; ++i) {
+        st.Template(i);
+        const auto& t = st.DBTypeTemplates[static_cast<size_t>(i)];
+        if ((*t).*field == wanted) return t;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void LoadProgramSettings() {
+    ProgramState& st = State();
+    const QString path = st.ProgramSettingFilePath;
+    if (!FileUtil::FileExists(path)) {
+        MsgBox(Tx(kMissingFileHead) + path + Tx(kMissingFileTail), MsgStyle::Critical, Tx(kMissingFileCaption));
+        sysExit(-1);
+    }
+    const QString text = FileUtil::ReadTextFile(path);
+
+    const QString lang = GetSettingValue(QStringLiteral("ML"), QStringLiteral("AppliedLangName"), QString(), text).toUpper();
+    if (lang.isEmpty() || lang == QLatin1String("AUTO"))
+        st.LanguageIndex = DateUtil::SystemLocaleId() == 1028 ? 1 : 0;
+    else
+        st.LanguageIndex = lang == QLatin1String("CHINESEBIG5") ? 1 : 0;
+
+    const QString useTimer = GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("IsUseTimer"), QString(), text);
+    if (Numbers::LeadingNumber(useTimer) == 1.0) {
+        st.IsUseTimer = true;
+        const QString interval =
+            GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("TimerInterval"), QStringLiteral("500"), text);
+        // A value beyond the 32-bit range leaves the interval as it was.
+        if (auto ms = Numbers::ToInt32(Numbers::LeadingNumber(interval))) st.TimerInterval = *ms;
+    } else {
+        st.IsUseTimer = false;
+    }
+    GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("ProjectVersion"), QStringLiteral("2.0"), text);
+
+    st.DBTypeCount = 0;
+    for (int n = 1; n <= kMaxListedTypes; ++n) {
+        const QString value =
+            GetSettingValue(QStringLiteral("DBTYPELIST"), QStringLiteral("DBTYPE") + QString::number(n), QString(), text);
+        if (value.isEmpty()) break;
+        st.DBTypeCount = static_cast<int16_t>(n);
+        ReadTemplate(st.Template(n), value, text);
+    }
+}
+
+std::shared_ptr<xDBSettings> FindDBSettingsByTypeName(const QString& typeName) {
+    return FindTemplate(typeName, &xDBSettings::DBTypeName);
+}
+
+std::shared_ptr<xDBSettings> FindDBSettingsByTypeDsc(const QString& typeDsc) {
+    return FindTemplate(typeDsc, &xDBSettings::DBTypeDsc);
+}
+
+}  // namespace SettingUtil

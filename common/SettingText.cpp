@@ -1,0 +1,235 @@
+// The settings text reader and the small text helpers beside it.
+#include <QMetaType>
+#include <algorithm>
+#include <functional>
+
+#include "common/Numbers.h"
+#include "common/SettingUtil.h"
+
+namespace SettingUtil {
+namespace {
+
+constexpr QChar kCR = u'\r';
+constexpr QChar kLF = u'\n';
+
+int16_t Saturate16(int n) { return static_cast<int16_t>(std::min(n, 32767)); }
+
+// The text as the line walk sees it: blanks trimmed, trailing line ends removed.
+QString PrepareText(const QString& text) {
+    QString t = TrimSpaces(text);
+    while (t.endsWith(QStringLiteral("\r\n"))) t.chop(2);
+    while (t.endsWith(kCR) || t.endsWith(kLF)) t.chop(1);
+    return t;
+}
+
+// Walks the lines of a prepared text: a CR ends a line, a LF right after a CR is skipped, any
+// other character (a lone LF too) belongs to the line. Calls `line(row, trimmedText)` for every
+// line, numbered from 1; stops early when it returns false. Returns the last row number.
+int WalkLines(const QString& t, const std::function<bool(int, const QString&)>& line) {
+    int row = 1;
+    QString current;
+    for (int i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c == kLF && i > 0 && t[i - 1] == kCR) continue;
+        if (c == kCR) {
+            if (!line(row, TrimSpaces(current))) return row;
+            current.clear();
+            ++row;
+            continue;
+        }
+        current += c;
+    }
+    line(row, TrimSpaces(current));
+    return row;
+}
+
+bool IsNumericSlot(const QVariant& v) {
+    switch (v.metaType().id()) {
+        case QMetaType::Short:
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::Float:
+        case QMetaType::Double:
+            return true;
+        default:
+            return false;
+    }
+}
+
+QVariant NumberLike(const QVariant& like, const QString& line) {
+    const double n = Numbers::LeadingNumber(line);
+    switch (like.metaType().id()) {
+        case QMetaType::Short:
+            if (auto v = Numbers::ToInt16(n)) return QVariant::fromValue<short>(*v);
+            break;
+        case QMetaType::Int:
+            if (auto v = Numbers::ToInt32(n)) return QVariant(static_cast<int>(*v));
+            break;
+        case QMetaType::LongLong: {
+            const double r = Numbers::RoundHalfEven(n);
+            if (r >= -9.2e18 && r <= 9.2e18) return QVariant(static_cast<qlonglong>(r));
+            break;
+        }
+        case QMetaType::Float:
+            return QVariant(static_cast<float>(n));
+        default:
+            break;
+    }
+    return QVariant(n);
+}
+
+// Section header: the first "]" at least two positions after the first "[" (a missing "["
+// counts as position 0). Sets the upper-cased, trimmed name.
+bool IsSectionHeader(const QString& line, QString& name) {
+    const int open = static_cast<int>(line.indexOf(u'[')) + 1;   // 1-based, 0 when missing
+    const int close = static_cast<int>(line.indexOf(u']')) + 1;  // 1-based, 0 when missing
+    if (close == 0 || close - open < 2) return false;
+    name = TrimSpaces(line.mid(open, close - open - 1)).toUpper();
+    return true;
+}
+
+// Key line: the first "=" at position 3 or later of the trimmed line.
+bool IsKeyLine(const QString& line, QString& key, QString& value) {
+    const int eq = static_cast<int>(line.indexOf(u'='));
+    if (eq < 2) return false;
+    key = TrimSpaces(line.left(eq)).toUpper();
+    value = TrimSpaces(line.mid(eq + 1));
+    return true;
+}
+
+}  // namespace
+
+QString TrimSpaces(const QString& text) {
+    int b = 0;
+    int e = static_cast<int>(text.size());
+    while (b < e && text[b] == u' ') ++b;
+    while (e > b && text[e - 1] == u' ') --e;
+    return text.mid(b, e - b);
+}
+
+QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
+                        const QString& settingText) {
+    const QString wantSection = section.toUpper();
+    const QString wantKey = key.toUpper();
+    QString result = defaultValue;
+    QString current;
+    // The whole text is scanned: a key beyond line 1000 is found too.
+    WalkLines(PrepareText(settingText), [&](int, const QString& line) {
+        if (line.isEmpty()) return true;
+        QString name, k, v;
+        if (IsSectionHeader(line, name)) {
+            current = name;
+        } else if (IsKeyLine(line, k, v) && k == wantKey && current == wantSection) {
+            result = v;
+            return false;
+        }
+        return true;
+    });
+    return result;
+}
+
+int16_t TextToArray(const QString& text, std::vector<QVariant>& rows) {
+    const QString t = PrepareText(text);
+    if (t.isEmpty()) return 0;
+    const bool numeric = !rows.empty() && IsNumericSlot(rows[0]);
+    const int upper = static_cast<int>(rows.size()) - 1;
+    const QVariant like = rows.empty() ? QVariant() : rows[0];
+    const int last = WalkLines(t, [&](int row, const QString& line) {
+        if (!line.isEmpty() && row <= upper)
+            rows[static_cast<size_t>(row)] = numeric ? NumberLike(like, line) : QVariant(line);
+        return true;
+    });
+    return Saturate16(last);
+}
+
+int16_t TextToArray(const QString& text, std::vector<std::vector<QVariant>>& grid) {
+    const QString t = PrepareText(text);
+    if (t.isEmpty()) return 0;
+    const int upperRow = static_cast<int>(grid.size()) - 1;
+    int row = 1;
+    int col = 1;
+    QString cell;
+    auto store = [&] {
+        const QString c = TrimSpaces(cell);
+        if (!c.isEmpty() && row <= upperRow) {
+            auto& r = grid[static_cast<size_t>(row)];
+            if (col <= static_cast<int>(r.size()) - 1) r[static_cast<size_t>(col)] = QVariant(c);
+        }
+        cell.clear();
+    };
+    for (int i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c == kLF && i > 0 && t[i - 1] == kCR) continue;
+        if (c == kCR) {
+            store();
+            if (row == upperRow) return Saturate16(row);
+            col = 1;
+            ++row;
+        } else if (c == u';' || c == u',' || c == u':' || c == u'\t') {
+            store();
+            ++col;
+        } else {
+            cell += c;
+        }
+    }
+    store();
+    return Saturate16(row);
+}
+
+int16_t SplitString(const QString& text, std::vector<QString>& items, const QString& separator) {
+    if (text.isEmpty()) return 0;
+    const QStringList parts =
+        separator.isEmpty() ? QStringList{text} : text.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    if (items.size() < static_cast<size_t>(parts.size()) + 1) items.resize(static_cast<size_t>(parts.size()) + 1);
+    for (int k = 0; k < parts.size(); ++k) items[static_cast<size_t>(k) + 1] = parts[k];
+    return Saturate16(static_cast<int>(parts.size()));
+}
+
+void CutDelimited(const QString& text, const QString& opening, const QString& closing, QString& head,
+                  QString& inner) {
+    head.clear();
+    inner.clear();
+    const int open = static_cast<int>(text.indexOf(opening));
+    if (open < 0) {
+        head = TrimSpaces(text);
+        return;
+    }
+    const int innerStart = open + static_cast<int>(opening.size());
+    const int close = static_cast<int>(text.indexOf(closing, innerStart));
+    if (close < 0) return;
+    head = TrimSpaces(text.left(open));
+    inner = TrimSpaces(text.mid(innerStart, close - innerStart));
+}
+
+QString NullToEmpty(const QVariant& value) {
+    if (!value.isValid() || value.isNull()) return QString();
+    switch (value.metaType().id()) {
+        case QMetaType::Bool:
+            return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        case QMetaType::Float:
+        case QMetaType::Double:
+            return Numbers::NumberText(value.toDouble());
+        default:
+            return value.toString();
+    }
+}
+
+}  // namespace SettingUtil
+
+namespace LedgrixUtil {
+
+int16_t ParseTagReference(QString& reference, QString& part) {
+    if (SettingUtil::TrimSpaces(reference).isEmpty()) return TagRef::Empty;
+    const int dot = static_cast<int>(reference.indexOf(u'.'));
+    const QString name = dot < 0 ? reference : reference.left(dot);
+    const QString written = dot < 0 ? QStringLiteral("VALUE") : reference.mid(dot + 1);
+    const QString upper = written.toUpper();
+    const bool isMessage = upper == QLatin1String("MSG") || upper == QLatin1String("MESSAGE");
+    if (upper != QLatin1String("VALUE") && !isMessage) return TagRef::BadPart;
+    if (SettingUtil::TrimSpaces(name).size() > 8) return TagRef::NameTooLong;
+    reference = name;
+    part = isMessage ? QStringLiteral("MESSAGE") : written;
+    return TagRef::Valid;
+}
+
+}  // namespace LedgrixUtil

@@ -1,0 +1,99 @@
+// The settings text reader, its text helpers, and the readers of the program setting file, the
+// workstation file and the save-group files. Both programs use them unchanged.
+#pragma once
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "common/Settings.h"
+
+namespace SettingUtil {
+
+// ---- Settings text and text helpers ----
+
+// The value of a key in a section of a settings text, or the default. Sections and keys match in
+// any letter case; the first matching key line wins; "key=" yields the empty text.
+QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
+                        const QString& settingText);
+
+// Splits a text into lines, one per slot from slot 1 up to the last slot of `rows`; empty lines
+// are not stored. When slot 0 holds a number, lines are stored as their leading number, else as
+// text. Returns the last line number (0 for an empty text, which leaves `rows` untouched).
+int16_t TextToArray(const QString& text, std::vector<QVariant>& rows);
+// The same walk into cells: ";", ",", ":" and TAB end a cell, CR ends a row. `grid[row][col]`,
+// 1-based; cells outside the grid are dropped.
+int16_t TextToArray(const QString& text, std::vector<std::vector<QVariant>>& grid);
+
+// Splits at every separator; item k (from 0) goes to slot k + 1, the vector grows when needed.
+// Returns the number of items; an empty text yields 0 and leaves `items` untouched.
+int16_t SplitString(const QString& text, std::vector<QString>& items, const QString& separator);
+
+// "head {inner}": the trimmed text before the opening delimiter and the trimmed text between the
+// delimiters. No opening delimiter: the whole text is the head. No closing one: both empty.
+void CutDelimited(const QString& text, const QString& opening, const QString& closing, QString& head,
+                  QString& inner);
+
+// A null variant gives the empty text; any other its value as text.
+QString NullToEmpty(const QVariant& value);
+
+// True when an item of the collection (indexed from 0, with Count() and Item(i).Name) has the name.
+template <typename Collection>
+bool IsInCollection(const QString& name, const Collection& collection, bool ignoreCase) {
+    const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    for (int i = 0; i < collection.Count(); ++i)
+        if (collection.Item(i).Name.compare(name, cs) == 0) return true;
+    return false;
+}
+
+// Text trimmed of blanks only (tabs and line ends stay).
+QString TrimSpaces(const QString& text);
+
+// ---- Program setting file ----
+
+// Reads the program setting file: language, timer and the database-type templates. Ends the
+// program when the file is missing.
+void LoadProgramSettings();
+// The first template whose type name (or description) equals the text exactly; null when none.
+std::shared_ptr<xDBSettings> FindDBSettingsByTypeName(const QString& typeName);
+std::shared_ptr<xDBSettings> FindDBSettingsByTypeDsc(const QString& typeDsc);
+
+// ---- Workstation file and project paths ----
+
+// Reads the workstation file: the system settings and the list of save groups.
+void LoadWorkstationSettings();
+// Settles the log file's path, creating its folder and an empty file; ends the program on a bad
+// path.
+bool CheckLogFilePath();
+bool ProjectExists(const QString& projectName);
+bool ProjectCfgExists(const QString& projectName, const QString& workstationName);
+bool SvlExists(const QString& projectName, const QString& workstationName);
+// Creates an empty workstation file when there is none; false when it cannot be written.
+bool CreateEmptySvl(const QString& projectName, const QString& workstationName);
+
+// ---- Save-group files ----
+
+// Reads the settings file of every save group 1 to SaveGroupCount, then fills the tag-role table.
+void LoadSaveGroupSettings();
+// True when the key has a non-empty value in the group's file (read again from disk); otherwise
+// shows the blank-setting message and returns false.
+bool CheckSettingNotBlank(int16_t groupIndex, const QString& section, const QString& key);
+
+}  // namespace SettingUtil
+
+namespace LedgrixUtil {
+
+// Tag reference results.
+namespace TagRef {
+constexpr int16_t Valid = 0;
+constexpr int16_t Empty = 1;
+constexpr int16_t NameTooLong = 2;
+constexpr int16_t BadPart = 3;
+}  // namespace TagRef
+
+// Splits "NAME", "NAME.VALUE", "NAME.MSG" or "NAME.MESSAGE". On success `reference` becomes the
+// tag name and `part` the part used ("VALUE", "MESSAGE"); otherwise both stay unchanged.
+int16_t ParseTagReference(QString& reference, QString& part);
+
+}  // namespace LedgrixUtil

@@ -1,0 +1,183 @@
+// The workstation settings file "Ledgrix.svl": system settings of the saver and the list of save
+// groups; the project and workstation path tests; the log file's path.
+#include "common/Failure.h"
+#include "common/FileUtil.h"
+#include "common/Numbers.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
+#include "common/Texts.h"
+
+namespace SettingUtil {
+namespace {
+
+const TextPair kDefaultCaption{"Ledgrix for Windows", "Ledgrix 資料庫存檔工具程式"};
+// These texts exist only in Chinese.
+const TextPair kDuplicateHead{"SVC 設定檔:", "SVC 設定檔:"};
+const TextPair kDuplicateTail{"重覆", "重覆"};
+const TextPair kDuplicateCaption{"SVC 設定檔重覆", "SVC 設定檔重覆"};
+const TextPair kLogPathHead{"Settings error!\r\ndbSLogFile Path[", "設定錯誤!\r\n指定的dbSLogFile路徑["};
+const TextPair kLogPathTail{"] does not exist.", "]不存在。\r\n請重新輸入檔案路徑!"};
+const TextPair kLogPathCaption{"Settings error", "設定錯誤"};
+
+// The numeric value of a text rounded halves to even; the fallback when it does not fit.
+int16_t RoundedNumber(const QString& text, int16_t fallback) {
+    return Numbers::ToInt16(Numbers::LeadingNumber(text)).value_or(fallback);
+}
+
+QString SystemValue(const char* key, const char* defaultValue, const QString& text) {
+    return GetSettingValue(QStringLiteral("SystemBasic"), QString::fromLatin1(key), QString::fromUtf8(defaultValue),
+                           text);
+}
+
+QString CfgFolder(const QString& project, const QString& workstation) {
+    return QStringLiteral("..\\Project\\") + project + QStringLiteral("\\cfg\\") + workstation;
+}
+
+// A module line: '<group name>,<file>' followed by options '/<KEY>:<value>'.
+struct ModuleLine {
+    QString groupName;
+    QString file;
+    std::optional<QString> purge;
+};
+
+ModuleLine SplitModuleLine(const QString& value) {
+    ModuleLine m;
+    QString rest = value;
+    const int comma = static_cast<int>(value.indexOf(u','));
+    if (comma >= 0) {
+        m.groupName = value.left(comma);
+        rest = value.mid(comma + 1);
+    }
+    const QStringList items = rest.split(u'/');
+    m.file = TrimSpaces(items.value(0));
+    for (int k = 1; k < items.size(); ++k) {
+        const int colon = static_cast<int>(items[k].indexOf(u':'));
+        if (colon < 0) continue;
+        const QString key = TrimSpaces(items[k].left(colon));
+        if (key.compare(QLatin1String("PURGE"), Qt::CaseInsensitive) == 0)
+            m.purge = TrimSpaces(items[k].mid(colon + 1));
+    }
+    return m;
+}
+
+[[noreturn]] void BadLogPath(const QString& configured) {
+    ProgramState& st = State();
+    st.ErrorText = Tx(kLogPathHead) + configured + Tx(kLogPathTail);
+    st.ErrorCaption = Tx(kLogPathCaption);
+    MsgBox(st.ErrorText, MsgStyle::Critical, st.ErrorCaption);
+    sysExit(-1);
+}
+
+}  // namespace
+
+void LoadWorkstationSettings() {
+    ProgramState& st = State();
+    const QString text = FileUtil::ReadTextFile(st.WorkstationFilePath);
+
+    if (st.LanguageIndex == 0 || st.LanguageIndex == 1)
+        st.dbSCaption = GetSettingValue(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"),
+                                        Tx(kDefaultCaption), text);
+    st.dbSLiveAlone = RoundedNumber(SystemValue("dbSLiveAlone", "0", text), 0);
+    st.dbSUserMode = RoundedNumber(SystemValue("dbSUserMode", "0", text), 0);
+    if (st.dbSUserMode == 1) st.IsUserMode = true;
+    st.StopTag.Name = SystemValue("dbSStopTag", "", text);
+    st.AliveTag.Name = SystemValue("dbSAliveTag", "", text);
+    st.DuringSavingTag.Name = SystemValue("dbSDuringSavingTag", "", text);
+    st.dbSLogDisable = RoundedNumber(SystemValue("dbSLogDisable", "1", text), 1);
+    st.dbSLogFileName = SystemValue("dbSLogFileName", "", text);
+    // The whole text must be a number; anything else reads as the default 0.
+    const auto svcDefault = Numbers::WholeTextNumber(SystemValue("dbSIsSvcDefaultPath", "0", text));
+    st.dbSIsSvcDefaultPath = svcDefault ? Numbers::ToInt16(*svcDefault).value_or(0) : 0;
+    // The file is the one source of this flag, so a workstation read after another one gets its own.
+    st.dbSIsHideLedgrix = RoundedNumber(SystemValue("dbSIsHideLedgrix", "0", text), 0) == 1;
+    st.WorkstationTaskName = FileUtil::GetBaseName(st.WorkstationFilePath);
+
+    st.SvcFileCount = 0;
+    st.SaveGroupCount = 0;
+    for (int i = 1; i <= kMaxSaveGroups; ++i) {
+        SaveGroupRecord& g = st.Group(i);
+        xSvcSettings& s = g.S();
+        const QString value =
+            GetSettingValue(QStringLiteral("ModuleList"), QStringLiteral("Module") + QString::number(i), QString(), text);
+        if (value.isEmpty()) break;
+        s.dbSPurgeKeepDays = -1;
+        const ModuleLine m = SplitModuleLine(value);
+        s.SvcFilePath = m.file;
+        if (st.dbSIsSvcDefaultPath == 1)
+            s.SvcFilePath = QStringLiteral("..\\PROJECT\\") + st.ProjectName + QStringLiteral("\\CFG\\") +
+                            st.WorkstationName + u'\\' + m.file;
+        st.SvcFileCount = static_cast<int16_t>(st.SvcFileCount + 1);
+        st.SvcFileList[static_cast<size_t>(st.SvcFileCount)] = s.SvcFilePath;
+        const QString groupName = m.groupName.isEmpty() ? FileUtil::GetBaseName(s.SvcFilePath) : m.groupName;
+        // A value that is no number keeps "no purge".
+        if (m.purge) s.dbSPurgeKeepDays = Numbers::WholeTextNumber(*m.purge).value_or(-1);
+        for (int j = 1; j < i; ++j) {
+            if (st.Group(j).S().SvcFilePath == s.SvcFilePath) {
+                MsgBox(Tx(kDuplicateHead) + s.SvcFilePath + Tx(kDuplicateTail), MsgStyle::Critical,
+                       Tx(kDuplicateCaption));
+                sysExit(-1);
+            }
+        }
+        g.R().ModuleName = groupName;
+        st.SaveGroupCount = static_cast<int16_t>(i);
+        s.SaveGroupName = FileUtil::GetBaseName(s.SvcFilePath);
+        DoEvents();
+    }
+}
+
+bool CheckLogFilePath() {
+    ProgramState& st = State();
+    const QString configured = st.dbSLogFileName;
+    QString path = configured;
+    if (path.isEmpty())
+        path = FileUtil::GetParentFolderName(st.WorkstationFilePath) + u'\\' +
+               FileUtil::GetBaseName(st.WorkstationFilePath) + QStringLiteral(".log");
+    if (path.endsWith(u'\\') || path.endsWith(u'/') || FileUtil::FolderExists(path)) BadLogPath(configured);
+
+    QString folder = FileUtil::GetParentFolderName(path);
+    const QString name = FileUtil::GetFileName(path);
+    if (folder.isEmpty()) {
+        folder = FileUtil::GetParentFolderName(st.WorkstationFilePath);
+        path = folder + u'\\' + name;
+    }
+    // A folder or file that cannot be made is a bad path too, not a settled one.
+    if (!folder.isEmpty() && !FileUtil::FolderExists(folder) && !FileUtil::MakeFullDir(folder)) BadLogPath(configured);
+    if (!FileUtil::FileExists(path)) {
+        try {
+            FileUtil::CreateTextFile(QString(), path);
+        } catch (const Failure&) {
+            BadLogPath(configured);
+        }
+    }
+    st.dbSLogFileName = path;
+    return true;
+}
+
+bool ProjectExists(const QString& projectName) {
+    return FileUtil::FolderExists(QStringLiteral("..\\Project\\") + TrimSpaces(projectName));
+}
+
+bool ProjectCfgExists(const QString& projectName, const QString& workstationName) {
+    return FileUtil::FolderExists(CfgFolder(TrimSpaces(projectName), TrimSpaces(workstationName)));
+}
+
+bool SvlExists(const QString& projectName, const QString& workstationName) {
+    return FileUtil::FileExists(CfgFolder(TrimSpaces(projectName), TrimSpaces(workstationName)) +
+                                QStringLiteral("\\Ledgrix.svl"));
+}
+
+bool CreateEmptySvl(const QString& projectName, const QString& workstationName) {
+    const QString folder = CfgFolder(projectName, workstationName);
+    const QString path = folder + QStringLiteral("\\Ledgrix.svl");
+    if (FileUtil::FileExists(path)) return true;
+    if (!FileUtil::FolderExists(folder) && !FileUtil::MakeFullDir(folder)) return false;
+    try {
+        FileUtil::CreateTextFile(QStringLiteral("[SystemBasic]\r\n\r\n[ModuleList]\r\n\r\n"), path);
+    } catch (const Failure&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace SettingUtil

@@ -1,0 +1,42 @@
+/* The HMI tag-manager library as the saver loads it: PTSERV32.dll in the program folder.
+   C calling convention, UTF-8 text; handles and results are 16-bit; a result that is not zero
+   means success. The library is a client of the running HMI runtime. */
+#ifndef LEDGRIX_PTSERV32_H
+#define LEDGRIX_PTSERV32_H
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* year, month, weekday (1 Sunday .. 7 Saturday), day, hour, minute, second, milliseconds */
+typedef struct PT_TIME {
+    uint16_t wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+} PT_TIME;
+
+/* A message buffer holds 81 characters; in UTF-8 that is at most 324 bytes, plus a final NUL
+   that the caller provides. */
+#define PT_MESSAGE_CHARS 81
+#define PT_MESSAGE_BUFFER_BYTES (PT_MESSAGE_CHARS * 4 + 1)
+#define PT_NO_TAG 65535
+
+/* Called with the tag handle and the bank index given to TagAdvise; may run on a thread of the
+   library. */
+typedef void (*PT_ADVISE_CALLBACK)(int32_t handle, int32_t index);
+
+uint16_t RegisterTag(const char* name);
+uint16_t FindTag(const char* name);
+int16_t GetTagValue(uint16_t handle, PT_TIME* time, uint16_t* status, double* value);
+int16_t GetTagMessage(uint16_t handle, PT_TIME* time, uint16_t* status, char* text);
+int16_t SetTagValue(uint16_t handle, const PT_TIME* time, uint16_t statusMask, uint16_t statusBits,
+                    double* value, int32_t client);
+int16_t SetTagMessage(uint16_t handle, const PT_TIME* time, uint16_t statusMask, uint16_t statusBits,
+                      const char* text, int32_t client);
+int16_t SetAdviseCallback(int32_t client, PT_ADVISE_CALLBACK callback);
+int16_t TagAdvise(uint16_t handle, int32_t client, int32_t index);
+int16_t TagUnadvise(uint16_t handle, int16_t adviseId);
+
+#ifdef __cplusplus
+}
+#endif
+#endif

@@ -1,0 +1,29 @@
+// The saver's own module state beside the shared program state: command-line modes, log-file
+// state, link state and the tag data bank count. One instance; tests reset it.
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class TextFileStream;
+
+struct SaverState {
+    bool IsNT = false;
+    QString RunMode;  // "ONCE" after /ONCE
+    int16_t PurgeDaysAtStart = -1;
+    QString ReferenceDateTime;  // start date and time, changed by /D and /T
+    bool IsLogFileReady = false;
+    bool LogFileStreamSet = false;  // the log file was opened at least once
+    bool IsLinkOnline = false;
+    int16_t ShownGroupIndex = 1;
+    int32_t TagDataBankCount = 0;
+    QString HelpText;
+    QString LogLine;
+};
+
+SaverState& Saver();
+void ResetSaverState();
+
+// The record-time sentinel: 1995-01-01 00:00:01, the group's current target save time.
+constexpr double kRecordTimeSentinel = 34700.00001157408;
+bool IsRecordTimeSentinel(double recordTime);  // compares all 64 bits

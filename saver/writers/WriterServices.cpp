@@ -1,0 +1,6 @@
+#include "saver/writers/WriterServices.h"
+
+WriterServices& Services() {
+    static WriterServices services;
+    return services;
+}

@@ -1,0 +1,44 @@
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "common/ProgramState.h"
+
+void ProgramFixture::SetUp() {
+    ResetState();
+    ProgramHooks::InstallTestHooks(&log, &boxes);
+    ASSERT_TRUE(root.isValid());
+    previousDir_ = QDir::currentPath();
+    // The program folder: <root>/bin, with the projects beside it in <root>/Project.
+    QDir(root.path()).mkpath(QStringLiteral("bin"));
+    QDir::setCurrent(root.path() + QStringLiteral("/bin"));
+}
+
+void ProgramFixture::TearDown() {
+    QDir::setCurrent(previousDir_);
+    ProgramHooks::SetMessageService(nullptr);
+}
+
+QString ProgramFixture::Path(const QString& relative) const {
+    return root.path() + u'/' + relative;
+}
+
+QString ProgramFixture::WriteFile(const QString& relative, const QByteArray& content) const {
+    const QString p = Path(relative);
+    QDir().mkpath(QFileInfo(p).path());
+    QFile f(p);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(content);
+    return p;
+}
+
+QByteArray ProgramFixture::ReadFile(const QString& relative) const {
+    QFile f(Path(relative));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+QString TestData(const QString& relative) {
+    return QStringLiteral(LEDGRIX_TEST_DATA "/") + relative;
+}

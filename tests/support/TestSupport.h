@@ -1,0 +1,34 @@
+// Shared helpers of the tests: a fresh program state with recording hooks, a temporary
+// program folder that is the current folder, and file helpers.
+#pragma once
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "common/ProgramHooks.h"
+
+// Resets the program state, installs the test hooks (exit throws ProgramExit, log lines and
+// message boxes are recorded) and makes a temporary folder the current folder for the test.
+class ProgramFixture : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Absolute path of a file below the temporary folder.
+    QString Path(const QString& relative) const;
+    // Writes a file below the temporary folder (folders created); returns its absolute path.
+    QString WriteFile(const QString& relative, const QByteArray& content) const;
+    QByteArray ReadFile(const QString& relative) const;
+
+    QTemporaryDir root;
+    QStringList log;
+    RecordingMessageService boxes;
+
+  private:
+    QString previousDir_;
+};
+
+// The path of a file under tests/data.
+QString TestData(const QString& relative);
