@@ -4,6 +4,7 @@
 
 namespace {
 ProgramHooks::ExitFn g_exit;
+ProgramHooks::ExitFn g_endProcess;
 ProgramHooks::LogFn g_log;
 ProgramHooks::EventsFn g_events;
 MessageService* g_messages = nullptr;
@@ -23,6 +24,9 @@ namespace ProgramHooks {
 void SetExit(ExitFn fn) {
     g_exit = std::move(fn);
 }
+void SetEndProcess(ExitFn fn) {
+    g_endProcess = std::move(fn);
+}
 void SetLog(LogFn fn) {
     g_log = std::move(fn);
 }
@@ -38,6 +42,7 @@ MessageService* Messages() {
 
 void InstallTestHooks(QStringList* log, RecordingMessageService* boxes) {
     SetExit([](int code) { throw ProgramExit(code); });
+    SetEndProcess([](int code) { throw ProgramExit(code); });
     SetLog([log](const QString& line) {
         if (log) log->append(line);
     });
@@ -49,6 +54,11 @@ void InstallTestHooks(QStringList* log, RecordingMessageService* boxes) {
 
 void sysExit(int code) {
     if (g_exit) g_exit(code);
+    std::exit(code == 0 ? 0 : 1);
+}
+
+void EndProcessNow(int code) {
+    if (g_endProcess) g_endProcess(code);
     std::exit(code == 0 ? 0 : 1);
 }
 

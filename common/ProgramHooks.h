@@ -55,6 +55,8 @@ using LogFn = std::function<void(const QString&)>;
 using EventsFn = std::function<void()>;
 
 void SetExit(ExitFn fn);
+// The immediate end without the orderly exit (tests: throws ProgramExit like the exit hook).
+void SetEndProcess(ExitFn fn);
 void SetLog(LogFn fn);
 void SetProcessEvents(EventsFn fn);
 void SetMessageService(MessageService* service);  // not owned
@@ -68,6 +70,8 @@ void InstallTestHooks(QStringList* log, RecordingMessageService* boxes);
 
 // The running program's orderly exit. Never returns.
 [[noreturn]] void sysExit(int code);
+// Ends the process at once, without the orderly exit. Never returns.
+[[noreturn]] void EndProcessNow(int code);
 // The running program's log writer: one whole log line.
 void WriteLog(const QString& line);
 // Processes pending window messages.

@@ -11,6 +11,7 @@ namespace SettingUtil {
 namespace {
 
 constexpr int kMaxListedTypes = 25;
+constexpr int32_t kDefaultTimerInterval = 500;
 
 const TextPair kMissingFileHead{"The Setting File:", "找不到程式設定檔:"};
 const TextPair kMissingFileTail{" cannot be found!\r\nThe Program cannot be run!", "\r\n本程式無法執行!"};
@@ -41,11 +42,13 @@ void ReadTemplate(xDBSettings& t, const QString& value, const QString& text) {
     t.dbDateFunctionName = GetSettingValue(s, QStringLiteral("dbDateFunctionName"), none, text);
     t.dbExtendedProperties = GetSettingValue(s, QStringLiteral("dbExtendedProperties"), none, text);
     t.dbNoOLEBDB = TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoOLEDB"), no, text));
-    t.dbNoTableNameDelimiter = TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoTableNameDelimiter"), no, text));
-    t.dbNoFieldNameDelimiter = TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoFieldNameDelimiter"), no, text));
+    t.dbNoTableNameDelimiter =
+        TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoTableNameDelimiter"), no, text));
+    t.dbNoFieldNameDelimiter =
+        TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoFieldNameDelimiter"), no, text));
 }
 
-std::shared_ptr<xDBSettings> FindTemplate(const QString& wanted, QString xDBSettings::* field) {
+std::shared_ptr<xDBSettings> FindTemplate(const QString& wanted, QString xDBSettings::*field) {
     ProgramState& st = State();
     for (int i = 1; i <= st.DBTypeCount && i <= kMaxDBTypes; ++i) {
         st.Template(i);
@@ -61,24 +64,33 @@ void LoadProgramSettings() {
     ProgramState& st = State();
     const QString path = st.ProgramSettingFilePath;
     if (!FileUtil::FileExists(path)) {
-        MsgBox(Tx(kMissingFileHead) + path + Tx(kMissingFileTail), MsgStyle::Critical, Tx(kMissingFileCaption));
+        MsgBox(Tx(kMissingFileHead) + path + Tx(kMissingFileTail), MsgStyle::Critical,
+               Tx(kMissingFileCaption));
         sysExit(-1);
     }
     const QString text = FileUtil::ReadTextFile(path);
 
-    const QString lang = GetSettingValue(QStringLiteral("ML"), QStringLiteral("AppliedLangName"), QString(), text).toUpper();
+    const QString lang =
+        GetSettingValue(QStringLiteral("ML"), QStringLiteral("AppliedLangName"), QString(), text).toUpper();
     if (lang.isEmpty() || lang == QLatin1String("AUTO"))
         st.LanguageIndex = DateUtil::SystemLocaleId() == 1028 ? 1 : 0;
     else
         st.LanguageIndex = lang == QLatin1String("CHINESEBIG5") ? 1 : 0;
 
-    const QString useTimer = GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("IsUseTimer"), QString(), text);
+    const QString useTimer =
+        GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("IsUseTimer"), QString(), text);
     if (Numbers::LeadingNumber(useTimer) == 1.0) {
         st.IsUseTimer = true;
-        const QString interval =
-            GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("TimerInterval"), QStringLiteral("500"), text);
-        // A value beyond the 32-bit range leaves the interval as it was.
-        if (auto ms = Numbers::ToInt32(Numbers::LeadingNumber(interval))) st.TimerInterval = *ms;
+        const QString interval = GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("TimerInterval"),
+                                                 QStringLiteral("500"), text);
+        // A timer needs a positive interval: 0 ms or less (also a value that is no number) gives
+        // the default. A value beyond the 32-bit range leaves the interval as it was.
+        const double n = Numbers::LeadingNumber(interval);
+        const auto ms = Numbers::ToInt32(n);
+        if (ms && *ms > 0)
+            st.TimerInterval = *ms;
+        else if (ms || n < 0)
+            st.TimerInterval = kDefaultTimerInterval;
     } else {
         st.IsUseTimer = false;
     }
@@ -86,8 +98,8 @@ void LoadProgramSettings() {
 
     st.DBTypeCount = 0;
     for (int n = 1; n <= kMaxListedTypes; ++n) {
-        const QString value =
-            GetSettingValue(QStringLiteral("DBTYPELIST"), QStringLiteral("DBTYPE") + QString::number(n), QString(), text);
+        const QString value = GetSettingValue(QStringLiteral("DBTYPELIST"),
+                                              QStringLiteral("DBTYPE") + QString::number(n), QString(), text);
         if (value.isEmpty()) break;
         st.DBTypeCount = static_cast<int16_t>(n);
         ReadTemplate(st.Template(n), value, text);

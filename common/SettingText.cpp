@@ -12,7 +12,9 @@ namespace {
 constexpr QChar kCR = u'\r';
 constexpr QChar kLF = u'\n';
 
-int16_t Saturate16(int n) { return static_cast<int16_t>(std::min(n, 32767)); }
+int16_t Saturate16(int n) {
+    return static_cast<int16_t>(std::min(n, 32767));
+}
 
 // The text as the line walk sees it: blanks trimmed, trailing line ends removed.
 QString PrepareText(const QString& text) {
@@ -22,16 +24,16 @@ QString PrepareText(const QString& text) {
     return t;
 }
 
-// Walks the lines of a prepared text: a CR ends a line, a LF right after a CR is skipped, any
-// other character (a lone LF too) belongs to the line. Calls `line(row, trimmedText)` for every
-// line, numbered from 1; stops early when it returns false. Returns the last row number.
+// Walks the lines of a prepared text: CR, CR LF and a lone LF each end a line. Calls
+// `line(row, trimmedText)` for every line, numbered from 1; stops early when it returns false.
+// Returns the last row number.
 int WalkLines(const QString& t, const std::function<bool(int, const QString&)>& line) {
     int row = 1;
     QString current;
     for (int i = 0; i < t.size(); ++i) {
         const QChar c = t[i];
         if (c == kLF && i > 0 && t[i - 1] == kCR) continue;
-        if (c == kCR) {
+        if (c == kCR || c == kLF) {
             if (!line(row, TrimSpaces(current))) return row;
             current.clear();
             ++row;
@@ -78,9 +80,12 @@ QVariant NumberLike(const QVariant& like, const QString& line) {
     return QVariant(n);
 }
 
-// Section header: the first "]" at least two positions after the first "[" (a missing "["
-// counts as position 0). Sets the upper-cased, trimmed name.
+// Section header: a trimmed line that begins with "[" and ends with "]", whose first "]" stands
+// at least two positions after the "[" (so "[]" is none). A value holding brackets, such as
+// "dbSCaption=Plant [North]", stays a key line. Sets the upper-cased, trimmed name.
 bool IsSectionHeader(const QString& line, QString& name) {
+    const QString t = line.trimmed();
+    if (!t.startsWith(u'[') || !t.endsWith(u']')) return false;
     const int open = static_cast<int>(line.indexOf(u'[')) + 1;   // 1-based, 0 when missing
     const int close = static_cast<int>(line.indexOf(u']')) + 1;  // 1-based, 0 when missing
     if (close == 0 || close - open < 2) return false;
@@ -160,7 +165,7 @@ int16_t TextToArray(const QString& text, std::vector<std::vector<QVariant>>& gri
     for (int i = 0; i < t.size(); ++i) {
         const QChar c = t[i];
         if (c == kLF && i > 0 && t[i - 1] == kCR) continue;
-        if (c == kCR) {
+        if (c == kCR || c == kLF) {
             store();
             if (row == upperRow) return Saturate16(row);
             col = 1;
@@ -178,9 +183,11 @@ int16_t TextToArray(const QString& text, std::vector<std::vector<QVariant>>& gri
 
 int16_t SplitString(const QString& text, std::vector<QString>& items, const QString& separator) {
     if (text.isEmpty()) return 0;
-    const QStringList parts =
-        separator.isEmpty() ? QStringList{text} : text.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
-    if (items.size() < static_cast<size_t>(parts.size()) + 1) items.resize(static_cast<size_t>(parts.size()) + 1);
+    const QStringList parts = separator.isEmpty()
+                                  ? QStringList{text}
+                                  : text.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    if (items.size() < static_cast<size_t>(parts.size()) + 1)
+        items.resize(static_cast<size_t>(parts.size()) + 1);
     for (int k = 0; k < parts.size(); ++k) items[static_cast<size_t>(k) + 1] = parts[k];
     return Saturate16(static_cast<int>(parts.size()));
 }

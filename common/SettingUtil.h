@@ -13,8 +13,10 @@ namespace SettingUtil {
 
 // ---- Settings text and text helpers ----
 
-// The value of a key in a section of a settings text, or the default. Sections and keys match in
-// any letter case; the first matching key line wins; "key=" yields the empty text.
+// The value of a key in a section of a settings text, or the default. Lines end at CR, CR LF or a
+// lone LF. A header is a line "[name]"; a key line has its first "=" at position 3 or later.
+// Sections and keys match in any letter case; the first matching key line wins; "key=" yields
+// the empty text.
 QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
                         const QString& settingText);
 
@@ -81,6 +83,10 @@ void LoadSaveGroupSettings();
 bool CheckSettingNotBlank(int16_t groupIndex, const QString& section, const QString& key);
 
 }  // namespace SettingUtil
+
+// Registers the SQL Server client alias of save group `groupIndex` (its `dbDataSource`) in the
+// registry; the save-group reader calls it for every group whose provider is "SQLOLEDB.1".
+void SetSQLServerClientAlias(int16_t& groupIndex);
 
 namespace LedgrixUtil {
 

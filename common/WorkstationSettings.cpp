@@ -1,5 +1,7 @@
 // The workstation settings file "Ledgrix.svl": system settings of the saver and the list of save
 // groups; the project and workstation path tests; the log file's path.
+#include <optional>
+
 #include "common/Failure.h"
 #include "common/FileUtil.h"
 #include "common/Numbers.h"
@@ -26,8 +28,8 @@ int16_t RoundedNumber(const QString& text, int16_t fallback) {
 }
 
 QString SystemValue(const char* key, const char* defaultValue, const QString& text) {
-    return GetSettingValue(QStringLiteral("SystemBasic"), QString::fromLatin1(key), QString::fromUtf8(defaultValue),
-                           text);
+    return GetSettingValue(QStringLiteral("SystemBasic"), QString::fromLatin1(key),
+                           QString::fromUtf8(defaultValue), text);
 }
 
 QString CfgFolder(const QString& project, const QString& workstation) {
@@ -98,8 +100,8 @@ void LoadWorkstationSettings() {
     for (int i = 1; i <= kMaxSaveGroups; ++i) {
         SaveGroupRecord& g = st.Group(i);
         xSvcSettings& s = g.S();
-        const QString value =
-            GetSettingValue(QStringLiteral("ModuleList"), QStringLiteral("Module") + QString::number(i), QString(), text);
+        const QString value = GetSettingValue(QStringLiteral("ModuleList"),
+                                              QStringLiteral("Module") + QString::number(i), QString(), text);
         if (value.isEmpty()) break;
         s.dbSPurgeKeepDays = -1;
         const ModuleLine m = SplitModuleLine(value);
@@ -112,8 +114,11 @@ void LoadWorkstationSettings() {
         const QString groupName = m.groupName.isEmpty() ? FileUtil::GetBaseName(s.SvcFilePath) : m.groupName;
         // A value that is no number keeps "no purge".
         if (m.purge) s.dbSPurgeKeepDays = Numbers::WholeTextNumber(*m.purge).value_or(-1);
+        // One file in two spellings ("A.svc", "..\PROJECT\P\CFG\W\a.svc") is still one file.
+        const QString resolved = FileUtil::ResolvePath(s.SvcFilePath);
         for (int j = 1; j < i; ++j) {
-            if (st.Group(j).S().SvcFilePath == s.SvcFilePath) {
+            if (FileUtil::ResolvePath(st.Group(j).S().SvcFilePath).compare(resolved, Qt::CaseInsensitive) ==
+                0) {
                 MsgBox(Tx(kDuplicateHead) + s.SvcFilePath + Tx(kDuplicateTail), MsgStyle::Critical,
                        Tx(kDuplicateCaption));
                 sysExit(-1);
@@ -142,7 +147,8 @@ bool CheckLogFilePath() {
         path = folder + u'\\' + name;
     }
     // A folder or file that cannot be made is a bad path too, not a settled one.
-    if (!folder.isEmpty() && !FileUtil::FolderExists(folder) && !FileUtil::MakeFullDir(folder)) BadLogPath(configured);
+    if (!folder.isEmpty() && !FileUtil::FolderExists(folder) && !FileUtil::MakeFullDir(folder))
+        BadLogPath(configured);
     if (!FileUtil::FileExists(path)) {
         try {
             FileUtil::CreateTextFile(QString(), path);

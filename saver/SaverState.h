@@ -14,6 +14,7 @@ struct SaverState {
     QString ReferenceDateTime;  // start date and time, changed by /D and /T
     bool IsLogFileReady = false;
     bool LogFileStreamSet = false;  // the log file was opened at least once
+    int32_t LogListMaxWidth = 0;    // widest log list line so far, in pixels; only grows
     bool IsLinkOnline = false;
     int16_t ShownGroupIndex = 1;
     int32_t TagDataBankCount = 0;

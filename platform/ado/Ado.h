@@ -3,8 +3,10 @@
 //   Microsoft.Jet.OLEDB.4.0, Microsoft.ACE.OLEDB.12.0 -> SQLite file (Data Source, or DBQ)
 //   MSDASQL.1 -> ODBC (an Excel driver goes to the SQLite engine)
 //   SQLOLEDB.1 -> FreeTDS ODBC;  MSDAORA.1 -> ODBC data source
-// Every failure is raised as ado::Error with a number and a description.
+// Every failure is raised as ado::Error with a number and a description; descriptions never
+// carry a password.
 #pragma once
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -19,6 +21,47 @@ struct Error : std::runtime_error {
     QString Description;
     Error(long n, const QString& d) : std::runtime_error(d.toStdString()), Number(n), Description(d) {}
 };
+
+// Error numbers raised here.
+constexpr long adErrProvider = -2147467259;       // the engine refused (open, I/O)
+constexpr long adErrStatement = -2147217900;      // the statement failed
+constexpr long adErrNoCurrentRecord = 3021;       // BOF or EOF
+constexpr long adErrItemNotFound = 3265;          // no such field
+constexpr long adErrNotAllowedClosed = 3704;      // the object is closed
+constexpr long adErrConnectionInvalid = 3709;     // the connection is closed
+constexpr long adErrNotCapable = 3251;            // the operation is not supported
+constexpr long adErrBackward = -2147217884;       // a forward-only recordset moved back
+constexpr long adErrNoTransaction = -2147168242;  // commit or rollback without a transaction
+constexpr long adErrTransactionExists = -2147168237;
+
+// Connection strings: "key=value;" pieces. A value may be quoted with {..} ("}}" stands for
+// "}") or with double quotes (two quotes stand for one); keys are matched without regard to
+// letter case.
+using ConnectionStringPieces = QList<QPair<QString, QString>>;
+ConnectionStringPieces ParseConnectionString(const QString& text);
+// The value of a key (last piece wins), or a null text.
+QString ConnectionStringValue(const ConnectionStringPieces& pieces, const QString& key);
+// The value unchanged when the parser reads it back as is; otherwise quoted with {..}.
+QString QuoteConnectionValue(const QString& value);
+// The value wrapped in double quotes, inner quotes doubled.
+QString DoubleQuoteConnectionValue(const QString& value);
+// The text with every password value of a connection string replaced by "****".
+QString MaskPasswords(const QString& text);
+
+// How a connection string is served here (for checks of the mapping).
+struct ConnectionPlan {
+    enum class Kind { SQLite, Odbc } kind = Kind::SQLite;
+    QString filePath;      // SQLite: the database file as given (Windows form)
+    bool excel = false;    // an Excel workbook (worksheets are listed as system tables)
+    bool jet = false;      // Jet/ACE semantics: Jet properties, Jet SQL translation
+    bool mysql = false;    // a MariaDB/MySQL server (schema rows of the current database only)
+    QString odbcDatabase;  // ODBC: the connection string or data source name handed to QODBC
+    QString odbcUser;      // ODBC: user and password handed separately (data source names)
+    QString odbcPassword;
+    QStringList secrets;  // password values, masked in every error text
+};
+// Works out the engine for a connection string; raises Error when it cannot be served.
+ConnectionPlan PlanConnection(const QString& connectionString);
 
 constexpr int adStateClosed = 0;
 constexpr int adStateOpen = 1;
@@ -82,8 +125,9 @@ class Connection {
               const QString& password = QString(), long options = -1);
     void Close();
     int State() const;
-    // The connection string as given to Open (the caller's own text).
-    QString ConnectionString() const { return connectionString_; }
+    // The connection string as given to Open, passwords masked with "****" (as a connection
+    // that does not persist its security information reports it).
+    QString ConnectionString() const;
     Properties& GetProperties() { return properties_; }
 
     // Runs one statement; rows it returns are not kept.
@@ -95,9 +139,13 @@ class Connection {
     std::shared_ptr<Recordset> OpenSchema(int schema);
 
     Engine* engine() const { return engine_.get(); }
+    // The description with this connection's passwords masked.
+    QString MaskSecrets(const QString& text) const;
 
   private:
     QString connectionString_;
+    QStringList secrets_;
+    bool inTransaction_ = false;
     Properties properties_;
     std::unique_ptr<Engine> engine_;
 };
@@ -128,6 +176,12 @@ class Recordset {
     Field GetField(int index) const;                 // of the current row
     QVariant Value(const QString& fieldName) const;  // of the current row; letter case ignored
 
+    int CursorType() const { return cursorType_; }
+    // Every row as fetched (for disconnected copies).
+    const QStringList& FieldNames() const { return names_; }
+    const std::vector<int>& FieldTypes() const { return types_; }
+    const std::vector<std::vector<QVariant>>& Rows() const { return rows_; }
+
     // Builds a recordset from rows already at hand (schema rows, copies).
     static std::shared_ptr<Recordset> FromRows(const QStringList& names, const std::vector<int>& types,
                                                std::vector<std::vector<QVariant>> rows, int cursorLocation);
@@ -139,6 +193,10 @@ class Recordset {
     std::vector<int> types_;
     std::vector<std::vector<QVariant>> rows_;
     long pos_ = 0;  // 0-based row; -1 BOF; rows_.size() EOF
+
+    void RequireOpen() const;
+    void RequireBackward() const;
+    long Size() const { return static_cast<long>(rows_.size()); }
 };
 
 }  // namespace ado

@@ -15,7 +15,8 @@ typedef struct PT_TIME {
 } PT_TIME;
 
 /* A message buffer holds 81 characters; in UTF-8 that is at most 324 bytes, plus a final NUL
-   that the caller provides. */
+   that the caller provides. GetTagMessage writes at most 81 characters (UTF-16 units, a pair
+   never split) and a NUL after them: 243 bytes and the NUL at most. */
 #define PT_MESSAGE_CHARS 81
 #define PT_MESSAGE_BUFFER_BYTES (PT_MESSAGE_CHARS * 4 + 1)
 #define PT_NO_TAG 65535
@@ -24,17 +25,23 @@ typedef struct PT_TIME {
    library. */
 typedef void (*PT_ADVISE_CALLBACK)(int32_t handle, int32_t index);
 
-uint16_t RegisterTag(const char* name);
-uint16_t FindTag(const char* name);
-int16_t GetTagValue(uint16_t handle, PT_TIME* time, uint16_t* status, double* value);
-int16_t GetTagMessage(uint16_t handle, PT_TIME* time, uint16_t* status, char* text);
-int16_t SetTagValue(uint16_t handle, const PT_TIME* time, uint16_t statusMask, uint16_t statusBits,
-                    double* value, int32_t client);
-int16_t SetTagMessage(uint16_t handle, const PT_TIME* time, uint16_t statusMask, uint16_t statusBits,
-                      const char* text, int32_t client);
-int16_t SetAdviseCallback(int32_t client, PT_ADVISE_CALLBACK callback);
-int16_t TagAdvise(uint16_t handle, int32_t client, int32_t index);
-int16_t TagUnadvise(uint16_t handle, int16_t adviseId);
+#if defined(__GNUC__)
+#define PT_EXPORT __attribute__((visibility("default")))
+#else
+#define PT_EXPORT
+#endif
+
+PT_EXPORT uint16_t RegisterTag(const char* name);
+PT_EXPORT uint16_t FindTag(const char* name);
+PT_EXPORT int16_t GetTagValue(uint16_t handle, PT_TIME* time, uint16_t* status, double* value);
+PT_EXPORT int16_t GetTagMessage(uint16_t handle, PT_TIME* time, uint16_t* status, char* text);
+PT_EXPORT int16_t SetTagValue(uint16_t handle, const PT_TIME* time, uint16_t statusMask, uint16_t statusBits,
+                              double* value, int32_t client);
+PT_EXPORT int16_t SetTagMessage(uint16_t handle, const PT_TIME* time, uint16_t statusMask,
+                                uint16_t statusBits, const char* text, int32_t client);
+PT_EXPORT int16_t SetAdviseCallback(int32_t client, PT_ADVISE_CALLBACK callback);
+PT_EXPORT int16_t TagAdvise(uint16_t handle, int32_t client, int32_t index);
+PT_EXPORT int16_t TagUnadvise(uint16_t handle, int16_t adviseId);
 
 #ifdef __cplusplus
 }

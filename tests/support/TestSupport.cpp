@@ -13,6 +13,8 @@ void ProgramFixture::SetUp() {
     // The program folder: <root>/bin, with the projects beside it in <root>/Project.
     QDir(root.path()).mkpath(QStringLiteral("bin"));
     QDir::setCurrent(root.path() + QStringLiteral("/bin"));
+    // Registry values go to a file of the test, never to the user's.
+    qputenv("LEDGRIX_REGISTRY_FILE", (root.path() + QStringLiteral("/registry.ini")).toUtf8());
 }
 
 void ProgramFixture::TearDown() {

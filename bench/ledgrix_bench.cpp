@@ -1,0 +1,499 @@
+// Benchmark of the saver: throughput against the raw engine, trigger latency, idle CPU and peak
+// memory. It runs the real Ledgrix and hexvane-sim programs on generated projects in a private
+// program folder, prints a table and writes bench-results.json.
+//
+//   ledgrix-bench [--quick] [--out FILE]
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+#include "platform/ado/JetSql.h"
+#include "platform/ptserv32/ptserv32.h"
+
+namespace {
+
+bool g_quick = false;
+
+void WriteText(const QString& path, const QString& text) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QString t = text;
+    t.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    f.write(t.toUtf8());
+}
+
+bool Exec(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery q(db);
+    if (!q.exec(sql)) {
+        std::fprintf(stderr, "bench: %s: %s\n", qPrintable(sql), qPrintable(q.lastError().text()));
+        return false;
+    }
+    return true;
+}
+
+// A private program folder with copies of the programs, and one project "Bench".
+class Workspace {
+public:
+    Workspace(int fields, bool useTimer) : fields_(fields) {
+        const QString bin = dir_.path() + QStringLiteral("/bin");
+        QDir().mkpath(bin);
+        for (const char* f : {"Ledgrix", "hexvane-sim", "PTSERV32.dll", "help.txt"}) {
+            const QString name = QString::fromLatin1(f);
+            QFile::copy(QStringLiteral(LEDGRIX_BIN_DIR "/") + name, bin + u'/' + name);
+            QFile(bin + u'/' + name).setPermissions(QFile(QStringLiteral(LEDGRIX_BIN_DIR "/") + name).permissions());
+        }
+        QString set = QStringLiteral(
+            "[ML]\nAppliedLangName=English\n[BASIC]\nIsUseTimer=%1\nTimerInterval=%2\n[DBTYPELIST]\n"
+            "DBTYPE1=Access database (*.mdb){ACCESS}\nDBTYPE2=CSV file (*.csv){CSV}\n"
+            "[ACCESS]\ndbProvider=Microsoft.Jet.OLEDB.4.0\ndbPersistSecurityInfo=False\n[CSV]\n");
+        WriteText(bin + QStringLiteral("/Ledgrix.set"), set.arg(useTimer ? 1 : 0).arg(useTimer ? 10 : 500));
+        project_ = dir_.path() + QStringLiteral("/Project/Bench");
+        QDir().mkpath(project_ + QStringLiteral("/dat/Ledgrix"));
+        QDir().mkpath(dir_.path() + QStringLiteral("/run"));
+        // Tag database.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tags"));
+        db.setDatabaseName(project_ + QStringLiteral("/Bench.pam"));
+        db.open();
+        Exec(db, QStringLiteral("CREATE TABLE Tag(TagName TEXT, Class TEXT)"));
+        for (int i = 1; i <= 254; ++i) Exec(db, QStringLiteral("INSERT INTO Tag VALUES('F%1','ANALOG')").arg(i));
+        for (const char* t : {"TRIG", "STOP", "ALIVE"})
+            Exec(db, QStringLiteral("INSERT INTO Tag VALUES('%1','DIGITAL')").arg(QLatin1String(t)));
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("tags"));
+    }
+
+    // Adds a group of `fields` fields (the first the record time).
+    void AddGroup(const QString& name, const QString& type, double cycle, const QString& trigger = QString()) {
+        groups_.append(name);
+        QString svc = QStringLiteral("[Basic]\ndbIsDefaultFilePath=1\ndbFilePath=\ndbFileName=bench.mdb\n");
+        svc += QStringLiteral("dbTableName=%1\n\ndbDBTypeName=%2\nSaveTimeInterval=%3\ndbSWriteMode=0\n")
+                   .arg(type == QLatin1String("CSV") ? QString() : name, type, QString::number(cycle));
+        svc += QStringLiteral("dbSTriggerTag=%1\ndbSPurgeKeepDays=-1\n[CSV]\ndbSCSVDelimiterCharacter=,\n"
+                              "dbSCSVUseFieldTitle=1\ndbSCSVNewlineCharacter=CRLF\n"
+                              "dbSCSVKeepConnectionAliveAfterSaveData=1\n[FieldList]\nfd1=Time,^DATETIME,,-1\n")
+                   .arg(trigger);
+        QString columns = QStringLiteral("[Time] DATETIME");
+        for (int i = 2; i <= fields_; ++i) {
+            svc += QStringLiteral("fd%1=V%1,F%2.VALUE,2,-1\n").arg(i).arg(i - 1);
+            columns += QStringLiteral(", V%1 DOUBLE").arg(i);
+        }
+        WriteText(project_ + QStringLiteral("/cfg/WS1/") + name + QStringLiteral(".svc"), svc);
+        if (type != QLatin1String("CSV")) tables_.append({name, columns});
+    }
+
+    void Finish() {
+        QString svl = QStringLiteral(
+            "[SystemBasic]\ndbSLiveAlone=1\ndbSStopTag=STOP\ndbSAliveTag=ALIVE\ndbSDuringSavingTag=\n"
+            "dbSUserMode=0\ndbSLogDisable=1\ndbSLogFileName=\ndbSIsSvcDefaultPath=1\ndbSIsHideLedgrix=0\n"
+            "[ModuleList]\n");
+        for (int i = 0; i < groups_.size(); ++i)
+            svl += QStringLiteral("Module%1=%2,%2.svc\n").arg(i + 1).arg(groups_[i]);
+        WriteText(project_ + QStringLiteral("/cfg/WS1/Ledgrix.svl"), svl);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mdb"));
+        db.setDatabaseName(DatabaseFile());
+        db.open();
+        for (const auto& t : tables_) Exec(db, QStringLiteral("CREATE TABLE [%1] (%2)").arg(t.first, t.second));
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("mdb"));
+    }
+
+    QString Bin() const { return dir_.path() + QStringLiteral("/bin"); }
+    QString DatabaseFile() const { return project_ + QStringLiteral("/dat/Ledgrix/bench.mdb"); }
+    QString CsvFile(const QString& group) const { return project_ + QStringLiteral("/dat/Ledgrix/") + group + ".csv"; }
+    QProcessEnvironment Env() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"), dir_.path() + QStringLiteral("/run"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LEDGRIX_MSGBOX"), QStringLiteral("stderr"));
+        return env;
+    }
+    const QStringList& Groups() const { return groups_; }
+
+private:
+    QTemporaryDir dir_;
+    int fields_;
+    QString project_;
+    QStringList groups_;
+    QList<QPair<QString, QString>> tables_;
+};
+
+// The HMI runtime and the saver, running.
+class Plant {
+public:
+    explicit Plant(const Workspace& ws) : ws_(ws) {
+        sim_.setProcessEnvironment(ws.Env());
+        sim_.setWorkingDirectory(ws.Bin());
+        sim_.start(ws.Bin() + QStringLiteral("/hexvane-sim"), {QStringLiteral("run"), QStringLiteral("../Project/Bench")});
+        sim_.waitForStarted();
+        for (int i = 0; i < 100 && !Sim({QStringLiteral("list")}); ++i) QThread::msleep(50);
+        saver_.setProcessEnvironment(ws.Env());
+        saver_.setWorkingDirectory(ws.Bin());
+        saver_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        saver_.start(ws.Bin() + QStringLiteral("/Ledgrix"), {QStringLiteral("Bench"), QStringLiteral("WS1")});
+        saver_.waitForStarted();
+        // Running once the alive tag is 1.
+        for (int i = 0; i < 200; ++i) {
+            if (SimValue(QStringLiteral("ALIVE")) == 1) break;
+            QThread::msleep(50);
+        }
+    }
+    ~Plant() {
+        Stop();
+        sim_.terminate();
+        sim_.waitForFinished(5000);
+    }
+    void Stop() {
+        if (saver_.state() == QProcess::NotRunning) return;
+        Sim({QStringLiteral("set"), QStringLiteral("STOP"), QStringLiteral("1")});
+        if (!saver_.waitForFinished(20000)) {
+            saver_.kill();
+            saver_.waitForFinished();
+        }
+    }
+    bool Sim(const QStringList& args) const {
+        QProcess p;
+        p.setProcessEnvironment(ws_.Env());
+        p.start(ws_.Bin() + QStringLiteral("/hexvane-sim"), args);
+        p.waitForFinished(5000);
+        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+    double SimValue(const QString& tag) const {
+        QProcess p;
+        p.setProcessEnvironment(ws_.Env());
+        p.start(ws_.Bin() + QStringLiteral("/hexvane-sim"), {QStringLiteral("get"), tag});
+        p.waitForFinished(5000);
+        const QStringList cols = QString::fromUtf8(p.readAllStandardOutput()).split(u'\t');
+        return cols.size() > 2 ? cols[2].toDouble() : -1;
+    }
+    qint64 Pid() const { return saver_.processId(); }
+
+private:
+    const Workspace& ws_;
+    QProcess sim_;
+    QProcess saver_;
+};
+
+double CpuSeconds(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QString s = QString::fromLatin1(f.readAll());
+    const QStringList fields = s.mid(s.lastIndexOf(u')') + 2).split(u' ');
+    // utime and stime are fields 14 and 15 of the line, 12 and 13 after the command name.
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+double PeakMemoryMb(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+qint64 CountRows(const QString& file, const QString& table) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
+    db.setDatabaseName(file);
+    qint64 n = -1;
+    if (db.open()) {
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("SELECT count(*) FROM [%1]").arg(table)) && q.next()) n = q.value(0).toLongLong();
+        db.close();
+    }
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("count"));
+    return n;
+}
+
+qint64 CountLines(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    return f.readAll().count('\n');
+}
+
+QString InsertStatement(const QString& table, int fields, int row) {
+    QString cols = QStringLiteral("[Time]"), vals;
+    vals = QStringLiteral("'2024/03/05 10:00:%1.%2 AM'")
+               .arg(row / 100 % 60, 2, 10, QLatin1Char('0'))
+               .arg(row % 100 * 10, 3, 10, QLatin1Char('0'));
+    for (int i = 2; i <= fields; ++i) {
+        cols += QStringLiteral(", [V%1]").arg(i);
+        vals += QStringLiteral(",%1").arg(i * 1.25 + row);
+    }
+    return QStringLiteral("Insert Into [%1] (%2) Values (%3 )").arg(table, cols, vals);
+}
+
+// The raw engine: the same statements, one transaction each, with the database layer's pragmas.
+struct RawRates {
+    double sqlitePerSecond = 0;
+    double commitMs = 0;
+    double csvPerSecond = 0;
+};
+
+RawRates MeasureRaw(int fields) {
+    RawRates r;
+    QTemporaryDir dir;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+    db.setDatabaseName(dir.path() + QStringLiteral("/raw.mdb"));
+    db.open();
+    Exec(db, QStringLiteral("PRAGMA synchronous=FULL"));
+    QString columns = QStringLiteral("[Time] DATETIME");
+    for (int i = 2; i <= fields; ++i) columns += QStringLiteral(", V%1 DOUBLE").arg(i);
+    Exec(db, QStringLiteral("CREATE TABLE [G1] (%1)").arg(columns));
+    QHash<QString, QString> types{{QStringLiteral("TIME"), QStringLiteral("DATETIME")}};
+    const auto columnTypes = [&](const QString&) { return types; };
+    const int n = g_quick ? 200 : 1000;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < n; ++i) {
+        const QString sql = ado::jet::Translate(InsertStatement(QStringLiteral("G1"), fields, i), columnTypes);
+        Exec(db, QStringLiteral("BEGIN"));
+        Exec(db, sql);
+        Exec(db, QStringLiteral("COMMIT"));
+    }
+    const double secs = t.nsecsElapsed() / 1e9;
+    r.sqlitePerSecond = n / secs;
+    r.commitMs = secs * 1000.0 / n;
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+
+    QFile csv(dir.path() + QStringLiteral("/raw.csv"));
+    csv.open(QIODevice::WriteOnly | QIODevice::Append);
+    QString line = QStringLiteral("2024/03/05 10:00:00.010");
+    for (int i = 2; i <= fields; ++i) line += QStringLiteral(",%1").arg(i * 1.25);
+    const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
+    const int m = g_quick ? 20000 : 100000;
+    t.restart();
+    for (int i = 0; i < m; ++i) {
+        csv.write(bytes);
+        csv.flush();
+    }
+    r.csvPerSecond = m / (t.nsecsElapsed() / 1e9);
+    return r;
+}
+
+struct ThroughputRow {
+    QString target;
+    int groups = 0;
+    double seconds = 0;
+    double demanded = 0;
+    double saved = 0;
+    double perSecond = 0;
+    double lost = 0;
+    double raw = 0;
+};
+
+ThroughputRow MeasureThroughput(const QString& type, int groups, const RawRates& raw) {
+    const int fields = 50;
+    Workspace ws(fields, false);
+    for (int g = 1; g <= groups; ++g) ws.AddGroup(QStringLiteral("G%1").arg(g), type, 0.01);
+    ws.Finish();
+    const double seconds = g_quick ? 3 : 10;
+    ThroughputRow row;
+    row.target = type == QLatin1String("CSV") ? QStringLiteral("CSV") : QStringLiteral("ACCESS (SQLite)");
+    row.groups = groups;
+    {
+        Plant plant(ws);
+        QThread::msleep(static_cast<unsigned long>(seconds * 1000));
+        plant.Stop();
+    }
+    // Each group should have saved one record per 10 ms of the run; the start-up is counted
+    // from the first record of each group.
+    qint64 saved = 0;
+    for (const QString& g : ws.Groups())
+        saved += type == QLatin1String("CSV") ? std::max<qint64>(0, CountLines(ws.CsvFile(g)) - 1)
+                                              : std::max<qint64>(0, CountRows(ws.DatabaseFile(), g));
+    row.seconds = seconds;
+    row.demanded = groups * 100.0;
+    row.saved = static_cast<double>(saved);
+    row.perSecond = saved / seconds;
+    row.lost = std::max(0.0, row.demanded * seconds - row.saved);
+    row.raw = type == QLatin1String("CSV") ? raw.csvPerSecond : raw.sqlitePerSecond;
+    return row;
+}
+
+// Trigger latency: the time from a trigger change to the saver writing the trigger back to 0.
+struct LatencyWatch {
+    std::mutex m;
+    std::condition_variable cv;
+    std::atomic<int> changes{0};
+};
+LatencyWatch* g_watch = nullptr;
+void OnChange(int32_t, int32_t) {
+    g_watch->changes.fetch_add(1);
+    g_watch->cv.notify_all();
+}
+
+QJsonObject MeasureTriggerLatency(const RawRates& raw) {
+    Workspace ws(10, false);
+    ws.AddGroup(QStringLiteral("T1"), QStringLiteral("ACCESS"), 0, QStringLiteral("TRIG"));
+    ws.Finish();
+    Plant plant(ws);
+    void* lib = dlopen((ws.Bin() + QStringLiteral("/PTSERV32.dll")).toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
+    QJsonObject out;
+    if (!lib) return out;
+    auto findTag = reinterpret_cast<decltype(&FindTag)>(dlsym(lib, "FindTag"));
+    auto setValue = reinterpret_cast<decltype(&SetTagValue)>(dlsym(lib, "SetTagValue"));
+    auto getValue = reinterpret_cast<decltype(&GetTagValue)>(dlsym(lib, "GetTagValue"));
+    auto setCallback = reinterpret_cast<decltype(&SetAdviseCallback)>(dlsym(lib, "SetAdviseCallback"));
+    auto advise = reinterpret_cast<decltype(&TagAdvise)>(dlsym(lib, "TagAdvise"));
+    LatencyWatch watch;
+    g_watch = &watch;
+    const uint16_t trig = findTag("TRIG");
+    setCallback(4242, &OnChange);
+    advise(trig, 4242, 1);
+    auto write = [&](double v) {
+        PT_TIME t{};
+        const QDateTime now = QDateTime::currentDateTime();
+        t.wYear = static_cast<uint16_t>(now.date().year());
+        t.wMonth = static_cast<uint16_t>(now.date().month());
+        t.wDay = static_cast<uint16_t>(now.date().day());
+        t.wDayOfWeek = static_cast<uint16_t>(now.date().dayOfWeek() % 7 + 1);
+        t.wHour = static_cast<uint16_t>(now.time().hour());
+        t.wMinute = static_cast<uint16_t>(now.time().minute());
+        t.wSecond = static_cast<uint16_t>(now.time().second());
+        setValue(trig, &t, 0, 0, &v, 4242);
+    };
+    auto value = [&] {
+        PT_TIME t{};
+        uint16_t status = 0;
+        double v = -1;
+        getValue(trig, &t, &status, &v);
+        return v;
+    };
+    write(0);  // primes the trigger
+    QThread::msleep(300);
+    std::vector<double> ms;
+    const int n = g_quick ? 30 : 200;
+    for (int i = 0; i < n; ++i) {
+        QElapsedTimer t;
+        std::unique_lock<std::mutex> lock(watch.m);
+        t.start();
+        write(1);
+        // The first change seen is our own write; wait for the saver's write-back to 0.
+        bool done = false;
+        while (!done && t.elapsed() < 5000) {
+            watch.cv.wait_for(lock, std::chrono::milliseconds(5));
+            done = value() == 0;
+        }
+        if (done) ms.push_back(t.nsecsElapsed() / 1e6);
+        lock.unlock();
+        QThread::msleep(20);
+    }
+    setCallback(4242, nullptr);
+    plant.Stop();
+    std::sort(ms.begin(), ms.end());
+    auto pct = [&](double p) { return ms.empty() ? 0.0 : ms[std::min(ms.size() - 1, size_t(p * ms.size()))]; };
+    out[QStringLiteral("samples")] = static_cast<int>(ms.size());
+    out[QStringLiteral("p50_ms")] = pct(0.50);
+    out[QStringLiteral("p99_ms")] = pct(0.99);
+    out[QStringLiteral("raw_commit_ms")] = raw.commitMs;
+    out[QStringLiteral("p99_minus_raw_ms")] = pct(0.99) - raw.commitMs;
+    out[QStringLiteral("records")] = static_cast<double>(CountRows(ws.DatabaseFile(), QStringLiteral("T1")));
+    return out;
+}
+
+double MeasureIdleCpu(bool useTimer) {
+    Workspace ws(5, useTimer);
+    for (int g = 1; g <= 64; ++g) ws.AddGroup(QStringLiteral("G%1").arg(g), QStringLiteral("ACCESS"), 1);
+    ws.Finish();
+    Plant plant(ws);
+    QThread::msleep(1000);
+    const double seconds = g_quick ? 10 : 60;
+    const double before = CpuSeconds(plant.Pid());
+    QThread::msleep(static_cast<unsigned long>(seconds * 1000));
+    const double after = CpuSeconds(plant.Pid());
+    return (after - before) / seconds * 100.0;
+}
+
+double MeasurePeakMemory() {
+    Workspace ws(255, false);
+    for (int g = 1; g <= 64; ++g) ws.AddGroup(QStringLiteral("G%1").arg(g), QStringLiteral("ACCESS"), 1);
+    ws.Finish();
+    Plant plant(ws);
+    QThread::msleep(g_quick ? 3000 : 5000);
+    return PeakMemoryMb(plant.Pid());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QString out = QStringLiteral("bench-results.json");
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--quick")) g_quick = true;
+        else if (args[i] == QLatin1String("--out") && i + 1 < args.size()) out = args[++i];
+    }
+    QJsonObject json;
+    std::printf("Raw engine ...\n");
+    const RawRates raw = MeasureRaw(50);
+    json[QStringLiteral("raw")] = QJsonObject{{QStringLiteral("sqlite_statements_per_s"), raw.sqlitePerSecond},
+                                              {QStringLiteral("sqlite_commit_ms"), raw.commitMs},
+                                              {QStringLiteral("csv_lines_per_s"), raw.csvPerSecond}};
+
+    std::printf("\n%-16s %6s %10s %10s %10s %10s %8s\n", "throughput", "groups", "demanded/s", "saved/s",
+                "lost", "raw/s", "ratio");
+    QJsonArray rows;
+    for (const char* type : {"ACCESS", "CSV"}) {
+        for (int g : {1, 8, 64}) {
+            const ThroughputRow r = MeasureThroughput(QString::fromLatin1(type), g, raw);
+            const double ratio = r.perSecond / std::min(r.raw, r.demanded);
+            std::printf("%-16s %6d %10.0f %10.1f %10.0f %10.0f %8.2f\n", qPrintable(r.target), r.groups, r.demanded,
+                        r.perSecond, r.lost, r.raw, ratio);
+            std::fflush(stdout);
+            rows.append(QJsonObject{{QStringLiteral("target"), r.target},
+                                    {QStringLiteral("groups"), r.groups},
+                                    {QStringLiteral("demanded_per_s"), r.demanded},
+                                    {QStringLiteral("saved_per_s"), r.perSecond},
+                                    {QStringLiteral("lost_slots"), r.lost},
+                                    {QStringLiteral("raw_per_s"), r.raw},
+                                    {QStringLiteral("ratio_to_bound"), ratio}});
+        }
+    }
+    json[QStringLiteral("throughput")] = rows;
+
+    const QJsonObject latency = MeasureTriggerLatency(raw);
+    json[QStringLiteral("trigger_latency")] = latency;
+    std::printf("\ntrigger latency: p50 %.2f ms, p99 %.2f ms, raw single commit %.2f ms (%d samples)\n",
+                latency[QStringLiteral("p50_ms")].toDouble(), latency[QStringLiteral("p99_ms")].toDouble(),
+                raw.commitMs, latency[QStringLiteral("samples")].toInt());
+
+    const double loopCpu = MeasureIdleCpu(false);
+    const double timerCpu = MeasureIdleCpu(true);
+    json[QStringLiteral("idle_cpu_percent")] =
+        QJsonObject{{QStringLiteral("loop"), loopCpu}, {QStringLiteral("timer"), timerCpu}};
+    std::printf("idle CPU, 64 groups on 1 s cycles: loop form %.2f %%, timer form %.2f %% of one core\n", loopCpu,
+                timerCpu);
+
+    const double mem = MeasurePeakMemory();
+    json[QStringLiteral("peak_memory_mb_64x255")] = mem;
+    std::printf("peak resident memory, 64 groups of 255 fields: %.1f MB\n", mem);
+
+    QFile f(out);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(QJsonDocument(json).toJson());
+    std::printf("\nwrote %s\n", qPrintable(out));
+    return 0;
+}

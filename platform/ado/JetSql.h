@@ -1,0 +1,27 @@
+// Jet SQL on the SQLite engine: the few places where the two dialects differ are rewritten,
+// everything else passes through unchanged.
+//   TOP n                       -> LIMIT n at the end of that SELECT
+//   #date#                      -> 'yyyy-MM-dd HH:mm:ss'
+//   date texts written into, or compared with, date-typed columns -> the same ISO text
+#pragma once
+#include <QHash>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace ado::jet {
+
+// Declared types of a table's columns, keyed by the upper-cased column name.
+using ColumnTypes = std::function<QHash<QString, QString>(const QString& table)>;
+
+QString Translate(const QString& sql, const ColumnTypes& columnTypes);
+
+// A date-time text of the system's forms ("2024/03/05 02:07:09 PM", "2024/3/5",
+// "2024/03/05 14:07:09.250", with AM/PM or 上午/下午) as 'yyyy-MM-dd HH:mm:ss[.zzz]'.
+// With monthFirst, "3/1/2024" (month/day/year) is read as well.
+std::optional<QString> IsoDateText(const QString& text, bool monthFirst = false);
+
+// True for declared types that hold dates (DATE, DATETIME, TIMESTAMP ...).
+bool IsDateType(const QString& declaredType);
+
+}  // namespace ado::jet

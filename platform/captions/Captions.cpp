@@ -1,0 +1,70 @@
+#include "platform/captions/Captions.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <cerrno>
+
+#include "platform/captions/RuntimeFolder.h"
+
+// Open-file-description locks: owned by the open file, not the process, so two holders in one
+// process are two holders, and testing for a holder places no lock of its own.
+
+QString RuntimeFolder() {
+    const QString dir = QString::fromStdString(LedgrixRuntimeFolderPath());
+    const QByteArray native = QFile::encodeName(dir);
+    if (::mkdir(native.constData(), 0700) != 0 && errno == ENOENT) QDir().mkpath(dir);
+    return dir;
+}
+
+QString CaptionLockPath(const QString& caption) {
+    // Letters, digits, '_' and '-' stay; every other byte of the UTF-8 text becomes %XX.
+    QByteArray name = caption.toUtf8().toPercentEncoding(QByteArray(), QByteArrayLiteral(".~"));
+    if (name.size() > 200)
+        name = "long-" + QCryptographicHash::hash(caption.toUtf8(), QCryptographicHash::Sha256).toHex();
+    return RuntimeFolder() + u'/' + QString::fromLatin1(name) + QStringLiteral(".caption");
+}
+
+bool WindowCaptionExists(const QString& caption) {
+    if (caption.isEmpty()) return false;
+    const QByteArray path = QFile::encodeName(CaptionLockPath(caption));
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;  // never carried
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    const bool held = ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+bool CaptionHold::Acquire(const QString& caption) {
+    Release();
+    if (caption.isEmpty()) return false;
+    const QByteArray path = QFile::encodeName(CaptionLockPath(caption));
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    int rc;
+    do {
+        rc = ::fcntl(fd, F_OFD_SETLKW, &lock);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    caption_ = caption;
+    return true;
+}
+
+void CaptionHold::Release() {
+    if (fd_ >= 0) ::close(fd_);  // closing the file ends its lock
+    fd_ = -1;
+    caption_.clear();
+}

@@ -1,0 +1,35 @@
+// The window caption registry: which top-level window captions exist on this desktop.
+// A window carrying a caption holds a shared lock on that caption's file in the runtime folder;
+// several windows may carry the same caption. The lock dies with the process.
+#pragma once
+#include <QString>
+
+// The runtime folder (created when missing, owner only).
+QString RuntimeFolder();
+
+// The lock file that stands for a caption (any text: the name is an encoding of it).
+QString CaptionLockPath(const QString& caption);
+
+// True when some window, in this or another process, carries exactly this caption.
+bool WindowCaptionExists(const QString& caption);
+
+// A window's hold on its caption; released by Release, by destruction or by the process ending.
+class CaptionHold {
+  public:
+    CaptionHold() = default;
+    explicit CaptionHold(const QString& caption) { Acquire(caption); }
+    ~CaptionHold() { Release(); }
+    CaptionHold(const CaptionHold&) = delete;
+    CaptionHold& operator=(const CaptionHold&) = delete;
+
+    // Takes the caption (giving up one held before); false when the lock file cannot be used
+    // or the caption is empty.
+    bool Acquire(const QString& caption);
+    void Release();
+    bool IsHeld() const { return fd_ >= 0; }
+    QString Caption() const { return caption_; }
+
+  private:
+    int fd_ = -1;
+    QString caption_;
+};

@@ -1,0 +1,138 @@
+// The wire format between the HMI runtime (hexvane-sim) and its clients (PTSERV32.dll and the
+// command line). One request or answer per line, tokens separated by one blank:
+//   request       <seq> <VERB> <args...>
+//   answer        = <seq> <results...>
+//   more rows     * <fields...>            (after the answer of LIST)
+//   notification  ! <client> <handle> <index>
+// Texts travel as ':' followed by the percent-encoded UTF-8 (so an empty text is ":"), numbers
+// as C-locale decimal text, times as Y.M.D.h.m.s or "-" for "now".
+// Verbs: FIND :name -> handle (65535 = unknown)
+//        GETV h -> 1 time status value | 0          GETM h -> 1 time status :text | 0
+//        SETV h time mask bits value client -> 1|0  SETM h time mask bits :text client -> 1|0
+//        ADV h client index -> advise id (0 = refused)   UNADV h id -> 1|0
+//        SETN :name value -> 1|0    MSGN :name :text -> 1|0
+//        GETN :name -> 1 row | 0    LIST -> count, then count rows
+//        (row = :name :class time status value :message)
+// Plain C++ so that the tag-manager library can use it without Qt.
+#pragma once
+#include <charconv>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace HexvaneWire {
+
+// Longest line a peer accepts; a longer one ends the connection.
+constexpr std::size_t MaxLine = 1 << 20;
+
+inline std::vector<std::string_view> Split(std::string_view line) {
+    std::vector<std::string_view> out;
+    std::size_t start = 0;
+    while (start <= line.size()) {
+        const std::size_t end = line.find(' ', start);
+        if (end == std::string_view::npos) {
+            out.push_back(line.substr(start));
+            break;
+        }
+        out.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+inline std::string EncodeText(std::string_view utf8) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out = ":";
+    for (unsigned char c : utf8) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+            c == '-')
+            out += static_cast<char>(c);
+        else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+inline std::optional<std::string> DecodeText(std::string_view token) {
+    if (token.empty() || token[0] != ':') return std::nullopt;
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    std::string out;
+    for (std::size_t i = 1; i < token.size(); ++i) {
+        if (token[i] != '%') {
+            out += token[i];
+            continue;
+        }
+        if (i + 2 >= token.size()) return std::nullopt;
+        const int hi = digit(token[i + 1]), lo = digit(token[i + 2]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
+inline std::string FormatNumber(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+inline std::optional<double> ParseNumber(std::string_view token) {
+    double v = 0;
+    const auto r = std::from_chars(token.data(), token.data() + token.size(), v);
+    if (r.ec != std::errc() || r.ptr != token.data() + token.size()) return std::nullopt;
+    return v;
+}
+
+inline std::optional<uint64_t> ParseWhole(std::string_view token) {
+    uint64_t v = 0;
+    const auto r = std::from_chars(token.data(), token.data() + token.size(), v);
+    if (token.empty() || r.ec != std::errc() || r.ptr != token.data() + token.size()) return std::nullopt;
+    return v;
+}
+
+inline std::optional<int64_t> ParseSigned(std::string_view token) {
+    int64_t v = 0;
+    const auto r = std::from_chars(token.data(), token.data() + token.size(), v);
+    if (token.empty() || r.ec != std::errc() || r.ptr != token.data() + token.size()) return std::nullopt;
+    return v;
+}
+
+// Calendar fields of a time token, seconds resolution.
+struct WireTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+inline std::string FormatTime(const WireTime& t) {
+    return std::to_string(t.year) + '.' + std::to_string(t.month) + '.' + std::to_string(t.day) + '.' +
+           std::to_string(t.hour) + '.' + std::to_string(t.minute) + '.' + std::to_string(t.second);
+}
+
+// Nothing for "-" (now) and for a malformed token; `now` tells which.
+inline std::optional<WireTime> ParseTime(std::string_view token, bool* now = nullptr) {
+    if (now) *now = token == "-";
+    if (token == "-") return std::nullopt;
+    int f[6];
+    std::size_t start = 0;
+    for (int i = 0; i < 6; ++i) {
+        const std::size_t end = i < 5 ? token.find('.', start) : token.size();
+        if (end == std::string_view::npos) return std::nullopt;
+        const auto v = ParseSigned(token.substr(start, end - start));
+        if (!v || *v < 0 || *v > 99999) return std::nullopt;
+        f[i] = static_cast<int>(*v);
+        start = end + 1;
+    }
+    return WireTime{f[0], f[1], f[2], f[3], f[4], f[5]};
+}
+
+}  // namespace HexvaneWire

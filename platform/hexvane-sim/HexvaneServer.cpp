@@ -1,0 +1,599 @@
+#include "platform/hexvane-sim/HexvaneServer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QUuid>
+#include <QWaitCondition>
+#include <vector>
+
+#include "platform/captions/Captions.h"
+#include "platform/captions/RuntimeFolder.h"
+#include "platform/hexvane-sim/HexvaneProtocol.h"
+#include "platform/hexvane-sim/HexvaneScript.h"
+
+namespace {
+
+constexpr quint16 NoTag = 65535;
+
+QString Key(const QString& name) {
+    return name.toUpper();
+}
+
+HexvaneTagKind KindOfClass(const QString& tagClass) {
+    const QString c = tagClass.trimmed().toUpper();
+    if (c == QLatin1String("DIGITAL")) return HexvaneTagKind::Digital;
+    if (c == QLatin1String("TEXT")) return HexvaneTagKind::Text;
+    return HexvaneTagKind::Analog;
+}
+
+std::string Utf8(const QString& s) {
+    return s.toStdString();
+}
+QString FromUtf8(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string WireTimeOf(const QDateTime& t) {
+    const QDate d = t.date();
+    const QTime c = t.time();
+    return HexvaneWire::FormatTime({d.year(), d.month(), d.day(), c.hour(), c.minute(), c.second()});
+}
+
+std::string WireRow(const HexvaneTagState& t) {
+    return HexvaneWire::EncodeText(Utf8(t.name)) + ' ' + HexvaneWire::EncodeText(Utf8(t.tagClass)) + ' ' +
+           WireTimeOf(t.valueTime) + ' ' + std::to_string(t.status) + ' ' +
+           HexvaneWire::FormatNumber(t.value) + ' ' + HexvaneWire::EncodeText(Utf8(t.message));
+}
+
+// A client's advise: notifications of one tag go to that connection as (client, handle, index).
+struct Advise {
+    quint16 id;
+    quint16 handle;
+    qint32 client;
+    qint32 index;
+};
+
+struct Connection {
+    QByteArray buffer;
+    std::vector<Advise> advises;
+    quint16 lastId = 0;
+};
+
+}  // namespace
+
+// Lives on the server thread: the listening socket, the client connections and the scripts.
+class HexvaneCore : public QObject {
+  public:
+    explicit HexvaneCore(HexvaneServer* owner) : owner_(owner) {}
+    ~HexvaneCore() override {
+        // The sockets go with the listening socket, their child; nothing of theirs calls back.
+        for (QLocalSocket* s : connections_.keys()) s->disconnect(this);
+        connections_.clear();
+    }
+
+    bool Listen(const QString& path, QString* error) {
+        server_ = new QLocalServer(this);
+        server_->setSocketOptions(QLocalServer::UserAccessOption);
+        QLocalServer::removeServer(path);
+        if (!server_->listen(path)) {
+            *error = server_->errorString();
+            return false;
+        }
+        connect(server_, &QLocalServer::newConnection, this, [this] {
+            while (QLocalSocket* s = server_->nextPendingConnection()) Accept(s);
+        });
+        return true;
+    }
+
+    void Accept(QLocalSocket* s) {
+        connections_.insert(s, Connection{});
+        connect(s, &QLocalSocket::readyRead, this, [this, s] { Read(s); });
+        connect(s, &QLocalSocket::disconnected, this, [this, s] {
+            connections_.remove(s);
+            s->deleteLater();
+        });
+    }
+
+    void Read(QLocalSocket* s) {
+        auto it = connections_.find(s);
+        if (it == connections_.end()) return;
+        it->buffer += s->readAll();
+        qsizetype nl;
+        while ((nl = it->buffer.indexOf('\n')) >= 0) {
+            const QByteArray line = it->buffer.left(nl);
+            it->buffer.remove(0, nl + 1);
+            const std::string answer = Handle(*it, line.toStdString());
+            if (!answer.empty()) s->write(QByteArray::fromStdString(answer));
+            it = connections_.find(s);  // Handle touches no connection table, but stay safe
+            if (it == connections_.end()) return;
+        }
+        if (static_cast<std::size_t>(it->buffer.size()) > HexvaneWire::MaxLine) s->abort();
+    }
+
+    void Notify(quint16 handle) {
+        for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+            for (const Advise& a : it->advises)
+                if (a.handle == handle)
+                    it.key()->write(QByteArray("! ") + QByteArray::number(a.client) + ' ' +
+                                    QByteArray::number(a.handle) + ' ' + QByteArray::number(a.index) + '\n');
+        }
+    }
+
+    void Play(const HexvaneScript& script) {
+        auto* player = new HexvaneScriptPlayer(script, owner_, this);
+        player->Start();
+    }
+
+  private:
+    std::string Handle(Connection& c, const std::string& line) {
+        using namespace HexvaneWire;
+        const auto t = Split(line);
+        if (t.size() < 2 || !ParseWhole(t[0])) return {};
+        const std::string head = "= " + std::string(t[0]) + ' ';
+        const std::string fail = head + "0\n";
+        const std::string_view verb = t[1];
+        auto handleAt = [&](std::size_t i) -> std::optional<quint16> {
+            if (t.size() <= i) return std::nullopt;
+            const auto h = ParseWhole(t[i]);
+            if (!h || *h == 0 || *h >= NoTag || !owner_->TagByHandle(static_cast<quint16>(*h)))
+                return std::nullopt;
+            return static_cast<quint16>(*h);
+        };
+        auto word = [&](std::size_t i) -> std::optional<quint16> {
+            const auto v = t.size() > i ? ParseWhole(t[i]) : std::nullopt;
+            if (!v || *v > 0xFFFF) return std::nullopt;
+            return static_cast<quint16>(*v);
+        };
+        auto timeAt = [&](std::size_t i, QDateTime* out) {
+            bool now = false;
+            const auto wt = ParseTime(t[i], &now);
+            if (now) {
+                *out = QDateTime();
+                return true;
+            }
+            if (!wt) return false;
+            const QDate d(wt->year, wt->month, wt->day);
+            const QTime c(wt->hour, wt->minute, wt->second);
+            if (!d.isValid() || !c.isValid()) return false;
+            *out = QDateTime(d, c);
+            return true;
+        };
+
+        if (verb == "FIND" && t.size() == 3) {
+            const auto name = DecodeText(t[2]);
+            return head + std::to_string(name ? owner_->Handle(FromUtf8(*name)) : NoTag) + '\n';
+        }
+        if ((verb == "GETV" || verb == "GETM") && t.size() == 3) {
+            const auto h = handleAt(2);
+            if (!h) return fail;
+            const HexvaneTagState s = *owner_->TagByHandle(*h);
+            if (verb == "GETV")
+                return head + "1 " + WireTimeOf(s.valueTime) + ' ' + std::to_string(s.status) + ' ' +
+                       FormatNumber(s.value) + '\n';
+            return head + "1 " + WireTimeOf(s.messageTime) + ' ' + std::to_string(s.status) + ' ' +
+                   EncodeText(Utf8(s.message)) + '\n';
+        }
+        if ((verb == "SETV" || verb == "SETM") && t.size() == 8) {
+            const auto h = handleAt(2);
+            QDateTime time;
+            const auto mask = word(4), bits = word(5);
+            if (!h || !timeAt(3, &time) || !mask || !bits) return fail;
+            bool ok;
+            if (verb == "SETV") {
+                const auto v = ParseNumber(t[6]);
+                ok = v && owner_->WriteValue(*h, *v, time, *mask, *bits);
+            } else {
+                const auto text = DecodeText(t[6]);
+                ok = text && owner_->WriteMessage(*h, FromUtf8(*text), time, *mask, *bits);
+            }
+            return head + (ok ? "1\n" : "0\n");
+        }
+        if (verb == "ADV" && t.size() == 5) {
+            const auto h = handleAt(2);
+            const auto client = ParseSigned(t[3]), index = ParseSigned(t[4]);
+            if (!h || !client || !index) return fail;
+            if (c.advises.size() >= 32767) return fail;
+            quint16 id = c.lastId;
+            auto used = [&](quint16 x) {
+                for (const Advise& a : c.advises)
+                    if (a.id == x) return true;
+                return false;
+            };
+            do id = id >= 32767 ? 1 : id + 1;
+            while (used(id));
+            c.lastId = id;
+            c.advises.push_back(
+                {id, *h, static_cast<qint32>(static_cast<uint32_t>(*client)), static_cast<qint32>(*index)});
+            return head + std::to_string(id) + '\n';
+        }
+        if (verb == "UNADV" && t.size() == 4) {
+            const auto h = ParseWhole(t[2]), id = ParseWhole(t[3]);
+            if (!h || !id) return fail;
+            for (auto a = c.advises.begin(); a != c.advises.end(); ++a) {
+                if (a->handle == *h && a->id == *id) {
+                    c.advises.erase(a);
+                    return head + "1\n";
+                }
+            }
+            return fail;
+        }
+        if ((verb == "SETN" || verb == "MSGN") && t.size() == 4) {
+            const auto name = DecodeText(t[2]);
+            if (!name) return fail;
+            bool ok;
+            if (verb == "SETN") {
+                const auto v = ParseNumber(t[3]);
+                ok = v && owner_->SetValue(FromUtf8(*name), *v);
+            } else {
+                const auto text = DecodeText(t[3]);
+                ok = text && owner_->SetMessage(FromUtf8(*name), FromUtf8(*text));
+            }
+            return head + (ok ? "1\n" : "0\n");
+        }
+        if (verb == "GETN" && t.size() == 3) {
+            const auto name = DecodeText(t[2]);
+            const auto s = name ? owner_->Tag(FromUtf8(*name)) : std::nullopt;
+            return s ? head + "1 " + WireRow(*s) + '\n' : fail;
+        }
+        if (verb == "LIST" && t.size() == 2) {
+            const QStringList names = owner_->TagNames();
+            std::string out = head + std::to_string(names.size()) + '\n';
+            for (const QString& n : names) out += "* " + WireRow(*owner_->Tag(n)) + '\n';
+            return out;
+        }
+        return fail;
+    }
+
+    HexvaneServer* owner_;
+    QLocalServer* server_ = nullptr;
+    QHash<QLocalSocket*, Connection> connections_;
+};
+
+struct HexvaneServer::Shared {
+    QString projectFolder;
+    QString error;
+    QString databasePath;
+    QString socketPath;
+
+    mutable QMutex mutex;  // guards everything below
+    mutable QWaitCondition changed;
+    std::vector<HexvaneTagState> tags;  // tags[h - 1] has handle h
+    QHash<QString, quint16> byName;
+    bool running = false;
+    bool quit = false;
+    HexvaneCore* core = nullptr;
+
+    QThread* thread = nullptr;
+    int lockFd = -1;
+    CaptionHold caption;
+
+    const HexvaneTagState* Find(const QString& name) const {
+        const quint16 h = byName.value(Key(name), 0);
+        return h ? &tags[h - 1] : nullptr;
+    }
+};
+
+HexvaneServer::HexvaneServer(const QString& projectFolder, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Shared>()) {
+    d_->projectFolder = projectFolder;
+}
+
+HexvaneServer::~HexvaneServer() {
+    Stop();
+}
+
+QString HexvaneServer::FindTagDatabase(const QString& projectFolder) {
+    const QDir dir(projectFolder);
+    const QString name = QFileInfo(QDir::cleanPath(dir.absolutePath())).fileName();
+    const QStringList entries = dir.entryList(QDir::Files);
+    // Project folders are named in any letter case: match the file names so too.
+    for (const QString& wanted : {name + QStringLiteral(".pam.mir"), name + QStringLiteral(".pam")})
+        for (const QString& e : entries)
+            if (e.compare(wanted, Qt::CaseInsensitive) == 0) return dir.absoluteFilePath(e);
+    return {};
+}
+
+namespace {
+
+// Reads Tag(TagName, Class); nothing with an error text when the file is no tag database.
+std::optional<std::vector<HexvaneTagState>> LoadTags(const QString& path, QString* error) {
+    const QString connection =
+        QStringLiteral("hexvane-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    std::optional<std::vector<HexvaneTagState>> result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            *error = QStringLiteral("cannot open the tag database %1: %2").arg(path, db.lastError().text());
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SELECT TagName, Class FROM Tag ORDER BY rowid"))) {
+                *error = QStringLiteral("the tag database %1 has no table Tag(TagName, Class): %2")
+                             .arg(path, q.lastError().text());
+            } else {
+                std::vector<HexvaneTagState> tags;
+                QHash<QString, bool> seen;
+                const QDateTime now = QDateTime::currentDateTime();
+                while (q.next()) {
+                    const QString name = q.value(0).toString().trimmed();
+                    if (name.isEmpty() || seen.contains(Key(name))) continue;  // one tag per name
+                    if (tags.size() >= NoTag - 1) break;
+                    seen.insert(Key(name), true);
+                    HexvaneTagState t;
+                    t.handle = static_cast<quint16>(tags.size() + 1);
+                    t.name = name;
+                    t.tagClass = q.value(1).toString();
+                    t.kind = KindOfClass(t.tagClass);
+                    t.valueTime = t.messageTime = now;
+                    tags.push_back(t);
+                }
+                result = std::move(tags);
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return result;
+}
+
+}  // namespace
+
+bool HexvaneServer::Start() {
+    if (IsRunning()) return true;
+    d_->error.clear();
+    d_->databasePath = FindTagDatabase(d_->projectFolder);
+    if (d_->databasePath.isEmpty()) {
+        const QString name = QFileInfo(QDir::cleanPath(QDir(d_->projectFolder).absolutePath())).fileName();
+        d_->error = QStringLiteral("no tag database %1.pam or %1.pam.mir in the project folder %2")
+                        .arg(name, d_->projectFolder);
+        return false;
+    }
+    auto tags = LoadTags(d_->databasePath, &d_->error);
+    if (!tags) return false;
+
+    // One runtime per runtime folder.
+    const QString folder = RuntimeFolder();
+    const QByteArray lockPath = QFile::encodeName(folder + QStringLiteral("/hexvane.lock"));
+    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (fd < 0 || ::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+        if (fd >= 0) ::close(fd);
+        d_->error = QStringLiteral("an HMI runtime is already running in %1").arg(folder);
+        return false;
+    }
+    d_->lockFd = fd;
+
+    {
+        QMutexLocker lk(&d_->mutex);
+        d_->tags = std::move(*tags);
+        d_->byName.clear();
+        for (const HexvaneTagState& t : d_->tags) d_->byName.insert(Key(t.name), t.handle);
+        d_->quit = false;
+    }
+
+    d_->socketPath = QString::fromStdString(HexvaneSocketPath());
+    d_->thread = new QThread;
+    d_->thread->setObjectName(QStringLiteral("hexvane-server"));
+    auto* core = new HexvaneCore(this);
+    core->moveToThread(d_->thread);
+    d_->thread->start();
+    bool listening = false;
+    QString error;
+    QMetaObject::invokeMethod(
+        core, [&] { listening = core->Listen(d_->socketPath, &error); }, Qt::BlockingQueuedConnection);
+    if (!listening) {
+        QMetaObject::invokeMethod(
+            core, [core] { delete core; }, Qt::BlockingQueuedConnection);
+        d_->thread->quit();
+        d_->thread->wait();
+        delete d_->thread;
+        d_->thread = nullptr;
+        ::close(d_->lockFd);
+        d_->lockFd = -1;
+        d_->error = QStringLiteral("cannot listen on %1: %2").arg(d_->socketPath, error);
+        return false;
+    }
+    {
+        QMutexLocker lk(&d_->mutex);
+        d_->core = core;
+        d_->running = true;
+    }
+    d_->caption.Acquire(HexvaneCaption());
+    return true;
+}
+
+void HexvaneServer::Stop() {
+    HexvaneCore* core;
+    {
+        QMutexLocker lk(&d_->mutex);
+        if (!d_->running) return;
+        d_->running = false;
+        core = d_->core;
+        d_->core = nullptr;
+        d_->changed.wakeAll();
+    }
+    d_->caption.Release();  // the window goes first
+    // The core, its connections and players are deleted on their own thread.
+    QMetaObject::invokeMethod(
+        core, [core] { delete core; }, Qt::BlockingQueuedConnection);
+    d_->thread->quit();
+    d_->thread->wait();
+    delete d_->thread;
+    d_->thread = nullptr;
+    QFile::remove(d_->socketPath);
+    ::close(d_->lockFd);
+    d_->lockFd = -1;
+}
+
+bool HexvaneServer::IsRunning() const {
+    QMutexLocker lk(&d_->mutex);
+    return d_->running;
+}
+
+QString HexvaneServer::ErrorText() const {
+    return d_->error;
+}
+QString HexvaneServer::TagDatabasePath() const {
+    return d_->databasePath;
+}
+QString HexvaneServer::SocketPath() const {
+    return d_->socketPath;
+}
+
+QStringList HexvaneServer::TagNames() const {
+    QMutexLocker lk(&d_->mutex);
+    QStringList names;
+    for (const HexvaneTagState& t : d_->tags) names << t.name;
+    return names;
+}
+
+quint16 HexvaneServer::Handle(const QString& name) const {
+    QMutexLocker lk(&d_->mutex);
+    const HexvaneTagState* t = d_->Find(name);
+    return t ? t->handle : NoTag;
+}
+
+std::optional<HexvaneTagState> HexvaneServer::Tag(const QString& name) const {
+    QMutexLocker lk(&d_->mutex);
+    const HexvaneTagState* t = d_->Find(name);
+    if (!t) return std::nullopt;
+    return *t;
+}
+
+std::optional<HexvaneTagState> HexvaneServer::TagByHandle(quint16 handle) const {
+    QMutexLocker lk(&d_->mutex);
+    if (handle == 0 || handle > d_->tags.size()) return std::nullopt;
+    return d_->tags[handle - 1];
+}
+
+double HexvaneServer::Value(const QString& name) const {
+    const auto t = Tag(name);
+    return t ? t->value : 0;
+}
+
+QString HexvaneServer::Message(const QString& name) const {
+    const auto t = Tag(name);
+    return t ? t->message : QString();
+}
+
+quint64 HexvaneServer::ChangeCount(const QString& name) const {
+    const auto t = Tag(name);
+    return t ? t->changes : 0;
+}
+
+bool HexvaneServer::SetValue(const QString& name, double value) {
+    return WriteValue(Handle(name), value, QDateTime(), 0, 0);
+}
+
+bool HexvaneServer::SetMessage(const QString& name, const QString& text) {
+    return WriteMessage(Handle(name), text, QDateTime(), 0, 0);
+}
+
+namespace {
+
+// Every write is a change: it carries a new time and is told to the advised clients, the
+// writer included (a client sees the echo of its own writes).
+template <typename Apply>
+bool WriteTag(QMutex& mutex, QWaitCondition& changed, std::vector<HexvaneTagState>& tags,
+              HexvaneCore* const& core, quint16 handle, quint16 mask, quint16 bits, Apply apply) {
+    QMutexLocker lk(&mutex);
+    if (handle == 0 || handle > tags.size()) return false;
+    HexvaneTagState& t = tags[handle - 1];
+    apply(t);
+    t.status = static_cast<quint16>((t.status & ~mask) | (bits & mask));
+    ++t.changes;
+    changed.wakeAll();
+    if (HexvaneCore* c = core)
+        QMetaObject::invokeMethod(
+            c, [c, handle] { c->Notify(handle); }, Qt::QueuedConnection);
+    return true;
+}
+
+}  // namespace
+
+bool HexvaneServer::WriteValue(quint16 handle, double value, const QDateTime& time, quint16 mask,
+                               quint16 bits) {
+    const QDateTime when = time.isValid() ? time : QDateTime::currentDateTime();
+    return WriteTag(d_->mutex, d_->changed, d_->tags, d_->core, handle, mask, bits, [&](HexvaneTagState& t) {
+        t.value = t.kind == HexvaneTagKind::Digital ? (value != 0 ? 1.0 : 0.0) : value;
+        t.valueTime = when;
+    });
+}
+
+bool HexvaneServer::WriteMessage(quint16 handle, const QString& text, const QDateTime& time, quint16 mask,
+                                 quint16 bits) {
+    const QDateTime when = time.isValid() ? time : QDateTime::currentDateTime();
+    return WriteTag(d_->mutex, d_->changed, d_->tags, d_->core, handle, mask, bits, [&](HexvaneTagState& t) {
+        t.message = text;
+        t.messageTime = when;
+    });
+}
+
+bool HexvaneServer::WaitForValue(const QString& name, double value, int timeoutMs) const {
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lk(&d_->mutex);
+    for (;;) {
+        const HexvaneTagState* t = d_->Find(name);
+        if (!t) return false;
+        if (t->value == value) return true;
+        if (!d_->changed.wait(&d_->mutex, deadline)) return false;
+    }
+}
+
+bool HexvaneServer::WaitForChange(const QString& name, quint64 afterCount, int timeoutMs) const {
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lk(&d_->mutex);
+    for (;;) {
+        const HexvaneTagState* t = d_->Find(name);
+        if (!t) return false;
+        if (t->changes > afterCount) return true;
+        if (!d_->changed.wait(&d_->mutex, deadline)) return false;
+    }
+}
+
+bool HexvaneServer::WaitForQuit(int timeoutMs) const {
+    QDeadlineTimer deadline(timeoutMs);
+    QMutexLocker lk(&d_->mutex);
+    while (!d_->quit)
+        if (!d_->changed.wait(&d_->mutex, deadline)) return false;
+    return true;
+}
+
+bool HexvaneServer::PlayScript(const HexvaneScript& script) {
+    QMutexLocker lk(&d_->mutex);
+    HexvaneCore* core = d_->core;
+    if (!core) return false;
+    QMetaObject::invokeMethod(
+        core, [core, script] { core->Play(script); }, Qt::QueuedConnection);
+    return true;
+}
+
+void HexvaneServer::RequestQuit() {
+    {
+        QMutexLocker lk(&d_->mutex);
+        d_->quit = true;
+        d_->changed.wakeAll();
+    }
+    emit quitRequested();
+}
+
+bool HexvaneServer::QuitRequested() const {
+    QMutexLocker lk(&d_->mutex);
+    return d_->quit;
+}

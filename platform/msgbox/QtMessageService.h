@@ -1,0 +1,19 @@
+// Message boxes of the running programs: a QMessageBox per box, or, when the environment
+// variable LEDGRIX_MSGBOX is "stderr" (headless runs), one line per box on standard error
+// "MSGBOX|<style>|<title>|<text>" with the line ends of the text written as \n, answered OK.
+#pragma once
+#include <QString>
+
+#include "common/ProgramHooks.h"
+
+class QtMessageService : public MessageService {
+  public:
+    int Show(const QString& text, int style, const QString& title) override;
+
+    // The one line written for a box in the headless mode (without the line end).
+    static QString StderrLine(const QString& text, int style, const QString& title);
+    static bool UseStderr();
+};
+
+// Installs one program-wide QtMessageService as the message service.
+void InstallQtMessageService();

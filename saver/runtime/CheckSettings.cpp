@@ -1,0 +1,147 @@
+#include "saver/runtime/CheckSettings.h"
+
+#include "common/DateUtil.h"
+#include "common/FileUtil.h"
+#include "common/Numbers.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
+#include "common/Texts.h"
+#include "platform/captions/Captions.h"
+#include "saver/SaverState.h"
+#include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixMain.h"
+#include "saver/runtime/TagAccess.h"
+#include "saver/runtime/window/frmMain.h"
+
+namespace {
+
+const TextPair kGroupName{"Save Group Name: ", "存檔群組名稱: "};
+const TextPair kSettingTitle{"Setting error", "設定錯誤"};
+const TextPair kNoTarget{"Setting Error!\r\nPlease specify dbFilepath or dbDataSource.\r\n",
+                         "設定錯誤!\r\n請指定 dbFilepath 或 dbDataSource。\r\n"};
+const TextPair kNoFile{"Setting error!\r\ndbFilePath:", "設定錯誤!\r\ndbFilePath:"};
+const TextPair kNoFile2{"\r\nSpecify file path is not exist!\r\n", "\r\n指定的檔案路徑不存在!\r\n"};
+const TextPair kExcelPurgeLog{" | Purge function is not support in Excel!",
+                              " | Excel 不支援刪除過期資料功能!"};
+const TextPair kExcelPurge{"Now you select database is Excel, \r\nand it doesnot support purge function!\r\n",
+                           "目前選擇的資料庫是 Excel, \r\n不支援刪除過期資料功能!\r\n"};
+const TextPair kBatchLog{" | Cannot not use Batch saving!", " | 無法使用分散存檔!"};
+const TextPair kBatch{"Can not use Batch saving.\r\n", "無法使用分散存檔。\r\n"};
+const TextPair kRootLog{" | dbSDataBaseRootDir is Error!!", " | dbSDataBaseRootDir 錯誤!!"};
+const TextPair kRoot{"Setting error!\r\ndbSDataBaseRootDir:", "設定錯誤!\r\ndbSDataBaseRootDir:"};
+const TextPair kRoot2{"\r\nSpecify file path is not legal!\r\n", "\r\n指定的檔案路徑不合法!\r\n"};
+const TextPair kPurgeLog{" | Purge Function is not support!", " | 不支援刪除過期資料功能!"};
+const TextPair kPurge{"Purge function is not support!\r\n", "不支援刪除過期資料功能!\r\n"};
+const TextPair kPurgeTitle{"Warnning -  Setting error", "警告 - 設定錯誤"};
+const TextPair kRunningLog{" is running.", " 正在執行中。"};
+const TextPair kRunning{"Setting file [", "設定檔 ["};
+const TextPair kRunning2{"] is running!", "] 正在執行中!"};
+const TextPair kRunningTitle{"The model is running", "設定檔正在執行中"};
+
+QString Now() {
+    return DateUtil::Format(DateUtil::Now(), QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM"));
+}
+
+void Log(const QString& line) {
+    Saver().LogLine = line;
+    WriteLog(Saver().LogLine);
+}
+
+[[noreturn]] void Fatal(const QString& text, const QString& title) {
+    State().ErrorText = text;
+    State().ErrorCaption = title;
+    MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, title);
+    LedgrixMain::sysExit(-1);
+}
+
+void Warn(const QString& text, const QString& title) {
+    MsgBox(text, MsgStyle::Exclamation | MsgStyle::OkOnly, title);
+}
+
+void ResolveTag(xTag& tag) {
+    tag.ID =
+        tag.Name.isEmpty() ? static_cast<int16_t>(-1) : static_cast<int16_t>(RegisterTagHandle(tag.Name));
+}
+
+void RemovePurgeTag(xSvcSettings& s) {
+    s.dbSPurgeTag.Name.clear();
+    s.dbSPurgeTag.ID = -1;
+}
+
+}  // namespace
+
+void CheckSaveGroupSettings() {
+    ProgramState& st = State();
+    SettingUtil::LoadSaveGroupSettings();
+    for (int16_t i = 1; i <= st.SaveGroupCount; ++i) {
+        SaveGroupRecord& grp = st.Group(i);
+        xSvcSettings& s = grp.S();
+        xRuntimeInfo& r = grp.R();
+        const QString groupName = Tx(kGroupName) + s.SaveGroupName;
+
+        if (r.IsHighSpeedSaver && s.SaveTimeIntervalWithMilliSeconds.ToDouble() < st.TimerInterval)
+            st.TimerInterval =
+                static_cast<int32_t>(Numbers::RoundHalfEven(s.SaveTimeIntervalWithMilliSeconds.ToDouble()));
+
+        for (xTag* t : {&s.dbSEnableTag, &s.dbSTriggerTag, &s.dbSNumRecordsSavedTag, &s.dbSDirTag,
+                        &s.dbSFileNameTag, &s.dbSCSVDirTag, &s.dbSCSVFileNameTag, &s.dbSPurgeTag})
+            ResolveTag(*t);
+
+        if (s.dbDBTypeName != QLatin1String("CSV") && s.dbDataSource.isEmpty()) {
+            if (s.dbFullPath.isEmpty()) Fatal(Tx(kNoTarget) + groupName, Tx(kSettingTitle));
+            if (FileUtil::FolderExists(s.dbFullPath) || FileUtil::FileExists(s.dbFullPath)) {
+                if (!s.dbDriver.toUpper().contains(QLatin1String("EXCEL"))) s.dbDataSource = s.dbFullPath;
+            } else {
+                Fatal(Tx(kNoFile) + s.dbFullPath + Tx(kNoFile2) + groupName, Tx(kSettingTitle));
+            }
+        }
+
+        for (int j = 1; j <= grp.FieldCount; ++j) {
+            xField& f = grp.F(j);
+            f.TagID = static_cast<int16_t>(FindTagHandle(f.TagName));
+            DoEvents();
+        }
+
+        const QString logHead = Now() + QStringLiteral(" | Error | Ledgrix.") + r.ModuleName;
+        if (s.dbSDataBaseRootDir.isEmpty()) {
+            const bool excel = s.dbDriver.toUpper().contains(QLatin1String("EXCEL")) ||
+                               s.dbDBTypeName == QLatin1String("EXCEL") ||
+                               s.dbDBTypeName == QLatin1String("EXCEL2007");
+            if (excel && !s.dbSPurgeTag.Name.isEmpty()) {
+                RemovePurgeTag(s);
+                s.dbSPurgeKeepDays = -1;
+                Log(logHead + Tx(kExcelPurgeLog));
+                Warn(Tx(kExcelPurge) + groupName, Tx(kSettingTitle));
+            }
+        } else {
+            const QString provider = s.dbProvider.toUpper();
+            if (provider.contains(QLatin1String("SQLOLEDB.1")) ||
+                provider.contains(QLatin1String("MSDAORA.1"))) {
+                Log(logHead + Tx(kBatchLog));
+                Fatal(Tx(kBatch) + groupName, Tx(kSettingTitle));
+            }
+            if (!FileUtil::IsValidPath(s.dbSDataBaseRootDir)) {
+                Log(Now() + QStringLiteral(" | Error | Ledgrixx.") + r.ModuleName + Tx(kRootLog));
+                Fatal(Tx(kRoot) + s.dbSDataBaseRootDir + Tx(kRoot2) + groupName, Tx(kSettingTitle));
+            }
+            s.dbSPurgeKeepDays = -1;
+            if (!s.dbSPurgeTag.Name.isEmpty()) {
+                RemovePurgeTag(s);
+                Log(logHead + Tx(kPurgeLog));
+                Warn(Tx(kPurge) + groupName, Tx(kPurgeTitle));
+            }
+        }
+    }
+
+    const QString caption = FormatNameWithTags(st.dbSCaption, st.WorkstationTaskName, QString());
+    if (WindowCaptionExists(caption)) {
+        Log(Now() + QStringLiteral(" | Error | Ledgrix.System | ") + caption + Tx(kRunningLog));
+        const QString text = Tx(kRunning) + st.WorkstationTaskName + Tx(kRunning2);
+        st.ErrorText = text;
+        st.ErrorCaption = Tx(kRunningTitle);
+        MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kRunningTitle));
+        LedgrixMain::sysExit(0);
+    }
+    MainForm().txtCfgSetting->setPlainText(st.Group(1).S().dbSettingString);
+}

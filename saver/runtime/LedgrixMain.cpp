@@ -1,0 +1,411 @@
+#include "saver/runtime/LedgrixMain.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QStringList>
+#include <cstdio>
+#include <vector>
+
+#include "common/CommandLineUtil.h"
+#include "common/DateUtil.h"
+#include "common/Failure.h"
+#include "common/FileUtil.h"
+#include "common/HelpUtil.h"
+#include "common/Numbers.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
+#include "common/Texts.h"
+#include "platform/ado/Ado.h"
+#include "platform/captions/Captions.h"
+#include "platform/msgbox/QtMessageService.h"
+#include "saver/SaverState.h"
+#include "saver/runtime/CheckSettings.h"
+#include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixRuntimeUtil.h"
+#include "saver/runtime/TagAccess.h"
+#include "saver/runtime/TagDataPoolUtil.h"
+#include "saver/runtime/window/LogWriter.h"
+#include "saver/runtime/window/frmDummy.h"
+#include "saver/runtime/window/frmMain.h"
+#include "saver/runtime/xTagQueueUtil.h"
+#include "saver/writers/WriterServices.h"
+
+namespace LedgrixMain {
+namespace {
+
+const QString kLibraryFile = QStringLiteral("PTSERV32.dll");
+const QString kStampFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM");
+
+const TextPair kCaption{"Ledgrix for Windows", "Ledgrix 資料庫存檔工具程式"};
+const TextPair kNoLibraryText{
+    "The program cannot be running.\r\nThe file [PTSERV32.dll] is not exist.",
+    "程式無法執行。\r\n找不到檔案 [PTSERV32.dll]。\r\n請將 PTSERV32.dll 放在程式資料夾中!"};
+const TextPair kNoLibraryTitle{"Programm error", "程式錯誤"};
+const TextPair kBadLibraryText{"The program cannot be running.\r\nThe file [PTSERV32.dll] cannot be loaded: ",
+                               "程式無法執行。\r\n無法載入檔案 [PTSERV32.dll]: "};
+const TextPair kArgTitle{"Command line argument error", "命令行參數錯誤"};
+const TextPair kNoProjectArg{"The project name is empty.The program cannot be running",
+                             "專案名稱是空的。程式無法執行"};
+const TextPair kNoWorkstationArg{"The workstation name is empty.The program cannot be running",
+                                 "工作站名稱是空的。程式無法執行"};
+const TextPair kInitTitle{"Ledgrix initial error", "Ledgrix 初始化錯誤"};
+const TextPair kNoProject{"The program cannot be running.\r\nPlease specify one project.",
+                          "程式無法執行。\r\n請指定一個專案。"};
+const TextPair kNoWorkstation{"The program cannot be running.\r\nPlease specify one workstation.",
+                              "程式無法執行。\r\n請指定一個工作站。"};
+const TextPair kProjectMissing{"Can not find the project:", "找不到專案:"};
+const TextPair kProjectMissing2{"\r\nThe program can not be running.", "\r\n程式無法執行。"};
+const TextPair kProjectMissingTitle{"Cannot find the project", "找不到專案"};
+const TextPair kSvlMissing{"The program can not be running!\r\nThe Svl file[",
+                           "程式無法執行!\r\n工作站設定檔["};
+const TextPair kSvlMissing2{"] is not exist!", "] 不存在!"};
+const TextPair kSvlMissingTitle{"Cannot find the file", "找不到檔案"};
+const TextPair kUserModeText{"Setting error!\r\nNow the program is User Mode, so please specify dbSStopTag!",
+                             "設定錯誤!\r\n因為命令行參數指定了 /UserMode, 程式以使用者模式執行。\r\n"
+                             "使用者模式下必須設定 dbSStopTag。\r\n請重新設定!"};
+const TextPair kUserModeTitle{"Setting error - dbSStopTag", "設定錯誤 - dbSStopTag"};
+const TextPair kSvcMissing{"The program can not be running!\r\n Can't find the svlfile[",
+                           "程式無法執行!\r\n 找不到設定檔["};
+const TextPair kSvcMissing2{"]!", "]!"};
+const TextPair kSvcMissingTitle{"Can not find svl file", "找不到設定檔"};
+const TextPair kIsRunning{" is running!", " 已經在執行中!"};
+const TextPair kRunningText{"Ledgrix is running!", "Ledgrix 已經在執行中!"};
+const TextPair kRunningTitle{"Ledgrix", "Ledgrix 資料庫存檔工具程式"};
+const TextPair kLogNone{"(None)", "(無)"};
+
+bool g_aliveResolved = false;
+bool g_exiting = false;
+
+[[noreturn]] void Fatal(const TextPair& text, const TextPair& title) {
+    ProgramState& st = State();
+    st.ErrorText = Tx(text);
+    st.ErrorCaption = Tx(title);
+    MsgBox(st.ErrorText, MsgStyle::Critical | MsgStyle::OkOnly, st.ErrorCaption);
+    sysExit(-1);
+}
+
+[[noreturn]] void Fatal(const QString& text, const QString& title) {
+    ProgramState& st = State();
+    st.ErrorText = text;
+    st.ErrorCaption = title;
+    MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, title);
+    sysExit(-1);
+}
+
+[[noreturn]] void UnknownSwitch(const QString& s) {
+    const QString head = QStringLiteral("無法辨識的命令行參數:");
+    Fatal(head + s + QStringLiteral("\r\n程式無法執行!\r\n請用 Ledgrix /Help 可查詢正確的命令行參數"), head);
+}
+
+QString Word(const QString& text, int n) {
+    const QStringList words = text.split(u' ');
+    return n < words.size() ? words[n] : QString();
+}
+
+void ResolveSystemTag(xTag& tag) {
+    tag.ID =
+        tag.Name.isEmpty() ? static_cast<int16_t>(-1) : static_cast<int16_t>(RegisterTagHandle(tag.Name));
+}
+
+QString ProcessCommandLine() {
+    QStringList args = QCoreApplication::arguments();
+    if (!args.isEmpty()) args.removeFirst();
+    return args.join(u' ');
+}
+
+void ShowRecordCount(int16_t group) {
+    if (group != Saver().ShownGroupIndex || !MainFormExists()) return;
+    const QString n = Numbers::NumberText(State().Group(group).R().NumRecordsSaved);
+    MainForm().lblNumRecSaved->setText(n);
+    MainForm().lblNumRecSavedinDB->setText(n);
+}
+
+void ShowTargetPath(const QString& path) {
+    if (MainFormExists()) MainForm().txtTargetDB->setPlainText(path);
+}
+
+}  // namespace
+
+QString SaverCaption() {
+    return Tx(kCaption);
+}
+
+void ResetStartup() {
+    g_aliveResolved = false;
+    g_exiting = false;
+}
+
+void InstallSaverServices() {
+    ProgramHooks::SetExit([](int code) { LedgrixMain::sysExit(static_cast<int16_t>(code)); });
+    ProgramHooks::SetEndProcess([](int code) {
+        std::fflush(nullptr);
+        _exit(code == 0 ? 0 : 1);
+    });
+    ProgramHooks::SetProcessEvents([] { QCoreApplication::processEvents(); });
+    InstallSaverLog();
+    InstallQtMessageService();
+
+    WriterServices& ws = Services();
+    ws.GetFieldValues = [](int16_t group) { GetFieldValues(group); };
+    ws.GetTagRefData = [](const QString& ref, QString& kind, double& value, QString& message,
+                          int16_t& readFlag) { return GetTagRefData(ref, kind, value, message, readFlag); };
+    ws.FindTagHandle = [](const QString& name) { return FindTagHandle(name); };
+    ws.WriteStatusTag = [](int32_t index, double value) { WriteStatusTag(index, value); };
+    ws.CloseDBConnection = [](int16_t group) { CloseDBConnection(group); };
+    ws.ShowRecordCount = ShowRecordCount;
+    ws.ShowTargetPath = ShowTargetPath;
+}
+
+int Main() {
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    InstallSaverServices();
+    ProgramState& st = State();
+    Saver().IsLogFileReady = false;
+    st.ProjectName.clear();
+    st.ProjectFolder = QStringLiteral("..\\Project");
+    st.ProgramSettingFilePath = QStringLiteral("Ledgrix.set");
+    st.LanguageIndex = 0;
+    st.DebugLevel = 0;
+
+    sysInit();
+
+    if (!FileUtil::FileExists(kLibraryFile)) {
+        MsgBox(Tx(kNoLibraryText), MsgStyle::Critical | MsgStyle::OkOnly, Tx(kNoLibraryTitle));
+        EndProcessNow(-1);
+    }
+    QString why;
+    if (!TagAccess::LoadTagLibrary(FileUtil::ResolvePath(kLibraryFile), &why)) {
+        MsgBox(Tx(kBadLibraryText) + why, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kNoLibraryTitle));
+        EndProcessNow(-1);
+    }
+
+    ParseCommandLine();
+    if (st.DebugLevel > 0)
+        MsgBox(QStringLiteral(" sysInit is Finished!"), MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
+    if (!SetupProjectPaths(st.ProjectName)) sysExit(-1);
+    SetRunStateMarkers();
+    if (WindowCaptionExists(SaverCaption())) {
+        MsgBox(Tx(kRunningText), MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kRunningTitle));
+        sysExit(-1);
+    }
+    if (st.DebugLevel > 0)
+        MsgBox(QStringLiteral("Get Settings is Finished!"), MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
+    RuntimeMain();
+    return QApplication::exec();
+}
+
+void sysInit() {
+    ProgramState& st = State();
+    Saver().LogFileStreamSet = false;
+    SettingUtil::LoadProgramSettings();
+    Saver().ShownGroupIndex = 1;
+    Saver().TagDataBankCount = 0;
+    st.dbSIsHideLedgrix = false;
+    st.HelpFile = QStringLiteral("Hexvane.chm");
+    HelpUtil::InitHelpIDTable();
+}
+
+void ParseCommandLine() {
+    ParseCommandLine(ProcessCommandLine());
+}
+
+void ParseCommandLine(const QString& commandLine) {
+    ProgramState& st = State();
+    SaverState& sv = Saver();
+    sv.HelpText = FileUtil::ReadTextFile(QStringLiteral("help.txt"));
+    sv.IsNT = false;
+    const double now = DateUtil::Now();
+    sv.ReferenceDateTime = DateUtil::Format(now, QStringLiteral("Short Date")) + u' ' +
+                           DateUtil::Format(now, QStringLiteral("Long Time"));
+    st.WorkstationFilePath.clear();
+    st.ProjectName.clear();
+    st.WorkstationName.clear();
+    st.IsUserMode = false;
+
+    const QString line = commandLine.trimmed();
+    if (line.isEmpty()) Fatal(kNoProjectArg, kArgTitle);
+
+    std::vector<QString> arguments(100), switches(100);
+    int16_t argumentCount = 0, switchCount = 0;
+    try {
+        CommandLineUtil::ParseCommandLine(line, arguments, argumentCount, switches, switchCount);
+    } catch (const Failure&) {
+        // words beyond the table are ignored; those stored before them count
+    }
+
+    if (argumentCount >= 1 && arguments[1].toUpper().endsWith(QLatin1String(".SVL"))) {
+        st.WorkstationFilePath = arguments[1];
+    } else if (argumentCount < 2) {
+        Fatal(kNoWorkstationArg, kArgTitle);
+    } else {
+        st.ProjectName = arguments[1];
+        st.WorkstationName = arguments[2];
+    }
+
+    sv.PurgeDaysAtStart = -1;
+    for (int k = 1; k <= switchCount; ++k) {
+        const QString typed = switches[static_cast<size_t>(k)];
+        const QString s = typed.toUpper();
+        if (s == QLatin1String("/DEBUG") || s == QLatin1String("/DE")) {
+            st.DebugLevel = 1;
+        } else if (s == QLatin1String("/NT")) {
+            sv.IsNT = true;
+        } else if (s == QLatin1String("/HELP") || s == QLatin1String("/H") || s == QLatin1String("/?")) {
+            MsgBox(sv.HelpText, MsgStyle::Information | MsgStyle::OkOnly, QStringLiteral("命令行參數說明"));
+            sysExit(-1);
+        } else if (s == QLatin1String("/ONCE")) {
+            sv.RunMode = QStringLiteral("ONCE");
+        } else if (s == QLatin1String("/USERMODE")) {
+            st.IsUserMode = true;
+        } else {
+            const QString key = s.section(u':', 0, 0);
+            const QString value = s.section(u':', 1, 1);
+            if (key == QLatin1String("/PURGE")) {
+                if (value.isEmpty()) {
+                    sv.PurgeDaysAtStart = -1;
+                } else {
+                    // A value that is no 16-bit number is refused rather than guessed at.
+                    const auto n = Numbers::WholeTextNumber(value);
+                    const auto days = n ? Numbers::ToInt16(*n) : std::nullopt;
+                    if (!days) UnknownSwitch(s);
+                    sv.PurgeDaysAtStart = *days;
+                }
+            } else if (key == QLatin1String("/D")) {
+                sv.ReferenceDateTime = typed.mid(3) + u' ' + Word(sv.ReferenceDateTime, 1);
+            } else if (key == QLatin1String("/T")) {
+                sv.ReferenceDateTime = Word(sv.ReferenceDateTime, 0) + u' ' + typed.mid(3);
+            } else {
+                UnknownSwitch(s);
+            }
+        }
+    }
+}
+
+bool SetupProjectPaths(const QString& project) {
+    ProgramState& st = State();
+    st.ProjectName = project;
+    st.ProjectFolder = QStringLiteral("..\\Project\\") + st.ProjectName;
+    if (st.WorkstationFilePath.isEmpty()) {
+        if (st.ProjectName.isEmpty()) {
+            st.ErrorText = Tx(kNoProject);
+            st.ErrorCaption = Tx(kInitTitle);
+            MsgBox(st.ErrorText, MsgStyle::Critical | MsgStyle::OkOnly, st.ErrorCaption);
+            return false;
+        }
+        if (!FileUtil::FolderExists(st.ProjectFolder))
+            Fatal(Tx(kProjectMissing) + st.ProjectName + Tx(kProjectMissing2), Tx(kProjectMissingTitle));
+        if (st.WorkstationName.isEmpty()) {
+            st.ErrorText = Tx(kNoWorkstation);
+            st.ErrorCaption = Tx(kInitTitle);
+            MsgBox(st.ErrorText, MsgStyle::Critical | MsgStyle::OkOnly, st.ErrorCaption);
+            return false;
+        }
+        st.WorkstationFilePath = st.ProjectFolder + QStringLiteral("\\cfg\\") + st.WorkstationName +
+                                 QStringLiteral("\\Ledgrix.Svl");
+        st.DataFolder = st.ProjectFolder + QStringLiteral("\\dat\\Ledgrix");
+    }
+    for (int g = 1; g <= kMaxSaveGroups; ++g) st.SaveGroups[static_cast<size_t>(g)] = SaveGroupRecord{};
+    LoadWorkstationSettings();
+    CheckSaveGroupSettings();
+    return true;
+}
+
+void LoadWorkstationSettings() {
+    ProgramState& st = State();
+    SaverState& sv = Saver();
+    if (!FileUtil::FileExists(st.WorkstationFilePath))
+        Fatal(Tx(kSvlMissing) + st.WorkstationFilePath + Tx(kSvlMissing2), Tx(kSvlMissingTitle));
+    SettingUtil::LoadWorkstationSettings();
+    st.dbSCaption = SaverCaption();
+    if (WindowCaptionExists(st.dbSCaption)) {
+        MsgBox(st.dbSCaption + Tx(kIsRunning), MsgStyle::Exclamation | MsgStyle::OkOnly, st.dbSCaption);
+        sysExit(-1);
+    }
+    if (st.dbSLogDisable != 0) {
+        MainForm().lblLogFilePath->setText(Tx(kLogNone));
+    } else {
+        sv.IsLogFileReady = SettingUtil::CheckLogFilePath();
+        MainForm().lblLogFilePath->setText(st.dbSLogFileName);
+    }
+    ResolveSystemTag(st.StopTag);
+    ResolveSystemTag(st.AliveTag);
+    g_aliveResolved = true;
+    ResolveSystemTag(st.DuringSavingTag);
+    if (st.IsUserMode && st.DebugLevel == 0 && st.dbSLiveAlone != 0 && st.StopTag.Name.isEmpty())
+        Fatal(kUserModeText, kUserModeTitle);
+    sv.IsLinkOnline = true;
+    SetLinkState(true, false);
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        const QString path = st.Group(g).S().SvcFilePath;
+        if (!FileUtil::FileExists(path))
+            Fatal(Tx(kSvcMissing) + path + Tx(kSvcMissing2), Tx(kSvcMissingTitle));
+        DoEvents();
+    }
+}
+
+void SetRunStateMarkers() {
+    ProgramState& st = State();
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        xRuntimeInfo& r = st.Group(g).R();
+        r.LastdbSTriggerTagValue = -9999.99;
+        r.LastdbSPurgeTagValue = -9999.99;
+    }
+}
+
+void sysExit(int16_t code) {
+    if (g_exiting) EndProcessNow(0);
+    g_exiting = true;
+    ProgramState& st = State();
+    const auto now = [] {
+        return DateUtil::Format(DateUtil::Now(), QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM"));
+    };
+
+    if (code != 0 && g_aliveResolved && st.AliveTag.IsDefined()) {
+        if (st.AliveTag.UserParm >= 1)
+            WriteStatusTag(st.AliveTag.UserParm, 0);
+        else
+            WriteTagValue(st.AliveTag.Handle(), 0, 0, QString(), 0);
+        WriteLog(now() + QStringLiteral(" | Message | Ledgrix.System | ") + st.AliveTag.Name +
+                 QStringLiteral(" = 0"));
+    }
+    if (MainFormExists()) MainForm().tmrLedgrix->stop();
+
+    bool summaries = true;
+    for (int16_t g = 1; g <= st.SaveGroupCount && g <= kMaxSaveGroups; ++g) {
+        SaveGroupRecord& grp = st.Group(g);
+        if (!grp.Settings || grp.S().SaveGroupName.isEmpty()) summaries = false;
+        if (summaries && grp.RunState && grp.R().CountinuousOverrunCount > 0) {
+            xRuntimeInfo& r = grp.R();
+            const QString first =
+                r.IsHighSpeedSaver
+                    ? QStringLiteral("[Overrun") + r.FirstOverrunTimeWithMilliSeconds.FormatString(
+                                                       QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM"))
+                    : QStringLiteral("[Overrun ") + DateUtil::Format(r.FirstOverrunTime, kStampFormat);
+            WriteLog(now() + QStringLiteral(" | Warning | Ledgrix.") + r.ModuleName + QStringLiteral(" | ") +
+                     first + QStringLiteral("] Loss ") + QString::number(r.CountinuousOverrunCount) +
+                     QStringLiteral(" times records. (sysExit)"));
+        }
+        // Every group's open files and connections are released, so that nothing written is lost.
+        if (grp.RunState) {
+            xRuntimeInfo& r = grp.R();
+            r.rs.reset();
+            r.conn.reset();
+            r.CSVFSO.reset();
+        }
+    }
+    if (Saver().LogFileStreamSet && st.dbSLogDisable == 0)
+        WriteLog(now() + QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.\r\n"));
+
+    if (TagAccess::IsTagLibraryLoaded()) {
+        UnadviseAllTags();
+        CallSetAdviseCallback(ClientHandle(), nullptr);
+    }
+    ClosexTagQueueMutex();
+    g_exiting = false;
+    EndProcessNow(0);
+}
+
+}  // namespace LedgrixMain

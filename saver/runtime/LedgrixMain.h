@@ -1,0 +1,31 @@
+// The saver's entry and start-up: program-wide initialisation, the command line, the project
+// and workstation paths, the workstation settings, the refusal of a second saver; and the one
+// orderly exit.
+#pragma once
+#include <QString>
+#include <cstdint>
+
+namespace LedgrixMain {
+
+// The program entry (a QApplication exists). Returns only when the timer form's event loop ends.
+int Main();
+// Installs the saver's exit, log, message, window-message and record-writer services.
+void InstallSaverServices();
+void sysInit();
+// Reads the process command line.
+void ParseCommandLine();
+// Reads the given command line (without the program's own path).
+void ParseCommandLine(const QString& commandLine);
+bool SetupProjectPaths(const QString& project);
+void LoadWorkstationSettings();
+// The run-state markers: every group gets its run state and "no value seen yet" for its
+// trigger and purge tags.
+void SetRunStateMarkers();
+// The saver's orderly exit; code 0 leaves the alive tag alone. Never returns.
+[[noreturn]] void sysExit(int16_t code);
+// The caption of the saver's main window in the current language.
+QString SaverCaption();
+// Forgets what start-up resolved (tests).
+void ResetStartup();
+
+}  // namespace LedgrixMain

@@ -1,0 +1,374 @@
+#include "saver/runtime/LedgrixRuntimeUtil.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QDateTime>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+
+#include "common/DateUtil.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/Texts.h"
+#include "platform/ado/Ado.h"
+#include "platform/captions/Captions.h"
+#include "saver/SaverState.h"
+#include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixMain.h"
+#include "saver/runtime/TagAccess.h"
+#include "saver/runtime/TagDataPoolUtil.h"
+#include "saver/runtime/window/frmMain.h"
+#include "saver/runtime/xTagQueueUtil.h"
+#include "saver/writers/Writers.h"
+
+namespace {
+
+const QString kStampFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM");
+const QString kStampMsFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM");
+// Longest wait between two passes: the clock label and the live-alone rule need no more.
+constexpr qint64 kMaxWaitMs = 250;
+
+const TextPair kRunningText{"Ledgrix is running!", "Ledgrix 已經在執行中!"};
+const TextPair kRunningTitle{"Ledgrix", "Ledgrix 資料庫存檔工具程式"};
+const TextPair kOnline{"（Online）", "（連線中）"};
+const TextPair kOffline{"（Offline）", "（離線：與圖控系統的連線已中斷，請重新啟動 Ledgrix）"};
+const TextPair kLinkLost{" | Error | Ledgrix.System | Ledgrix can not connect with Hexvane!",
+                         " | Error | Ledgrix.System | Ledgrix 無法與 Hexvane 連線!"};
+const TextPair kAskText{
+    " | Error | Ledgrix.System | Connect to Hexvane is failure!\r\nWill you close the program?",
+    " | Error | Ledgrix.System | 與 Hexvane 連線失敗!\r\n是否要結束程式?"};
+const TextPair kAskTitle{"Connect to Hexvane is failure", "與 Hexvane 連線失敗"};
+
+QString Stamp(double date) {
+    return DateUtil::Format(date, kStampFormat);
+}
+
+QString GroupLine(const char* level, int16_t g, const QString& text) {
+    return Stamp(DateUtil::Now()) + QStringLiteral(" | ") + QLatin1String(level) +
+           QStringLiteral(" | Ledgrix.") + State().Group(g).R().ModuleName + QStringLiteral(" | ") + text;
+}
+
+bool IsShown(int16_t g) {
+    return g == Saver().ShownGroupIndex;
+}
+
+void ShowNextSaveTime(const QString& text) {
+    MainForm().lblNextSaveTime->setText(text);
+}
+
+void DebugBox(const QString& text) {
+    if (State().DebugLevel > 0) MsgBox(text, MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
+}
+
+bool IsExcelGroup(const xSvcSettings& s) {
+    return s.dbDriver.contains(QLatin1String("EXCEL"), Qt::CaseInsensitive) ||
+           s.dbDBTypeName == QLatin1String("EXCEL") || s.dbDBTypeName == QLatin1String("EXCEL2007");
+}
+
+void ShowStatusPicture(const QString& key) {
+    QLabel* img = MainForm().imgStatus;
+    img->setPixmap(MainForm().StatusImage(key));
+    img->setProperty("pictureKey", key);
+}
+
+// The overrun line written just before the save that ends a series of lost slots.
+void WriteOverrunLine(int16_t g, LedgrixRuntime::PassForm form) {
+    xRuntimeInfo& r = State().Group(g).R();
+    const bool loop = form == LedgrixRuntime::PassForm::Loop;
+    QString text;
+    if (r.IsHighSpeedSaver) {
+        text = (loop ? QStringLiteral("[Overrun ") : QStringLiteral("[Overrun")) +
+               r.FirstOverrunTimeWithMilliSeconds.FormatString(kStampMsFormat) + QStringLiteral("] Loss ") +
+               QString::number(r.CountinuousOverrunCount) +
+               (loop ? QStringLiteral(" times records. (RuntimeMain)")
+                     : QStringLiteral(" times records.  (Timer)"));
+    } else {
+        text = (loop ? QStringLiteral("[Overrun ") : QStringLiteral("[Overrun")) + Stamp(r.FirstOverrunTime) +
+               QStringLiteral("] Loss ") + QString::number(r.CountinuousOverrunCount) +
+               (loop ? QStringLiteral(" times records. (RuntimMain)")
+                     : QStringLiteral(" times records. (Timer)"));
+    }
+    WriteLog(GroupLine("Warning", g, text));
+}
+
+QAbstractEventDispatcher* g_dispatcher = nullptr;
+void WakeWindowThread() {
+    if (QAbstractEventDispatcher* d = g_dispatcher) d->wakeUp();
+}
+
+}  // namespace
+
+Due SecondsDue(double now, double target, double interval) {
+    const long long d = DateUtil::SecondsBetween(target, now);
+    if (d < 0) return Due::NotYet;
+    return static_cast<double>(d) <= interval * 0.5 ? Due::Save : Due::Skip;
+}
+
+Due MilliSecondsDue(const DatetimeWithMilliSeconds& now, const DatetimeWithMilliSeconds& target,
+                    Numbers::Fixed4 intervalMs) {
+    const Numbers::Fixed4 d = now.MilliSecondsDiff(target);
+    if (d.raw < 0) return Due::NotYet;
+    return d.raw * 2 <= intervalMs.raw ? Due::Save : Due::Skip;
+}
+
+void DoCyclicSave(int16_t& group) {
+    double recordTime = kRecordTimeSentinel;
+    DBAppend(group, recordTime);
+    xRuntimeInfo& r = State().Group(group).R();
+    if (r.IsHighSpeedSaver)
+        r.LastSavedTimeWithMilliSeconds.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
+    else
+        r.LastSavedTime = r.TargetSaveTime;
+    r.CountinuousOverrunCount = 0;
+    r.SetFirstSaveTime(false);
+}
+
+void CloseDBConnection(int16_t& group) {
+    xRuntimeInfo& r = State().Group(group).R();
+    if (r.conn && r.conn->State() == 1) {
+        r.rs.reset();
+        try {
+            r.conn->Close();
+        } catch (...) {
+            // a connection that fails to close is released all the same
+        }
+        r.conn.reset();
+    }
+    WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+             QStringLiteral(" Close Database connection."));
+}
+
+void SetLinkState(bool online, bool ask) {
+    if (online) {
+        ShowStatusPicture(QStringLiteral("online"));
+        MainForm().lblStatus->setText(Tx(kOnline));
+        return;
+    }
+    Saver().IsLinkOnline = false;
+    ShowStatusPicture(QStringLiteral("offline"));
+    RefreshTagView();
+    MainForm().lblStatus->setText(Tx(kOffline));
+    WriteLog(Stamp(DateUtil::Now()) + Tx(kLinkLost));
+    if (ask) {
+        const int answer = MsgBox(Stamp(DateUtil::Now()) + Tx(kAskText),
+                                  MsgStyle::Critical | MsgStyle::OkCancel, Tx(kAskTitle));
+        if (answer == MsgAnswer::Ok) sysExit(-1);
+    }
+}
+
+void RuntimeMain() {
+    ProgramState& st = State();
+    if (WindowCaptionExists(LedgrixMain::SaverCaption())) {
+        MsgBox(Tx(kRunningText), MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kRunningTitle));
+        sysExit(-1);
+    }
+    PrepareTagDataBank();
+    DebugBox(QStringLiteral("PrepareTagDataBank is Finished!"));
+    CheckTagValue();
+    DebugBox(QStringLiteral("CheckTagValue is Finished!"));
+    InitxTagQueue();
+    DebugBox(QStringLiteral("InitxTagQueue is Finished!"));
+    RegisterXTag();
+    DebugBox(QStringLiteral("RegisterXTag is Finished!"));
+
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        SaveGroupRecord& grp = st.Group(g);
+        xSvcSettings& s = grp.S();
+        xRuntimeInfo& r = grp.R();
+        r.CSVFSO.reset();
+        r.NumRecordsSaved = 0;
+        r.IsDBAppending = false;
+        r.CountinuousOverrunCount = 0;
+        r.SaveTimeInterval = s.SaveTimeInterval;
+        r.SaveTimeIntervalWithMilliSeconds = s.SaveTimeIntervalWithMilliSeconds;
+        r.SetDisableDBAppend(false);
+        r.SetFirstSaveTime(true);
+        if (!s.dbSTriggerTag.Name.isEmpty() || s.SaveTimeInterval > 0) {
+            if (s.dbSDataBaseRootDir.isEmpty() && s.dbDBTypeName != QLatin1String("CSV")) PrepareDB(g, false);
+            if (s.dbSCSVDataBaseRootDir.isEmpty() &&
+                (s.dbDBTypeName == QLatin1String("CSV") || s.dbSIsSaveCSV))
+                PrepareCSVDB(g, -1, 0);
+            const int16_t purge = Saver().PurgeDaysAtStart;
+            if (purge == -2 || purge >= 0) PurgeDatabase(g, purge);
+        }
+        if (s.dbSNumRecordsSavedTag.IsDefined()) {
+            WriteStatusTag(s.dbSNumRecordsSavedTag.UserParm, r.NumRecordsSaved);
+            WriteLog(GroupLine("Message", g, s.dbSNumRecordsSavedTag.Name + QStringLiteral(" = 0")));
+        }
+        if (s.dbSEnableTag.IsDefined()) {
+            double v = 0, time = 0;
+            int16_t status = 0;
+            const bool ok = ReadTagValue(s.dbSEnableTag.Handle(), v, time, status);
+            if (ok && v != 0) {
+                r.SetDisableDBAppend(false);
+            } else if (ok) {
+                r.SetDisableDBAppend(true);
+                if (IsShown(g)) ShowNextSaveTime(QStringLiteral("(None)"));
+            } else {
+                SetLinkState(false, true);
+            }
+            const QString valueText = ok ? Numbers::NumberText(v) : QStringLiteral("(unreadable)");
+            WriteLog(Stamp(ok ? time : DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.") +
+                     r.ModuleName + QStringLiteral(" | ") + s.dbSEnableTag.Name + u'=' + valueText);
+        }
+    }
+    MainForm().lblNumRecSaved->setText(QStringLiteral("0"));
+    MainForm().lblNumRecSavedinDB->setText(QStringLiteral("0"));
+
+    if (st.AliveTag.IsDefined()) {
+        WriteStatusTag(st.AliveTag.UserParm, 1);
+        WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") +
+                 st.AliveTag.Name + QStringLiteral(" = 1"));
+    }
+    if (st.StopTag.IsDefined()) {
+        double v = 0, time = 0;
+        int16_t status = 0;
+        if (ReadTagValue(st.StopTag.Handle(), v, time, status) && v == 1) {
+            WriteStatusTag(st.StopTag.UserParm, 0);
+            WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") +
+                     st.StopTag.Name + u'=' + Numbers::NumberText(v));
+            sysExit(-1);
+        }
+    }
+    if (Saver().RunMode == QLatin1String("ONCE")) {
+        if (st.SaveGroupCount >= 1) {
+            st.Group(1).S().SaveTimeInterval = 0;
+            double now = DateUtil::Now();
+            DBAppend(1, now);
+        }
+        sysExit(-1);
+    }
+
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        xRuntimeInfo& r = st.Group(g).R();
+        if (!(r.SaveTimeInterval > 0) || r.IsDisableDBAppend) continue;
+        if (r.IsHighSpeedSaver) {
+            DatetimeWithMilliSeconds now;
+            now.SetNow();
+            r.SetupNextTargetSaveTimeWithMilliSeconds(now);
+            r.StartSaveTimeWithMilliSeconds.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
+            if (IsShown(g)) ShowNextSaveTime(r.TargetSaveTimeWithMilliSeconds.FormatString(kStampMsFormat));
+        } else {
+            r.SetupNextTargetSaveTime(DateUtil::Now());
+            r.StartSaveTime = r.TargetSaveTime;
+            if (IsShown(g)) ShowNextSaveTime(Stamp(r.TargetSaveTime));
+        }
+    }
+
+    frmMain& form = MainForm();
+    form.LoadFormObj();
+    form.show();
+    form.setWindowState(form.windowState() | Qt::WindowMinimized);
+    if (st.dbSIsHideLedgrix) form.hide();
+
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        SaveGroupRecord& grp = st.Group(g);
+        if (IsExcelGroup(grp.S())) {
+            grp.R().rs.reset();
+            grp.R().conn.reset();
+        }
+    }
+
+    if (!st.IsUseTimer) {
+        form.tmrLedgrix->stop();
+        LedgrixRuntime::RunLoop();
+    }
+    form.tmrLedgrix->setInterval(st.TimerInterval);
+    QObject::connect(
+        form.tmrLedgrix, &QTimer::timeout, form.tmrLedgrix, [] { tmrLedgrix_Timer(); }, Qt::UniqueConnection);
+    form.tmrLedgrix->start();
+}
+
+void tmrLedgrix_Timer() {
+    LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Timer);
+}
+
+namespace LedgrixRuntime {
+
+QString WorkstationCaption() {
+    return FormatNameWithTags(State().dbSCaption, State().WorkstationTaskName, QString());
+}
+
+void RunPass(PassForm form) {
+    ProgramState& st = State();
+    MainForm().lblNow->setText(DateUtil::DefaultText(DateUtil::Now()));
+    DrainxTagQueue();
+    if (st.dbSLiveAlone == 0 && !WindowCaptionExists(QStringLiteral("Vellumdock for Windows"))) {
+        WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
+        sysExit(-1);
+    }
+    const double now = DateUtil::Now();
+    DatetimeWithMilliSeconds nowMs;
+    nowMs.SetNow();
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        SaveGroupRecord& grp = st.Group(g);
+        xRuntimeInfo& r = grp.R();
+        const double interval = form == PassForm::Loop ? grp.S().SaveTimeInterval : r.SaveTimeInterval;
+        if (!(interval > 0) || r.IsDisableDBAppend) continue;
+        if (r.IsHighSpeedSaver) {
+            const Due due =
+                MilliSecondsDue(nowMs, r.TargetSaveTimeWithMilliSeconds, r.SaveTimeIntervalWithMilliSeconds);
+            if (due == Due::NotYet) continue;
+            if (due == Due::Save) {
+                if (r.CountinuousOverrunCount > 0) WriteOverrunLine(g, form);
+                DoCyclicSave(g);
+            }
+            r.SetupNextTargetSaveTimeWithMilliSeconds(nowMs);
+            if (IsShown(g)) ShowNextSaveTime(r.TargetSaveTimeWithMilliSeconds.FormatString(kStampMsFormat));
+        } else {
+            const Due due = SecondsDue(now, r.TargetSaveTime, interval);
+            if (due == Due::NotYet) continue;
+            if (due == Due::Save) {
+                if (r.CountinuousOverrunCount > 0) WriteOverrunLine(g, form);
+                DoCyclicSave(g);
+            }
+            r.SetupNextTargetSaveTime(now);
+            if (IsShown(g)) ShowNextSaveTime(Stamp(r.TargetSaveTime));
+        }
+    }
+}
+
+qint64 MillisecondsToNextTarget() {
+    ProgramState& st = State();
+    qint64 best = -1;
+    const QDateTime clock = QDateTime::currentDateTime();
+    DatetimeWithMilliSeconds nowMs;
+    nowMs.SetNow();
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        SaveGroupRecord& grp = st.Group(g);
+        xRuntimeInfo& r = grp.R();
+        if (!(grp.S().SaveTimeInterval > 0) || r.IsDisableDBAppend) continue;
+        qint64 ms = 0;
+        if (r.IsHighSpeedSaver) {
+            const int64_t ticks = r.TargetSaveTimeWithMilliSeconds.MilliSecondsDiff(nowMs).raw;
+            ms = ticks <= 0 ? 0 : (ticks + 9999) / 10000;
+        } else {
+            const QDateTime target = DateUtil::ToDateTime(r.TargetSaveTime);
+            ms = target.isValid() ? std::max<qint64>(0, clock.msecsTo(target)) : 0;
+        }
+        if (best < 0 || ms < best) best = ms;
+    }
+    return best;
+}
+
+void RunLoop() {
+    g_dispatcher = QAbstractEventDispatcher::instance();
+    xTagQueueUtil::SetWakeUp(&WakeWindowThread);
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    for (;;) {
+        qint64 wait = MillisecondsToNextTarget();
+        if (wait < 0 || wait > kMaxWaitMs) wait = kMaxWaitMs;
+        if (wait > 0 && !xTagQueueUtil::Overflowed() && GetxTagQueueCount().value<int16_t>() == 0) {
+            wake.start(static_cast<int>(wait));
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            wake.stop();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        RunPass(PassForm::Loop);
+    }
+}
+
+}  // namespace LedgrixRuntime

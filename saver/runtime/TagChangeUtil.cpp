@@ -1,0 +1,177 @@
+#include "saver/runtime/TagChangeUtil.h"
+
+#include <QStringList>
+
+#include "common/DateUtil.h"
+#include "common/Numbers.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "saver/SaverState.h"
+#include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixRuntimeUtil.h"
+#include "saver/runtime/TagAccess.h"
+#include "saver/runtime/TagDataPoolUtil.h"
+#include "saver/runtime/window/frmMain.h"
+#include "saver/writers/Writers.h"
+
+namespace {
+
+constexpr double kNoValueYet = -9999.99;
+
+QString Stamp(double date) {
+    return DateUtil::Format(date, QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM"));
+}
+
+QString GroupLine(double time, const char* level, int16_t g, const QString& text) {
+    return Stamp(time) + QStringLiteral(" | ") + QLatin1String(level) + QStringLiteral(" | Ledgrix.") +
+           State().Group(g).R().ModuleName + QStringLiteral(" | ") + text;
+}
+
+void ShowNextSaveTime(int16_t g, const QString& text) {
+    if (g == Saver().ShownGroupIndex && MainFormExists()) MainForm().lblNextSaveTime->setText(text);
+}
+
+bool IsExcelGroup(const xSvcSettings& s) {
+    return s.dbDriver.toUpper().contains(QLatin1String("EXCEL")) ||
+           s.dbDBTypeName == QLatin1String("EXCEL") || s.dbDBTypeName == QLatin1String("EXCEL2007");
+}
+
+void HandleEnable(int16_t g, double v, double tagTime) {
+    SaveGroupRecord& grp = State().Group(g);
+    xSvcSettings& s = grp.S();
+    xRuntimeInfo& r = grp.R();
+    WriteLog(GroupLine(tagTime, "Message", g, s.dbSEnableTag.Name + u'=' + Numbers::NumberText(v)));
+    if (v == 0) {
+        r.SetDisableDBAppend(true);
+        if (r.SaveTimeInterval > 0) {
+            if (r.CountinuousOverrunCount > 0) {
+                const QString first = r.IsHighSpeedSaver ? r.FirstOverrunTimeWithMilliSeconds.FormatString(
+                                                               QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM"))
+                                                         : Stamp(r.FirstOverrunTime);
+                WriteLog(GroupLine(DateUtil::Now(), "Warning", g,
+                                   QStringLiteral("[Overrun ") + first + QStringLiteral("] Loss ") +
+                                       QString::number(r.CountinuousOverrunCount) +
+                                       QStringLiteral(" times records. (DisableLedgrix)")));
+            }
+            ShowNextSaveTime(g, QStringLiteral("(None)"));
+        }
+    } else {
+        r.SetDisableDBAppend(false);
+        r.IsFirstSaveTime = true;
+        if (r.SaveTimeInterval > 0) {
+            r.CountinuousOverrunCount = 0;
+            if (r.IsHighSpeedSaver) {
+                DatetimeWithMilliSeconds now;
+                now.SetNow();
+                r.SetupNextTargetSaveTimeWithMilliSeconds(now);
+                ShowNextSaveTime(g, r.TargetSaveTimeWithMilliSeconds.FormatString(
+                                        QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM")));
+            } else {
+                r.SetupNextTargetSaveTime(DateUtil::Now());
+                ShowNextSaveTime(g, Stamp(r.TargetSaveTime));
+            }
+        }
+    }
+    if (s.dbSCloseConnectionWhileDisabled == 1) {
+        if (v == 0) {
+            CloseDBConnection(g);
+            WriteLog(GroupLine(DateUtil::Now(), "Message", g, QStringLiteral("Close database connection.")));
+        } else {
+            WriteLog(
+                GroupLine(DateUtil::Now(), "Message", g, QStringLiteral("Prepare database connection.")));
+            if (s.dbSDataBaseRootDir.isEmpty())
+                PrepareDB(g, false);
+            else
+                PrepareRootDir(g);
+        }
+    }
+}
+
+void HandleTrigger(int32_t i, int16_t g, double v, double tagTime) {
+    SaveGroupRecord& grp = State().Group(g);
+    xSvcSettings& s = grp.S();
+    xRuntimeInfo& r = grp.R();
+    const double p = r.LastdbSTriggerTagValue;
+    if (p == kNoValueYet || v == 0) {
+        r.LastdbSTriggerTagValue = v;
+        return;
+    }
+    WriteLog(GroupLine(tagTime, "Message", g, s.dbSTriggerTag.Name + u'=' + Numbers::NumberText(v)));
+    const double t1 = DateUtil::Now();
+    double recordTime = t1;
+    DBAppend(g, recordTime);
+    WriteStatusTag(i, 0);
+    const double t2 = DateUtil::Now();
+    if (IsExcelGroup(s))
+        WriteLog(GroupLine(tagTime, "Message", g,
+                           QStringLiteral("Set ") + s.dbSTriggerTag.Name +
+                               QStringLiteral(" = 0. Trigger task spends ") +
+                               QString::number(DateUtil::SecondsBetween(t1, t2)) + QStringLiteral(" Secs.")));
+    r.LastdbSTriggerTagValue = 0;
+}
+
+void HandlePurge(int32_t i, int16_t g, double v) {
+    SaveGroupRecord& grp = State().Group(g);
+    xSvcSettings& s = grp.S();
+    xRuntimeInfo& r = grp.R();
+    const double p = r.LastdbSPurgeTagValue;
+    if (!(p != kNoValueYet && p <= 0 && v == 1)) {
+        r.LastdbSPurgeTagValue = v;
+        return;
+    }
+    const double k = s.dbSPurgeKeepDays;
+    const QString what = s.dbSPurgeTag.Name + u'=' + Numbers::NumberText(v) +
+                         QStringLiteral(", PurgeKeepDays=") + Numbers::NumberText(k);
+    if (k == -1) {
+        WriteLog(GroupLine(DateUtil::Now(), "Warning", g, u'[' + what + QStringLiteral("] Is Error!")));
+    } else {
+        WriteLog(GroupLine(DateUtil::Now(), "Message", g, what));
+        PurgeDatabase(g, Numbers::ToInt16(k).value_or(-1));
+    }
+    WriteStatusTag(i, 0);
+    r.LastdbSPurgeTagValue = 0;
+}
+
+}  // namespace
+
+void ProcessTagChange(int32_t& index) {
+    const int32_t i = index;
+    tagDataBank* entry = TagBankEntry(i);
+    if (!entry || entry->xTagID == PT_NO_TAG) return;
+    // Every role line is handled, however many the tag has.
+    const QStringList lines = entry->ActionLists.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    double v = 0, time = 0;
+    int16_t status = 0;
+    if (!ReadTagValue(entry->xTagID, v, time, status)) {
+        SetLinkState(false, true);
+        return;
+    }
+    const double tagTime = DateUtil::Parse(DateUtil::Format(time, QStringLiteral("Short Date")) + u' ' +
+                                           DateUtil::Format(time, QStringLiteral("Long Time")))
+                               .value_or(time);
+    int16_t lastGroup = -1;
+    for (const QString& line : lines) {
+        const int eq = line.indexOf(u'=');
+        const QString left = eq < 0 ? line : line.left(eq);
+        const QString role = eq < 0 ? QString() : line.mid(eq + 1).toUpper();
+        const QString groupText = left.section(u',', 0, 0);
+        const int16_t g = Numbers::ToInt16(Numbers::LeadingNumber(groupText)).value_or(0);
+        lastGroup = g;
+        const bool groupRole = g >= 1 && g <= State().SaveGroupCount;
+        if (role == QLatin1String("DBSENABLETAG") && groupRole) {
+            HandleEnable(g, v, tagTime);
+        } else if (role == QLatin1String("DBSTRIGGERTAG") && groupRole) {
+            HandleTrigger(i, g, v, tagTime);
+        } else if (role == QLatin1String("DBSPURGETAG") && groupRole) {
+            HandlePurge(i, g, v);
+        } else if (role == QLatin1String("DBSSTOPTAG")) {
+            if (v != 0) {
+                WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | Set ") +
+                         State().StopTag.Name + u'=' + Numbers::NumberText(v));
+                WriteStatusTag(i, 0);
+                sysExit(-1);
+            }
+        }
+    }
+    if (lastGroup == Saver().ShownGroupIndex) RefreshTagView();
+}

@@ -1,0 +1,142 @@
+#include "saver/runtime/TagDataPoolUtil.h"
+
+#include <QStringList>
+#include <vector>
+
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/Texts.h"
+#include "saver/SaverState.h"
+#include "saver/runtime/TagAccess.h"
+#include "saver/runtime/window/frmDummy.h"
+#include "saver/runtime/xTagQueueUtil.h"
+
+namespace {
+
+std::vector<tagDataBank> g_bank;  // position 0 is entry 1
+
+const TextPair kUndefinedText{"Please define the tags.\r\nTags: ",
+                              "圖控系統中未定義下列Tag, 請再次確認！\r\n"};
+const TextPair kUndefinedTitle{"Warnning - Tags donot be defined", "警告 - Tag 在圖控中未定義"};
+
+QString RoleKind(const xTag& tag) {
+    const QString t = tag.DataType.toUpper();
+    return (t == QLatin1String("MSG") || t == QLatin1String("MESSAGE")) ? QStringLiteral("MSG")
+                                                                        : QStringLiteral("VALUE");
+}
+
+void AddRoleIfNamed(xTag& tag, int16_t group, const char* role) {
+    if (tag.Name.isEmpty()) return;
+    tag.UserParm = AddTagRole(tag, group, QLatin1String(role));
+}
+
+}  // namespace
+
+tagDataBank* TagBankEntry(int32_t index) {
+    if (index < 1 || index > Saver().TagDataBankCount || index > static_cast<int32_t>(g_bank.size()))
+        return nullptr;
+    return &g_bank[static_cast<size_t>(index - 1)];
+}
+
+void ResetTagDataBank() {
+    g_bank.clear();
+    Saver().TagDataBankCount = 0;
+}
+
+int32_t AddTagRole(xTag& tag, int16_t group, const QString& roleName) {
+    const QString item = QString::number(group) + u',' + RoleKind(tag) + u'=' + roleName;
+    if (!tag.IsDefined()) return 0;
+    for (size_t i = 0; i < g_bank.size(); ++i) {
+        tagDataBank& e = g_bank[i];
+        if (e.xTagName == tag.Name) {
+            if (!e.ActionLists.isEmpty()) e.ActionLists += QLatin1String("\r\n");
+            e.ActionLists += item;
+            return static_cast<int32_t>(i + 1);
+        }
+    }
+    if (static_cast<int32_t>(g_bank.size()) >= kTagDataBankSize) return 0;
+    tagDataBank e;
+    e.xTagName = tag.Name;
+    e.xTagID = tag.Handle();
+    e.ActionLists = item;
+    g_bank.push_back(e);
+    Saver().TagDataBankCount = static_cast<int32_t>(g_bank.size());
+    return Saver().TagDataBankCount;
+}
+
+void PrepareTagDataBank() {
+    ProgramState& st = State();
+    AddRoleIfNamed(st.AliveTag, 0, "dbSAliveTag");
+    AddRoleIfNamed(st.DuringSavingTag, 0, "dbSDuringSavingTag");
+    AddRoleIfNamed(st.StopTag, 0, "dbSStopTag");
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        xSvcSettings& s = st.Group(g).S();
+        AddRoleIfNamed(s.dbSEnableTag, g, "dbSEnableTag");
+        AddRoleIfNamed(s.dbSTriggerTag, g, "dbSTriggerTag");
+        AddRoleIfNamed(s.dbSDirTag, g, "dbSDirTag");
+        AddRoleIfNamed(s.dbSFileNameTag, g, "dbSFileNameTag");
+        AddRoleIfNamed(s.dbSNumRecordsSavedTag, g, "dbSNumRecordsSavedTag");
+        AddRoleIfNamed(s.dbSPurgeTag, g, "dbSPurgeTag");
+    }
+}
+
+void CheckTagValue() {
+    ProgramState& st = State();
+    QStringList missing;
+    auto note = [&missing](const xTag& t) {
+        if (!t.IsDefined() && !t.Name.isEmpty()) missing << t.Name;
+    };
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        xSvcSettings& s = st.Group(g).S();
+        note(s.dbSEnableTag);
+        note(s.dbSTriggerTag);
+        note(s.dbSNumRecordsSavedTag);
+        note(s.dbSPurgeTag);
+        note(s.dbSDirTag);
+        note(s.dbSFileNameTag);
+    }
+    note(st.StopTag);
+    note(st.AliveTag);
+    note(st.DuringSavingTag);
+    if (missing.isEmpty()) return;
+    MsgBox(Tx(kUndefinedText) + missing.join(u','), MsgStyle::Information | MsgStyle::OkOnly,
+           Tx(kUndefinedTitle));
+}
+
+bool SetTagAdviseCallback() {
+    return CallSetAdviseCallback(ClientHandle(), &TagChangeCallback);
+}
+
+void RegisterXTag() {
+    if (!SetTagAdviseCallback())
+        MsgBox(QStringLiteral("SetAdvisecallback Error"), MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
+    const int32_t count = Saver().TagDataBankCount;
+    if (State().DebugLevel > 0)
+        MsgBox(QStringLiteral("aTagDataBank_l=") + QString::number(count), MsgStyle::OkOnly,
+               QStringLiteral("Ledgrix"));
+    for (int32_t i = 1; i <= count; ++i) {
+        tagDataBank* e = TagBankEntry(i);
+        if (!e || e->xTagID < 1 || e->xTagID > 32767) continue;
+        if (State().DebugLevel > 0)
+            MsgBox(QStringLiteral("i=%1,myTagID=%2,myTagName=%3").arg(i).arg(e->xTagID).arg(e->xTagName),
+                   MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
+        e->xUnadviseTagID = CallTagAdvise(e->xTagID, ClientHandle(), i);
+    }
+}
+
+void UnadviseAllTags() {
+    for (int32_t i = 1; i <= Saver().TagDataBankCount; ++i) {
+        tagDataBank* e = TagBankEntry(i);
+        if (!e) continue;
+        const uint16_t h = FindTagHandle(e->xTagName);
+        if (h != PT_NO_TAG) CallTagUnadvise(h, e->xUnadviseTagID);
+    }
+}
+
+void WriteStatusTag(int32_t index, double value) {
+    tagDataBank* e = TagBankEntry(index);
+    if (!e) return;
+    if (e->xTagID == PT_NO_TAG) e->xTagID = FindTagHandle(e->xTagName);
+    if (e->xTagID == PT_NO_TAG) return;
+    WriteTagValue(e->xTagID, value, 0, QString(), ClientHandle());
+}

@@ -1,0 +1,18 @@
+// The saver's log writer: the log list of the main window and the log file.
+#pragma once
+#include <QString>
+
+namespace LedgrixRuntimeUtil {
+
+// Shows one whole log line in the main window's log list (creating the window when it does not
+// exist yet) and, when file logging is on and the log file is ready, appends it to the log file.
+void WriteLog(const QString& text);
+
+// The log file that WriteLog appends to: the configured name, else the workstation settings
+// file's name with the extension ".log" in the same folder.
+QString LogFileName();
+
+}  // namespace LedgrixRuntimeUtil
+
+// Makes LedgrixRuntimeUtil::WriteLog the program's log procedure.
+void InstallSaverLog();

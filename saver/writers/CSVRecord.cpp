@@ -1,0 +1,258 @@
+// The CSV title line and record line of a save group.
+#include "common/DateUtil.h"
+#include "common/DatetimeWithMilliSeconds.h"
+#include "common/Failure.h"
+#include "common/FileUtil.h"
+#include "common/Numbers.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "saver/SaverState.h"
+#include "saver/writers/CSVText.h"
+#include "saver/writers/RecordSql.h"
+#include "saver/writers/WriterUtil.h"
+#include "saver/writers/Writers.h"
+
+namespace CSVText {
+
+QString Field(const QString& text, const QString& delimiter) {
+    const bool quote = (!delimiter.isEmpty() && text.contains(delimiter)) || text.contains(u'"') ||
+                       text.contains(u'\r') || text.contains(u'\n');
+    if (!quote) return text;
+    QString t = text;
+    t.replace(u'"', QLatin1String("\"\""));
+    return u'"' + t + u'"';
+}
+
+int CountItems(const QString& line, const QString& delimiter) {
+    if (line.isEmpty()) return 0;
+    if (delimiter.isEmpty()) return 1;
+    if (!line.contains(u'"')) return static_cast<int>(line.split(delimiter).size());
+    int count = 1;
+    bool inQuotes = false;
+    bool atFieldStart = true;
+    for (qsizetype i = 0; i < line.size();) {
+        if (inQuotes) {
+            if (line[i] == u'"') {
+                if (i + 1 < line.size() && line[i + 1] == u'"') {
+                    i += 2;
+                    continue;
+                }
+                inQuotes = false;
+            }
+            ++i;
+            continue;
+        }
+        if (atFieldStart && line[i] == u'"') {
+            inQuotes = true;
+            atFieldStart = false;
+            ++i;
+            continue;
+        }
+        if (line.mid(i, delimiter.size()) == delimiter) {
+            ++count;
+            atFieldStart = true;
+            i += delimiter.size();
+            continue;
+        }
+        atFieldStart = false;
+        ++i;
+    }
+    return count;
+}
+
+}  // namespace CSVText
+
+QString PadToWidth(const QString& text, int16_t width) {
+    if (width == 0 || width == -1) return text;
+    if (width < -1)
+        throw Failure(FailureNumber::InvalidArgument, QStringLiteral("Invalid procedure call or argument"));
+    return (QString(width, u' ') + text).right(width);
+}
+
+QString GetCSVTitleLine(int16_t groupIndex) {
+    SaveGroupRecord& g = State().Group(groupIndex);
+    const xSvcSettings& s = g.S();
+    if (g.FieldCount <= 0) WriterUtil::NoFieldsExit();
+    QString line;
+    for (int i = 1; i <= g.FieldCount; ++i) {
+        const xField& f = g.F(i);
+        QString name = f.FieldName;
+        if (s.dbSCSVIsFixDataLength) name = PadToWidth(name, f.TagDataLength);
+        name = CSVText::Field(name, s.dbSCSVDelimiterCharacter);
+        line += i == 1 ? name : s.dbSCSVDelimiterCharacter + name;
+    }
+    return line;
+}
+
+namespace {
+
+QString FormatDate(double date, const QString& pattern) {
+    return pattern.isEmpty() ? DateUtil::DefaultText(date) : DateUtil::Format(date, pattern);
+}
+
+QString FormatVariant(const QVariant& v, const QString& pattern) {
+    double d = 0;
+    if (!WriterUtil::VariantToDate(v, d)) return v.toString();
+    return FormatDate(d, pattern);
+}
+
+QString ValueText(const xField& f) {
+    const QVariant& v = f.TagValue;
+    double d = 0;
+    bool ok = false;
+    if (v.typeId() == QMetaType::QString) {
+        const auto n = Numbers::WholeTextNumber(v.toString());
+        ok = n.has_value();
+        if (ok) d = *n;
+    } else if (v.isValid() && !v.isNull()) {
+        d = v.toDouble(&ok);
+    }
+    if (!ok) return v.toString();
+    if (f.DecimalPlaces < 0) return Numbers::NumberText(d);
+    QString pattern = QStringLiteral("###0");
+    if (f.DecimalPlaces > 0) pattern += u'.' + QString(f.DecimalPlaces, u'0');
+    return Numbers::FormatNumberPattern(d, pattern);
+}
+
+// A date reduced to whole seconds through its "yyyy/MM/dd HH:mm:ss" text.
+double WholeSeconds(double date, QString& text) {
+    text = DateUtil::Format(date, QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    const auto parsed = DateUtil::Parse(text);
+    return parsed ? *parsed : date;
+}
+
+// Keeps the group's write-in-progress flag set around the write and restores what it was.
+class WriteFlag {
+  public:
+    explicit WriteFlag(xRuntimeInfo& r) : r_(r), previous_(r.IsDBAppending) { r_.IsDBAppending = true; }
+    ~WriteFlag() { r_.IsDBAppending = previous_; }
+    WriteFlag(const WriteFlag&) = delete;
+    WriteFlag& operator=(const WriteFlag&) = delete;
+
+  private:
+    xRuntimeInfo& r_;
+    bool previous_;
+};
+
+}  // namespace
+
+void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, double& recordTime) {
+    SaveGroupRecord& g = State().Group(groupIndex);
+    xSvcSettings& s = g.S();
+    xRuntimeInfo& r = g.R();
+    if (g.FieldCount <= 0) WriterUtil::NoFieldsExit();
+
+    const bool fixed = s.dbSCSVIsFixDataLength;
+    const QString delimiter = s.dbSCSVDelimiterCharacter;
+    const QString lineEnd = s.dbSCSVNewlineCharacter;
+
+    QString timeText;
+    const bool sentinel = IsRecordTimeSentinel(recordTime);
+    const bool msSlot = sentinel && r.IsHighSpeedSaver;
+    DatetimeWithMilliSeconds slot;
+    if (msSlot) {
+        slot.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
+        timeText = slot.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms"));
+    } else {
+        recordTime = WholeSeconds(sentinel ? r.TargetSaveTime : recordTime, timeText);
+    }
+
+    QString& logLine = Saver().LogLine;
+    logLine = timeText + QStringLiteral("  | Message | Ledgrix.") + r.ModuleName + QStringLiteral(" | ");
+
+    if (!s.dbSEnableTag.Name.isEmpty() && r.IsDisableDBAppend) {
+        logLine += QStringLiteral(" Action!") + QStringLiteral("(dbEnableTag = ") + s.dbSEnableTag.Name +
+                   QStringLiteral(" = ") + QStringLiteral("0") + QStringLiteral("), ");
+        WriteLog(logLine);
+        return;
+    }
+
+    if (readValues) WriterUtil::GetFieldValues(groupIndex);
+    const xTag& duringSaving = State().DuringSavingTag;
+    if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 1);
+
+    const int16_t flag = r.NumRecordsSaved == 0 ? -1 : 0;
+    int16_t index = groupIndex;
+    if (!s.dbSCSVDataBaseRootDir.isEmpty())
+        PrepareCSVRootDir(groupIndex, -1);
+    else if (s.dbSCSVKeepConnectionAliveAfterSaveData != 1)
+        PrepareCSVDB(index, flag);
+    else if (!r.CSVFSO)
+        PrepareCSVDB(index, flag);
+
+    const QString failLine = timeText + QStringLiteral(" | Error | Ledgrix.") + r.ModuleName +
+                             QStringLiteral(" | ") +
+                             QStringLiteral("Append Data to CSV file Fail! Please check CSV File.");
+    if (!r.CSVFSO) {
+        WriteLog(failLine);
+        return;
+    }
+
+    const bool onceRun = Saver().RunMode == QLatin1String("ONCE");
+    QString line;
+    bool overlong = false;
+    for (int i = 1; i <= g.FieldCount; ++i) {
+        const xField& f = g.F(i);
+        QString text;
+        switch (RecordSql::KindOf(f)) {
+            case RecordSql::FieldKind::RecordTime:
+                if (onceRun)
+                    text = FormatDate(RecordSql::OnceTime(f, recordTime), f.DatetimeFormatString);
+                else if (msSlot)
+                    text = f.DatetimeFormatString.isEmpty() ? DateUtil::DefaultText(slot.DateTime())
+                                                            : slot.FormatString(f.DatetimeFormatString);
+                else
+                    text = FormatDate(recordTime, f.DatetimeFormatString);
+                break;
+            case RecordSql::FieldKind::Message:
+                text = f.TagMessageLength >= 1 ? f.TagMessage.left(f.TagMessageLength) : f.TagMessage;
+                break;
+            case RecordSql::FieldKind::TagTime:
+                text = FormatVariant(f.TagTime, f.DatetimeFormatString);
+                break;
+            case RecordSql::FieldKind::Value:
+                text = ValueText(f);
+                break;
+            case RecordSql::FieldKind::None:
+                continue;
+        }
+        if (fixed) {
+            if (text.size() <= f.TagDataLength)
+                text = PadToWidth(text, f.TagDataLength);
+            else
+                overlong = true;
+        }
+        text = CSVText::Field(text, delimiter);
+        line += i == 1 ? text : delimiter + text;
+    }
+
+    try {
+        WriteFlag writing(r);
+        r.CSVFSO->Write(line + lineEnd);
+    } catch (const Failure& e) {
+        // The file went away or the disk refused the write: the record is lost, the next
+        // record prepares the file again.
+        r.CSVFSO.reset();
+        WriteLog(failLine);
+        WriteLog(QStringLiteral("Error Description = ") + e.description);
+        return;
+    }
+    if (s.dbSCSVKeepConnectionAliveAfterSaveData == 0) r.CSVFSO.reset();
+
+    logLine += QStringLiteral(" Append to CSV file, Command string:") + line + QStringLiteral(" (") +
+               QString::number(s.dbSWriteMode) + u')';
+    WriteLog(logLine);
+
+    if (countRecord) {
+        r.NumRecordsSaved += 1;
+        WriterUtil::ShowRecordCount(groupIndex);
+    }
+    if (overlong)
+        WriteLog(timeText + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName + QStringLiteral(" | ") +
+                 QStringLiteral("資料長度超過設定的固定長度, 請檢查設定是否正確。"));
+    const xTag& countTag = s.dbSNumRecordsSavedTag;
+    if (countRecord && countTag.IsDefined()) WriterUtil::WriteStatusTag(countTag.UserParm, r.NumRecordsSaved);
+    if (State().DebugLevel > 0)
+        MsgBox(QStringLiteral("Ledgrix CSV 存檔完畢!"), MsgStyle::Information,
+               QStringLiteral("Ledgrix CSV 存檔完畢"));
+}

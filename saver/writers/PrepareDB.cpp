@@ -1,0 +1,212 @@
+// Preparation of a save group's single database target: file, connection, table and fields.
+#include <QVariant>
+
+#include "common/ADOUtil.h"
+#include "common/DateUtil.h"
+#include "common/FileUtil.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
+#include "common/Texts.h"
+#include "saver/writers/WriterUtil.h"
+#include "saver/writers/Writers.h"
+
+namespace {
+
+const TextPair kCannotRun{"The program can not be running!", "本程式無法執行!"};
+const TextPair kFileMissing{"The database file is not exist!", "資料庫檔案不存在!"};
+const TextPair kFilePath{"The file path:[", "檔案路徑:["};
+const TextPair kFileMissingCaption{"The database file is not exist", "資料庫檔案不存在"};
+const TextPair kOpenError{"Open database error!", "開啟資料庫失敗!"};
+const TextPair kOpenErrorString{"The database ConnectionString:", "資料庫連結字串:"};
+const TextPair kTableMissing{"The Table is not exist!", "資料表不存在!"};
+const TextPair kDatabaseName{"Database name: ", "資料庫名稱: "};
+const TextPair kTableName{"Table name: ", "資料表名稱: "};
+const TextPair kFieldHead{"The field[", "欄位["};
+const TextPair kFieldTail{"] is not exist!", "]不存在!"};
+const TextPair kSvlPath{"Svl file path: ", "Svl檔案路徑: "};
+const TextPair kDbPath{"The database file path: ", "資料庫檔案路徑: "};
+const TextPair kTheTableName{"The table name: ", "資料表名稱: "};
+
+const QString CRLF = QStringLiteral("\r\n");
+
+// Sets the program-wide error text and caption for English and Chinese only; any other
+// language index leaves them as they were.
+void SetError(const QString& text, const QString& caption) {
+    const int li = State().LanguageIndex;
+    if (li != 0 && li != 1) return;
+    State().ErrorText = text;
+    State().ErrorCaption = caption;
+}
+
+// The connection string of the group's single database, from its own settings.
+QString BuildConnectionString(const xSvcSettings& s) {
+    const QString type = s.dbDBTypeName.toUpper();
+    const bool excelDriver = s.dbDriver.toUpper().contains(QLatin1String("EXCEL"));
+    QString c;
+    c += QStringLiteral("Provider=") + s.dbProvider + u';';
+    if (type == QLatin1String("SQLSERVER") || type == QLatin1String("MYSQL")) {
+        c += QStringLiteral("Password=") + ado::QuoteConnectionValue(s.dbPassword) + u';';
+        c += QStringLiteral("Persist Security Info=") + s.dbPersistSecurityInfo + u';';
+        c += QStringLiteral("User ID=") + s.dbUserID + u';';
+        if (!s.dbDriver.isEmpty()) c += QStringLiteral("Driver=") + s.dbDriver + u';';
+        if (excelDriver) c += QStringLiteral("DBQ=") + s.dbFullPath + QStringLiteral(";ReadOnly=0; ");
+        if (type == QLatin1String("SQLSERVER")) {
+            if (!s.dbInitialCatalog.isEmpty())
+                c += QStringLiteral("Initial Catalog=") + s.dbInitialCatalog + u';';
+            c += QStringLiteral("Data Source=") + s.dbDataSource;
+        } else {
+            if (!s.dbInitialCatalog.isEmpty()) c += QStringLiteral("DATABASE=") + s.dbInitialCatalog + u';';
+            c += QStringLiteral("SERVER=") + s.dbDataSource;
+        }
+        return c;
+    }
+    c += QStringLiteral("Persist Security Info=") + s.dbPersistSecurityInfo + u';';
+    c += QStringLiteral("User ID=") + s.dbUserID + u';';
+    if (!s.dbDriver.isEmpty()) c += QStringLiteral("Driver=") + s.dbDriver + u';';
+    if (excelDriver) c += QStringLiteral("DBQ=") + s.dbFullPath + QStringLiteral(";ReadOnly=0; ");
+    if (!s.dbInitialCatalog.isEmpty()) c += QStringLiteral("Initial Catalog=") + s.dbInitialCatalog + u';';
+    if (excelDriver)
+        c += QStringLiteral("Data Source=;");
+    else
+        c += QStringLiteral("Data Source=") + (s.dbDataSource.isEmpty() ? s.dbFullPath : s.dbDataSource) +
+             u';';
+    if (s.dbNoOLEDB)
+        c += QStringLiteral("Password=") + ado::QuoteConnectionValue(s.dbPassword) + u';';
+    else
+        c += QStringLiteral("Jet OLEDB:Database Password=") + ado::DoubleQuoteConnectionValue(s.dbPassword) +
+             u';';
+    if (!s.dbExtendedProperties.isEmpty())
+        c += QStringLiteral("Extended Properties=") + s.dbExtendedProperties;
+    return c;
+}
+
+void SetLockProperties(ado::Connection& conn) {
+    auto& props = conn.GetProperties();
+    for (const char* name : {"Jet OLEDB:Lock Retry", "Jet OLEDB:Lock Delay"}) {
+        if (SettingUtil::IsInCollection(QString::fromLatin1(name), props, true))
+            props.Find(QString::fromLatin1(name))->Value = QVariant::fromValue<qint16>(100);
+    }
+}
+
+}  // namespace
+
+QString PrepareDB(int16_t& groupIndex, bool showError) {
+    SaveGroupRecord& g = State().Group(groupIndex);
+    xSvcSettings& s = g.S();
+    xRuntimeInfo& r = g.R();
+    QString connectionString;
+    QString raised;          // description of a raised failure
+    bool wasRaised = false;  // the preparation ended by a raised failure
+    bool failed = false;     // a check failed or a failure was raised
+
+    const auto checkFailed = [&] {
+        if (showError) {
+            MsgBox(State().ErrorText, MsgStyle::Critical, State().ErrorCaption);
+            sysExit(-1);
+        }
+        failed = true;
+    };
+
+    QString timing;
+    do {
+        if (!s.dbFullPath.isEmpty() && !FileUtil::FileExists(s.dbFullPath)) {
+            SetError(Tx(kCannotRun) + CRLF + Tx(kFileMissing) + CRLF + Tx(kFilePath) + s.dbFullPath + u']',
+                     Tx(kFileMissingCaption));
+            checkFailed();
+            break;
+        }
+        connectionString = BuildConnectionString(s);
+        if (State().DebugLevel > 0)
+            MsgBox(QStringLiteral("準備開啟資料庫:\r\n資料庫連結字串:") + connectionString,
+                   MsgStyle::Information, QStringLiteral("準備開啟資料庫"));
+
+        r.conn = std::make_shared<ado::Connection>();
+        double start = DateUtil::Now();
+        try {
+            r.conn->Open(connectionString, QString(), QString(), -1);
+        } catch (const ado::Error& e) {
+            raised = e.Description;
+            wasRaised = failed = true;
+            break;
+        }
+        timing = QStringLiteral("Open Connection - ") +
+                 QString::number(DateUtil::SecondBoundariesCrossed(start, DateUtil::Now())) +
+                 QStringLiteral(" Sec.");
+        SetLockProperties(*r.conn);
+
+        if (r.conn->State() != ado::adStateOpen) {
+            SetError(Tx(kOpenError) + CRLF + Tx(kOpenErrorString) + r.conn->ConnectionString(),
+                     QStringLiteral("Open database error"));
+            checkFailed();
+            break;
+        }
+        if (!s.dbTableName.isEmpty() && !ADOUtil::TableExists(r.conn, s.dbTableName)) {
+            SetError(Tx(kCannotRun) + CRLF + Tx(kTableMissing) + CRLF + Tx(kDatabaseName) +
+                         (State().LanguageIndex == 1 ? s.dbFullPath : s.dbFilePath) + CRLF + Tx(kTableName) +
+                         s.dbTableName,
+                     QStringLiteral("Table is not exist"));
+            checkFailed();
+            break;
+        }
+
+        r.rs = std::make_shared<ado::Recordset>();
+        r.rs->CursorLocation = ado::adUseClient;
+        start = DateUtil::Now();
+        try {
+            const QString table = s.dbTableName;
+            if (!s.dbNoTableNameDelimiter) {
+                r.rs->Open(QStringLiteral("Select top 1 * from [") + table + u']', *r.conn,
+                           ado::adOpenUnspecified, ado::adLockUnspecified, -1);
+            } else {
+                const QString type = s.dbDBTypeName.toUpper();
+                QString sql;
+                if (type == QLatin1String("ORACLE"))
+                    sql = QStringLiteral("select * from ") + table + QStringLiteral(" where rownum=1");
+                else if (type == QLatin1String("MYSQL"))
+                    sql = QStringLiteral("SELECT * From ") + table + QStringLiteral(" LIMIT 1");
+                else
+                    sql = QStringLiteral("Select top 1 * from ") + table;
+                r.rs->Open(sql, *r.conn, ado::adOpenDynamic, ado::adLockOptimistic, -1);
+            }
+            timing += CRLF + QStringLiteral("RS open - ") +
+                      QString::number(DateUtil::SecondBoundariesCrossed(start, DateUtil::Now())) +
+                      QStringLiteral("Sec.");
+        } catch (const ado::Error& e) {
+            raised = e.Description;
+            wasRaised = failed = true;
+            break;
+        }
+
+        for (int i = 1; i <= g.FieldCount; ++i) {
+            const QString name = g.F(i).FieldName;
+            if (!ADOUtil::RecordsetHasField(r.rs, name)) {
+                SetError(Tx(kCannotRun) + CRLF + Tx(kFieldHead) + name + Tx(kFieldTail) + CRLF +
+                             Tx(kSvlPath) + s.SvcFilePath + CRLF + Tx(kDbPath) + s.dbFullPath + CRLF +
+                             Tx(kTheTableName) + s.dbTableName,
+                         QStringLiteral("The field is not exist"));
+                checkFailed();
+                break;
+            }
+        }
+    } while (false);
+
+    // Passwords never reach the log file.
+    const QString logged = ado::MaskPasswords(connectionString);
+    if (!failed) {
+        WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+                 QStringLiteral(" | PrepareDB OK! Append to Database, SQL Command:") + logged);
+        return timing;
+    }
+
+    WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+             QStringLiteral(" | PrepareDB Fail! Append to Database, SQL Command:") + logged);
+    WriteLog(QStringLiteral("Error Description = ") + (wasRaised ? raised : State().ErrorCaption));
+    if (State().DebugLevel > 0) {
+        MsgBox(raised, MsgStyle::Critical, QStringLiteral("PrepareDB"));
+        MsgBox(QStringLiteral("開啟資料庫失敗!\r\n資料庫連結字串:") +
+                   (r.conn ? r.conn->ConnectionString() : QString()),
+               MsgStyle::Critical, QStringLiteral("開啟資料庫失敗"));
+    }
+    return raised;
+}

@@ -1,0 +1,123 @@
+// Dispersed database files: the folder and file of a record come from two tags.
+#include <QVariant>
+
+#include "common/FileUtil.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
+#include "common/Texts.h"
+#include "saver/writers/WriterUtil.h"
+#include "saver/writers/Writers.h"
+
+namespace {
+
+const TextPair kOpenError{"Open database error!", "開啟資料庫失敗!"};
+const TextPair kOpenErrorString{"Open database connectionstring: ", "資料庫連結字串:"};
+const TextPair kOpenErrorCaption{"Open database error", "開啟資料庫失敗"};
+
+QString BuildConnectionString(xSvcSettings& s, const QString& P) {
+    const bool excelDriver = s.dbDriver.toUpper().contains(QLatin1String("EXCEL"));
+    QString c;
+    c += QStringLiteral("Provider=") + s.dbProvider + u';';
+    c += QStringLiteral("Persist Security Info=") + s.dbPersistSecurityInfo + u';';
+    c += QStringLiteral("User ID=") + s.dbUserID + u';';
+    if (!s.dbDriver.isEmpty()) c += QStringLiteral("Driver=") + s.dbDriver + u';';
+    if (excelDriver)
+        c += QStringLiteral("DBQ=") + P + QStringLiteral(";ReadOnly=0;");
+    else
+        s.dbDataSource = P;
+    if (!s.dbInitialCatalog.isEmpty()) c += QStringLiteral("Initial Catalog=") + s.dbInitialCatalog + u';';
+    if (excelDriver)
+        c += QStringLiteral("Data Source=;");
+    else
+        c += QStringLiteral("Data Source=") + s.dbDataSource + u';';
+    c +=
+        QStringLiteral("Jet OLEDB:Database Password=") + ado::DoubleQuoteConnectionValue(s.dbPassword) + u';';
+    if (!s.dbExtendedProperties.isEmpty())
+        c += QStringLiteral("Extended Properties=") + s.dbExtendedProperties;
+    return c;
+}
+
+}  // namespace
+
+void PrepareRootDir(int16_t groupIndex) {
+    SaveGroupRecord& g = State().Group(groupIndex);
+    xSvcSettings& s = g.S();
+    xRuntimeInfo& r = g.R();
+
+    if (!s.dbSDataBaseRootDir.isEmpty() && !s.dbSDataBaseRootDir.endsWith(u'\\'))
+        s.dbSDataBaseRootDir += u'\\';
+    const QString R = s.dbSDataBaseRootDir;
+    const WriterUtil::DispersedPath path = WriterUtil::ResolveDispersedPath(
+        s.dbSDirTag, s.dbSFileNameTag, R, s.dbFullPath, FileUtil::GetFileName(s.dbFullPath), r.ModuleName,
+        QStringLiteral("dbSDB"));
+    const QString& D = path.folder;
+    const QString& P = path.full;
+
+    if (WriterUtil::IsOpen(r.conn)) {
+        if (!WriterUtil::IsExcelTarget(s)) {
+            if (r.LastdbSFullPath == P) return;
+        } else if (s.dbSKeepConnectionAliveAfterSaveDataForExcel == 1 && r.LastdbSFullPath == P) {
+            return;
+        }
+    }
+
+    if (!FileUtil::FolderExists(D)) FileUtil::MakeFullDir(D);
+    if (!FileUtil::FileExists(P)) {
+        // The configured database file is the template of every dispersed file.
+        if (FileUtil::CopyFileOverwrite(s.dbFullPath, P, 10, false)) {
+            WriterUtil::ShowTargetPath(P);
+            WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+                     QStringLiteral(" | ") + QStringLiteral("DBFullPath") + QStringLiteral(" = ") + P);
+        }
+    }
+
+    const QString connectionString = BuildConnectionString(s, P);
+    if (State().DebugLevel > 0)
+        MsgBox(QStringLiteral("準備開啟資料庫:\r\n資料庫連結字串:") + connectionString, MsgStyle::Information,
+               QStringLiteral("準備開啟資料庫"));
+
+    r.rs.reset();
+    r.conn = std::make_shared<ado::Connection>();
+    try {
+        r.conn->Open(connectionString, QString(), QString(), -1);
+    } catch (const ado::Error& e) {
+        WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+                 QStringLiteral(" | Prepare RootDir Fail!  ") + QStringLiteral("\r\nError Description: ") +
+                 e.Description);
+        if (State().DebugLevel > 0) {
+            MsgBox(QStringLiteral("開啟資料庫失敗!\r\n資料庫連結字串:") + connectionString +
+                       QStringLiteral("\r\n錯誤訊息:") + e.Description,
+                   MsgStyle::Critical, QStringLiteral("開啟資料庫失敗"));
+            sysExit(-1);
+        }
+        return;
+    }
+
+    auto& props = r.conn->GetProperties();
+    for (const char* name : {"Jet OLEDB:Lock Retry", "Jet OLEDB:Lock Delay"}) {
+        if (SettingUtil::IsInCollection(QString::fromLatin1(name), props, true))
+            props.Find(QString::fromLatin1(name))->Value = QVariant::fromValue<qint16>(100);
+    }
+
+    if (r.conn->State() != ado::adStateOpen) {
+        const int li = State().LanguageIndex;
+        if (li == 0 || li == 1) {
+            State().ErrorText =
+                Tx(kOpenError) + QStringLiteral("\r\n") + Tx(kOpenErrorString) + r.conn->ConnectionString();
+            State().ErrorCaption = Tx(kOpenErrorCaption);
+        }
+        const QString line = WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+                             QStringLiteral(" | Prepare RootDir Fail!  ") + State().ErrorText;
+        WriteLog(line);
+        if (State().DebugLevel > 0) {
+            MsgBox(line, MsgStyle::Critical, State().ErrorCaption);
+            sysExit(-1);
+        }
+    }
+
+    if (r.LastdbSFullPath.toUpper() != P.toUpper() && s.dbSCount2Zero) r.NumRecordsSaved = 0;
+    r.LastdbSFilePath = D;
+    r.LastdbSFileName = path.file;
+    r.LastdbSFullPath = P;
+}

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include "platform/captions/Captions.h"
+#include "platform/hexvane-sim/HexvaneScript.h"
+#include "platform/hexvane-sim/HexvaneServer.h"
+#include "tests/platform/hexvane-sim/HmiTestProject.h"
+
+namespace {
+
+const QVector<QPair<QString, QString>> DemoTags = {{"TRIG", "Digital"}, {"T1", "ANALOG"}, {"T2", ""},
+                                                   {"MSG1", "TEXT"},    {"t1", "ANALOG"}, {"", "ANALOG"}};
+
+class HexvaneSim : public ::testing::Test {
+  protected:
+    void SetUp() override { project = MakeHmiProject(dir.path(), QStringLiteral("DEMO"), DemoTags); }
+
+    // Runs the program and gives its exit code; output in out/err.
+    int Cli(const QStringList& args, QString* out = nullptr, QString* err = nullptr) {
+        QProcess p;
+        p.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), args);
+        EXPECT_TRUE(p.waitForFinished(15000));
+        if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
+        if (err) *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+    PrivateRuntimeFolder runtime;
+    QTemporaryDir dir;
+    QString project;
+};
+
+auto Known = [](const QString& t) { return t.compare(QLatin1String("T1"), Qt::CaseInsensitive) == 0; };
+
+}  // namespace
+
+TEST(HexvaneScript, ParsesEveryFormAndNamesTheBadLine) {
+    QString error;
+    const auto s = HexvaneScript::Parse(QStringLiteral("# comment\r\n"
+                                                       "\n"
+                                                       "0.5 set T1 -12.5\n"
+                                                       "1 msg t1   Hello  # world  \n"
+                                                       "EVERY 0.25 from 2 until 4 SET T1 ramp 10 0 -2.5\n"
+                                                       "every 1 set T1 random 0 50\n"
+                                                       "every 3 pulse T1\n"
+                                                       "9 quit\n"),
+                                        Known, &error);
+    ASSERT_TRUE(s) << error.toStdString();
+    ASSERT_EQ(s->lines.size(), 6);
+    EXPECT_EQ(s->lines[0].lineNumber, 3);
+    EXPECT_EQ(s->lines[0].value, -12.5);
+    EXPECT_EQ(s->lines[1].text, QStringLiteral("Hello  # world"));
+    const auto& ramp = s->lines[2];
+    EXPECT_TRUE(ramp.repeat);
+    EXPECT_EQ(ramp.mode, HexvaneScriptLine::Mode::Ramp);
+    EXPECT_EQ(ramp.period, 0.25);
+    EXPECT_EQ(ramp.from, 2);
+    EXPECT_EQ(ramp.until, 4);
+    EXPECT_EQ(ramp.step, -2.5);
+    EXPECT_EQ(s->lines[3].mode, HexvaneScriptLine::Mode::Random);
+    EXPECT_EQ(s->lines[4].action, HexvaneScriptLine::Action::Pulse);
+    EXPECT_EQ(s->lines[5].action, HexvaneScriptLine::Action::Quit);
+
+    const QStringList bad = {"x set T1 1",
+                             "-1 set T1 1",
+                             "1 set T9 1",
+                             "1 set T1",
+                             "1 set T1 abc",
+                             "1 set T1 1 2",
+                             "1 jump T1",
+                             "1 quit now",
+                             "every 0 set T1 1",
+                             "every 1 quit",
+                             "1 set T1 ramp 0 10 1",
+                             "every 1 set T1 ramp 0 10 -1",
+                             "every 1 set T1 ramp 0 10",
+                             "every 1 set T1 random 5 1",
+                             "every 1 until 1 from 2 set T1 1",
+                             "every 1 from 3 until 2 set T1 1",
+                             "every",
+                             "1 pulse",
+                             "1 msg"};
+    for (const QString& line : bad) {
+        error.clear();
+        EXPECT_FALSE(HexvaneScript::Parse(QStringLiteral("# ok\n0 set T1 1\n") + line, Known, &error))
+            << line.toStdString();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("line 3: ")))
+            << line.toStdString() << ": " << error.toStdString();
+    }
+}
+
+TEST_F(HexvaneSim, ServerLoadsTagsAndHoldsTheCaption) {
+    ASSERT_FALSE(project.isEmpty());
+    HexvaneServer server(project);
+    EXPECT_FALSE(WindowCaptionExists(HexvaneCaption()));
+    ASSERT_TRUE(server.Start()) << server.ErrorText().toStdString();
+    EXPECT_TRUE(WindowCaptionExists(QStringLiteral("Vellumdock for Windows")));
+    // Empty names and names that differ only in letter case give no second tag.
+    EXPECT_EQ(server.TagNames(), QStringList({"TRIG", "T1", "T2", "MSG1"}));
+    EXPECT_EQ(server.Handle("msg1"), 4);
+    EXPECT_EQ(server.Handle("none"), 65535);
+    EXPECT_EQ(server.Tag("TRIG")->kind, HexvaneTagKind::Digital);
+    EXPECT_EQ(server.Value("T1"), 0);
+    EXPECT_TRUE(server.Message("MSG1").isEmpty());
+    EXPECT_FALSE(server.SetValue("none", 1));
+
+    HexvaneServer second(project);
+    EXPECT_FALSE(second.Start());
+    EXPECT_TRUE(second.ErrorText().contains(QStringLiteral("already running")));
+    server.Stop();
+    EXPECT_FALSE(WindowCaptionExists(HexvaneCaption()));
+    EXPECT_TRUE(second.Start()) << second.ErrorText().toStdString();
+}
+
+TEST_F(HexvaneSim, TagDatabaseChoice) {
+    // The mirror file is preferred; a missing or foreign database is refused with its reason.
+    ASSERT_TRUE(WriteTagDatabase(project + QStringLiteral("/demo.PAM.mir"), {{"MIRROR", "ANALOG"}}));
+    HexvaneServer server(project);
+    ASSERT_TRUE(server.Start());
+    EXPECT_EQ(server.TagNames(), QStringList{"MIRROR"});
+    server.Stop();
+
+    HexvaneServer none(dir.path() + QStringLiteral("/EMPTY"));
+    EXPECT_FALSE(none.Start());
+    EXPECT_TRUE(none.ErrorText().contains(QStringLiteral("EMPTY.pam"))) << none.ErrorText().toStdString();
+
+    QDir().mkpath(dir.path() + QStringLiteral("/JUNK"));
+    QFile junk(dir.path() + QStringLiteral("/JUNK/JUNK.pam"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("this is not a database at all, just text that goes on for a while..............");
+    junk.close();
+    HexvaneServer bad(dir.path() + QStringLiteral("/JUNK"));
+    EXPECT_FALSE(bad.Start());
+    EXPECT_FALSE(bad.ErrorText().isEmpty());
+    EXPECT_FALSE(WindowCaptionExists(HexvaneCaption()));
+}
+
+TEST_F(HexvaneSim, ScriptPlaysOnSchedule) {
+    HexvaneServer server(project);
+    ASSERT_TRUE(server.Start());
+    QString error;
+    const auto script = HexvaneScript::Parse(
+        QStringLiteral("0.15 set T1 5\n"
+                       "every 0.05 until 0.5 set T2 ramp 0 3 1\n"
+                       "0.1 msg MSG1 hello world\n"
+                       "every 0.1 pulse TRIG\n"
+                       "0.7 quit\n"),
+        [&](const QString& t) { return server.Handle(t) != 65535; }, &error);
+    ASSERT_TRUE(script) << error.toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(server.PlayScript(*script));
+
+    // The ramp goes 0, 1, 2, 3 and starts over.
+    std::vector<double> ramp;
+    quint64 seenChanges = 0;
+    while (ramp.size() < 6 && server.WaitForChange("T2", seenChanges, 2000)) {
+        const auto t = server.Tag("T2");
+        seenChanges = t->changes;
+        ramp.push_back(t->value);
+    }
+    EXPECT_EQ(ramp, (std::vector<double>{0, 1, 2, 3, 0, 1}));
+    ASSERT_TRUE(server.WaitForValue("T1", 5, 2000));
+    EXPECT_GE(clock.elapsed(), 150);
+    EXPECT_EQ(server.Message("MSG1"), QStringLiteral("hello world"));
+    ASSERT_TRUE(server.WaitForQuit(3000));
+    EXPECT_GE(clock.elapsed(), 700);
+    EXPECT_GE(server.ChangeCount("TRIG"), 5u);
+    // Nothing is played after quit.
+    const quint64 pulses = server.ChangeCount("TRIG");
+    QThread::msleep(250);
+    EXPECT_EQ(server.ChangeCount("TRIG"), pulses);
+}
+
+TEST_F(HexvaneSim, CommandLineAgainstARunningInstance) {
+    QString out, err;
+    EXPECT_EQ(Cli({"get", "T1"}, nullptr, &err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("no HMI runtime is running"))) << err.toStdString();
+
+    const QString script = dir.path() + QStringLiteral("/script.txt");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("0 msg MSG1 started\n");
+    f.close();
+    QProcess sim;
+    sim.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), {"run", project, "--script", script});
+    ASSERT_TRUE(sim.waitForReadyRead(15000)) << sim.readAllStandardError().toStdString();
+    EXPECT_TRUE(sim.readAllStandardOutput().contains("running with 4 tags"));
+    EXPECT_TRUE(WindowCaptionExists(HexvaneCaption()));
+
+    EXPECT_EQ(Cli({"set", "t1", "7.25"}), 0);
+    EXPECT_EQ(Cli({"msg", "T2", "溫度", "[ok]"}), 0);
+    EXPECT_EQ(Cli({"get", "T1"}, &out), 0);
+    QStringList row = out.section(u'\n', 0, 0).split(u'\t');
+    ASSERT_EQ(row.size(), 6) << out.toStdString();
+    EXPECT_EQ(row[0], QStringLiteral("T1"));
+    EXPECT_EQ(row[1], QStringLiteral("ANALOG"));
+    EXPECT_EQ(row[2], QStringLiteral("7.25"));
+    EXPECT_EQ(row[4].size(), 19);
+    EXPECT_EQ(Cli({"list"}, &out), 0);
+    const QStringList lines = out.trimmed().split(u'\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("T2\t\t0\t"))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t溫度 [ok]"))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tstarted"))) << lines[3].toStdString();
+
+    EXPECT_EQ(Cli({"set", "NOPE", "1"}, nullptr, &err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("unknown tag \"NOPE\""))) << err.toStdString();
+    EXPECT_EQ(Cli({"set", "T1", "seven"}, nullptr, &err), 1);
+    EXPECT_NE(Cli({"set", "T1"}), 0);
+
+    // A second run beside it is refused; SIGTERM ends the first in order.
+    EXPECT_EQ(Cli({"run", project}, nullptr, &err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("already running"))) << err.toStdString();
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(10000));
+    EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.exitCode(), 0);
+    EXPECT_FALSE(WindowCaptionExists(HexvaneCaption()));
+    EXPECT_EQ(Cli({"list"}), 1);
+}
+
+TEST_F(HexvaneSim, KilledOrBadlyScriptedRunsLeaveNothingBehind) {
+    // A killed runtime's caption and socket die with it; the next run starts normally.
+    QProcess sim;
+    sim.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), {"run", project});
+    ASSERT_TRUE(sim.waitForReadyRead(15000));
+    EXPECT_TRUE(WindowCaptionExists(HexvaneCaption()));
+    sim.kill();
+    ASSERT_TRUE(sim.waitForFinished(10000));
+    EXPECT_FALSE(WindowCaptionExists(HexvaneCaption()));
+
+    const QString script = dir.path() + QStringLiteral("/bad.txt");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("# two good lines\n1 set T1 2\nevery 1 set T1 random 9 1\n");
+    f.close();
+    QString err;
+    EXPECT_EQ(Cli({"run", project, "--script", script}, nullptr, &err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("line 3:"))) << err.toStdString();
+    EXPECT_FALSE(WindowCaptionExists(HexvaneCaption()));
+
+    // A quit line ends the program by itself.
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("0.1 quit\n");
+    f.close();
+    EXPECT_EQ(Cli({"run", project, "--script", script}), 0);
+}

@@ -1,0 +1,263 @@
+// The real PTSERV32.dll, loaded with dlopen from the program folder, against a server in this
+// process (and the hexvane-sim command line as a second client).
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QThread>
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "platform/hexvane-sim/HexvaneServer.h"
+#include "platform/ptserv32/ptserv32.h"
+#include "tests/platform/hexvane-sim/HmiTestProject.h"
+
+namespace {
+
+struct Api {
+    decltype(&::RegisterTag) RegisterTag;
+    decltype(&::FindTag) FindTag;
+    decltype(&::GetTagValue) GetTagValue;
+    decltype(&::GetTagMessage) GetTagMessage;
+    decltype(&::SetTagValue) SetTagValue;
+    decltype(&::SetTagMessage) SetTagMessage;
+    decltype(&::SetAdviseCallback) SetAdviseCallback;
+    decltype(&::TagAdvise) TagAdvise;
+    decltype(&::TagUnadvise) TagUnadvise;
+};
+
+const Api& Lib() {
+    static const Api api = [] {
+        void* lib = dlopen(LEDGRIX_BIN_DIR "/PTSERV32.dll", RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(lib, nullptr) << dlerror();
+        Api a{};
+        auto sym = [&](auto& f, const char* name) {
+            f = reinterpret_cast<std::decay_t<decltype(f)>>(dlsym(lib, name));
+        };
+        sym(a.RegisterTag, "RegisterTag");
+        sym(a.FindTag, "FindTag");
+        sym(a.GetTagValue, "GetTagValue");
+        sym(a.GetTagMessage, "GetTagMessage");
+        sym(a.SetTagValue, "SetTagValue");
+        sym(a.SetTagMessage, "SetTagMessage");
+        sym(a.SetAdviseCallback, "SetAdviseCallback");
+        sym(a.TagAdvise, "TagAdvise");
+        sym(a.TagUnadvise, "TagUnadvise");
+        return a;
+    }();
+    return api;
+}
+
+// What the change callback saw.
+struct Seen {
+    int32_t handle, index;
+    bool otherThread;
+};
+std::mutex seenMutex;
+std::vector<Seen> seen;
+std::thread::id testThread;
+
+void OnChange(int32_t handle, int32_t index) {
+    std::lock_guard<std::mutex> lk(seenMutex);
+    seen.push_back({handle, index, std::this_thread::get_id() != testThread});
+}
+
+std::vector<Seen> SeenNow() {
+    std::lock_guard<std::mutex> lk(seenMutex);
+    return seen;
+}
+
+bool WaitSeen(std::size_t count, int ms = 5000) {
+    for (int i = 0; i < ms / 10; ++i) {
+        if (SeenNow().size() >= count) return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+class Ptserv32 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(Lib().RegisterTag, nullptr);
+        testThread = std::this_thread::get_id();
+        seen.clear();
+        project =
+            MakeHmiProject(dir.path(), QStringLiteral("DEMO"),
+                           {{"TRIG", "DIGITAL"}, {"T1", "ANALOG"}, {"MSG1", "TEXT"}, {"TIME", "SYSTEM"}});
+        ASSERT_FALSE(project.isEmpty());
+        server = std::make_unique<HexvaneServer>(project);
+    }
+    void TearDown() override { Lib().SetAdviseCallback(7, nullptr); }
+
+    PrivateRuntimeFolder runtime;
+    QTemporaryDir dir;
+    QString project;
+    std::unique_ptr<HexvaneServer> server;
+};
+
+}  // namespace
+
+TEST_F(Ptserv32, WithoutRuntimeEveryCallFails) {
+    PT_TIME t{};
+    uint16_t status = 9;
+    double v = 4;
+    char text[PT_MESSAGE_BUFFER_BYTES] = "x";
+    EXPECT_EQ(Lib().RegisterTag("T1"), PT_NO_TAG);
+    EXPECT_EQ(Lib().FindTag("T1"), PT_NO_TAG);
+    EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
+    EXPECT_EQ(Lib().GetTagMessage(1, &t, &status, text), 0);
+    EXPECT_EQ(Lib().SetTagValue(1, nullptr, 0, 0, &v, 7), 0);
+    EXPECT_EQ(Lib().TagAdvise(1, 7, 1), 0);
+    EXPECT_EQ(Lib().SetAdviseCallback(7, OnChange), 0);
+    EXPECT_EQ(Lib().SetAdviseCallback(7, nullptr), 1);
+    // Outputs are left alone on failure.
+    EXPECT_EQ(status, 9);
+    EXPECT_EQ(v, 4);
+    EXPECT_STREQ(text, "x");
+}
+
+TEST_F(Ptserv32, HandlesValuesStatusAndTimes) {
+    ASSERT_TRUE(server->Start()) << server->ErrorText().toStdString();
+    const uint16_t trig = Lib().RegisterTag("TRIG"), t1 = Lib().RegisterTag("T1");
+    EXPECT_EQ(trig, 1);
+    EXPECT_EQ(t1, 2);
+    EXPECT_EQ(Lib().FindTag("t1"), t1);  // any letter case
+    EXPECT_EQ(Lib().RegisterTag("NOPE"), PT_NO_TAG);
+    EXPECT_EQ(Lib().RegisterTag(""), PT_NO_TAG);
+    EXPECT_EQ(Lib().RegisterTag("T1 2"), PT_NO_TAG);
+
+    // Written with the caller's time and the status bits under the mask (ONLINE + HIALARM).
+    PT_TIME in{2024, 3, 1, 5, 7, 8, 9, 500};
+    double v = 12.25;
+    ASSERT_EQ(Lib().SetTagValue(t1, &in, 119, 19, &v, 7), 1);
+    PT_TIME out{};
+    uint16_t status = 0;
+    double got = 0;
+    ASSERT_EQ(Lib().GetTagValue(t1, &out, &status, &got), 1);
+    EXPECT_EQ(got, 12.25);
+    EXPECT_EQ(status, 19);
+    EXPECT_EQ(out.wYear, 2024);
+    EXPECT_EQ(out.wMonth, 3);
+    EXPECT_EQ(out.wDay, 5);
+    EXPECT_EQ(out.wDayOfWeek, 3);  // 2024-03-05 is a Tuesday
+    EXPECT_EQ(out.wHour * 10000 + out.wMinute * 100 + out.wSecond, 70809);
+    EXPECT_EQ(out.wMilliseconds, 0);
+    EXPECT_EQ(server->Value("T1"), 12.25);
+
+    // FAULT sets bit 8 and leaves the others; NOFAULT clears it; mask 0 changes no status.
+    v = 1;
+    ASSERT_EQ(Lib().SetTagValue(t1, nullptr, 8, 8, &v, 7), 1);
+    EXPECT_EQ(server->Tag("T1")->status, 27);
+    ASSERT_EQ(Lib().SetTagValue(t1, nullptr, 8, 0, &v, 7), 1);
+    ASSERT_EQ(Lib().SetTagValue(t1, nullptr, 0, 0xFFFF, &v, 7), 1);
+    EXPECT_EQ(server->Tag("T1")->status, 19);
+    // Without a time record the write is stamped now.
+    EXPECT_LE(qAbs(server->Tag("T1")->valueTime.secsTo(QDateTime::currentDateTime())), 2);
+
+    // A digital tag holds 0 or 1; unknown handles, a bad time record and a missing value fail.
+    v = 5;
+    EXPECT_EQ(Lib().SetTagValue(trig, nullptr, 0, 0, &v, 7), 1);
+    EXPECT_EQ(server->Value("TRIG"), 1);
+    EXPECT_EQ(Lib().SetTagValue(999, nullptr, 0, 0, &v, 7), 0);
+    EXPECT_EQ(Lib().GetTagValue(0, &out, &status, &got), 0);
+    PT_TIME bad{2024, 13, 1, 5, 7, 8, 9, 0};
+    EXPECT_EQ(Lib().SetTagValue(t1, &bad, 0, 0, &v, 7), 0);
+    EXPECT_EQ(Lib().SetTagValue(t1, nullptr, 0, 0, nullptr, 7), 0);
+    EXPECT_EQ(server->Value("T1"), 1);
+}
+
+TEST_F(Ptserv32, MessagesUpTo81Characters) {
+    ASSERT_TRUE(server->Start());
+    const uint16_t m = Lib().RegisterTag("MSG1");
+    PT_TIME t{};
+    uint16_t status = 0;
+    auto read = [&] {
+        char buf[PT_MESSAGE_BUFFER_BYTES];
+        std::memset(buf, 'Z', sizeof buf);
+        EXPECT_EQ(Lib().GetTagMessage(m, &t, &status, buf), 1);
+        return QString::fromUtf8(buf);
+    };
+    const QString chinese = QStringLiteral("溫度過高 [A1], 請檢查");
+    ASSERT_EQ(Lib().SetTagMessage(m, nullptr, 7, 3, chinese.toUtf8().constData(), 7), 1);
+    EXPECT_EQ(server->Message("MSG1"), chinese);
+    EXPECT_EQ(read(), chinese);
+    EXPECT_EQ(status, 3);
+
+    const QString full = QStringLiteral("中").repeated(81);  // 81 characters of 3 bytes each
+    ASSERT_TRUE(server->SetMessage("MSG1", full));
+    EXPECT_EQ(read(), full);
+    ASSERT_TRUE(server->SetMessage("MSG1", QStringLiteral("x").repeated(100)));
+    EXPECT_EQ(read(), QStringLiteral("x").repeated(81));
+    // A character outside the basic plane counts two and is never cut in half.
+    const QString wide = QStringLiteral("x").repeated(80) + QString::fromUcs4(U"\U0001F600");
+    ASSERT_TRUE(server->SetMessage("MSG1", wide));
+    EXPECT_EQ(read(), QStringLiteral("x").repeated(80));
+    ASSERT_EQ(Lib().SetTagMessage(m, nullptr, 0, 0, "", 7), 1);
+    EXPECT_EQ(read(), QString());
+}
+
+TEST_F(Ptserv32, AdviseCallsBackOnTheLibrarysThread) {
+    ASSERT_TRUE(server->Start());
+    const uint16_t trig = Lib().RegisterTag("TRIG"), t1 = Lib().RegisterTag("T1");
+    ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
+    const int16_t a1 = Lib().TagAdvise(trig, 7, 4);
+    const int16_t a2 = Lib().TagAdvise(t1, 7, 9);
+    EXPECT_GT(a1, 0);
+    EXPECT_GT(a2, 0);
+    EXPECT_NE(a1, a2);
+    EXPECT_EQ(Lib().TagAdvise(999, 7, 1), 0);
+
+    // From the server, from the client's own write (its echo), and from another client.
+    ASSERT_TRUE(server->SetValue("TRIG", 1));
+    ASSERT_TRUE(WaitSeen(1));
+    double zero = 0;
+    ASSERT_EQ(Lib().SetTagValue(trig, nullptr, 0, 0, &zero, 7), 1);
+    ASSERT_TRUE(WaitSeen(2));
+    QProcess cli;
+    cli.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), {"set", "t1", "3.5"});
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    ASSERT_TRUE(WaitSeen(3));
+    auto s = SeenNow();
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[0].handle, trig);
+    EXPECT_EQ(s[0].index, 4);
+    EXPECT_EQ(s[1].handle, trig);
+    EXPECT_EQ(s[2].handle, t1);
+    EXPECT_EQ(s[2].index, 9);
+    for (const Seen& x : s) EXPECT_TRUE(x.otherThread);
+    EXPECT_EQ(server->Value("T1"), 3.5);
+
+    // Unadvised tags and removed callbacks hear nothing more.
+    EXPECT_EQ(Lib().TagUnadvise(trig, a1), 1);
+    EXPECT_EQ(Lib().TagUnadvise(trig, a1), 0);
+    server->SetValue("TRIG", 1);
+    server->SetValue("T1", 4);
+    ASSERT_TRUE(WaitSeen(4));
+    EXPECT_EQ(SeenNow().back().handle, t1);
+    EXPECT_EQ(Lib().SetAdviseCallback(7, nullptr), 1);
+    server->SetValue("T1", 5);
+    QThread::msleep(200);
+    EXPECT_EQ(SeenNow().size(), 4u);
+}
+
+TEST_F(Ptserv32, LostRuntimeFailsReadsUntilOneRunsAgain) {
+    ASSERT_TRUE(server->Start());
+    const uint16_t t1 = Lib().RegisterTag("T1");
+    server->SetValue("T1", 8);
+    double v = 0;
+    uint16_t status;
+    PT_TIME t;
+    ASSERT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
+    server->Stop();
+    EXPECT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 0);
+    EXPECT_EQ(Lib().FindTag("T1"), PT_NO_TAG);
+    EXPECT_EQ(v, 8);
+    // A new runtime is found again; its tags keep their handles and start at 0.
+    HexvaneServer again(project);
+    ASSERT_TRUE(again.Start());
+    EXPECT_EQ(Lib().FindTag("T1"), t1);
+    ASSERT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
+    EXPECT_EQ(v, 0);
+}

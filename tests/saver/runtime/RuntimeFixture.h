@@ -1,0 +1,54 @@
+// A fresh saver state with the fake tag manager installed and the queue opened.
+#pragma once
+#include "common/ProgramState.h"
+#include "saver/SaverState.h"
+#include "saver/runtime/LedgrixMain.h"
+#include "saver/runtime/TagAccess.h"
+#include "saver/runtime/TagDataPoolUtil.h"
+#include "saver/runtime/window/frmMain.h"
+#include "saver/runtime/xTagQueueUtil.h"
+#include "tests/saver/runtime/FakeTagManager.h"
+#include "tests/support/TestSupport.h"
+
+class RuntimeFixture : public ProgramFixture {
+  protected:
+    void SetUp() override {
+        ProgramFixture::SetUp();
+        ResetSaverState();
+        ResetTagDataBank();
+        LedgrixMain::ResetStartup();
+        FakeTags::Install();
+        // The main window refuses to load without the library file beside it.
+        WriteFile(QStringLiteral("bin/PTSERV32.dll"), QByteArray());
+        InitxTagQueue();
+    }
+    void TearDown() override {
+        DestroyMainForm();
+        ClosexTagQueueMutex();
+        TagAccess::ResetTagLibrary();
+        ProgramFixture::TearDown();
+    }
+
+    // A save group with a name and run state.
+    SaveGroupRecord& AddGroup(const QString& name) {
+        ProgramState& st = State();
+        ++st.SaveGroupCount;
+        SaveGroupRecord& g = st.Group(st.SaveGroupCount);
+        g.S().SaveGroupName = name;
+        g.R().ModuleName = name;
+        g.R().LastdbSTriggerTagValue = -9999.99;
+        g.R().LastdbSPurgeTagValue = -9999.99;
+        return g;
+    }
+    // A role tag that the fake tag manager defines.
+    static void DefineTag(xTag& tag, const QString& name, double value = 0) {
+        tag.Name = name;
+        tag.ID = static_cast<int16_t>(FakeTags::Has(name) ? FakeTags::Get(name).handle
+                                                          : FakeTags::Add(name, value));
+    }
+    bool LogHas(const QString& part) const {
+        for (const QString& l : log)
+            if (l.contains(part)) return true;
+        return false;
+    }
+};

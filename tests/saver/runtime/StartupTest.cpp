@@ -1,0 +1,162 @@
+// Start-up: the command line, the paths and settings of a workstation, and the orderly exit.
+#include <QDirIterator>
+
+#include "common/DateUtil.h"
+#include "common/FileUtil.h"
+#include "common/SettingUtil.h"
+#include "platform/captions/Captions.h"
+#include "saver/runtime/CheckSettings.h"
+#include "saver/runtime/LedgrixRuntimeUtil.h"
+#include "tests/saver/runtime/RuntimeFixture.h"
+
+class StartupTest : public RuntimeFixture {
+  protected:
+    void CopyProject() {
+        const QString from = TestData(QStringLiteral("runtime"));
+        QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString src = it.next();
+            QFile f(src);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QString rel = src.mid(from.size() + 1);
+            WriteFile(rel == QLatin1String("Ledgrix.set") ? QStringLiteral("bin/Ledgrix.set") : rel,
+                      f.readAll());
+        }
+    }
+};
+
+TEST_F(StartupTest, CommandLineSetsNamesModesAndReferenceTime) {
+    LedgrixMain::ParseCommandLine(
+        QStringLiteral("  MyProj WS1 extra /debug /Once /PURGE:3 /purge:5 /USERMODE  "));
+    EXPECT_EQ(State().ProjectName, QStringLiteral("MyProj"));
+    EXPECT_EQ(State().WorkstationName, QStringLiteral("WS1"));
+    EXPECT_EQ(State().DebugLevel, 1);
+    EXPECT_EQ(Saver().RunMode, QStringLiteral("ONCE"));
+    EXPECT_EQ(Saver().PurgeDaysAtStart, 5);
+    EXPECT_TRUE(State().IsUserMode);
+
+    LedgrixMain::ParseCommandLine(QStringLiteral("d:\\x\\site.SvL /PURGE: /D:2024/01/05 /T:08:00:00"));
+    EXPECT_EQ(State().WorkstationFilePath, QStringLiteral("d:\\x\\site.SvL"));
+    EXPECT_TRUE(State().ProjectName.isEmpty());
+    EXPECT_EQ(Saver().PurgeDaysAtStart, -1);
+    EXPECT_EQ(Saver().ReferenceDateTime, QStringLiteral("2024/01/05 08:00:00"));
+    EXPECT_FALSE(State().IsUserMode);
+
+    LedgrixMain::ParseCommandLine(QStringLiteral("P W /PURGE:-2"));
+    EXPECT_EQ(Saver().PurgeDaysAtStart, -2);
+}
+
+TEST_F(StartupTest, CommandLineFailuresEndTheSaverWithTheirBoxes) {
+    auto fails = [this](const QString& line) {
+        boxes.boxes.clear();
+        EXPECT_THROW(LedgrixMain::ParseCommandLine(line), ProgramExit) << line.toStdString();
+        return boxes.boxes.empty() ? RecordingMessageService::Box{} : boxes.boxes.back();
+    };
+    EXPECT_EQ(fails(QString()).text,
+              QStringLiteral("The project name is empty.The program cannot be running"));
+    EXPECT_EQ(fails(QStringLiteral("MyProj")).text,
+              QStringLiteral("The workstation name is empty.The program cannot be running"));
+    const auto unknown = fails(QStringLiteral("P W /DEBUG:1"));
+    EXPECT_TRUE(unknown.text.startsWith(QStringLiteral("無法辨識的命令行參數:/DEBUG:1\r\n")));
+    EXPECT_EQ(unknown.title, QStringLiteral("無法辨識的命令行參數:"));
+    // A purge value that is no 16-bit number is refused, not guessed at.
+    EXPECT_TRUE(fails(QStringLiteral("P W /PURGE:abc")).text.contains(QStringLiteral("/PURGE:ABC")));
+    EXPECT_TRUE(fails(QStringLiteral("P W /PURGE:40000")).text.contains(QStringLiteral("/PURGE:40000")));
+
+    WriteFile(QStringLiteral("bin/help.txt"), "usage text");
+    const auto help = fails(QStringLiteral("P W /?"));
+    EXPECT_EQ(help.text, QStringLiteral("usage text"));
+    EXPECT_EQ(help.title, QStringLiteral("命令行參數說明"));
+    EXPECT_EQ(help.style, MsgStyle::Information);
+}
+
+TEST_F(StartupTest, WorkstationLoadsResolvesSystemTagsAndSetsPaths) {
+    CopyProject();
+    FakeTags::Add(QStringLiteral("STOP"));
+    FakeTags::Add(QStringLiteral("ALIVE"));
+    FakeTags::Add(QStringLiteral("TRIG"));
+    FakeTags::Add(QStringLiteral("T1"));
+    SettingUtil::LoadProgramSettings();
+    LedgrixMain::ParseCommandLine(QStringLiteral("P1 WS1"));
+    ASSERT_TRUE(LedgrixMain::SetupProjectPaths(State().ProjectName));
+    ProgramState& st = State();
+    EXPECT_EQ(st.WorkstationFilePath, QStringLiteral("..\\Project\\P1\\cfg\\WS1\\Ledgrix.Svl"));
+    EXPECT_EQ(st.DataFolder, QStringLiteral("..\\Project\\P1\\dat\\Ledgrix"));
+    EXPECT_EQ(st.dbSCaption, QStringLiteral("Ledgrix for Windows"));
+    EXPECT_TRUE(st.StopTag.IsDefined());
+    EXPECT_FALSE(st.DuringSavingTag.IsDefined());  // no name
+    ASSERT_EQ(st.SaveGroupCount, 1);
+    EXPECT_TRUE(st.Group(1).S().dbSTriggerTag.IsDefined());
+    EXPECT_FALSE(st.Group(1).S().dbSNumRecordsSavedTag.IsDefined());  // NREC is not defined here
+    EXPECT_EQ(st.Group(1).F(1).TagID, static_cast<int16_t>(FakeTags::Get(QStringLiteral("T1")).handle));
+    EXPECT_TRUE(Saver().IsLogFileReady);
+    EXPECT_TRUE(Saver().IsLinkOnline);
+    EXPECT_EQ(MainForm().txtCfgSetting->toPlainText(),
+              QString(st.Group(1).S().dbSettingString).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+
+    // A saver already running with this settings file: refused with code 0.
+    CaptionHold other(LedgrixRuntime::WorkstationCaption());
+    EXPECT_EQ(LedgrixRuntime::WorkstationCaption(), QStringLiteral("Ledgrix for Windows [Ledgrix]"));
+    try {
+        CheckSaveGroupSettings();
+        FAIL();
+    } catch (const ProgramExit& e) {
+        EXPECT_EQ(e.code, 0);
+    }
+    EXPECT_EQ(boxes.boxes.back().text, QStringLiteral("Setting file [Ledgrix] is running!"));
+}
+
+TEST_F(StartupTest, MissingWorkstationOrProjectEndsTheSaver) {
+    CopyProject();
+    SettingUtil::LoadProgramSettings();
+    LedgrixMain::ParseCommandLine(QStringLiteral("P1 NOWS"));
+    EXPECT_THROW(LedgrixMain::SetupProjectPaths(State().ProjectName), ProgramExit);
+    EXPECT_EQ(boxes.boxes.back().title, QStringLiteral("Cannot find the file"));
+    LedgrixMain::ParseCommandLine(QStringLiteral("NOPROJ WS1"));
+    EXPECT_THROW(LedgrixMain::SetupProjectPaths(State().ProjectName), ProgramExit);
+    EXPECT_EQ(boxes.boxes.back().text,
+              QStringLiteral("Can not find the project:NOPROJ\r\nThe program can not be running."));
+    // No tag was written by these exits.
+    EXPECT_FALSE(LogHas(QStringLiteral(" = 0")));
+}
+
+TEST_F(StartupTest, OrderlyExitResetsAliveSumsUpLostSlotsAndReleasesEveryStream) {
+    ProgramState& st = State();
+    FakeTags::Add(QStringLiteral("ALIVE"), 1);
+    // Before start-up resolved the alive tag, nothing is written to it.
+    EXPECT_THROW(LedgrixMain::sysExit(-1), ProgramExit);
+    EXPECT_EQ(FakeTags::Get(QStringLiteral("ALIVE")).value, 1);
+
+    WriteFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"),
+              "[SystemBasic]\r\ndbSAliveTag=ALIVE\r\ndbSLogDisable=0\r\n[ModuleList]\r\n");
+    st.WorkstationFilePath = QStringLiteral("..\\Project\\P\\cfg\\W\\Ledgrix.svl");
+    LedgrixMain::LoadWorkstationSettings();
+    ASSERT_TRUE(st.AliveTag.IsDefined());
+    st.AliveTag.UserParm = AddTagRole(st.AliveTag, 0, QStringLiteral("dbSAliveTag"));
+    SaveGroupRecord& g1 = AddGroup(QStringLiteral("G1"));
+    g1.R().CountinuousOverrunCount = 3;
+    g1.R().FirstOverrunTime = *DateUtil::Parse(QStringLiteral("2024/03/05 12:00:10"));
+    AddGroup(QString());
+    SaveGroupRecord& g3 = AddGroup(QStringLiteral("G3"));
+    g3.R().CountinuousOverrunCount = 2;
+    Saver().LogFileStreamSet = true;
+    log.clear();
+
+    // Code 0 leaves the alive tag to the saver that runs.
+    EXPECT_THROW(LedgrixMain::sysExit(0), ProgramExit);
+    EXPECT_EQ(FakeTags::Get(QStringLiteral("ALIVE")).value, 1);
+    EXPECT_EQ(log.filter(QStringLiteral("ALIVE")).size(), 0);
+    log.clear();
+
+    g3.R().CSVFSO = std::make_shared<TextFileStream>(WriteFile(QStringLiteral("g3.csv"), ""),
+                                                     TextFileStream::Mode::Append);
+    EXPECT_THROW(LedgrixMain::sysExit(-1), ProgramExit);
+    EXPECT_EQ(FakeTags::Get(QStringLiteral("ALIVE")).value, 0);
+    ASSERT_EQ(log.size(), 3) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log[0].endsWith(QStringLiteral(" | Message | Ledgrix.System | ALIVE = 0")));
+    EXPECT_TRUE(log[1].endsWith(QStringLiteral(
+        " | Warning | Ledgrix.G1 | [Overrun 2024/03/05 12:00:10 PM] Loss 3 times records. (sysExit)")));
+    EXPECT_TRUE(log[2].endsWith(QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.\r\n")));
+    // Groups after the first unnamed one get no summary, but their files are released too.
+    EXPECT_EQ(g3.R().CSVFSO, nullptr);
+}

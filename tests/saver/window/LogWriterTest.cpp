@@ -1,0 +1,124 @@
+#include <QScrollBar>
+
+#include "saver/runtime/window/LogWriter.h"
+#include "tests/saver/window/WindowFixture.h"
+
+namespace Log = LedgrixRuntimeUtil;
+
+namespace {
+
+class LogWriterTest : public WindowFixture {
+  protected:
+    // File logging on, into an existing file.
+    QString EnableFile(const QString& relative) {
+        const QString path = WriteFile(relative, QByteArray());
+        State().dbSLogDisable = 0;
+        State().dbSLogFileName = path;
+        Saver().IsLogFileReady = true;
+        return path;
+    }
+    QStringList ListLines() {
+        QStringList lines;
+        for (int i = 0; i < MainForm().ListBoxResult->count(); ++i)
+            lines << MainForm().ListBoxResult->item(i)->text();
+        return lines;
+    }
+};
+
+TEST_F(LogWriterTest, ListCutsLongLinesAndFileKeepsWholeLines) {
+    EnableFile(QStringLiteral("log/site.log"));
+    const QString long501 = QString(500, u'a') + u'Z';
+    const QString exact500 = QString(500, u'b');
+    Log::WriteLog(long501);
+    Log::WriteLog(exact500);
+    Log::WriteLog(QStringLiteral("two\r\nlines"));
+    Log::WriteLog(QStringLiteral("ends with break\r\n"));
+    Log::WriteLog(QStringLiteral("中文 記錄"));
+
+    const QStringList lines = ListLines();
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[0], QString(500, u'a') + QStringLiteral(" ..."));
+    EXPECT_EQ(lines[1], exact500);
+    EXPECT_EQ(lines[4], QStringLiteral("中文 記錄"));
+
+    const QByteArray expected = long501.toUtf8() + "\r\n" + exact500.toUtf8() + "\r\n" + "two\r\nlines\r\n" +
+                                "ends with break\r\n\r\n" + QStringLiteral("中文 記錄").toUtf8() + "\r\n";
+    EXPECT_EQ(ReadFile(QStringLiteral("log/site.log")), expected);
+    EXPECT_TRUE(Saver().LogFileStreamSet);
+}
+
+TEST_F(LogWriterTest, ListHoldsTheLast21LinesWithTheNewestSelected) {
+    // The first line creates the window without showing it.
+    ASSERT_FALSE(MainFormExists());
+    InstallSaverLog();
+    ::WriteLog(QStringLiteral("line 1"));
+    EXPECT_FALSE(MainForm().isVisible());
+    for (int i = 2; i <= 25; ++i) Log::WriteLog(QStringLiteral("line %1").arg(i));
+    const QStringList lines = ListLines();
+    ASSERT_EQ(lines.size(), 21);
+    EXPECT_EQ(lines.front(), QStringLiteral("line 5"));
+    EXPECT_EQ(lines.back(), QStringLiteral("line 25"));
+    EXPECT_EQ(MainForm().ListBoxResult->currentRow(), 20);
+    const auto selected = MainForm().ListBoxResult->selectedItems();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.front()->text(), QStringLiteral("line 25"));
+}
+
+TEST_F(LogWriterTest, HorizontalExtentFollowsTheWidestLineAndNeverShrinks) {
+    Log::WriteLog(QStringLiteral("short"));
+    LogListBox* list = MainForm().ListBoxResult;
+    const int narrow = list->HorizontalExtent();
+    EXPECT_GT(narrow, 0);
+    EXPECT_EQ(Saver().LogListMaxWidth, narrow);
+
+    // Multi-line texts count by their widest line, not their whole length.
+    Log::WriteLog(QStringLiteral("ab\r\ncd"));
+    EXPECT_EQ(list->HorizontalExtent(), narrow);
+
+    const QString wide = QStringLiteral("W").repeated(400);
+    Log::WriteLog(wide);
+    const int widest = list->HorizontalExtent();
+    EXPECT_GT(widest, narrow);
+    EXPECT_EQ(Saver().LogListMaxWidth, widest);
+
+    // The wide line leaves the list; the extent stays and still lets the list scroll sideways.
+    for (int i = 0; i < 25; ++i) Log::WriteLog(QStringLiteral("tiny"));
+    EXPECT_FALSE(ListLines().contains(wide));
+    EXPECT_EQ(list->HorizontalExtent(), widest);
+    list->resize(200, 200);
+    list->doItemsLayout();
+    EXPECT_GE(list->horizontalScrollBar()->maximum(), widest - list->viewport()->width());
+}
+
+TEST_F(LogWriterTest, FileIsWrittenOnlyWhenReadyAndEnabled) {
+    const QString path = EnableFile(QStringLiteral("log/a.log"));
+    State().dbSLogDisable = 1;
+    Log::WriteLog(QStringLiteral("disabled"));
+    State().dbSLogDisable = 0;
+    Saver().IsLogFileReady = false;
+    Log::WriteLog(QStringLiteral("not ready"));
+    EXPECT_TRUE(ReadFile(QStringLiteral("log/a.log")).isEmpty());
+    EXPECT_FALSE(Saver().LogFileStreamSet);
+    EXPECT_EQ(ListLines(), (QStringList{QStringLiteral("disabled"), QStringLiteral("not ready")}));
+}
+
+TEST_F(LogWriterTest, DefaultFileLiesBesideTheWorkstationFile) {
+    WriteFile(QStringLiteral("Project/P1/cfg/WS1/Ledgrix.Svl"), "[SystemBasic]\r\n");
+    WriteFile(QStringLiteral("Project/P1/cfg/WS1/Ledgrix.log"), QByteArray());
+    State().WorkstationFilePath = QStringLiteral("..\\Project\\P1\\cfg\\WS1\\Ledgrix.Svl");
+    State().dbSLogDisable = 0;
+    Saver().IsLogFileReady = true;
+    EXPECT_EQ(LedgrixRuntimeUtil::LogFileName(), QStringLiteral("..\\Project\\P1\\cfg\\WS1\\Ledgrix.log"));
+    Log::WriteLog(QStringLiteral("beside"));
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P1/cfg/WS1/Ledgrix.log")), QByteArray("beside\r\n"));
+}
+
+TEST_F(LogWriterTest, VanishedLogFileIsNotCreatedAndTheListLineStays) {
+    const QString path = EnableFile(QStringLiteral("log/gone.log"));
+    QFile::remove(path);
+    EXPECT_NO_THROW(Log::WriteLog(QStringLiteral("after removal")));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(ListLines(), QStringList{QStringLiteral("after removal")});
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QTemporaryFile>
+#include <cstdio>
+
+#include "platform/msgbox/QtMessageService.h"
+
+namespace {
+
+TEST(QtMessageServiceTest, HeadlessBoxesAreOneStderrLineAnsweredOk) {
+    EXPECT_EQ(
+        QtMessageService::StderrLine(QStringLiteral("first\r\nsecond\nthird"), 16, QStringLiteral("Title")),
+        QStringLiteral("MSGBOX|16|Title|first\\nsecond\\nthird"));
+    EXPECT_EQ(QtMessageService::StderrLine(QStringLiteral("..\\Project\\x"), 48, QStringLiteral("T")),
+              QStringLiteral("MSGBOX|48|T|..\\Project\\x"));
+
+    QTemporaryFile capture;
+    ASSERT_TRUE(capture.open());
+    std::fflush(stderr);
+    const int saved = dup(fileno(stderr));
+    ASSERT_GE(saved, 0);
+    dup2(capture.handle(), fileno(stderr));
+    qputenv("LEDGRIX_MSGBOX", "stderr");
+    QtMessageService service;
+    const int answer = service.Show(QStringLiteral("Will you close the program?\r\n中文"),
+                                    MsgStyle::Critical | MsgStyle::OkCancel, QStringLiteral("連線"));
+    qunsetenv("LEDGRIX_MSGBOX");
+    std::fflush(stderr);
+    dup2(saved, fileno(stderr));
+    close(saved);
+
+    EXPECT_EQ(answer, MsgAnswer::Ok);
+    QFile written(capture.fileName());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(written.readAll()),
+              QStringLiteral("MSGBOX|17|連線|Will you close the program?\\n中文\n"));
+}
+
+}  // namespace

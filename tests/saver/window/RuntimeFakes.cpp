@@ -1,0 +1,21 @@
+#include "tests/saver/window/RuntimeFakes.h"
+
+#include "saver/runtime/FieldValues.h"
+#include "saver/writers/Writers.h"
+
+namespace Fakes {
+std::vector<AppendCall> appendCalls;
+int refreshCount = 0;
+void Reset() {
+    appendCalls.clear();
+    refreshCount = 0;
+}
+}  // namespace Fakes
+
+void RefreshTagView() {
+    ++Fakes::refreshCount;
+}
+
+void DBAppend(int16_t groupIndex, double& recordTime) {
+    Fakes::appendCalls.push_back({groupIndex, recordTime});
+}

@@ -1,0 +1,157 @@
+// CSV groups: title line, record line, line ends, fixed widths, quoting and backups.
+#include "common/FileUtil.h"
+#include "tests/saver/writers/WriterFixture.h"
+
+namespace {
+
+class CSVWriterTest : public WriterFixture {
+  protected:
+    // A CSV group with a value (2 decimals), a message (3 characters) and a record-time field.
+    SaveGroupRecord& CsvGroup(const QString& delimiter = QStringLiteral(","),
+                              const QString& lineEnd = QStringLiteral("\r\n")) {
+        SaveGroupRecord& g = AccessGroup(1, QString(), QString());
+        xSvcSettings& s = g.S();
+        s.dbDBTypeName = QStringLiteral("CSV");
+        s.dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\g1.csv");
+        s.dbSCSVDelimiterCharacter = delimiter;
+        s.dbSCSVNewlineCharacter = lineEnd;
+        s.dbSCSVIsUseFieldTitle = true;
+        AddField(g, QStringLiteral("Temp"), QStringLiteral("T1"), QStringLiteral("VALUE")).DecimalPlaces = 2;
+        AddField(g, QStringLiteral("Msg"), QStringLiteral("M1"), QStringLiteral("MSG")).TagMessageLength = 3;
+        AddField(g, QStringLiteral("Time"), QStringLiteral("^DATETIME"), QString()).DatetimeFormatString =
+            QStringLiteral("yyyy/MM/dd HH:mm:ss");
+        Values(3.14159, QStringLiteral("hello"));
+        return g;
+    }
+    void Values(const QVariant& value, const QString& message) {
+        onReadValues = [value, message](int16_t g) {
+            State().Group(g).F(1).TagValue = value;
+            State().Group(g).F(2).TagMessage = message;
+        };
+    }
+    void Record(int second) {
+        double t = At(2024, 3, 5, 9, 0, second);
+        DBAppend(1, t);
+    }
+    // A later preparation as after a restart: no stream, nothing counted yet.
+    void Restart() {
+        State().Group(1).R().CSVFSO.reset();
+        State().Group(1).R().NumRecordsSaved = 0;
+    }
+    QByteArray File(const QString& name = QStringLiteral("g1.csv")) {
+        return ReadFile(QStringLiteral("Project/P/dat/") + name);
+    }
+};
+
+TEST_F(CSVWriterTest, TitleAndRecordsUseTheDelimiterAndLineEnd) {
+    for (const QByteArray& end : {QByteArray("\r\n"), QByteArray("\n"), QByteArray("\r")}) {
+        ResetState();
+        QFile::remove(Path(QStringLiteral("Project/P/dat/g1.csv")));
+        SaveGroupRecord& g = CsvGroup(QStringLiteral(";"), QString::fromLatin1(end));
+        Record(1);
+        Values(12.6, QString());
+        g.F(1).DecimalPlaces = 0;
+        Record(2);
+        EXPECT_EQ(File(), "Temp;Msg;Time" + end + "3.14;hel;2024/03/05 09:00:01" + end +
+                              "13;;2024/03/05 09:00:02" + end);
+        EXPECT_EQ(g.R().NumRecordsSaved, 2);
+    }
+    EXPECT_EQ(
+        CountLog(QStringLiteral("2024/03/05 09:00:02  | Message | Ledgrix.G1 |  Append to CSV file, Command "
+                                "string:13;;2024/03/05 09:00:02 (0)")),
+        3);
+}
+
+TEST_F(CSVWriterTest, ItemsHoldingDelimiterQuoteOrLineBreakAreQuoted) {
+    SaveGroupRecord& g = CsvGroup();
+    g.F(2).TagMessageLength = -1;
+    Values(QStringLiteral("x"), QStringLiteral("a,b \"c\"\nd"));
+    Record(1);
+    EXPECT_EQ(File(), QByteArray("Temp,Msg,Time\r\nx,\"a,b \"\"c\"\"\nd\",2024/03/05 09:00:01\r\n"));
+}
+
+TEST_F(CSVWriterTest, FixedWidthsPadCutTitlesAndReportOverlongValues) {
+    SaveGroupRecord& g = CsvGroup();
+    g.S().dbSCSVIsFixDataLength = true;
+    g.F(1).TagDataLength = 6;
+    g.F(1).DecimalPlaces = -1;
+    g.F(2).TagDataLength = 2;
+    g.F(3).TagDataLength = 19;
+    Values(42, QStringLiteral("ok"));
+    Record(1);
+    Values(1234567, QStringLiteral("toolong"));
+    g.F(2).TagMessageLength = 0;
+    Record(2);
+    EXPECT_EQ(File(), "  Temp,sg," + QByteArray(15, ' ') + "Time\r\n    42,ok,2024/03/05 09:00:01\r\n" +
+                          "1234567,toolong,2024/03/05 09:00:02\r\n");
+    EXPECT_EQ(CountLog(QStringLiteral("資料長度超過設定的固定長度")), 1);
+}
+
+TEST_F(CSVWriterTest, TitleMismatchMovesTheOldFileToNumberedBackups) {
+    WriteFile(QStringLiteral("Project/P/dat/g1.csv"), "a,b\r\n1,2\r\n");
+    SaveGroupRecord& g = CsvGroup();
+    Record(1);
+    EXPECT_EQ(File(QStringLiteral("g1.bak1")), QByteArray("a,b\r\n1,2\r\n"));
+    const QByteArray second = "Temp,Msg,Time\r\n3.14,hel,2024/03/05 09:00:01\r\n";
+    EXPECT_EQ(File(), second);
+
+    Restart();  // a fourth field: the three-column file goes to the next number
+    AddField(g, QStringLiteral("Extra"), QStringLiteral("X1"), QStringLiteral("VALUE"));
+    Record(2);
+    EXPECT_EQ(File(QStringLiteral("g1.bak2")), second);
+    EXPECT_TRUE(File().startsWith("Temp,Msg,Time,Extra\r\n"));
+
+    WriteFile(QStringLiteral("Project/P/dat/g1.csv"), "w,x,y,z\r\n");  // other names, same count
+    Restart();
+    Record(3);
+    EXPECT_TRUE(File().startsWith("w,x,y,z\r\n3.14,hel,"));
+    EXPECT_FALSE(FileUtil::FileExists(QStringLiteral("..\\Project\\P\\dat\\g1.bak3")));
+}
+
+TEST_F(CSVWriterTest, EmptyFilesMissingFoldersAndKeepAliveZero) {
+    SaveGroupRecord& g = CsvGroup();
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\new\\sub\\g1.csv");
+    g.S().dbSCSVKeepConnectionAliveAfterSaveData = 0;
+    Record(1);
+    EXPECT_EQ(File(QStringLiteral("new/sub/g1.csv")),
+              QByteArray("Temp,Msg,Time\r\n3.14,hel,2024/03/05 09:00:01\r\n"));
+    EXPECT_FALSE(g.R().CSVFSO);
+
+    // An empty existing file is a new file: the title, then the records.
+    WriteFile(QStringLiteral("Project/P/dat/empty.csv"), "");
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\empty.csv");
+    Restart();
+    Record(2);
+    Record(3);
+    EXPECT_EQ(
+        File(QStringLiteral("empty.csv")),
+        QByteArray("Temp,Msg,Time\r\n3.14,hel,2024/03/05 09:00:02\r\n3.14,hel,2024/03/05 09:00:03\r\n"));
+    EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0);
+}
+
+TEST_F(CSVWriterTest, DispersedFilesFollowTheTagsAndStayInsideTheRoot) {
+    SaveGroupRecord& g = CsvGroup();
+    g.S().dbSCSVDataBaseRootDir = QStringLiteral("..\\Project\\P\\dat\\csv");
+    g.S().dbSCSVDirTag = xTag{-1, QStringLiteral("DIR"), 0, {}, 0, 0, QStringLiteral("VALUE")};
+    g.S().dbSCSVFileNameTag = xTag{-1, QStringLiteral("FN"), 0, {}, 0, 0, QStringLiteral("MSG")};
+    tags[QStringLiteral("DIR")] = {7, {}, 11};
+    tags[QStringLiteral("FN")] = {0, QStringLiteral("line1"), 12};
+    Record(1);
+    EXPECT_EQ(File(QStringLiteral("csv/7/line1.csv")),
+              QByteArray("Temp,Msg,Time\r\n3.14,hel,2024/03/05 09:00:01\r\n"));
+    EXPECT_EQ(shownPaths, QStringList{QStringLiteral("..\\Project\\P\\dat\\csv\\7\\line1.csv")});
+
+    tags[QStringLiteral("FN")].message.clear();  // empty name: the group's name
+    Record(2);
+    EXPECT_EQ(g.R().LastdbSCSVFullPath, QStringLiteral("..\\Project\\P\\dat\\csv\\7\\G1.csv"));
+
+    tags[QStringLiteral("FN")].message = QStringLiteral("..\\..\\..\\escape");
+    Record(3);
+    EXPECT_EQ(CountLog(QStringLiteral(
+                  "[dbSCSVDBFullPath=..\\Project\\P\\dat\\csv\\7\\..\\..\\..\\escape.csv] Is Error!!")),
+              1);
+    EXPECT_EQ(g.R().LastdbSCSVFullPath, QStringLiteral("..\\Project\\P\\dat\\csv\\g1.csv"));
+    EXPECT_FALSE(FileUtil::FileExists(QStringLiteral("..\\Project\\P\\escape.csv")));
+}
+
+}  // namespace

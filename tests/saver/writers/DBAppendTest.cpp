@@ -1,0 +1,274 @@
+// Records written into Access- and Excel-type targets (SQLite files).
+#include <QRegularExpression>
+#include <cstdlib>
+
+#include "platform/ado/Ado.h"
+#include "saver/writers/RecordSql.h"
+#include "tests/saver/writers/WriterFixture.h"
+
+namespace {
+
+class DBAppendTest : public WriterFixture {
+  protected:
+    // The example group: Time (record time), Flow (value, 2 decimals), Note (message, 4 chars).
+    SaveGroupRecord& ExampleGroup(int writeMode, const QString& flowCheck = QString()) {
+        Sql(QStringLiteral("Project/P/dat/db1.mdb"),
+            {QStringLiteral("CREATE TABLE Log1 ([Time] DATETIME, Flow DOUBLE %1, Note TEXT)")
+                 .arg(flowCheck)});
+        SaveGroupRecord& g = AccessGroup(1, QStringLiteral("db1.mdb"), QStringLiteral("Log1"));
+        g.S().dbSWriteMode = writeMode;
+        AddField(g, QStringLiteral("Time"), QStringLiteral("^DATETIME"), QStringLiteral("VALUE"));
+        AddField(g, QStringLiteral("Flow"), QStringLiteral("FT1"), QStringLiteral("VALUE")).DecimalPlaces = 2;
+        AddField(g, QStringLiteral("Note"), QStringLiteral("NT1"), QStringLiteral("MSG")).TagMessageLength =
+            4;
+        Record(-1, 12.3456, QStringLiteral("Pump station"));
+        return g;
+    }
+    // Sets the values the next record reads; writes a record at 2024-03-05 09:00:<second> unless
+    // the second is negative.
+    void Record(int second, double flow, const QString& note) {
+        onReadValues = [flow, note](int16_t g) {
+            State().Group(g).F(2).TagValue = flow;
+            State().Group(g).F(3).TagMessage = note;
+        };
+        if (second < 0) return;
+        double t = At(2024, 3, 5, 9, 0, second);
+        DBAppend(1, t);
+    }
+    QStringList Table() {
+        return Sql(QStringLiteral("Project/P/dat/db1.mdb"),
+                   {QStringLiteral("SELECT * FROM Log1 ORDER BY [Time]")});
+    }
+};
+
+TEST_F(DBAppendTest, ExampleStatementIsExactAndQuotesStayData) {
+    SaveGroupRecord& g = ExampleGroup(0);
+    double t = At(2024, 3, 5, 14, 7, 9) + 0.4 / 86400;
+    DBAppend(1, t);
+    EXPECT_EQ(t, At(2024, 3, 5, 14, 7, 9));  // handed back in whole seconds
+    EXPECT_EQ(CountLog(QStringLiteral(
+                  "2024/03/05 02:07:09 PM | Message | Ledgrix.G1 | Append to Database, SQL Command:"
+                  "Insert Into [Log1] ([Time], [Flow], [Note]) Values "
+                  "('2024/03/05 02:07:09 PM',12.35,'Pump' )(0)")),
+              1);
+    g.F(3).TagMessageLength = 0;
+    Record(0, 1, QStringLiteral("O'Neil'); DROP TABLE Log1; --"));
+    EXPECT_EQ(Table(), (QStringList{QStringLiteral("2024-03-05 09:00:00|1|O'Neil'); DROP TABLE Log1; --"),
+                                    QStringLiteral("2024-03-05 14:07:09|12.35|Pump")}));
+    EXPECT_EQ(g.R().NumRecordsSaved, 2);
+}
+
+TEST_F(DBAppendTest, CyclicRecordsCarryTheirTargetTimesAndStatusTags) {
+    SaveGroupRecord& g = ExampleGroup(0);
+    g.S().dbSNumRecordsSavedTag = xTag{5, QStringLiteral("CNT"), 0, {}, 0, 7, QStringLiteral("VALUE")};
+    State().DuringSavingTag = xTag{9, QStringLiteral("DS"), 0, {}, 0, 3, QStringLiteral("VALUE")};
+    for (int k = 0; k < 2; ++k) {
+        g.R().TargetSaveTime = At(2024, 3, 5, 10, 0, 10 * k);
+        double t = kRecordTimeSentinel;
+        DBAppend(1, t);
+        EXPECT_EQ(t, g.R().TargetSaveTime);
+    }
+    const std::vector<std::pair<int32_t, double>> expected{{3, 1}, {7, 1}, {3, 0}, {3, 1}, {7, 2}, {3, 0}};
+    EXPECT_EQ(statusWrites, expected);
+    EXPECT_EQ(CountLog(QStringLiteral("| CNT = 2, Append to Database")), 1);
+
+    // The millisecond schedule: the slot's milliseconds reach the table; the sentinel stays.
+    g.R().IsHighSpeedSaver = true;
+    g.R().TargetSaveTimeWithMilliSeconds.SetTo(At(2024, 3, 5, 10, 0, 20), Numbers::Fixed4::FromDouble(250));
+    double t = kRecordTimeSentinel;
+    DBAppend(1, t);
+    EXPECT_TRUE(IsRecordTimeSentinel(t));
+    EXPECT_EQ(
+        CountLog(QStringLiteral("2024/03/05 10:00:20.250 AM | Message | Ledgrix.G1 | CNT = 3, Append to "
+                                "Database, SQL Command:Insert Into [Log1] ([Time], [Flow], [Note]) Values "
+                                "('2024/03/05 10:00:20.250 AM',12.35,'Pump' )(0)")),
+        1);
+    EXPECT_EQ(Table(), (QStringList{QStringLiteral("2024-03-05 10:00:00|12.35|Pump"),
+                                    QStringLiteral("2024-03-05 10:00:10|12.35|Pump"),
+                                    QStringLiteral("2024-03-05 10:00:20.250|12.35|Pump")}));
+}
+
+TEST_F(DBAppendTest, PreparationChecksFileTableAndFieldsAndLogsTheOutcome) {
+    SaveGroupRecord& g = ExampleGroup(0);
+    g.S().dbPassword = QStringLiteral("se\"cret");
+    int16_t index = 1;
+    // Whole seconds, counted as second boundaries crossed (a boundary may fall inside a step).
+    static const QRegularExpression timing(
+        QStringLiteral("^Open Connection - [01] Sec\\.\r\nRS open - [01]Sec\\.$"));
+    EXPECT_TRUE(timing.match(PrepareDB(index, false)).hasMatch());
+    EXPECT_EQ(
+        CountLog(QStringLiteral(" | Message | Ledgrix.G1 | PrepareDB OK! Append to Database, SQL Command:"
+                                "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;User ID=;Data "
+                                "Source=..\\Project\\P\\dat\\db1.mdb;Jet OLEDB:Database Password=****;")),
+        1);
+    EXPECT_EQ(g.R().conn->State(), ado::adStateOpen);
+
+    log.clear();
+    g.S().dbFullPath = QStringLiteral("..\\Project\\P\\dat\\gone.mdb");
+    PrepareDB(index, false);
+    EXPECT_TRUE(log.value(0).endsWith(QStringLiteral("| PrepareDB Fail! Append to Database, SQL Command:")));
+    EXPECT_EQ(log.value(1), QStringLiteral("Error Description = The database file is not exist"));
+    EXPECT_THROW(PrepareDB(index, true), ProgramExit);
+    EXPECT_EQ(boxes.boxes.back().title, QStringLiteral("The database file is not exist"));
+}
+
+TEST_F(DBAppendTest, OverwriteModeKeepsTheLatestRecordAndAFailedInsertKeepsTheOldOne) {
+    SaveGroupRecord& g = ExampleGroup(1, QStringLiteral("CHECK (Flow < 100)"));
+    for (int k = 1; k <= 3; ++k) Record(k, k, QStringLiteral("n%1").arg(k));
+    EXPECT_EQ(Table(), QStringList{QStringLiteral("2024-03-05 09:00:03|3|n3")});
+    EXPECT_EQ(CountLog(QStringLiteral("Clear Database, SQL Command:Delete  From [Log1](1)")), 3);
+
+    Record(4, 500, QStringLiteral("bad"));
+    EXPECT_EQ(Table(), QStringList{QStringLiteral("2024-03-05 09:00:03|3|n3")});
+    EXPECT_EQ(CountLog(QStringLiteral(
+                  " | Error | Ledgrix. G1 | Fail!! Append to Database, SQL Command:Insert Into")),
+              1);
+    EXPECT_EQ(g.R().NumRecordsSaved, 3);
+    EXPECT_NE(g.R().conn->State(), ado::adStateOpen);  // closed after the failure, reopened next time
+
+    Record(5, 5, QStringLiteral("ok"));
+    EXPECT_EQ(Table(), QStringList{QStringLiteral("2024-03-05 09:00:05|5|ok")});
+}
+
+TEST_F(DBAppendTest, UpdateModeInsertsIntoAnEmptyTableThenUpdatesTheLatestRow) {
+    ExampleGroup(2);
+    Record(0, 1, QStringLiteral("a"));
+    EXPECT_EQ(CountLog(QStringLiteral("Append to Database, SQL Command:Insert Into")), 1);
+    Sql(QStringLiteral("Project/P/dat/db1.mdb"),
+        {QStringLiteral("INSERT INTO Log1 VALUES ('2024-03-01 00:00:00', 1, 'old')")});
+    Record(30, 7, QStringLiteral("new"));
+    EXPECT_EQ(CountLog(QStringLiteral(
+                  "Update Database, SQL Command:Update [Log1] SET [Time]='2024/03/05 09:00:30 AM', "
+                  "[Flow]=7, [Note]='new' Where ([Time] = (SELECT Top 1 [Time] From [Log1] "
+                  "ORDER BY [Time] DESC))(2)")),
+              1);
+    EXPECT_EQ(Table(), (QStringList{QStringLiteral("2024-03-01 00:00:00|1|old"),
+                                    QStringLiteral("2024-03-05 09:00:30|7|new")}));
+}
+
+TEST_F(DBAppendTest, AnUnreadableTableEndsTheUpdateRecordInOrder) {
+    SaveGroupRecord& g = ExampleGroup(2);
+    g.S().dbTableName = QStringLiteral("Missing");
+    g.S().dbSIsSaveCSV = true;
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\copy.csv");
+    State().DuringSavingTag.ID = 9;
+    Record(0, 12.3456, QStringLiteral("Pump"));
+    EXPECT_EQ(CountLog(QStringLiteral("PrepareDB Fail!")), 1);
+    EXPECT_EQ(
+        CountLog(QStringLiteral("Fail!! Update Database, SQL Command:Select Top 1 * From [Missing] (2)")), 1);
+    EXPECT_EQ(CountLog(QStringLiteral("Error Description = Can not read the table: Missing")), 1);
+    EXPECT_EQ(statusWrites.back().second, 0);  // the record still ends: during-saving reset, CSV copy
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/dat/copy.csv")),
+              QByteArray("2024/3/5 09:00:00,12.35,Pump\r\n"));
+    EXPECT_EQ(g.R().NumRecordsSaved, 0);
+}
+
+TEST_F(DBAppendTest, ReenteredWriteIsDroppedAndCountedBeforeItTouchesAnything) {
+    SaveGroupRecord& g = ExampleGroup(1);
+    int depth = 0;
+    onReadValues = [&](int16_t group) {
+        State().Group(group).F(2).TagValue = 1.0;
+        State().Group(group).F(3).TagMessage = QStringLiteral("x");
+        if (depth++ == 0) {  // window messages processed during the write start another one
+            double inner = At(2024, 3, 5, 9, 0, 1);
+            DBAppend(group, inner);
+        }
+    };
+    double t = At(2024, 3, 5, 9, 0, 0);
+    DBAppend(1, t);
+    EXPECT_EQ(g.R().CountinuousOverrunCount, 1);
+    EXPECT_FALSE(g.R().IsDBAppending);
+    EXPECT_EQ(Table(), QStringList{QStringLiteral("2024-03-05 09:00:00|1|x")});
+    EXPECT_EQ(CountLog(QStringLiteral("Clear Database")), 1);
+}
+
+TEST_F(DBAppendTest, DisabledGroupOnlyLogs) {
+    SaveGroupRecord& g = ExampleGroup(0);
+    g.S().dbSEnableTag.Name = QStringLiteral("EN1");
+    g.R().IsDisableDBAppend = true;
+    State().DuringSavingTag.ID = 9;
+    Record(0, 1, QString());
+    EXPECT_EQ(log, QStringList{
+                       QStringLiteral("2024/03/05 09:00:00 AM  | Message | Ledgrix.G1 |  Action!(dbEnableTag "
+                                      "= EN1 = 0), ")});
+    EXPECT_TRUE(statusWrites.empty());
+    EXPECT_EQ(readCalls, 0);
+}
+
+TEST_F(DBAppendTest, ExcelTargetWithoutKeepAliveIsPreparedAndClosedForEveryRecord) {
+    for (const int keepAlive : {0, 1}) {
+        SCOPED_TRACE(keepAlive);
+        log.clear();
+        closeCalls = 0;
+        const QString file = QStringLiteral("book%1.xlsx").arg(keepAlive);
+        Sql(QStringLiteral("Project/P/dat/") + file,
+            {QStringLiteral("CREATE TABLE [Sheet1$] ([Time] TEXT, Flow DOUBLE)")});
+        SaveGroupRecord& g = AccessGroup(2, file, QStringLiteral("Sheet1$"));
+        g.FieldCount = 0;
+        g.S().dbDBTypeName = QStringLiteral("EXCEL2007");
+        g.S().dbProvider = QStringLiteral("Microsoft.ACE.OLEDB.12.0");
+        g.S().dbExtendedProperties = QStringLiteral("\"Excel 12.0 Xml;HDR=YES\"");
+        g.S().dbSKeepConnectionAliveAfterSaveDataForExcel = static_cast<int16_t>(keepAlive);
+        AddField(g, QStringLiteral("Time"), QStringLiteral("^DATETIME"), QString());
+        AddField(g, QStringLiteral("Flow"), QStringLiteral("FT1"), QStringLiteral("VALUE"));
+        for (int k = 0; k < 3; ++k) {
+            double t = At(2024, 3, 5, 9, 0, k);
+            DBAppend(2, t);
+        }
+        EXPECT_EQ(
+            Sql(QStringLiteral("Project/P/dat/") + file, {QStringLiteral("SELECT COUNT(*) FROM [Sheet1$]")}),
+            QStringList{QStringLiteral("3")});
+        EXPECT_EQ(CountLog(QStringLiteral("PrepareDB OK!")), keepAlive == 1 ? 1 : 3);
+        EXPECT_EQ(closeCalls, keepAlive == 1 ? 0 : 3);
+        EXPECT_EQ(g.R().conn && g.R().conn->State() == ado::adStateOpen, keepAlive == 1);
+        EXPECT_EQ(
+            CountLog(QStringLiteral("Before Exec Insert SQLCommand. (SQL Command=Insert Into [Sheet1$]")), 3);
+    }
+}
+
+TEST_F(DBAppendTest, ChineseDesignatorsBecomeAmPmOnlyInsideDateLiterals) {
+    const QByteArray previous = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "zh_TW.UTF-8");
+    SaveGroupRecord& g = ExampleGroup(0);
+    g.F(3).TagMessageLength = 0;
+    Record(-1, 1, QStringLiteral("下午班"));
+    double t = At(2024, 3, 5, 14, 7, 9);
+    DBAppend(1, t);
+    qputenv("LC_ALL", previous);
+    EXPECT_EQ(CountLog(QStringLiteral("Values ('2024/03/05 02:07:09 PM',1,'下午班' )")), 1);
+    EXPECT_EQ(Table(), QStringList{QStringLiteral("2024-03-05 14:07:09|1|下午班")});
+}
+
+TEST_F(DBAppendTest, StatementFormsFollowTheDatabaseType) {
+    SaveGroupRecord& g = AccessGroup(3, QStringLiteral("x.mdb"), QStringLiteral("T"));
+    AddField(g, QStringLiteral("V"), QStringLiteral("A1"), QStringLiteral("VAL")).DecimalPlaces = 0;
+    AddField(g, QStringLiteral("TS"), QStringLiteral("A2"), QStringLiteral("DATETIME"));
+    g.F(1).TagValue = 2.5;
+    g.F(2).TagTime = At(2024, 3, 5, 14, 0, 0);
+    xSvcSettings& s = g.S();
+    s.dbNoTableNameDelimiter = s.dbNoFieldNameDelimiter = true;
+
+    auto parts = RecordSql::BuildRecordParts(g, 0, QString(), 0, false);
+    EXPECT_EQ(parts.values, QStringLiteral("2,'2024/03/05 02:00:00 PM'"));  // VAL is a value; halves to even
+    EXPECT_EQ(RecordSql::ProbeStatement(s), QStringLiteral("Select Top 1 * From T"));
+
+    s.dbDBTypeName = QStringLiteral("MYSQL");
+    parts = RecordSql::BuildRecordParts(g, 0, QString(), 0, false);
+    EXPECT_EQ(RecordSql::UpdateStatement(s, parts),
+              QStringLiteral(
+                  "Update T SET V=2, TS='2024/03/05 14:00:00' Where (TS = (SELECT TS From (SELECT TS From "
+                  "T ORDER BY TS DESC LIMIT 1) AS x))"));
+    EXPECT_EQ(RecordSql::ProbeStatement(s), QStringLiteral("Select * From T LIMIT 1"));
+
+    s.dbDBTypeName = QStringLiteral("ORACLE");
+    s.dbDateFunctionName = QStringLiteral("TO_DATE");
+    parts = RecordSql::BuildRecordParts(g, 0, QString(), 0, false);
+    EXPECT_EQ(parts.values, QStringLiteral("2, to_date('2024/03/05 14:00:00','yyyy/MM/dd hh24:mi:ss')"));
+    EXPECT_EQ(RecordSql::UpdateStatement(s, parts),
+              QStringLiteral(
+                  "Update T SET V=2, TS= to_date('2024/03/05 14:00:00','yyyy/MM/dd hh24:mi:ss') Where (TS "
+                  "= (SELECT MAX(TS) From T))"));
+    EXPECT_EQ(RecordSql::ProbeStatement(s), QStringLiteral("Select * From T Where rownum=1"));
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+// Dispersed database files and the purge of expired records.
+#include "common/FileUtil.h"
+#include "tests/saver/writers/WriterFixture.h"
+
+namespace {
+
+const QString kTable = QStringLiteral("CREATE TABLE Log1 ([Time] DATETIME, Flow DOUBLE)");
+const QString kCount = QStringLiteral("SELECT COUNT(*) FROM Log1");
+
+class DispersedTest : public WriterFixture {
+  protected:
+    SaveGroupRecord& Group() {
+        Sql(QStringLiteral("Project/P/dat/tpl.mdb"), {kTable});
+        SaveGroupRecord& g = AccessGroup(1, QStringLiteral("tpl.mdb"), QStringLiteral("Log1"));
+        g.S().dbSDataBaseRootDir = QStringLiteral("..\\Project\\P\\dat\\root");
+        g.S().dbSDirTag = xTag{-1, QStringLiteral("DIR"), 0, {}, 0, 0, QStringLiteral("VALUE")};
+        g.S().dbSFileNameTag = xTag{-1, QStringLiteral("FN"), 0, {}, 0, 0, QStringLiteral("MSG")};
+        AddField(g, QStringLiteral("Time"), QStringLiteral("^DATETIME"), QString());
+        AddField(g, QStringLiteral("Flow"), QStringLiteral("F1"), QStringLiteral("VALUE"));
+        tags[QStringLiteral("DIR")] = {3, {}, 21};
+        tags[QStringLiteral("FN")] = {0, QStringLiteral("May"), 22};
+        return g;
+    }
+    void Record() {
+        double t = At(2024, 5, 1, 8, 0, 0);
+        DBAppend(1, t);
+    }
+};
+
+TEST_F(DispersedTest, TagsChooseFolderAndFileCreatedFromTheTemplate) {
+    SaveGroupRecord& g = Group();
+    g.S().dbSCount2Zero = true;
+    Record();
+    const QString may = QStringLiteral("..\\Project\\P\\dat\\root\\3\\May.mdb");
+    EXPECT_EQ(g.S().dbSDataBaseRootDir, QStringLiteral("..\\Project\\P\\dat\\root\\"));
+    EXPECT_EQ(shownPaths, QStringList{may});
+    EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/root/3/May.mdb"), {kCount}),
+              QStringList{QStringLiteral("1")});
+    EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/tpl.mdb"), {kCount}), QStringList{QStringLiteral("0")});
+
+    const auto* first = g.R().conn.get();  // same target: the connection is reused
+    Record();
+    EXPECT_EQ(g.R().conn.get(), first);
+    EXPECT_EQ(g.R().NumRecordsSaved, 2);
+
+    tags[QStringLiteral("FN")].message = QStringLiteral("June");  // a new file restarts the count
+    Record();
+    EXPECT_EQ(g.R().LastdbSFullPath, QStringLiteral("..\\Project\\P\\dat\\root\\3\\June.mdb"));
+    EXPECT_EQ(g.R().NumRecordsSaved, 1);
+
+    tags.remove(QStringLiteral("FN"));  // undefined file-name tag: the template's name
+    Record();
+    EXPECT_EQ(g.R().LastdbSFullPath, QStringLiteral("..\\Project\\P\\dat\\root\\3\\tpl.mdb"));
+    EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0);
+}
+
+TEST_F(DispersedTest, TagTextsThatLeaveTheRootAreRefused) {
+    SaveGroupRecord& g = Group();
+    g.S().dbSDirTag.DataType = QStringLiteral("MSG");
+    tags[QStringLiteral("DIR")].message = QStringLiteral("..\\..\\..");
+    tags[QStringLiteral("FN")].message = QStringLiteral("C:\\evil");
+    Record();
+    EXPECT_EQ(CountLog(QStringLiteral(
+                  " | Error | Ledgrix. G1 | [dbSDBFilePath=..\\Project\\P\\dat\\root\\..\\..\\..\\] "
+                  "Is Error!")),
+              1);
+    EXPECT_EQ(CountLog(QStringLiteral(
+                  " | Error | Ledgrix.G1 | [dbSDBFullPath=..\\Project\\P\\dat\\root\\C:\\evil.mdb] "
+                  "Is Error!!")),
+              1);
+    EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/root/tpl.mdb"), {kCount}), QStringList{QStringLiteral("1")});
+
+    tags[QStringLiteral("DIR")].message = QStringLiteral("line2\\");  // a trailing "\" is still one folder
+    tags[QStringLiteral("FN")].message = QStringLiteral("ok");
+    Record();
+    EXPECT_EQ(g.R().LastdbSFullPath, QStringLiteral("..\\Project\\P\\dat\\root\\line2\\ok.mdb"));
+}
+
+class PurgeTest : public WriterFixture {
+  protected:
+    SaveGroupRecord& Group() {
+        // Rows: 31 days ago, 30 days ago at noon, yesterday late, today early.
+        const double today = DateUtil::Today();
+        QStringList sql{kTable};
+        for (const double d : {today - 31, today - 30 + 0.5, today - 1 + 0.99, today + 0.01})
+            sql << QStringLiteral("INSERT INTO Log1 VALUES ('%1', 1)")
+                       .arg(DateUtil::Format(d, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        Sql(QStringLiteral("Project/P/dat/db1.mdb"), sql);
+        SaveGroupRecord& g = AccessGroup(1, QStringLiteral("db1.mdb"), QStringLiteral("Log1"));
+        AddField(g, QStringLiteral("Time"), QStringLiteral("^DATETIME"), QString());
+        return g;
+    }
+    int Count() { return Sql(QStringLiteral("Project/P/dat/db1.mdb"), {kCount}).value(0).toInt(); }
+};
+
+TEST_F(PurgeTest, ExactlyTheRowsBeforeTheCutOffGo) {
+    Group();  // no open connection yet: the purge prepares it
+    PurgeDatabase(1, 30);
+    EXPECT_EQ(Count(), 3);
+    EXPECT_EQ(CountLog(QStringLiteral(" | Message | Ledgrix.G1 | Purge Action! PurgeKeepDays=30")), 1);
+    PurgeDatabase(1, 0);
+    EXPECT_EQ(Count(), 1);  // today's row stays
+    PurgeDatabase(1, -3);
+    EXPECT_EQ(Count(), 1);
+    EXPECT_TRUE(log.value(log.size() - 2)
+                    .endsWith(QStringLiteral(" | Error | Ledgrix.G1 | Purge Fail! PurgeKeepDays=-3")));
+    EXPECT_EQ(log.last(), QStringLiteral("Error Description = "));
+    PurgeDatabase(1, -2);
+    EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(PurgeTest, CsvAndDispersedGroupsAreNeverPurgedAndAMissingFileFailsClearly) {
+    SaveGroupRecord& g = Group();
+    g.S().dbSDataBaseRootDir = QStringLiteral("..\\Project\\P\\dat\\root");
+    PurgeDatabase(1, -2);
+    g.S().dbSDataBaseRootDir.clear();
+    g.S().dbDBTypeName = QStringLiteral("CSV");
+    PurgeDatabase(1, -2);
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(Count(), 4);
+
+    g.S().dbDBTypeName = QStringLiteral("ACCESS");
+    g.S().dbFullPath = QStringLiteral("..\\Project\\P\\dat\\gone.mdb");
+    PurgeDatabase(1, 5);
+    EXPECT_EQ(CountLog(QStringLiteral("Purge Fail! PurgeKeepDays=5")), 1);
+    EXPECT_EQ(log.last(), QStringLiteral("Error Description = The database connection is not open."));
+}
+
+}  // namespace

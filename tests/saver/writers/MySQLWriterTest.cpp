@@ -1,0 +1,100 @@
+// A MYSQL group on the test MariaDB server (through ODBC): records, update and purge. The
+// server comes from the test command (LEDGRIX_TEST_MYSQL_*); in CI a missing server is a failure.
+#include <QCoreApplication>
+
+#include "tests/saver/writers/WriterFixture.h"
+
+namespace {
+
+QString Env(const char* name) {
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+
+class MySQLWriterTest : public WriterFixture {
+  protected:
+    void SetUp() override {
+        WriterFixture::SetUp();
+        if (Env("LEDGRIX_TEST_MYSQL_HOST").isEmpty()) {
+            if (!Env("CI").isEmpty())
+                FAIL() << "LEDGRIX_TEST_MYSQL_* is not set: no MariaDB server for the tests";
+            GTEST_SKIP() << "no MariaDB server (LEDGRIX_TEST_MYSQL_* not set)";
+        }
+        table = QStringLiteral("w_%1").arg(QCoreApplication::applicationPid());
+        SaveGroupRecord& g = AccessGroup(1, QString(), table);
+        xSvcSettings& s = g.S();
+        s.dbFullPath.clear();
+        s.dbDBTypeName = QStringLiteral("MYSQL");
+        s.dbProvider = QStringLiteral("MSDASQL.1");
+        s.dbDriver = QStringLiteral("{MySQL ODBC 3.51 Driver}");
+        s.dbNoTableNameDelimiter = s.dbNoFieldNameDelimiter = true;
+        s.dbUserID = Env("LEDGRIX_TEST_MYSQL_USER");
+        s.dbPassword = Env("LEDGRIX_TEST_MYSQL_PASSWORD");  // holds ";" and a quote
+        s.dbInitialCatalog = Env("LEDGRIX_TEST_MYSQL_DATABASE");
+        s.dbDataSource = Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT");
+        AddField(g, QStringLiteral("T"), QStringLiteral("^DATETIME"), QString());
+        AddField(g, QStringLiteral("Flow"), QStringLiteral("F1"), QStringLiteral("VALUE")).DecimalPlaces = 1;
+        AddField(g, QStringLiteral("Note"), QStringLiteral("N1"), QStringLiteral("MSG"));
+        Exec(QStringLiteral("CREATE TABLE ") + table +
+             QStringLiteral(" (T DATETIME, Flow DOUBLE, Note VARCHAR(40))"));
+        log.clear();  // the first preparation met no table yet
+    }
+    void TearDown() override {
+        if (!table.isEmpty()) Exec(QStringLiteral("DROP TABLE IF EXISTS ") + table);
+        WriterFixture::TearDown();
+    }
+    // Runs a statement on the group's connection (opened by the writers when needed).
+    QStringList Exec(const QString& sql) {
+        int16_t index = 1;
+        xRuntimeInfo& r = State().Group(1).R();
+        if (!r.conn || r.conn->State() != ado::adStateOpen) PrepareDB(index, false);
+        ado::Recordset rs;
+        rs.CursorLocation = ado::adUseClient;
+        rs.Open(sql, *r.conn);
+        QStringList rows;
+        for (; rs.State() == ado::adStateOpen && !rs.EOF_(); rs.MoveNext())
+            rows << rs.Value(QStringLiteral("T"))
+                            .toDateTime()
+                            .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+                        u'|' + rs.Value(QStringLiteral("Flow")).toString() + u'|' +
+                        rs.Value(QStringLiteral("Note")).toString();
+        return rows;
+    }
+    QStringList Table() {
+        return Exec(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY T"));
+    }
+    void Record(double t, double flow, const QString& note) {
+        onReadValues = [flow, note](int16_t g) {
+            State().Group(g).F(2).TagValue = flow;
+            State().Group(g).F(3).TagMessage = note;
+        };
+        DBAppend(1, t);
+    }
+
+    QString table;
+};
+
+TEST_F(MySQLWriterTest, RecordsUpdatesAndPurgeRunOnTheServer) {
+    const double today = DateUtil::Today();
+    const QString d0 = DateUtil::Format(today - 3, QStringLiteral("yyyy-MM-dd"));
+    const QString d1 = DateUtil::Format(today, QStringLiteral("yyyy-MM-dd"));
+    Record(today - 3 + 0.25, 1.25, QStringLiteral("it's old"));
+    Record(today + 0.5, 2, QStringLiteral("new"));
+    EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0) << log.join(u'\n').toStdString();
+    EXPECT_EQ(Table(), (QStringList{d0 + QStringLiteral(" 06:00:00|1.2|it's old"),
+                                    d1 + QStringLiteral(" 12:00:00|2|new")}));
+
+    State().Group(1).S().dbSWriteMode = 2;  // update: the latest row changes
+    Record(today + 0.75, 9, QStringLiteral("upd"));
+    EXPECT_EQ(CountLog(QStringLiteral("Update Database, SQL Command:Update ")), 1)
+        << log.join(u'\n').toStdString();
+    EXPECT_EQ(Table(), (QStringList{d0 + QStringLiteral(" 06:00:00|1.2|it's old"),
+                                    d1 + QStringLiteral(" 18:00:00|9|upd")}));
+
+    PurgeDatabase(1, 1);
+    EXPECT_EQ(CountLog(QStringLiteral("Purge Action! PurgeKeepDays=1")), 1) << log.join(u'\n').toStdString();
+    EXPECT_EQ(Table(), QStringList{d1 + QStringLiteral(" 18:00:00|9|upd")});
+    PurgeDatabase(1, -2);
+    EXPECT_TRUE(Table().isEmpty());
+}
+
+}  // namespace
