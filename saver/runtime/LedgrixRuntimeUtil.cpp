@@ -275,8 +275,10 @@ void RuntimeMain() {
         LedgrixRuntime::RunLoop();
     }
     form.tmrLedgrix->setInterval(st.TimerInterval);
-    QObject::connect(
-        form.tmrLedgrix, &QTimer::timeout, form.tmrLedgrix, [] { tmrLedgrix_Timer(); }, Qt::UniqueConnection);
+    static bool connected = false;
+    if (!connected)
+        QObject::connect(form.tmrLedgrix, &QTimer::timeout, form.tmrLedgrix, [] { tmrLedgrix_Timer(); });
+    connected = true;
     form.tmrLedgrix->start();
 }
 

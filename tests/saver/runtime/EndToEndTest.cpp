@@ -199,3 +199,27 @@ TEST_F(SaverEndToEnd, WithoutLiveAloneTheSaverEndsWhenTheHmiRuntimeIsGone) {
     const QStringList lines = LogLines();
     EXPECT_FALSE(lines.filter(QStringLiteral("| Message | Ledgrix.System | dbSLiveAlone = 0")).isEmpty());
 }
+
+TEST_F(SaverEndToEnd, TimerFormRunsTheSamePasses) {
+    QFile set(bin + QStringLiteral("/Ledgrix.set"));
+    ASSERT_TRUE(set.open(QIODevice::ReadOnly));
+    QByteArray text = set.readAll();
+    set.close();
+    text.replace("IsUseTimer=0", "IsUseTimer=1");
+    ASSERT_TRUE(set.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    set.write(text);
+    set.close();
+
+    QProcess& saver = StartSaver();
+    ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 20000))
+        << saver.readAllStandardError().toStdString();
+    SetAndSettle(QStringLiteral("TRIG"), 1);
+    SetAndSettle(QStringLiteral("TRIG"), 0);
+    ASSERT_TRUE(server->SetValue(QStringLiteral("TRIG"), 1));
+    EXPECT_TRUE(server->WaitForValue(QStringLiteral("NREC"), 1, 10000))
+        << saver.readAllStandardError().toStdString();
+    ASSERT_TRUE(server->SetValue(QStringLiteral("STOP"), 1));
+    ASSERT_TRUE(saver.waitForFinished(15000));
+    EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);
+    EXPECT_EQ(CsvLines().size(), 1);
+}
