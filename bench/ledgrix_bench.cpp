@@ -53,14 +53,15 @@ bool Exec(QSqlDatabase& db, const QString& sql) {
 
 // A private program folder with copies of the programs, and one project "Bench".
 class Workspace {
-public:
+  public:
     Workspace(int fields, bool useTimer) : fields_(fields) {
         const QString bin = dir_.path() + QStringLiteral("/bin");
         QDir().mkpath(bin);
         for (const char* f : {"Ledgrix", "hexvane-sim", "PTSERV32.dll", "help.txt"}) {
             const QString name = QString::fromLatin1(f);
             QFile::copy(QStringLiteral(LEDGRIX_BIN_DIR "/") + name, bin + u'/' + name);
-            QFile(bin + u'/' + name).setPermissions(QFile(QStringLiteral(LEDGRIX_BIN_DIR "/") + name).permissions());
+            QFile(bin + u'/' + name)
+                .setPermissions(QFile(QStringLiteral(LEDGRIX_BIN_DIR "/") + name).permissions());
         }
         QString set = QStringLiteral(
             "[ML]\nAppliedLangName=English\n[BASIC]\nIsUseTimer=%1\nTimerInterval=%2\n[DBTYPELIST]\n"
@@ -75,7 +76,8 @@ public:
         db.setDatabaseName(project_ + QStringLiteral("/Bench.pam"));
         db.open();
         Exec(db, QStringLiteral("CREATE TABLE Tag(TagName TEXT, Class TEXT)"));
-        for (int i = 1; i <= 254; ++i) Exec(db, QStringLiteral("INSERT INTO Tag VALUES('F%1','ANALOG')").arg(i));
+        for (int i = 1; i <= 254; ++i)
+            Exec(db, QStringLiteral("INSERT INTO Tag VALUES('F%1','ANALOG')").arg(i));
         for (const char* t : {"TRIG", "STOP", "ALIVE"})
             Exec(db, QStringLiteral("INSERT INTO Tag VALUES('%1','DIGITAL')").arg(QLatin1String(t)));
         db.close();
@@ -84,14 +86,16 @@ public:
     }
 
     // Adds a group of `fields` fields (the first the record time).
-    void AddGroup(const QString& name, const QString& type, double cycle, const QString& trigger = QString()) {
+    void AddGroup(const QString& name, const QString& type, double cycle,
+                  const QString& trigger = QString()) {
         groups_.append(name);
         QString svc = QStringLiteral("[Basic]\ndbIsDefaultFilePath=1\ndbFilePath=\ndbFileName=bench.mdb\n");
         svc += QStringLiteral("dbTableName=%1\n\ndbDBTypeName=%2\nSaveTimeInterval=%3\ndbSWriteMode=0\n")
                    .arg(type == QLatin1String("CSV") ? QString() : name, type, QString::number(cycle));
-        svc += QStringLiteral("dbSTriggerTag=%1\ndbSPurgeKeepDays=-1\n[CSV]\ndbSCSVDelimiterCharacter=,\n"
-                              "dbSCSVUseFieldTitle=1\ndbSCSVNewlineCharacter=CRLF\n"
-                              "dbSCSVKeepConnectionAliveAfterSaveData=1\n[FieldList]\nfd1=Time,^DATETIME,,-1\n")
+        svc += QStringLiteral(
+                   "dbSTriggerTag=%1\ndbSPurgeKeepDays=-1\n[CSV]\ndbSCSVDelimiterCharacter=,\n"
+                   "dbSCSVUseFieldTitle=1\ndbSCSVNewlineCharacter=CRLF\n"
+                   "dbSCSVKeepConnectionAliveAfterSaveData=1\n[FieldList]\nfd1=Time,^DATETIME,,-1\n")
                    .arg(trigger);
         QString columns = QStringLiteral("[Time] DATETIME");
         for (int i = 2; i <= fields_; ++i) {
@@ -113,7 +117,8 @@ public:
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mdb"));
         db.setDatabaseName(DatabaseFile());
         db.open();
-        for (const auto& t : tables_) Exec(db, QStringLiteral("CREATE TABLE [%1] (%2)").arg(t.first, t.second));
+        for (const auto& t : tables_)
+            Exec(db, QStringLiteral("CREATE TABLE [%1] (%2)").arg(t.first, t.second));
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("mdb"));
@@ -121,7 +126,9 @@ public:
 
     QString Bin() const { return dir_.path() + QStringLiteral("/bin"); }
     QString DatabaseFile() const { return project_ + QStringLiteral("/dat/Ledgrix/bench.mdb"); }
-    QString CsvFile(const QString& group) const { return project_ + QStringLiteral("/dat/Ledgrix/") + group + ".csv"; }
+    QString CsvFile(const QString& group) const {
+        return project_ + QStringLiteral("/dat/Ledgrix/") + group + ".csv";
+    }
     QProcessEnvironment Env() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"), dir_.path() + QStringLiteral("/run"));
@@ -131,7 +138,7 @@ public:
     }
     const QStringList& Groups() const { return groups_; }
 
-private:
+  private:
     QTemporaryDir dir_;
     int fields_;
     QString project_;
@@ -141,11 +148,12 @@ private:
 
 // The HMI runtime and the saver, running.
 class Plant {
-public:
+  public:
     explicit Plant(const Workspace& ws) : ws_(ws) {
         sim_.setProcessEnvironment(ws.Env());
         sim_.setWorkingDirectory(ws.Bin());
-        sim_.start(ws.Bin() + QStringLiteral("/hexvane-sim"), {QStringLiteral("run"), QStringLiteral("../Project/Bench")});
+        sim_.start(ws.Bin() + QStringLiteral("/hexvane-sim"),
+                   {QStringLiteral("run"), QStringLiteral("../Project/Bench")});
         sim_.waitForStarted();
         for (int i = 0; i < 100 && !Sim({QStringLiteral("list")}); ++i) QThread::msleep(50);
         saver_.setProcessEnvironment(ws.Env());
@@ -189,7 +197,7 @@ public:
     }
     qint64 Pid() const { return saver_.processId(); }
 
-private:
+  private:
     const Workspace& ws_;
     QProcess sim_;
     QProcess saver_;
@@ -218,7 +226,8 @@ qint64 CountRows(const QString& file, const QString& table) {
     qint64 n = -1;
     if (db.open()) {
         QSqlQuery q(db);
-        if (q.exec(QStringLiteral("SELECT count(*) FROM [%1]").arg(table)) && q.next()) n = q.value(0).toLongLong();
+        if (q.exec(QStringLiteral("SELECT count(*) FROM [%1]").arg(table)) && q.next())
+            n = q.value(0).toLongLong();
         db.close();
     }
     db = QSqlDatabase();
@@ -267,7 +276,8 @@ RawRates MeasureRaw(int fields) {
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < n; ++i) {
-        const QString sql = ado::jet::Translate(InsertStatement(QStringLiteral("G1"), fields, i), columnTypes);
+        const QString sql =
+            ado::jet::Translate(InsertStatement(QStringLiteral("G1"), fields, i), columnTypes);
         Exec(db, QStringLiteral("BEGIN"));
         Exec(db, sql);
         Exec(db, QStringLiteral("COMMIT"));
@@ -351,7 +361,8 @@ QJsonObject MeasureTriggerLatency(const RawRates& raw) {
     ws.AddGroup(QStringLiteral("T1"), QStringLiteral("ACCESS"), 0, QStringLiteral("TRIG"));
     ws.Finish();
     Plant plant(ws);
-    void* lib = dlopen((ws.Bin() + QStringLiteral("/PTSERV32.dll")).toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
+    void* lib =
+        dlopen((ws.Bin() + QStringLiteral("/PTSERV32.dll")).toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
     QJsonObject out;
     if (!lib) return out;
     auto findTag = reinterpret_cast<decltype(&FindTag)>(dlsym(lib, "FindTag"));
@@ -405,7 +416,9 @@ QJsonObject MeasureTriggerLatency(const RawRates& raw) {
     setCallback(4242, nullptr);
     plant.Stop();
     std::sort(ms.begin(), ms.end());
-    auto pct = [&](double p) { return ms.empty() ? 0.0 : ms[std::min(ms.size() - 1, size_t(p * ms.size()))]; };
+    auto pct = [&](double p) {
+        return ms.empty() ? 0.0 : ms[std::min(ms.size() - 1, size_t(p * ms.size()))];
+    };
     out[QStringLiteral("samples")] = static_cast<int>(ms.size());
     out[QStringLiteral("p50_ms")] = pct(0.50);
     out[QStringLiteral("p99_ms")] = pct(0.99);
@@ -444,15 +457,18 @@ int main(int argc, char** argv) {
     QString out = QStringLiteral("bench-results.json");
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--quick")) g_quick = true;
-        else if (args[i] == QLatin1String("--out") && i + 1 < args.size()) out = args[++i];
+        if (args[i] == QLatin1String("--quick"))
+            g_quick = true;
+        else if (args[i] == QLatin1String("--out") && i + 1 < args.size())
+            out = args[++i];
     }
     QJsonObject json;
     std::printf("Raw engine ...\n");
     const RawRates raw = MeasureRaw(50);
-    json[QStringLiteral("raw")] = QJsonObject{{QStringLiteral("sqlite_statements_per_s"), raw.sqlitePerSecond},
-                                              {QStringLiteral("sqlite_commit_ms"), raw.commitMs},
-                                              {QStringLiteral("csv_lines_per_s"), raw.csvPerSecond}};
+    json[QStringLiteral("raw")] =
+        QJsonObject{{QStringLiteral("sqlite_statements_per_s"), raw.sqlitePerSecond},
+                    {QStringLiteral("sqlite_commit_ms"), raw.commitMs},
+                    {QStringLiteral("csv_lines_per_s"), raw.csvPerSecond}};
 
     std::printf("\n%-16s %6s %10s %10s %10s %10s %8s\n", "throughput", "groups", "demanded/s", "saved/s",
                 "lost", "raw/s", "ratio");
@@ -461,8 +477,8 @@ int main(int argc, char** argv) {
         for (int g : {1, 8, 64}) {
             const ThroughputRow r = MeasureThroughput(QString::fromLatin1(type), g, raw);
             const double ratio = r.perSecond / std::min(r.raw, r.demanded);
-            std::printf("%-16s %6d %10.0f %10.1f %10.0f %10.0f %8.2f\n", qPrintable(r.target), r.groups, r.demanded,
-                        r.perSecond, r.lost, r.raw, ratio);
+            std::printf("%-16s %6d %10.0f %10.1f %10.0f %10.0f %8.2f\n", qPrintable(r.target), r.groups,
+                        r.demanded, r.perSecond, r.lost, r.raw, ratio);
             std::fflush(stdout);
             rows.append(QJsonObject{{QStringLiteral("target"), r.target},
                                     {QStringLiteral("groups"), r.groups},
@@ -485,8 +501,8 @@ int main(int argc, char** argv) {
     const double timerCpu = MeasureIdleCpu(true);
     json[QStringLiteral("idle_cpu_percent")] =
         QJsonObject{{QStringLiteral("loop"), loopCpu}, {QStringLiteral("timer"), timerCpu}};
-    std::printf("idle CPU, 64 groups on 1 s cycles: loop form %.2f %%, timer form %.2f %% of one core\n", loopCpu,
-                timerCpu);
+    std::printf("idle CPU, 64 groups on 1 s cycles: loop form %.2f %%, timer form %.2f %% of one core\n",
+                loopCpu, timerCpu);
 
     const double mem = MeasurePeakMemory();
     json[QStringLiteral("peak_memory_mb_64x255")] = mem;

@@ -25,6 +25,7 @@
 #include "saver/runtime/CheckSettings.h"
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
+#include "saver/runtime/SaverTexts.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
 #include "saver/runtime/window/LogWriter.h"
@@ -39,11 +40,6 @@ namespace {
 const QString kLibraryFile = QStringLiteral("PTSERV32.dll");
 const QString kStampFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM");
 
-const TextPair kCaption{"Ledgrix for Windows", "Ledgrix 資料庫存檔工具程式"};
-const TextPair kNoLibraryText{
-    "The program cannot be running.\r\nThe file [PTSERV32.dll] is not exist.",
-    "程式無法執行。\r\n找不到檔案 [PTSERV32.dll]。\r\n請將 PTSERV32.dll 放在程式資料夾中!"};
-const TextPair kNoLibraryTitle{"Programm error", "程式錯誤"};
 const TextPair kBadLibraryText{"The program cannot be running.\r\nThe file [PTSERV32.dll] cannot be loaded: ",
                                "程式無法執行。\r\n無法載入檔案 [PTSERV32.dll]: "};
 const TextPair kArgTitle{"Command line argument error", "命令行參數錯誤"};
@@ -72,8 +68,6 @@ const TextPair kSvcMissing{"The program can not be running!\r\n Can't find the s
 const TextPair kSvcMissing2{"]!", "]!"};
 const TextPair kSvcMissingTitle{"Can not find svl file", "找不到設定檔"};
 const TextPair kIsRunning{" is running!", " 已經在執行中!"};
-const TextPair kRunningText{"Ledgrix is running!", "Ledgrix 已經在執行中!"};
-const TextPair kRunningTitle{"Ledgrix", "Ledgrix 資料庫存檔工具程式"};
 const TextPair kLogNone{"(None)", "(無)"};
 
 bool g_aliveResolved = false;
@@ -130,7 +124,13 @@ void ShowTargetPath(const QString& path) {
 }  // namespace
 
 QString SaverCaption() {
-    return Tx(kCaption);
+    return Tx(kSaverCaption);
+}
+
+void RefuseSecondSaver() {
+    if (!WindowCaptionExists(SaverCaption())) return;
+    MsgBox(Tx(kRunningText), MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kRunningTitle));
+    sysExit(-1);
 }
 
 void ResetStartup() {
@@ -187,10 +187,7 @@ int Main() {
         MsgBox(QStringLiteral(" sysInit is Finished!"), MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
     if (!SetupProjectPaths(st.ProjectName)) sysExit(-1);
     SetRunStateMarkers();
-    if (WindowCaptionExists(SaverCaption())) {
-        MsgBox(Tx(kRunningText), MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kRunningTitle));
-        sysExit(-1);
-    }
+    RefuseSecondSaver();
     if (st.DebugLevel > 0)
         MsgBox(QStringLiteral("Get Settings is Finished!"), MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
     RuntimeMain();

@@ -25,6 +25,8 @@ void SetRunStateMarkers();
 [[noreturn]] void sysExit(int16_t code);
 // The caption of the saver's main window in the current language.
 QString SaverCaption();
+// Ends the program when another saver already shows the saver's caption.
+void RefuseSecondSaver();
 // Forgets what start-up resolved (tests).
 void ResetStartup();
 

@@ -29,8 +29,6 @@ const QString kStampMsFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM");
 // Longest wait between two passes: the clock label and the live-alone rule need no more.
 constexpr qint64 kMaxWaitMs = 250;
 
-const TextPair kRunningText{"Ledgrix is running!", "Ledgrix 已經在執行中!"};
-const TextPair kRunningTitle{"Ledgrix", "Ledgrix 資料庫存檔工具程式"};
 const TextPair kOnline{"（Online）", "（連線中）"};
 const TextPair kOffline{"（Offline）", "（離線：與圖控系統的連線已中斷，請重新啟動 Ledgrix）"};
 const TextPair kLinkLost{" | Error | Ledgrix.System | Ledgrix can not connect with Hexvane!",
@@ -159,10 +157,7 @@ void SetLinkState(bool online, bool ask) {
 
 void RuntimeMain() {
     ProgramState& st = State();
-    if (WindowCaptionExists(LedgrixMain::SaverCaption())) {
-        MsgBox(Tx(kRunningText), MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kRunningTitle));
-        sysExit(-1);
-    }
+    LedgrixMain::RefuseSecondSaver();
     PrepareTagDataBank();
     DebugBox(QStringLiteral("PrepareTagDataBank is Finished!"));
     CheckTagValue();

@@ -98,15 +98,9 @@ QString FormatVariant(const QVariant& v, const QString& pattern) {
 
 QString ValueText(const xField& f) {
     const QVariant& v = f.TagValue;
-    double d = 0;
-    bool ok = false;
-    if (v.typeId() == QMetaType::QString) {
-        const auto n = Numbers::WholeTextNumber(v.toString());
-        ok = n.has_value();
-        if (ok) d = *n;
-    } else if (v.isValid() && !v.isNull()) {
-        d = v.toDouble(&ok);
-    }
+    const auto number = WriterUtil::FieldNumber(v);
+    const bool ok = number.has_value();
+    const double d = number.value_or(0);
     if (!ok) return v.toString();
     if (f.DecimalPlaces < 0) return Numbers::NumberText(d);
     QString pattern = QStringLiteral("###0");

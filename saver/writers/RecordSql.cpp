@@ -41,15 +41,9 @@ QString QuotedVariantDate(const xSvcSettings& s, const QVariant& v, const QStrin
 
 QString ValueLiteral(const xField& f) {
     const QVariant& v = f.TagValue;
-    double d = 0;
-    bool ok = false;
-    if (v.typeId() == QMetaType::QString) {
-        const auto n = Numbers::WholeTextNumber(v.toString());
-        ok = n.has_value();
-        if (ok) d = *n;
-    } else if (v.isValid() && !v.isNull()) {
-        d = v.toDouble(&ok);
-    }
+    const auto number = WriterUtil::FieldNumber(v);
+    const bool ok = number.has_value();
+    const double d = number.value_or(0);
     // A value that is no number is written as a text literal, never as SQL.
     if (!ok) return u'\'' + WriterUtil::SqlText(v.toString()) + u'\'';
     if (f.DecimalPlaces < 0) return Numbers::NumberText(d);

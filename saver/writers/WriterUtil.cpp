@@ -4,6 +4,7 @@
 
 #include "common/DateUtil.h"
 #include "common/FileUtil.h"
+#include "common/Numbers.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
 #include "common/Texts.h"
@@ -11,6 +12,14 @@
 #include "saver/writers/WriterServices.h"
 
 namespace WriterUtil {
+
+std::optional<double> FieldNumber(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString) return Numbers::WholeTextNumber(v.toString());
+    if (!v.isValid() || v.isNull()) return std::nullopt;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok ? std::optional<double>(d) : std::nullopt;
+}
 
 namespace {
 const TextPair kNoFieldsText{

@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "common/Settings.h"
 
@@ -25,6 +26,10 @@ bool IsOpen(const std::shared_ptr<ado::Connection>& conn);
 
 // A text as the inside of an SQL string literal: single quotes doubled.
 QString SqlText(const QString& text);
+
+// The number a value field holds (a number, or a text that is wholly a number); nothing
+// otherwise.
+std::optional<double> FieldNumber(const QVariant& value);
 
 // A date-time variant (a date value, or a date text) as a date value; nothing when it holds none.
 bool VariantToDate(const QVariant& v, double& date);

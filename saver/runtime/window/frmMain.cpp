@@ -16,6 +16,7 @@
 #include "platform/captions/Captions.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/FieldValues.h"
+#include "saver/runtime/SaverTexts.h"
 #include "saver/runtime/window/DrawnImages.h"
 #include "saver/runtime/window/frmAbout.h"
 #include "saver/runtime/window/frmDummy.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr TextPair kWindowCaption{"Ledgrix for Windows", "Ledgrix 資料庫存檔工具程式"};
 constexpr TextPair kTabLog{"Log", "記錄"};
 constexpr TextPair kTabTagView{"Tag view", "Tag 監視"};
 constexpr TextPair kTabDatabase{"Database", "資料庫"};
@@ -52,10 +52,6 @@ constexpr TextPair kMenuExit{"Exit", "結束系統"};
 constexpr TextPair kMenuHelp{"Help(&H)", "說明 (&H)"};
 constexpr TextPair kMenuAbout{"About Ledgrix...", "關於 Ledgrix ..."};
 
-constexpr TextPair kNoLibraryText{
-    "The program cannot be running.\r\nThe file [PTSERV32.dll] is not exist.",
-    "程式無法執行。\r\n找不到檔案 [PTSERV32.dll]。\r\n請將此檔案放入程式資料夾後再執行。"};
-constexpr TextPair kNoLibraryTitle{"Programm error", "程式錯誤"};
 constexpr TextPair kNoCloseText{"The operator can not close the program.", "操作人員不能關閉本程式。"};
 constexpr TextPair kNoCloseTitle{"Can not close the program", "無法關閉程式"};
 
@@ -304,7 +300,7 @@ frmMain::frmMain() {
     connect(mAbout, &QAction::triggered, this, &frmMain::mAbout_Click);
     connect(SSTabMain, &QTabWidget::currentChanged, this, &frmMain::SSTabMain_Click);
 
-    setWindowTitle(Tx(kWindowCaption, 1));
+    setWindowTitle(Tx(kSaverCaption, 1));
     resize(720, 520);
 }
 
@@ -312,7 +308,7 @@ frmMain::~frmMain() = default;
 
 void frmMain::SetLanguage() {
     if (State().LanguageIndex != 0) return;
-    setWindowTitle(Tx(kWindowCaption, 0));
+    setWindowTitle(Tx(kSaverCaption, 0));
     for (const Caption& c : captions_) c.apply(c.en);
 }
 
@@ -330,7 +326,7 @@ void frmMain::LoadFormObj() {
     lblStartTime->setText(now);
     lblNow->setText(now);
 
-    setWindowTitle(Tx(kWindowCaption, 1));
+    setWindowTitle(Tx(kSaverCaption, 1));
     SetLanguage();
 
     mkModuleMenu();
