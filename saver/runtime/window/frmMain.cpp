@@ -84,14 +84,23 @@ bool ValidGroup(int g) {
 
 void LogListBox::SetHorizontalExtent(int pixels) {
     extent_ = pixels;
+    // A scroll bar that comes and goes with the range resizes the viewport, which lays the list
+    // out again: with an extent it stays, so setting the range never starts another layout.
+    setHorizontalScrollBarPolicy(pixels > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
     updateGeometries();
 }
 
 void LogListBox::updateGeometries() {
     QListWidget::updateGeometries();
+    // Layouts started while the range is set only run the list's own.
+    if (adjusting_) return;
     const int needed = extent_ - viewport()->width();
     QScrollBar* bar = horizontalScrollBar();
-    if (needed > bar->maximum()) bar->setRange(0, needed);
+    if (needed > bar->maximum()) {
+        adjusting_ = true;
+        bar->setRange(0, needed);
+        adjusting_ = false;
+    }
 }
 
 // ---- frmMain ----

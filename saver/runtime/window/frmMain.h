@@ -39,6 +39,7 @@ class LogListBox : public QListWidget {
 
   private:
     int extent_ = 0;
+    bool adjusting_ = false;
 };
 
 class frmMain : public QMainWindow {

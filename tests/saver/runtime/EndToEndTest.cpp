@@ -1,104 +1,23 @@
 // The real Ledgrix program with the HMI runtime stand-in running in the test process: a program
 // folder of its own with the project beside it, windows offscreen, message boxes on stderr.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QDirIterator>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-#include <memory>
-
-#include "platform/captions/Captions.h"
-#include "platform/hexvane-sim/HexvaneServer.h"
-#include "tests/platform/hexvane-sim/HmiTestProject.h"
+#include "tests/saver/SaverProcessFixture.h"
 
 namespace {
 
-QString BinFile(const QString& name) {
-    return QStringLiteral(LEDGRIX_BIN_DIR "/") + name;
-}
-
-// Hard link when possible (the program finds its folder through its real path), else a copy.
-bool PlaceFile(const QString& from, const QString& to) {
-    if (::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) return true;
-    return QFile::copy(from, to);
-}
-
-bool CopyTree(const QString& from, const QString& to) {
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        const QString dst = to + src.mid(from.size());
-        QDir().mkpath(QFileInfo(dst).path());
-        if (!QFile::copy(src, dst)) return false;
-    }
-    return true;
-}
-
-class SaverEndToEnd : public ::testing::Test {
+class SaverEndToEnd : public SaverProcessFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(root.isValid());
-        bin = root.path() + QStringLiteral("/bin");
-        ASSERT_TRUE(QDir().mkpath(bin));
-        for (const char* f : {"Ledgrix", "PTSERV32.dll"})
-            ASSERT_TRUE(PlaceFile(BinFile(QLatin1String(f)), bin + u'/' + QLatin1String(f))) << f;
-        ASSERT_TRUE(
-            QFile::copy(QStringLiteral(LEDGRIX_TEST_DATA "/runtime/Ledgrix.set"), bin + "/Ledgrix.set"));
-        ASSERT_TRUE(CopyTree(QStringLiteral(LEDGRIX_TEST_DATA "/runtime/Project"), root.path() + "/Project"));
-        project = root.path() + QStringLiteral("/Project/P1");
-        QDir().mkpath(project + QStringLiteral("/dat"));
-        ASSERT_TRUE(WriteTagDatabase(project + QStringLiteral("/P1.pam"),
-                                     {{QStringLiteral("TRIG"), QStringLiteral("ANALOG")},
-                                      {QStringLiteral("NREC"), QStringLiteral("ANALOG")},
-                                      {QStringLiteral("ALIVE"), QStringLiteral("DIGITAL")},
-                                      {QStringLiteral("STOP"), QStringLiteral("DIGITAL")},
-                                      {QStringLiteral("T1"), QStringLiteral("ANALOG")}}));
-        server = std::make_unique<HexvaneServer>(project);
-        ASSERT_TRUE(server->Start()) << server->ErrorText().toStdString();
-    }
-
-    void TearDown() override {
-        for (auto& p : savers) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(5000);
-            }
-        }
-        if (server) server->Stop();
+        MakeProgramFolder(QStringLiteral(LEDGRIX_TEST_DATA "/runtime/Ledgrix.set"),
+                          QStringLiteral(LEDGRIX_TEST_DATA "/runtime"), QStringLiteral("P1"),
+                          {{QStringLiteral("TRIG"), QStringLiteral("ANALOG")},
+                           {QStringLiteral("NREC"), QStringLiteral("ANALOG")},
+                           {QStringLiteral("ALIVE"), QStringLiteral("DIGITAL")},
+                           {QStringLiteral("STOP"), QStringLiteral("DIGITAL")},
+                           {QStringLiteral("T1"), QStringLiteral("ANALOG")}});
     }
 
     QProcess& StartSaver(const QStringList& args = {QStringLiteral("P1"), QStringLiteral("WS1")}) {
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("LEDGRIX_MSGBOX"), QStringLiteral("stderr"));
-        env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"), runtimeFolder.Path());
-        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        p->setProcessEnvironment(env);
-        p->setWorkingDirectory(root.path());
-        p->start(bin + QStringLiteral("/Ledgrix"), args);
-        EXPECT_TRUE(p->waitForStarted(10000));
-        savers.push_back(std::move(p));
-        return *savers.back();
-    }
-
-    // Sets a tag and waits until the saver has had time to see it (the tag's next change).
-    void SetAndSettle(const QString& tag, double value) {
-        ASSERT_TRUE(server->SetValue(tag, value));
-        QThread::msleep(300);
-    }
-
-    QStringList LogLines() const {
-        QFile f(project + QStringLiteral("/cfg/WS1/Ledgrix.log"));
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+        return SaverProcessFixture::StartSaver(args);
     }
 
     QStringList CsvLines() const {
@@ -117,12 +36,6 @@ class SaverEndToEnd : public ::testing::Test {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text);
     }
-
-    PrivateRuntimeFolder runtimeFolder;
-    QTemporaryDir root{QStringLiteral(LEDGRIX_BIN_DIR "/../e2e-XXXXXX")};
-    QString bin, project;
-    std::unique_ptr<HexvaneServer> server;
-    std::vector<std::unique_ptr<QProcess>> savers;
 };
 
 }  // namespace

@@ -1,0 +1,150 @@
+// The real Ledgrix program with the HMI runtime stand-in running in the test process: a program
+// folder of its own (hard links of the built program and PTSERV32.dll, a program setting file)
+// with the projects beside it, windows offscreen, message boxes on stderr.
+#pragma once
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPair>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QVector>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/captions/Captions.h"
+#include "platform/hexvane-sim/HexvaneServer.h"
+#include "tests/platform/hexvane-sim/HmiTestProject.h"
+
+inline QString BinFile(const QString& name) {
+    return QStringLiteral(LEDGRIX_BIN_DIR "/") + name;
+}
+
+// Hard link when possible (the program finds its folder through its real path), else a copy.
+inline bool PlaceFile(const QString& from, const QString& to) {
+    if (::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) return true;
+    return QFile::copy(from, to);
+}
+
+inline bool CopyTree(const QString& from, const QString& to) {
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString src = it.next();
+        const QString dst = to + src.mid(from.size());
+        QDir().mkpath(QFileInfo(dst).path());
+        if (!QFile::copy(src, dst)) return false;
+    }
+    return true;
+}
+
+// Polls a condition until it holds or the time is up.
+inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+class SaverProcessFixture : public ::testing::Test {
+  protected:
+    using TagList = QVector<QPair<QString, QString>>;
+
+    void TearDown() override {
+        for (auto& p : savers) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+        if (server) server->Stop();
+    }
+
+    // Lays out the program folder: the program setting file, the projects of <data>/Project
+    // copied to ../Project, the tag database of the project and its running HMI runtime.
+    void MakeProgramFolder(const QString& programSettingFile, const QString& dataFolder,
+                           const QString& projectName, const TagList& tags) {
+        ASSERT_TRUE(root.isValid());
+        bin = root.path() + QStringLiteral("/bin");
+        ASSERT_TRUE(QDir().mkpath(bin));
+        for (const char* f : {"Ledgrix", "PTSERV32.dll"})
+            ASSERT_TRUE(PlaceFile(BinFile(QLatin1String(f)), bin + u'/' + QLatin1String(f))) << f;
+        ASSERT_TRUE(QFile::copy(programSettingFile, bin + QStringLiteral("/Ledgrix.set")));
+        ASSERT_TRUE(
+            CopyTree(dataFolder + QStringLiteral("/Project"), root.path() + QStringLiteral("/Project")));
+        project = root.path() + QStringLiteral("/Project/") + projectName;
+        QDir().mkpath(project + QStringLiteral("/dat"));
+        ASSERT_TRUE(WriteTagDatabase(project + u'/' + projectName + QStringLiteral(".pam"), tags));
+        server = std::make_unique<HexvaneServer>(project);
+        ASSERT_TRUE(server->Start()) << server->ErrorText().toStdString();
+    }
+
+    QProcess& StartSaver(const QStringList& args) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LEDGRIX_MSGBOX"), QStringLiteral("stderr"));
+        env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"), runtimeFolder.Path());
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(root.path());
+        p->start(bin + QStringLiteral("/Ledgrix"), args);
+        EXPECT_TRUE(p->waitForStarted(10000));
+        savers.push_back(std::move(p));
+        return *savers.back();
+    }
+
+    // Sets a tag and waits until the saver has had time to see it (the tag's next change).
+    void SetAndSettle(const QString& tag, double value) {
+        ASSERT_TRUE(server->SetValue(tag, value));
+        QThread::msleep(300);
+    }
+
+    // Sets the stop tag and waits for the saver to end by itself.
+    void StopSaver(QProcess& saver, const QString& stopTag = QStringLiteral("STOP")) {
+        ASSERT_TRUE(server->SetValue(stopTag, 1));
+        ASSERT_TRUE(saver.waitForFinished(20000)) << "the saver did not end on its stop tag";
+        EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+    }
+
+    // A file below the project folder, read whole; empty when it does not exist.
+    QByteArray ProjectFile(const QString& relative) const {
+        QFile f(project + u'/' + relative);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Replaces a text in a settings file below the project folder (as an engineer would edit it).
+    void EditProjectFile(const QString& relative, const QByteArray& from, const QByteArray& to) {
+        QFile f(project + u'/' + relative);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << relative.toStdString();
+        QByteArray text = f.readAll();
+        f.close();
+        ASSERT_TRUE(text.contains(from)) << relative.toStdString() << " holds no " << from.toStdString();
+        text.replace(from, to);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+
+    // The lines of a workstation's log file.
+    QStringList LogLines(const QString& workstation = QStringLiteral("WS1")) const {
+        return QString::fromUtf8(
+                   ProjectFile(QStringLiteral("cfg/") + workstation + QStringLiteral("/Ledgrix.log")))
+            .split(QStringLiteral("\r\n"));
+    }
+
+    PrivateRuntimeFolder runtimeFolder;
+    QTemporaryDir root{QStringLiteral(LEDGRIX_BIN_DIR "/../e2e-XXXXXX")};
+    QString bin, project;
+    std::unique_ptr<HexvaneServer> server;
+    std::vector<std::unique_ptr<QProcess>> savers;
+};
