@@ -361,6 +361,8 @@ QJsonObject MeasureTriggerLatency(const RawRates& raw) {
     ws.AddGroup(QStringLiteral("T1"), QStringLiteral("ACCESS"), 0, QStringLiteral("TRIG"));
     ws.Finish();
     Plant plant(ws);
+    // The library finds the runtime through the same runtime folder as the programs.
+    qputenv("LEDGRIX_WINDOW_DIR", ws.Env().value(QStringLiteral("LEDGRIX_WINDOW_DIR")).toUtf8());
     void* lib =
         dlopen((ws.Bin() + QStringLiteral("/PTSERV32.dll")).toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
     QJsonObject out;
