@@ -5,7 +5,11 @@ mariadb_start() {
     rm -rf "$dir"
     mkdir -p "$dir/data"
     local port
-    port=$(python3 -c 'import socket;s=socket.socket();s.bind(("127.0.0.1",0));print(s.getsockname()[1]);s.close()')
+    # A free loopback port: one that nothing answers on.
+    while :; do
+        port=$((20000 + RANDOM % 30000))
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
+    done
     local user_opt=()
     [ "$(id -u)" -eq 0 ] && user_opt=(--user=root)
     mariadb-install-db --no-defaults "${user_opt[@]}" --datadir="$dir/data" --auth-root-authentication-method=normal \
