@@ -2,7 +2,7 @@
 // memory. It runs the real Ledgrix and hexvane-sim programs on generated projects in a private
 // program folder, prints a table and writes bench-results.json.
 //
-//   ledgrix-bench [--quick] [--out FILE]
+//   ledgrix-bench [--quick] [--only throughput|latency|idle|memory] [--out FILE]
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -457,13 +457,17 @@ double MeasurePeakMemory() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QString out = QStringLiteral("bench-results.json");
+    QString only;  // throughput, latency, idle or memory: run that measurement alone
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--quick"))
             g_quick = true;
         else if (args[i] == QLatin1String("--out") && i + 1 < args.size())
             out = args[++i];
+        else if (args[i] == QLatin1String("--only") && i + 1 < args.size())
+            only = args[++i];
     }
+    auto wanted = [&](const char* name) { return only.isEmpty() || only == QLatin1String(name); };
     QJsonObject json;
     std::printf("Raw engine ...\n");
     const RawRates raw = MeasureRaw(50);
@@ -476,6 +480,7 @@ int main(int argc, char** argv) {
                 "lost", "raw/s", "ratio");
     QJsonArray rows;
     for (const char* type : {"ACCESS", "CSV"}) {
+        if (!wanted("throughput")) break;
         for (int g : {1, 8, 64}) {
             const ThroughputRow r = MeasureThroughput(QString::fromLatin1(type), g, raw);
             const double ratio = r.perSecond / std::min(r.raw, r.demanded);
@@ -493,22 +498,25 @@ int main(int argc, char** argv) {
     }
     json[QStringLiteral("throughput")] = rows;
 
-    const QJsonObject latency = MeasureTriggerLatency(raw);
+    const QJsonObject latency = wanted("latency") ? MeasureTriggerLatency(raw) : QJsonObject();
     json[QStringLiteral("trigger_latency")] = latency;
-    std::printf("\ntrigger latency: p50 %.2f ms, p99 %.2f ms, raw single commit %.2f ms (%d samples)\n",
-                latency[QStringLiteral("p50_ms")].toDouble(), latency[QStringLiteral("p99_ms")].toDouble(),
-                raw.commitMs, latency[QStringLiteral("samples")].toInt());
+    if (wanted("latency"))
+        std::printf("\ntrigger latency: p50 %.2f ms, p99 %.2f ms, raw single commit %.2f ms (%d samples)\n",
+                    latency[QStringLiteral("p50_ms")].toDouble(),
+                    latency[QStringLiteral("p99_ms")].toDouble(), raw.commitMs,
+                    latency[QStringLiteral("samples")].toInt());
 
-    const double loopCpu = MeasureIdleCpu(false);
-    const double timerCpu = MeasureIdleCpu(true);
+    const double loopCpu = wanted("idle") ? MeasureIdleCpu(false) : 0;
+    const double timerCpu = wanted("idle") ? MeasureIdleCpu(true) : 0;
     json[QStringLiteral("idle_cpu_percent")] =
         QJsonObject{{QStringLiteral("loop"), loopCpu}, {QStringLiteral("timer"), timerCpu}};
-    std::printf("idle CPU, 64 groups on 1 s cycles: loop form %.2f %%, timer form %.2f %% of one core\n",
-                loopCpu, timerCpu);
+    if (wanted("idle"))
+        std::printf("idle CPU, 64 groups on 1 s cycles: loop form %.2f %%, timer form %.2f %% of one core\n",
+                    loopCpu, timerCpu);
 
-    const double mem = MeasurePeakMemory();
+    const double mem = wanted("memory") ? MeasurePeakMemory() : 0;
     json[QStringLiteral("peak_memory_mb_64x255")] = mem;
-    std::printf("peak resident memory, 64 groups of 255 fields: %.1f MB\n", mem);
+    if (wanted("memory")) std::printf("peak resident memory, 64 groups of 255 fields: %.1f MB\n", mem);
 
     QFile f(out);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(QJsonDocument(json).toJson());

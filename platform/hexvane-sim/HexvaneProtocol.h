@@ -4,6 +4,7 @@
 //   answer        = <seq> <results...>
 //   more rows     * <fields...>            (after the answer of LIST)
 //   notification  ! <client> <handle> <index>
+//   state         $ <handle> <value time> <status> <value> <message time> :<message>
 // Texts travel as ':' followed by the percent-encoded UTF-8 (so an empty text is ":"), numbers
 // as C-locale decimal text, times as Y.M.D.h.m.s or "-" for "now".
 // Verbs: FIND :name -> handle (65535 = unknown)
@@ -13,6 +14,10 @@
 //        SETN :name value -> 1|0    MSGN :name :text -> 1|0
 //        GETN :name -> 1 row | 0    LIST -> count, then count rows
 //        (row = :name :class time status value :message)
+//        SNAP -> first a line "* <state fields> :name :key" for each tag in handle order (key =
+//                the upper-case name the runtime matches), then the answer: the count. From then
+//                on each change of a tag sends its state line to the connection, before the
+//                answer to the write that caused it and before the notifications of it.
 // Plain C++ so that the tag-manager library can use it without Qt.
 #pragma once
 #include <charconv>

@@ -1,6 +1,7 @@
 #include "platform/hexvane-sim/HexvaneServer.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
@@ -11,12 +12,14 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMutex>
+#include <QReadWriteLock>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QUuid>
 #include <QWaitCondition>
+#include <atomic>
 #include <vector>
 
 #include "platform/captions/Captions.h"
@@ -58,6 +61,13 @@ std::string WireRow(const HexvaneTagState& t) {
            HexvaneWire::FormatNumber(t.value) + ' ' + HexvaneWire::EncodeText(Utf8(t.message));
 }
 
+// The state fields of a tag: handle, value time, status, value, message time, message.
+std::string WireState(const HexvaneTagState& t) {
+    return std::to_string(t.handle) + ' ' + WireTimeOf(t.valueTime) + ' ' + std::to_string(t.status) + ' ' +
+           HexvaneWire::FormatNumber(t.value) + ' ' + WireTimeOf(t.messageTime) + ' ' +
+           HexvaneWire::EncodeText(Utf8(t.message));
+}
+
 // A client's advise: notifications of one tag go to that connection as (client, handle, index).
 struct Advise {
     quint16 id;
@@ -70,9 +80,47 @@ struct Connection {
     QByteArray buffer;
     std::vector<Advise> advises;
     quint16 lastId = 0;
+    bool mirror = false;  // receives the state line of every change
 };
 
 }  // namespace
+
+class HexvaneCore;
+
+struct HexvaneServer::Shared {
+    QString projectFolder;
+    QString error;
+    QString databasePath;
+    QString socketPath;
+
+    std::atomic<quint64> requests{0};
+    // Held (shared) by writes of other threads while they wait for the server thread; Stop
+    // takes it alone before the core goes.
+    QReadWriteLock coreInUse;
+
+    mutable QMutex mutex;  // guards everything below
+    mutable QWaitCondition changed;
+    std::vector<HexvaneTagState> tags;  // tags[h - 1] has handle h
+    QHash<QString, quint16> byName;
+    bool running = false;
+    bool quit = false;
+    HexvaneCore* core = nullptr;
+    int mirrors = 0;  // connections that receive the state of every change
+
+    QThread* thread = nullptr;
+    int lockFd = -1;
+    CaptionHold caption;
+
+    const HexvaneTagState* Find(const QString& name) const {
+        const quint16 h = byName.value(Key(name), 0);
+        return h ? &tags[h - 1] : nullptr;
+    }
+
+    // Every write is a change: it carries a new time and is told to the advised clients, the
+    // writer included (a client sees the echo of its own writes).
+    template <typename Apply>
+    bool Write(quint16 handle, quint16 mask, quint16 bits, Apply apply);
+};
 
 // Lives on the server thread: the listening socket, the client connections and the scripts.
 class HexvaneCore : public QObject {
@@ -102,6 +150,11 @@ class HexvaneCore : public QObject {
         connections_.insert(s, Connection{});
         connect(s, &QLocalSocket::readyRead, this, [this, s] { Read(s); });
         connect(s, &QLocalSocket::disconnected, this, [this, s] {
+            const auto it = connections_.constFind(s);
+            if (it != connections_.cend() && it->mirror) {
+                QMutexLocker lk(&owner_->d_->mutex);
+                --owner_->d_->mirrors;
+            }
             connections_.remove(s);
             s->deleteLater();
         });
@@ -115,12 +168,51 @@ class HexvaneCore : public QObject {
         while ((nl = it->buffer.indexOf('\n')) >= 0) {
             const QByteArray line = it->buffer.left(nl);
             it->buffer.remove(0, nl + 1);
+            ++owner_->d_->requests;
             const std::string answer = Handle(*it, line.toStdString());
+            // What a write sent to the mirrors is on its way before the writer hears of it.
+            if (flushNeeded_) Flush();
             if (!answer.empty()) s->write(QByteArray::fromStdString(answer));
             it = connections_.find(s);  // Handle touches no connection table, but stay safe
             if (it == connections_.end()) return;
         }
         if (static_cast<std::size_t>(it->buffer.size()) > HexvaneWire::MaxLine) s->abort();
+    }
+
+    // Sends a state line to every mirroring connection.
+    void Push(const QByteArray& line) {
+        for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+            if (!it->mirror) continue;
+            QLocalSocket* s = it.key();
+            // Straight to the system when nothing waits before it, else behind what waits.
+            qsizetype sent = 0;
+            if (s->bytesToWrite() == 0) {
+                const ssize_t n = ::send(static_cast<int>(s->socketDescriptor()), line.constData(),
+                                         static_cast<std::size_t>(line.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+                if (n > 0) sent = n;
+            }
+            if (sent < line.size()) {
+                s->write(line.constData() + sent, line.size() - sent);
+                flushNeeded_ = true;
+            }
+        }
+    }
+
+    // Hands what is buffered for the mirrors to the system.
+    void Flush() {
+        flushNeeded_ = false;
+        for (auto it = connections_.begin(); it != connections_.end(); ++it)
+            if (it->mirror) it.key()->flush();
+    }
+
+    // The current state of a tag, to every mirroring connection.
+    void PushState(quint16 handle) {
+        bool any = false;
+        for (const Connection& c : connections_) any = any || c.mirror;
+        if (!any) return;
+        const auto t = owner_->TagByHandle(handle);
+        if (t) Push(QByteArray::fromStdString("$ " + WireState(*t) + '\n'));
+        Flush();
     }
 
     void Notify(quint16 handle) {
@@ -248,6 +340,21 @@ class HexvaneCore : public QObject {
             const auto s = name ? owner_->Tag(FromUtf8(*name)) : std::nullopt;
             return s ? head + "1 " + WireRow(*s) + '\n' : fail;
         }
+        if (verb == "SNAP" && t.size() == 2) {
+            std::string out;
+            std::size_t count;
+            {
+                HexvaneServer::Shared& d = *owner_->d_;
+                QMutexLocker lk(&d.mutex);
+                if (!c.mirror) ++d.mirrors;
+                count = d.tags.size();
+                for (const HexvaneTagState& s : d.tags)
+                    out += "* " + WireState(s) + ' ' + EncodeText(Utf8(s.name)) + ' ' +
+                           EncodeText(Utf8(Key(s.name))) + '\n';
+            }
+            c.mirror = true;
+            return out + head + std::to_string(count) + '\n';
+        }
         if (verb == "LIST" && t.size() == 2) {
             const QStringList names = owner_->TagNames();
             std::string out = head + std::to_string(names.size()) + '\n';
@@ -259,31 +366,8 @@ class HexvaneCore : public QObject {
 
     HexvaneServer* owner_;
     QLocalServer* server_ = nullptr;
+    bool flushNeeded_ = false;
     QHash<QLocalSocket*, Connection> connections_;
-};
-
-struct HexvaneServer::Shared {
-    QString projectFolder;
-    QString error;
-    QString databasePath;
-    QString socketPath;
-
-    mutable QMutex mutex;  // guards everything below
-    mutable QWaitCondition changed;
-    std::vector<HexvaneTagState> tags;  // tags[h - 1] has handle h
-    QHash<QString, quint16> byName;
-    bool running = false;
-    bool quit = false;
-    HexvaneCore* core = nullptr;
-
-    QThread* thread = nullptr;
-    int lockFd = -1;
-    CaptionHold caption;
-
-    const HexvaneTagState* Find(const QString& name) const {
-        const quint16 h = byName.value(Key(name), 0);
-        return h ? &tags[h - 1] : nullptr;
-    }
 };
 
 HexvaneServer::HexvaneServer(const QString& projectFolder, QObject* parent)
@@ -385,6 +469,7 @@ bool HexvaneServer::Start() {
         d_->byName.clear();
         for (const HexvaneTagState& t : d_->tags) d_->byName.insert(Key(t.name), t.handle);
         d_->quit = false;
+        d_->mirrors = 0;
     }
 
     d_->socketPath = QString::fromStdString(HexvaneSocketPath());
@@ -429,9 +514,13 @@ void HexvaneServer::Stop() {
         d_->changed.wakeAll();
     }
     d_->caption.Release();  // the window goes first
-    // The core, its connections and players are deleted on their own thread.
-    QMetaObject::invokeMethod(
-        core, [core] { delete core; }, Qt::BlockingQueuedConnection);
+    {
+        // The core, its connections and players are deleted on their own thread, once no write
+        // of another thread waits for it.
+        QWriteLocker use(&d_->coreInUse);
+        QMetaObject::invokeMethod(
+            core, [core] { delete core; }, Qt::BlockingQueuedConnection);
+    }
     d_->thread->quit();
     d_->thread->wait();
     delete d_->thread;
@@ -505,13 +594,8 @@ bool HexvaneServer::SetMessage(const QString& name, const QString& text) {
     return WriteMessage(Handle(name), text, QDateTime(), 0, 0);
 }
 
-namespace {
-
-// Every write is a change: it carries a new time and is told to the advised clients, the
-// writer included (a client sees the echo of its own writes).
 template <typename Apply>
-bool WriteTag(QMutex& mutex, QWaitCondition& changed, std::vector<HexvaneTagState>& tags,
-              HexvaneCore* const& core, quint16 handle, quint16 mask, quint16 bits, Apply apply) {
+bool HexvaneServer::Shared::Write(quint16 handle, quint16 mask, quint16 bits, Apply apply) {
     QMutexLocker lk(&mutex);
     if (handle == 0 || handle > tags.size()) return false;
     HexvaneTagState& t = tags[handle - 1];
@@ -519,18 +603,41 @@ bool WriteTag(QMutex& mutex, QWaitCondition& changed, std::vector<HexvaneTagStat
     t.status = static_cast<quint16>((t.status & ~mask) | (bits & mask));
     ++t.changes;
     changed.wakeAll();
-    if (HexvaneCore* c = core)
+    HexvaneCore* const c = core;
+    if (!c) return true;
+    if (QThread::currentThread() == c->thread()) {
+        // A client's write or the script's: the mirrors get the state ahead of the answer to the
+        // writer and ahead of the notifications.
+        if (mirrors > 0) {
+            const QByteArray line = QByteArray::fromStdString("$ " + WireState(t) + '\n');
+            lk.unlock();
+            c->Push(line);
+        }
         QMetaObject::invokeMethod(
             c, [c, handle] { c->Notify(handle); }, Qt::QueuedConnection);
+    } else if (mirrors == 0) {
+        QMetaObject::invokeMethod(
+            c, [c, handle] { c->Notify(handle); }, Qt::QueuedConnection);
+    } else {
+        // A write of the owner returns when every mirror has it. The state sent is the one at
+        // the time of sending, so that a mirror never steps back behind a later write.
+        QReadLocker use(&coreInUse);
+        lk.unlock();
+        QMetaObject::invokeMethod(
+            c,
+            [c, handle] {
+                c->PushState(handle);
+                c->Notify(handle);
+            },
+            Qt::BlockingQueuedConnection);
+    }
     return true;
 }
-
-}  // namespace
 
 bool HexvaneServer::WriteValue(quint16 handle, double value, const QDateTime& time, quint16 mask,
                                quint16 bits) {
     const QDateTime when = time.isValid() ? time : QDateTime::currentDateTime();
-    return WriteTag(d_->mutex, d_->changed, d_->tags, d_->core, handle, mask, bits, [&](HexvaneTagState& t) {
+    return d_->Write(handle, mask, bits, [&](HexvaneTagState& t) {
         t.value = t.kind == HexvaneTagKind::Digital ? (value != 0 ? 1.0 : 0.0) : value;
         t.valueTime = when;
     });
@@ -539,7 +646,7 @@ bool HexvaneServer::WriteValue(quint16 handle, double value, const QDateTime& ti
 bool HexvaneServer::WriteMessage(quint16 handle, const QString& text, const QDateTime& time, quint16 mask,
                                  quint16 bits) {
     const QDateTime when = time.isValid() ? time : QDateTime::currentDateTime();
-    return WriteTag(d_->mutex, d_->changed, d_->tags, d_->core, handle, mask, bits, [&](HexvaneTagState& t) {
+    return d_->Write(handle, mask, bits, [&](HexvaneTagState& t) {
         t.message = text;
         t.messageTime = when;
     });
@@ -596,4 +703,8 @@ void HexvaneServer::RequestQuit() {
 bool HexvaneServer::QuitRequested() const {
     QMutexLocker lk(&d_->mutex);
     return d_->quit;
+}
+
+quint64 HexvaneServer::RequestCount() const {
+    return d_->requests.load();
 }

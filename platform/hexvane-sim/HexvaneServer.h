@@ -82,10 +82,14 @@ class HexvaneServer : public QObject {
     void RequestQuit();
     bool QuitRequested() const;
 
+    // Requests of clients handled so far.
+    quint64 RequestCount() const;
+
   signals:
     void quitRequested();
 
   private:
+    friend class HexvaneCore;
     struct Shared;
     std::unique_ptr<Shared> d_;
 };

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QThread>
 
@@ -32,6 +33,30 @@ class HexvaneSim : public ::testing::Test {
     PrivateRuntimeFolder runtime;
     QTemporaryDir dir;
     QString project;
+};
+
+// A raw client of the runtime.
+class RawClient {
+  public:
+    bool Open(const QString& path) {
+        socket_.connectToServer(path);
+        return socket_.waitForConnected(5000);
+    }
+    void Send(const QByteArray& line) {
+        socket_.write(line + '\n');
+        socket_.flush();
+    }
+    // The next line; empty when none comes in time.
+    QByteArray Line(int timeoutMs = 5000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!socket_.canReadLine())
+            if (!socket_.waitForReadyRead(std::max<qint64>(1, timeoutMs - clock.elapsed()))) return {};
+        return socket_.readLine().chopped(1);
+    }
+
+  private:
+    QLocalSocket socket_;
 };
 
 auto Known = [](const QString& t) { return t.compare(QLatin1String("T1"), Qt::CaseInsensitive) == 0; };
@@ -249,4 +274,45 @@ TEST_F(HexvaneSim, KilledOrBadlyScriptedRunsLeaveNothingBehind) {
     f.write("0.1 quit\n");
     f.close();
     EXPECT_EQ(Cli({"run", project, "--script", script}), 0);
+}
+
+TEST_F(HexvaneSim, MirroringConnectionsGetEachChangeFirst) {
+    HexvaneServer server(project);
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(server.SetMessage("MSG1", QStringLiteral("a b")));
+    RawClient mirror, other;
+    ASSERT_TRUE(mirror.Open(server.SocketPath()));
+    ASSERT_TRUE(other.Open(server.SocketPath()));
+
+    // The snapshot: one row per tag in handle order with its match key, then the count.
+    mirror.Send("1 SNAP");
+    QList<QByteArray> rows;
+    for (QByteArray l = mirror.Line(); !l.startsWith('='); l = mirror.Line()) {
+        ASSERT_FALSE(l.isEmpty());
+        rows << l;
+    }
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_TRUE(rows[0].startsWith("* 1 ")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[0].endsWith(" :TRIG :TRIG")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[3].endsWith(" :a%20b :MSG1 :MSG1")) << rows[3].toStdString();
+    mirror.Send("2 ADV 2 7 3");
+    EXPECT_EQ(mirror.Line(), "= 2 1");
+
+    // Another client's write: the state line reaches the mirror, then the notification; the
+    // writer, which takes no snapshot, gets only its answer.
+    other.Send("1 SETV 2 2024.3.5.7.8.9 7 3 4.5 9");
+    EXPECT_EQ(other.Line(), "= 1 1");
+    const QByteArray state = mirror.Line();
+    EXPECT_TRUE(state.startsWith("$ 2 2024.3.5.7.8.9 3 4.5 ") && state.endsWith(" :")) << state.toStdString();
+    EXPECT_EQ(mirror.Line(), "! 7 2 3");
+    // Its own write: state, answer, echo. Messages keep their own time.
+    mirror.Send("3 SETM 2 2024.4.1.0.0.0 0 0 :x%25 7");
+    EXPECT_EQ(mirror.Line(), "$ 2 2024.3.5.7.8.9 3 4.5 2024.4.1.0.0.0 :x%25");
+    EXPECT_EQ(mirror.Line(), "= 3 1");
+    EXPECT_EQ(mirror.Line(), "! 7 2 3");
+    // The owner's write.
+    ASSERT_TRUE(server.SetValue("T1", -1));
+    EXPECT_TRUE(mirror.Line().startsWith("$ 2 "));
+    EXPECT_EQ(mirror.Line(), "! 7 2 3");
+    EXPECT_TRUE(other.Line(200).isEmpty());
 }

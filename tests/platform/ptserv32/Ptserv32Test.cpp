@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QThread>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <vector>
 
@@ -63,6 +64,18 @@ void OnChange(int32_t handle, int32_t index) {
     seen.push_back({handle, index, std::this_thread::get_id() != testThread});
 }
 
+// What reads inside the change callback saw: the value of the changed tag, or NAN on failure.
+std::vector<double> readInCallback;
+
+void OnChangeRead(int32_t handle, int32_t) {
+    PT_TIME t;
+    uint16_t status;
+    double v = 0;
+    const bool ok = Lib().GetTagValue(static_cast<uint16_t>(handle), &t, &status, &v) == 1;
+    std::lock_guard<std::mutex> lk(seenMutex);
+    readInCallback.push_back(ok ? v : NAN);
+}
+
 std::vector<Seen> SeenNow() {
     std::lock_guard<std::mutex> lk(seenMutex);
     return seen;
@@ -82,9 +95,14 @@ class Ptserv32 : public ::testing::Test {
         ASSERT_NE(Lib().RegisterTag, nullptr);
         testThread = std::this_thread::get_id();
         seen.clear();
-        project =
-            MakeHmiProject(dir.path(), QStringLiteral("DEMO"),
-                           {{"TRIG", "DIGITAL"}, {"T1", "ANALOG"}, {"MSG1", "TEXT"}, {"TIME", "SYSTEM"}});
+        readInCallback.clear();
+        project = MakeHmiProject(dir.path(), QStringLiteral("DEMO"),
+                                 {{"TRIG", "DIGITAL"},
+                                  {"T1", "ANALOG"},
+                                  {"MSG1", "TEXT"},
+                                  {"TIME", "SYSTEM"},
+                                  {QStringLiteral("Straße"), "ANALOG"},
+                                  {QStringLiteral("Tür"), "ANALOG"}});
         ASSERT_FALSE(project.isEmpty());
         server = std::make_unique<HexvaneServer>(project);
     }
@@ -260,4 +278,112 @@ TEST_F(Ptserv32, LostRuntimeFailsReadsUntilOneRunsAgain) {
     EXPECT_EQ(Lib().FindTag("T1"), t1);
     ASSERT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
     EXPECT_EQ(v, 0);
+}
+
+TEST_F(Ptserv32, ReadsSeeEveryCompletedWriteWithoutAskingTheRuntime) {
+    ASSERT_TRUE(server->Start());
+    const uint16_t t1 = Lib().RegisterTag("T1"), m = Lib().RegisterTag("MSG1");
+    ASSERT_EQ(t1, 2);
+    PT_TIME t{};
+    uint16_t status = 0;
+    double v = 0;
+    char text[PT_MESSAGE_BUFFER_BYTES];
+
+    // Names in any letter case, as the runtime matches them (STRASSE is the upper case of
+    // Straße); names that are not ASCII are matched too.
+    EXPECT_EQ(Lib().FindTag("mSg1"), m);
+    EXPECT_EQ(Lib().FindTag("STRASSE"), 5);
+    EXPECT_EQ(Lib().FindTag("strasse"), 5);
+    EXPECT_EQ(Lib().FindTag("Straße"), 5);
+    EXPECT_EQ(Lib().FindTag("tÜr"), 6);
+    EXPECT_EQ(Lib().FindTag("T"), PT_NO_TAG);
+    EXPECT_EQ(Lib().FindTag("T1 "), PT_NO_TAG);
+
+    // Another client's write is seen as soon as that client has its answer.
+    QProcess cli;
+    for (const QStringList& args :
+         {QStringList{"set", "t1", "3.5"}, QStringList{"msg", "MSG1", "from", "cli"}}) {
+        cli.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), args);
+        ASSERT_TRUE(cli.waitForFinished(10000));
+        ASSERT_EQ(cli.exitCode(), 0);
+    }
+    ASSERT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
+    EXPECT_EQ(v, 3.5);
+    ASSERT_EQ(Lib().GetTagMessage(m, &t, &status, text), 1);
+    EXPECT_STREQ(text, "from cli");
+
+    // Reads and names come from the library alone; writes still go to the runtime.
+    const quint64 before = server->RequestCount();
+    for (int i = 0; i < 200; ++i) {
+        Lib().GetTagValue(t1, &t, &status, &v);
+        Lib().GetTagMessage(m, &t, &status, text);
+        Lib().FindTag("t1");
+        Lib().RegisterTag("NOPE");
+    }
+    EXPECT_EQ(server->RequestCount(), before);
+    for (int i = 1; i <= 20; ++i) {
+        double w = i;
+        ASSERT_EQ(Lib().SetTagValue(t1, nullptr, 7, static_cast<uint16_t>(i & 7), &w, 7), 1);
+        ASSERT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
+        EXPECT_EQ(v, i);
+        EXPECT_EQ(status, i & 7);
+        // The owner's writes too, message time included.
+        ASSERT_TRUE(
+            server->WriteMessage(m, QString::number(i), QDateTime(QDate(2023, 12, i), QTime(1, 2, 3)), 0, 0));
+        ASSERT_EQ(Lib().GetTagMessage(m, &t, &status, text), 1);
+        EXPECT_EQ(QString::fromUtf8(text), QString::number(i));
+        EXPECT_EQ(t.wDay, i);
+    }
+    EXPECT_EQ(server->RequestCount(), before + 20);
+}
+
+TEST_F(Ptserv32, CallbackReadsTheValueThatCausedIt) {
+    ASSERT_TRUE(server->Start());
+    const uint16_t t1 = Lib().RegisterTag("T1");
+    ASSERT_EQ(Lib().SetAdviseCallback(7, OnChangeRead), 1);
+    ASSERT_GT(Lib().TagAdvise(t1, 7, 1), 0);
+    // Rising values from this client (its echoes) and from the runtime's owner, while this
+    // thread keeps reading and writing.
+    constexpr int N = 200;
+    for (int i = 1; i <= N; ++i) {
+        double v = i;
+        if (i % 2)
+            ASSERT_EQ(Lib().SetTagValue(t1, nullptr, 0, 0, &v, 7), 1);
+        else
+            ASSERT_TRUE(server->SetValue("T1", v));
+    }
+    auto reads = [] {
+        std::lock_guard<std::mutex> lk(seenMutex);
+        return readInCallback;
+    };
+    for (int i = 0; i < 500 && reads().size() < N; ++i) QThread::msleep(10);
+    const std::vector<double> r = reads();
+    ASSERT_EQ(r.size(), static_cast<std::size_t>(N));
+    for (int i = 0; i < N; ++i) EXPECT_GE(r[i], i + 1) << "change " << i + 1;
+}
+
+TEST_F(Ptserv32, ARestartedRuntimeIsMirroredAfresh) {
+    ASSERT_TRUE(server->Start());
+    ASSERT_EQ(Lib().FindTag("TRIG"), 1);
+    server->Stop();
+    char text[PT_MESSAGE_BUFFER_BYTES];
+    PT_TIME t;
+    uint16_t status;
+    EXPECT_EQ(Lib().GetTagMessage(3, &t, &status, text), 0);
+
+    // Another tag database: other handles; values written before the library comes back.
+    ASSERT_TRUE(
+        WriteTagDatabase(project + QStringLiteral("/DEMO.pam"), {{"NEW1", "TEXT"}, {"T1", "ANALOG"}}));
+    HexvaneServer again(project);
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(again.SetMessage("NEW1", QStringLiteral("kept")));
+    ASSERT_TRUE(again.SetValue("T1", 6));
+    EXPECT_EQ(Lib().FindTag("TRIG"), PT_NO_TAG);
+    EXPECT_EQ(Lib().FindTag("new1"), 1);
+    ASSERT_EQ(Lib().GetTagMessage(1, &t, &status, text), 1);
+    EXPECT_STREQ(text, "kept");
+    double v = 0;
+    ASSERT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+    EXPECT_EQ(v, 6);
+    EXPECT_EQ(Lib().GetTagValue(3, &t, &status, &v), 0);
 }
