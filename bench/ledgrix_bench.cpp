@@ -67,7 +67,7 @@ class Workspace {
             "[ML]\nAppliedLangName=English\n[BASIC]\nIsUseTimer=%1\nTimerInterval=%2\n[DBTYPELIST]\n"
             "DBTYPE1=Access database (*.mdb){ACCESS}\nDBTYPE2=CSV file (*.csv){CSV}\n"
             "[ACCESS]\ndbProvider=Microsoft.Jet.OLEDB.4.0\ndbPersistSecurityInfo=False\n[CSV]\n");
-        WriteText(bin + QStringLiteral("/Ledgrix.set"), set.arg(useTimer ? 1 : 0).arg(useTimer ? 10 : 500));
+        WriteText(bin + QStringLiteral("/Ledgrix.set"), set.arg(useTimer ? 1 : 0).arg(useTimer ? 100 : 500));
         project_ = dir_.path() + QStringLiteral("/Project/Bench");
         QDir().mkpath(project_ + QStringLiteral("/dat/Ledgrix"));
         QDir().mkpath(dir_.path() + QStringLiteral("/run"));
@@ -430,9 +430,9 @@ QJsonObject MeasureTriggerLatency(const RawRates& raw) {
     return out;
 }
 
-double MeasureIdleCpu(bool useTimer) {
+double MeasureIdleCpu(bool useTimer, const QString& type) {
     Workspace ws(5, useTimer);
-    for (int g = 1; g <= 64; ++g) ws.AddGroup(QStringLiteral("G%1").arg(g), QStringLiteral("ACCESS"), 1);
+    for (int g = 1; g <= 64; ++g) ws.AddGroup(QStringLiteral("G%1").arg(g), type, 1);
     ws.Finish();
     Plant plant(ws);
     QThread::msleep(1000);
@@ -506,13 +506,19 @@ int main(int argc, char** argv) {
                     latency[QStringLiteral("p99_ms")].toDouble(), raw.commitMs,
                     latency[QStringLiteral("samples")].toInt());
 
-    const double loopCpu = wanted("idle") ? MeasureIdleCpu(false) : 0;
-    const double timerCpu = wanted("idle") ? MeasureIdleCpu(true) : 0;
-    json[QStringLiteral("idle_cpu_percent")] =
-        QJsonObject{{QStringLiteral("loop"), loopCpu}, {QStringLiteral("timer"), timerCpu}};
-    if (wanted("idle"))
-        std::printf("idle CPU, 64 groups on 1 s cycles: loop form %.2f %%, timer form %.2f %% of one core\n",
-                    loopCpu, timerCpu);
+    // Into SQLite files (each record a durable commit) and into CSV files (the saver alone).
+    QJsonObject idle;
+    for (const char* type : {"ACCESS", "CSV"}) {
+        if (!wanted("idle")) break;
+        const double loopCpu = MeasureIdleCpu(false, QString::fromLatin1(type));
+        const double timerCpu = MeasureIdleCpu(true, QString::fromLatin1(type));
+        idle[QString::fromLatin1(type)] =
+            QJsonObject{{QStringLiteral("loop"), loopCpu}, {QStringLiteral("timer"), timerCpu}};
+        std::printf(
+            "idle CPU, 64 %s groups on 1 s cycles: loop form %.2f %%, timer form %.2f %% of one core\n", type,
+            loopCpu, timerCpu);
+    }
+    json[QStringLiteral("idle_cpu_percent")] = idle;
 
     const double mem = wanted("memory") ? MeasurePeakMemory() : 0;
     json[QStringLiteral("peak_memory_mb_64x255")] = mem;

@@ -160,7 +160,15 @@ QString FormatTagTime(const PT_TIME& time) {
 }
 
 double TagTimeToDate(const PT_TIME& time) {
-    return DateUtil::Parse(FormatTagTime(time)).value_or(0.0);
+    // The date its text (FormatTagTime) reads as, without going through the text.
+    DateUtil::Fields f;
+    f.year = time.wYear;
+    f.month = time.wMonth;
+    f.day = time.wDay;
+    f.hour = time.wHour;
+    f.minute = time.wMinute;
+    f.second = time.wSecond;
+    return DateUtil::FromFields(f).value_or(0.0);
 }
 
 void DateToTagTime(double date, PT_TIME& time) {

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -81,6 +82,24 @@ bool ValidGroup(int g) {
 }  // namespace
 
 // ---- LogListBox ----
+
+namespace {
+class LogLineDelegate : public QStyledItemDelegate {
+  public:
+    explicit LogLineDelegate(LogListBox* list) : QStyledItemDelegate(list), list_(list) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
+        return QSize(list_->HorizontalExtent(), option.fontMetrics.height() + 2);
+    }
+
+  private:
+    LogListBox* list_;
+};
+}  // namespace
+
+LogListBox::LogListBox(QWidget* parent) : QListWidget(parent) {
+    setUniformItemSizes(true);
+    setItemDelegate(new LogLineDelegate(this));
+}
 
 void LogListBox::SetHorizontalExtent(int pixels) {
     extent_ = pixels;

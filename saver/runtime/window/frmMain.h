@@ -30,7 +30,9 @@ class CaptionHold;
 class LogListBox : public QListWidget {
     Q_OBJECT
   public:
-    using QListWidget::QListWidget;
+    // Every line is one text line high and as wide as the extent, so the list never lays out
+    // its (long) lines to size them; only painting shapes the lines in view.
+    explicit LogListBox(QWidget* parent = nullptr);
     void SetHorizontalExtent(int pixels);
     int HorizontalExtent() const { return extent_; }
 

@@ -38,6 +38,9 @@ TEST(TagTime, RecordFormatsAndConvertsBothWays) {
     EXPECT_EQ(back.wSecond, 9);
     EXPECT_EQ(back.wDayOfWeek, 3);  // 2024-03-05 was a Tuesday
     EXPECT_EQ(back.wMilliseconds, 0);
+    // A record that names no date reads as 0.
+    EXPECT_EQ(TagTimeToDate(PT_TIME{2024, 13, 1, 5, 0, 0, 0, 0}), 0.0);
+    EXPECT_EQ(TagTimeToDate(PT_TIME{99, 1, 1, 1, 0, 0, 0, 0}), 0.0);
 }
 
 class TagAccessTest : public RuntimeFixture {};
