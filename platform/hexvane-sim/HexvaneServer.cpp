@@ -215,12 +215,17 @@ class HexvaneCore : public QObject {
         Flush();
     }
 
+    // Notifications leave at once rather than at the next turn of the event loop.
     void Notify(quint16 handle) {
         for (auto it = connections_.begin(); it != connections_.end(); ++it) {
-            for (const Advise& a : it->advises)
-                if (a.handle == handle)
-                    it.key()->write(QByteArray("! ") + QByteArray::number(a.client) + ' ' +
-                                    QByteArray::number(a.handle) + ' ' + QByteArray::number(a.index) + '\n');
+            bool wrote = false;
+            for (const Advise& a : it->advises) {
+                if (a.handle != handle) continue;
+                it.key()->write(QByteArray("! ") + QByteArray::number(a.client) + ' ' +
+                                QByteArray::number(a.handle) + ' ' + QByteArray::number(a.index) + '\n');
+                wrote = true;
+            }
+            if (wrote) it.key()->flush();
         }
     }
 

@@ -51,6 +51,7 @@ void WriteLog(const QString& text) {
         list->SetHorizontalExtent(sv.LogListMaxWidth);
     }
 
+    list->HoldRepaint();
     if (list->count() >= kMaxListLines) delete list->takeItem(0);
     list->addItem(display);
     list->setCurrentRow(list->count() - 1);

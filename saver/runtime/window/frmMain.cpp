@@ -91,6 +91,19 @@ class LogLineDelegate : public QStyledItemDelegate {
         return QSize(list_->HorizontalExtent(), option.fontMetrics.height() + 2);
     }
 
+  protected:
+    // Only the part of a line that can be in view is laid out when it is painted: no more
+    // characters than the narrowest glyph fits into the scrolled-to width.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        int narrowest = option->fontMetrics.averageCharWidth();
+        for (const QChar c : QStringLiteral(" .,:;'!|il"))
+            narrowest = std::min(narrowest, option->fontMetrics.horizontalAdvance(c));
+        const int visible = list_->horizontalScrollBar()->value() + list_->viewport()->width();
+        const int chars = visible / std::max(1, narrowest) + 2;
+        if (option->text.size() > chars) option->text.truncate(chars);
+    }
+
   private:
     LogListBox* list_;
 };
@@ -99,6 +112,16 @@ class LogLineDelegate : public QStyledItemDelegate {
 LogListBox::LogListBox(QWidget* parent) : QListWidget(parent) {
     setUniformItemSizes(true);
     setItemDelegate(new LogLineDelegate(this));
+}
+
+void LogListBox::HoldRepaint() {
+    if (holding_) return;
+    holding_ = true;
+    setUpdatesEnabled(false);
+    QTimer::singleShot(kRepaintHoldMs, this, [this] {
+        holding_ = false;
+        setUpdatesEnabled(true);
+    });
 }
 
 void LogListBox::SetHorizontalExtent(int pixels) {

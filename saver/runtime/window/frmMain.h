@@ -34,6 +34,9 @@ class LogListBox : public QListWidget {
     // its (long) lines to size them; only painting shapes the lines in view.
     explicit LogListBox(QWidget* parent = nullptr);
     void SetHorizontalExtent(int pixels);
+    // A busy log repaints at most every tenth of a second; its lines are all kept.
+    void HoldRepaint();
+    static constexpr int kRepaintHoldMs = 100;
     int HorizontalExtent() const { return extent_; }
 
   protected:
@@ -42,6 +45,7 @@ class LogListBox : public QListWidget {
   private:
     int extent_ = 0;
     bool adjusting_ = false;
+    bool holding_ = false;
 };
 
 class frmMain : public QMainWindow {

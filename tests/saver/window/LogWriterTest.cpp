@@ -1,3 +1,5 @@
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QScrollBar>
 
 #include "saver/runtime/window/LogWriter.h"
@@ -62,6 +64,12 @@ TEST_F(LogWriterTest, ListHoldsTheLast21LinesWithTheNewestSelected) {
     const auto selected = MainForm().ListBoxResult->selectedItems();
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(selected.front()->text(), QStringLiteral("line 25"));
+    // A burst of lines holds repaints back only briefly: the list shows again by itself.
+    QElapsedTimer waited;
+    waited.start();
+    while (!MainForm().ListBoxResult->updatesEnabled() && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(MainForm().ListBoxResult->updatesEnabled());
 }
 
 TEST_F(LogWriterTest, HorizontalExtentFollowsTheWidestLineAndNeverShrinks) {
