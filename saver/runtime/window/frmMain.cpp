@@ -118,10 +118,17 @@ void LogListBox::HoldRepaint() {
     if (holding_) return;
     holding_ = true;
     setUpdatesEnabled(false);
-    QTimer::singleShot(kRepaintHoldMs, this, [this] {
-        holding_ = false;
-        setUpdatesEnabled(true);
-    });
+    QTimer::singleShot(kRepaintHoldMs, this, [this] { ReleaseRepaint(); });
+}
+
+void LogListBox::ReleaseRepaint() {
+    // A minimised window shows nothing: its list waits until the window is shown again.
+    if (window()->isMinimized()) {
+        QTimer::singleShot(kRepaintHoldMs, this, [this] { ReleaseRepaint(); });
+        return;
+    }
+    holding_ = false;
+    setUpdatesEnabled(true);
 }
 
 void LogListBox::SetHorizontalExtent(int pixels) {

@@ -44,6 +44,8 @@ class LogListBox : public QListWidget {
 
   private:
     int extent_ = 0;
+    void ReleaseRepaint();
+
     bool adjusting_ = false;
     bool holding_ = false;
 };

@@ -70,6 +70,19 @@ TEST_F(LogWriterTest, ListHoldsTheLast21LinesWithTheNewestSelected) {
     while (!MainForm().ListBoxResult->updatesEnabled() && waited.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_TRUE(MainForm().ListBoxResult->updatesEnabled());
+
+    // While the window is minimised the list keeps its lines without repainting them.
+    MainForm().showMinimized();
+    Log::WriteLog(QStringLiteral("line 26"));
+    waited.restart();
+    while (waited.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(MainForm().ListBoxResult->updatesEnabled());
+    EXPECT_EQ(ListLines().back(), QStringLiteral("line 26"));
+    MainForm().showNormal();
+    waited.restart();
+    while (!MainForm().ListBoxResult->updatesEnabled() && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(MainForm().ListBoxResult->updatesEnabled());
 }
 
 TEST_F(LogWriterTest, HorizontalExtentFollowsTheWidestLineAndNeverShrinks) {
