@@ -430,6 +430,12 @@ void frmMain::Form_Unload(bool& cancel) {
     sysExit(-1);
 }
 
+void frmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && centralWidget())
+        centralWidget()->setUpdatesEnabled(!isMinimized());
+}
+
 void frmMain::closeEvent(QCloseEvent* event) {
     bool cancel = false;
     Form_Unload(cancel);

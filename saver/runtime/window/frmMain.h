@@ -121,7 +121,9 @@ class frmMain : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;  // Form_Unload
-    void showEvent(QShowEvent* event) override;    // takes the window's captions
+    // A minimised window repaints nothing until it is shown again.
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;  // takes the window's captions
 
   private:
     void OpenDatabase(bool target);
