@@ -88,6 +88,8 @@ struct Connection {
 class HexvaneCore;
 
 struct HexvaneServer::Shared {
+    void EndThread(HexvaneCore* core);
+
     QString projectFolder;
     QString error;
     QString databasePath;
@@ -441,6 +443,16 @@ std::optional<std::vector<HexvaneTagState>> LoadTags(const QString& path, QStrin
 
 }  // namespace
 
+// Deletes the core on its own thread and ends that thread.
+void HexvaneServer::Shared::EndThread(HexvaneCore* core) {
+    QMetaObject::invokeMethod(
+        core, [core] { delete core; }, Qt::BlockingQueuedConnection);
+    thread->quit();
+    thread->wait();
+    delete thread;
+    thread = nullptr;
+}
+
 bool HexvaneServer::Start() {
     if (IsRunning()) return true;
     d_->error.clear();
@@ -488,12 +500,7 @@ bool HexvaneServer::Start() {
     QMetaObject::invokeMethod(
         core, [&] { listening = core->Listen(d_->socketPath, &error); }, Qt::BlockingQueuedConnection);
     if (!listening) {
-        QMetaObject::invokeMethod(
-            core, [core] { delete core; }, Qt::BlockingQueuedConnection);
-        d_->thread->quit();
-        d_->thread->wait();
-        delete d_->thread;
-        d_->thread = nullptr;
+        d_->EndThread(core);
         ::close(d_->lockFd);
         d_->lockFd = -1;
         d_->error = QStringLiteral("cannot listen on %1: %2").arg(d_->socketPath, error);
@@ -523,13 +530,8 @@ void HexvaneServer::Stop() {
         // The core, its connections and players are deleted on their own thread, once no write
         // of another thread waits for it.
         QWriteLocker use(&d_->coreInUse);
-        QMetaObject::invokeMethod(
-            core, [core] { delete core; }, Qt::BlockingQueuedConnection);
+        d_->EndThread(core);
     }
-    d_->thread->quit();
-    d_->thread->wait();
-    delete d_->thread;
-    d_->thread = nullptr;
     QFile::remove(d_->socketPath);
     ::close(d_->lockFd);
     d_->lockFd = -1;
