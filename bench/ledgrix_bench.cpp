@@ -269,6 +269,7 @@ RawRates MeasureRaw(int fields) {
     db.setDatabaseName(dir.path() + QStringLiteral("/raw.mdb"));
     db.open();
     Exec(db, QStringLiteral("PRAGMA synchronous=FULL"));
+    Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));
     QString columns = QStringLiteral("[Time] DATETIME");
     for (int i = 2; i <= fields; ++i) columns += QStringLiteral(", V%1 DOUBLE").arg(i);
     Exec(db, QStringLiteral("CREATE TABLE [G1] (%1)").arg(columns));

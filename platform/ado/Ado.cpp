@@ -318,9 +318,10 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
         if (!db.open()) throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
         QSqlQuery q(db);
-        // Every commit reaches the disk before it returns; the rollback journal keeps the
-        // database one self-contained file.
+        // Every commit reaches the disk before it returns: a write-ahead log synced at each
+        // commit.
         q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
             throw Error(adErrProvider, QStringLiteral("Unrecognized database format '%1': %2")
                                            .arg(plan.filePath, SqlErrorText(q.lastError())));
