@@ -104,12 +104,9 @@ void PrepareCSVRootDir(int16_t groupIndex, int16_t checkFlag) {
     xSvcSettings& s = g.S();
     xRuntimeInfo& r = g.R();
 
-    if (!s.dbSCSVDataBaseRootDir.isEmpty() && !s.dbSCSVDataBaseRootDir.endsWith(u'\\'))
-        s.dbSCSVDataBaseRootDir += u'\\';
-    const QString R = s.dbSCSVDataBaseRootDir;
     const WriterUtil::DispersedPath path = WriterUtil::ResolveDispersedPath(
-        s.dbSCSVDirTag, s.dbSCSVFileNameTag, R, s.dbCSVFullPath, s.SaveGroupName + QStringLiteral(".csv"),
-        r.ModuleName, QStringLiteral("dbSCSVDB"));
+        s.dbSCSVDirTag, s.dbSCSVFileNameTag, s.dbSCSVDataBaseRootDir, s.dbCSVFullPath,
+        s.SaveGroupName + QStringLiteral(".csv"), r.ModuleName, QStringLiteral("dbSCSVDB"));
     const QString& D = path.folder;
     const QString& P = path.full;
 

@@ -45,12 +45,9 @@ void PrepareRootDir(int16_t groupIndex) {
     xSvcSettings& s = g.S();
     xRuntimeInfo& r = g.R();
 
-    if (!s.dbSDataBaseRootDir.isEmpty() && !s.dbSDataBaseRootDir.endsWith(u'\\'))
-        s.dbSDataBaseRootDir += u'\\';
-    const QString R = s.dbSDataBaseRootDir;
     const WriterUtil::DispersedPath path = WriterUtil::ResolveDispersedPath(
-        s.dbSDirTag, s.dbSFileNameTag, R, s.dbFullPath, FileUtil::GetFileName(s.dbFullPath), r.ModuleName,
-        QStringLiteral("dbSDB"));
+        s.dbSDirTag, s.dbSFileNameTag, s.dbSDataBaseRootDir, s.dbFullPath,
+        FileUtil::GetFileName(s.dbFullPath), r.ModuleName, QStringLiteral("dbSDB"));
     const QString& D = path.folder;
     const QString& P = path.full;
 

@@ -145,9 +145,10 @@ bool ReadNameTag(xTag& tag, double& value, QString& message) {
 
 }  // namespace
 
-DispersedPath ResolveDispersedPath(xTag& dirTag, xTag& fileTag, const QString& root,
-                                   const QString& templatePath, const QString& defaultName,
-                                   const QString& moduleName, const QString& rootKey) {
+DispersedPath ResolveDispersedPath(xTag& dirTag, xTag& fileTag, QString& root, const QString& templatePath,
+                                   const QString& defaultName, const QString& moduleName,
+                                   const QString& rootKey) {
+    if (!root.isEmpty() && !root.endsWith(u'\\')) root += u'\\';
     double dirValue = 0, fileValue = 0;
     QString dirMsg, fileMsg;
     const bool dirDefined = ReadNameTag(dirTag, dirValue, dirMsg);

@@ -58,10 +58,11 @@ struct DispersedPath {
     QString file;    // F
     QString full;    // P
 };
-// `rootKey`: "dbSDB" or "dbSCSVDB", naming the error lines; `defaultName`: used when the
+// The root setting gets its closing "\" here, stored back. `rootKey`: "dbSDB" or "dbSCSVDB",
+// naming the error lines; `defaultName`: used when the
 // file-name tag gives an empty name.
-DispersedPath ResolveDispersedPath(xTag& dirTag, xTag& fileTag, const QString& root,
-                                   const QString& templatePath, const QString& defaultName,
-                                   const QString& moduleName, const QString& rootKey);
+DispersedPath ResolveDispersedPath(xTag& dirTag, xTag& fileTag, QString& root, const QString& templatePath,
+                                   const QString& defaultName, const QString& moduleName,
+                                   const QString& rootKey);
 
 }  // namespace WriterUtil

@@ -2,6 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
 
 #include "common/ProgramState.h"
 
@@ -43,4 +48,28 @@ QByteArray ProgramFixture::ReadFile(const QString& relative) const {
 
 QString TestData(const QString& relative) {
     return QStringLiteral(LEDGRIX_TEST_DATA "/") + relative;
+}
+
+QStringList SqliteRows(const QString& file, const QStringList& statements,
+                       const std::function<QString(const QVariant&)>& cellText) {
+    QDir().mkpath(QFileInfo(file).path());
+    const QString name = QUuid::createUuid().toString();
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        EXPECT_TRUE(db.open());
+        for (const QString& sql : statements) {
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+            while (q.next()) {
+                QStringList cols;
+                for (int i = 0; i < q.record().count(); ++i)
+                    cols << (cellText ? cellText(q.value(i)) : q.value(i).toString());
+                rows << cols.join(u'|');
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
 }

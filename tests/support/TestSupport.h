@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
+#include <functional>
 
 #include "common/ProgramHooks.h"
 
@@ -29,6 +31,11 @@ class ProgramFixture : public ::testing::Test {
   private:
     QString previousDir_;
 };
+
+// Runs statements on an SQLite file (folders created) and returns the rows they give, columns
+// joined by "|"; `cellText` writes one column (by default its text).
+QStringList SqliteRows(const QString& file, const QStringList& statements,
+                       const std::function<QString(const QVariant&)>& cellText = {});
 
 // The path of a file under tests/data.
 QString TestData(const QString& relative);

@@ -13,6 +13,7 @@
 
 #include "platform/ado/Ado.h"
 #include "tests/saver/SaverProcessFixture.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -65,24 +66,7 @@ class RecordWritersE2E : public SaverProcessFixture {
 
     // Statements on an SQLite file below the project folder; rows with columns joined by "|".
     QStringList Sqlite(const QString& relative, const QStringList& statements) const {
-        const QString name = QUuid::createUuid().toString();
-        QStringList rows;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(project + u'/' + relative);
-            EXPECT_TRUE(db.open());
-            for (const QString& sql : statements) {
-                QSqlQuery q(db);
-                EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-                while (q.next()) {
-                    QStringList cols;
-                    for (int i = 0; i < q.record().count(); ++i) cols << CellText(q.value(i));
-                    rows << cols.join(u'|');
-                }
-            }
-        }
-        QSqlDatabase::removeDatabase(name);
-        return rows;
+        return SqliteRows(project + u'/' + relative, statements, CellText);
     }
 
     TableAccess SqliteTable(const QString& relative) const {

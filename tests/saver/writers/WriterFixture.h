@@ -77,25 +77,7 @@ class WriterFixture : public ProgramFixture {
     // Runs statements on an SQLite file (the stand-in of an Access or Excel file) below the
     // temporary folder; returns the rows, columns joined by "|".
     QStringList Sql(const QString& relative, const QStringList& statements) const {
-        const QString path = Path(relative), name = QUuid::createUuid().toString();
-        QDir().mkpath(QFileInfo(path).path());
-        QStringList rows;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(path);
-            EXPECT_TRUE(db.open());
-            for (const QString& sql : statements) {
-                QSqlQuery q(db);
-                EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-                while (q.next()) {
-                    QStringList cols;
-                    for (int i = 0; i < q.record().count(); ++i) cols << q.value(i).toString();
-                    rows << cols.join(u'|');
-                }
-            }
-        }
-        QSqlDatabase::removeDatabase(name);
-        return rows;
+        return SqliteRows(Path(relative), statements);
     }
 
     // A group of the Access type on "..\Project\P\dat\<file>", every tag undefined.
