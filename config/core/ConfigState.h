@@ -1,0 +1,40 @@
+// The configuration program's own program-wide state beside the shared program state
+// (State(): save groups, type templates, language, workstation settings, paths). One instance;
+// tests reset it.
+#pragma once
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace ado {
+class Connection;
+}
+
+// One column of a listed table.
+struct TableFieldInfo {
+    QString Name;
+    int32_t FieldType = 0;  // the engine's column type code
+};
+
+struct ConfigState {
+    QString AppPath;       // the program folder at start-up
+    QString SavedAppPath;  // the program folder, made current again after every file dialog
+    int16_t IsModified = 0;  // -1 when the settings in memory differ from the files
+    QString RunMode;         // "ONCE" after /ONCE
+    int16_t IsNT = 0;
+    QString ReferenceDateTime;
+    QString HelpText;  // help.txt, shown for /HELP
+
+    // The wizard's connection and the tables and fields it listed.
+    std::shared_ptr<ado::Connection> WizardConnection;
+    std::vector<QString> TableNames;  // 1-based; slot 0 unused
+    int32_t TableNameCount = 0;
+    std::vector<TableFieldInfo> TableFields;  // 1-based; slot 0 unused
+    int16_t TableFieldCount = 0;
+};
+
+ConfigState& Config();
+// Starts the configuration program's state afresh (tests).
+void ResetConfigState();
