@@ -1,0 +1,81 @@
+#include "config/mainwin/FolderPicker.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "common/FileUtil.h"
+#include "config/mainwin/ConfigImages.h"
+#include "config/mainwin/FormSupport.h"
+
+QStringList ListSubfolders(const QString& folder) {
+    const QDir dir(FileUtil::ResolvePath(folder));
+    QStringList names;
+    if (!dir.exists()) return names;
+    for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (!name.contains(u'.')) names << name;
+    SortIgnoringCase(names);
+    return names;
+}
+
+FolderPicker::FolderPicker(QWidget* parent) : ConfigDialog(parent) {}
+
+void FolderPicker::Bind(QListWidget* list, QLabel* name, QLabel* total, QPushButton* ok, QPushButton* cancel,
+                        QPushButton* help) {
+    list_ = list;
+    name_ = name;
+    total_ = total;
+    connect(list, &QListWidget::itemSelectionChanged, this, &FolderPicker::List_Click);
+    connect(list, &QListWidget::itemDoubleClicked, this, &FolderPicker::List_DblClick);
+    BindButtons(ok, cancel, help);
+}
+
+void FolderPicker::LoadFolder(const QString& folder) {
+    mbuttonOK = false;
+    mString.clear();
+    SetName(QString());
+    name_->clear();
+    setCursor(Qt::WaitCursor);
+    {
+        const QSignalBlocker quiet(list_);
+        list_->clear();
+        const QIcon panel(ConfigImage(QStringLiteral("Panel")));
+        for (const QString& name : ListSubfolders(folder)) list_->addItem(new QListWidgetItem(panel, name));
+        if (list_->count() > 0) {
+            list_->setCurrentRow(0);
+            name_->setText(list_->item(0)->text());
+            list_->scrollToItem(list_->item(0));
+        }
+    }
+    total_->setText(QString::number(list_->count()));
+    unsetCursor();
+    exec();
+}
+
+bool FolderPicker::CheckFormObj() {
+    mFocusObj = nullptr;
+    if (!name_->text().isEmpty()) return true;
+    ShowNoChoiceMessage();
+    return false;
+}
+
+void FolderPicker::SaveFormObj() {
+    mbuttonOK = true;
+    SetName(name_->text().trimmed());
+}
+
+void FolderPicker::cmdCancel_Click() {
+    mbuttonOK = false;
+    ConfigDialog::cmdCancel_Click();
+}
+
+void FolderPicker::List_Click() {
+    const QList<QListWidgetItem*> chosen = list_->selectedItems();
+    if (!chosen.isEmpty()) name_->setText(chosen.first()->text());
+}
+
+void FolderPicker::List_DblClick() {
+    List_Click();
+    cmdOK_Click();
+}
