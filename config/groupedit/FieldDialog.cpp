@@ -33,10 +33,6 @@ bool IsEither(const QString& text, const TextPair& pair) {
     return text == QString::fromUtf8(pair.en) || text == QString::fromUtf8(pair.zh);
 }
 
-bool HasLineBreak(const QString& text) {
-    return text.contains(u'\r') || text.contains(u'\n');
-}
-
 // A number typed in a box: not blank, a number, a 16-bit whole number (halves to even) and not
 // below the limit. A number outside 16 bits counts as no number.
 std::optional<FieldFault::Kind> NumberFault(const QLineEdit* box, int limit) {
@@ -60,6 +56,12 @@ void EnableAll(std::initializer_list<QWidget*> controls, bool on) {
 }
 
 }  // namespace
+
+std::optional<FieldFault::Kind> SettingItemFault(const QString& text) {
+    if (text.contains(u'\r') || text.contains(u'\n')) return FieldFault::HasLineBreak;
+    if (text.contains(u',')) return FieldFault::HasComma;
+    return std::nullopt;
+}
 
 FieldDialog::FieldDialog(QWidget* parent, FieldRules rules) : ConfigDialog(parent), rules_(rules) {}
 
@@ -219,8 +221,7 @@ std::optional<FieldFault> FieldDialog::CheckSource() const {
     if (!system) {
         if (name.size() > 8) return F{F::TagName, F::TooLong, c.txtTagName};
         if (name.contains(u'.')) return F{F::TagName, F::HasDot, c.txtTagName};
-        if (HasLineBreak(name)) return F{F::TagName, F::HasLineBreak, c.txtTagName};
-        if (name.contains(u',')) return F{F::TagName, F::HasComma, c.txtTagName};
+        if (auto kind = SettingItemFault(name)) return F{F::TagName, *kind, c.txtTagName};
     }
     if (custom && type == QLatin1String("VALUE"))
         if (auto kind = NumberFault(c.txtDecimalPlaces, 0))
@@ -230,8 +231,7 @@ std::optional<FieldFault> FieldDialog::CheckSource() const {
             return F{F::MessageLength, *kind, c.txtMessageLength};
     if (custom && type == QLatin1String("DATETIME")) {
         if (format.trimmed().isEmpty()) return F{F::DatetimeFormat, F::Blank, c.cmbDatetimeFormat};
-        if (HasLineBreak(format)) return F{F::DatetimeFormat, F::HasLineBreak, c.cmbDatetimeFormat};
-        if (format.contains(u',')) return F{F::DatetimeFormat, F::HasComma, c.cmbDatetimeFormat};
+        if (auto kind = SettingItemFault(format)) return F{F::DatetimeFormat, *kind, c.cmbDatetimeFormat};
     }
     if (IsCSV() && mbFixDataLength)
         if (auto kind = NumberFault(c.txtDataLength, 1)) return F{F::DataLength, *kind, c.txtDataLength};

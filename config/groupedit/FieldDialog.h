@@ -91,6 +91,10 @@ struct FieldFault {
     QWidget* focus;
 };
 
+// What keeps a typed text from standing as one item of a field line of the settings file
+// ("fd1=Flow,T1,2,-1"): a line break (HasLineBreak) or a "," (HasComma); nothing when it can.
+std::optional<FieldFault::Kind> SettingItemFault(const QString& text);
+
 // The message of one fault: title and up to three lines (an empty line is left out); "%1" in
 // the reason stands for the name as typed and trimmed.
 struct FieldMessage {
