@@ -155,37 +155,9 @@ void FieldDialog::ShowCSVFrame() {
     adjustSize();
 }
 
-void FieldDialog::optTag_Click() {
+void FieldDialog::SetEnabling() {
     SetDataFormat();
     SetCSVSetting();
-}
-
-void FieldDialog::optSaveDateTime_Click() {
-    SetDataFormat();
-    SetCSVSetting();
-}
-
-void FieldDialog::chkUseDataFormat_Click() {
-    SetDataFormat();
-    SetCSVSetting();
-}
-
-void FieldDialog::cmbTagType_Click() {
-    SetDataFormat();
-    SetCSVSetting();
-}
-
-void FieldDialog::cmbTagType_Change() {
-    SetDataFormat();
-    SetCSVSetting();
-}
-
-void FieldDialog::cmbDatetimeFormat_Click() {
-    DemoDatetimeString();
-}
-
-void FieldDialog::cmbDatetimeFormat_Change() {
-    DemoDatetimeString();
 }
 
 bool FieldDialog::IsCSV() const {

@@ -150,13 +150,14 @@ class FieldDialog : public ConfigDialog {
     // Enables the data length with fixed-length CSV.
     void SetCSVSetting();
 
-    void optTag_Click();
-    void optSaveDateTime_Click();
-    void chkUseDataFormat_Click();
-    void cmbTagType_Click();
-    void cmbTagType_Change();
-    void cmbDatetimeFormat_Click();
-    void cmbDatetimeFormat_Change();
+    // The source, the custom format and the tag part set the enabling; the format the sample.
+    void optTag_Click() { SetEnabling(); }
+    void optSaveDateTime_Click() { SetEnabling(); }
+    void chkUseDataFormat_Click() { SetEnabling(); }
+    void cmbTagType_Click() { SetEnabling(); }
+    void cmbTagType_Change() { SetEnabling(); }
+    void cmbDatetimeFormat_Click() { DemoDatetimeString(); }
+    void cmbDatetimeFormat_Change() { DemoDatetimeString(); }
 
   protected:
     FieldDialog(QWidget* parent, FieldRules rules);
@@ -187,5 +188,7 @@ class FieldDialog : public ConfigDialog {
     FieldSourceControls c{};
 
   private:
+    void SetEnabling();
+
     FieldRules rules_;
 };

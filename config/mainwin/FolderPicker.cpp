@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "common/FileUtil.h"
+#include "common/ProgramHooks.h"
 #include "config/mainwin/ConfigImages.h"
 #include "config/mainwin/FormSupport.h"
 
@@ -21,8 +22,9 @@ QStringList ListSubfolders(const QString& folder) {
 
 FolderPicker::FolderPicker(QWidget* parent) : ConfigDialog(parent) {}
 
-void FolderPicker::Bind(QListWidget* list, QLabel* name, QLabel* total, QPushButton* ok, QPushButton* cancel,
-                        QPushButton* help) {
+void FolderPicker::Bind(const PickerTexts& texts, QListWidget* list, QLabel* name, QLabel* total,
+                        QPushButton* ok, QPushButton* cancel, QPushButton* help) {
+    texts_ = texts;
     list_ = list;
     name_ = name;
     total_ = total;
@@ -36,6 +38,12 @@ void FolderPicker::LoadFolder(const QString& folder) {
     mString.clear();
     SetName(QString());
     name_->clear();
+    SetCaption(*this, Tx(texts_.caption));
+    ApplyCaptions(*this, {{"Label1", texts_.nameLabel},
+                          {"Label2", {"Total: ", "總數："}},
+                          {"cmdOK", kCaptionOK},
+                          {"cmdCancel", kCaptionCancel},
+                          {"cmdHelp", kCaptionHelp}});
     setCursor(Qt::WaitCursor);
     {
         const QSignalBlocker quiet(list_);
@@ -56,7 +64,8 @@ void FolderPicker::LoadFolder(const QString& folder) {
 bool FolderPicker::CheckFormObj() {
     mFocusObj = nullptr;
     if (!name_->text().isEmpty()) return true;
-    ShowNoChoiceMessage();
+    MsgLines({Tx(texts_.failed), Tx(texts_.noneChosen), Tx(texts_.chooseOne)}, MsgStyle::Critical,
+             Tx(texts_.title));
     return false;
 }
 

@@ -16,12 +16,23 @@ class QPushButton;
 // dot (the pickers list names without an extension). A missing folder gives an empty list.
 QStringList ListSubfolders(const QString& folder);
 
+// The texts that make a picker a project or a workstation picker.
+struct PickerTexts {
+    TextPair caption;    // the window caption
+    TextPair nameLabel;  // Label1, the label of the chosen name
+    // The message when OK finds no name chosen: title and three lines.
+    TextPair title;
+    TextPair failed;
+    TextPair noneChosen;
+    TextPair chooseOne;
+};
+
 class FolderPicker : public ConfigDialog {
     Q_OBJECT
   public:
     bool mbuttonOK = false;  // True after OK; False after Cancel or a new load
 
-    // True when a name is chosen; otherwise the form's message and False. mFocusObj stays empty.
+    // True when a name is chosen; otherwise the picker's message and False. mFocusObj stays empty.
     bool CheckFormObj() override;
     // Leaves True in mbuttonOK and the trimmed name in the form's name variable.
     void SaveFormObj() override;
@@ -34,16 +45,16 @@ class FolderPicker : public ConfigDialog {
   protected:
     explicit FolderPicker(QWidget* parent);
     // The controls of the form, bound once after its layout is made.
-    void Bind(QListWidget* list, QLabel* name, QLabel* total, QPushButton* ok, QPushButton* cancel,
-              QPushButton* help);
-    // Resets the results, lists the folders of `folder`, preselects the first and shows the form
-    // modally; returns when it is hidden. The form's captions are set before.
+    void Bind(const PickerTexts& texts, QListWidget* list, QLabel* name, QLabel* total, QPushButton* ok,
+              QPushButton* cancel, QPushButton* help);
+    // Resets the results, sets the captions, lists the folders of `folder`, preselects the first
+    // and shows the form modally; returns when it is hidden.
     void LoadFolder(const QString& folder);
 
     virtual void SetName(const QString& name) = 0;  // the form's own name variable
-    virtual void ShowNoChoiceMessage() = 0;
 
   private:
+    PickerTexts texts_{};
     QListWidget* list_ = nullptr;
     QLabel* name_ = nullptr;
     QLabel* total_ = nullptr;

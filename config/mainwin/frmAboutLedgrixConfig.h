@@ -16,6 +16,3 @@ class frmAboutLedgrixConfig : public QDialog, public Ui::frmAboutLedgrixConfig {
     void Form_Load();
     void cmdOK_Click();
 };
-
-// The program's version, "major.minor.revision".
-QString ConfigVersionText();

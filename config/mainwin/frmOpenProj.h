@@ -18,5 +18,4 @@ class frmOpenProj : public FolderPicker, public Ui::frmOpenProj {
 
   protected:
     void SetName(const QString& name) override { mProjName = name; }
-    void ShowNoChoiceMessage() override;
 };

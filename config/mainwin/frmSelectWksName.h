@@ -19,5 +19,4 @@ class frmSelectWksName : public FolderPicker, public Ui::frmSelectWksName {
 
   protected:
     void SetName(const QString& name) override { mDBName = name; }
-    void ShowNoChoiceMessage() override;
 };
