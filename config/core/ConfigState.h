@@ -19,8 +19,8 @@ struct TableFieldInfo {
 };
 
 struct ConfigState {
-    QString AppPath;       // the program folder at start-up
-    QString SavedAppPath;  // the program folder, made current again after every file dialog
+    QString AppPath;         // the program folder at start-up
+    QString SavedAppPath;    // the program folder, made current again after every file dialog
     int16_t IsModified = 0;  // -1 when the settings in memory differ from the files
     QString RunMode;         // "ONCE" after /ONCE
     int16_t IsNT = 0;
