@@ -97,4 +97,16 @@ TEST_F(MySQLWriterTest, RecordsUpdatesAndPurgeRunOnTheServer) {
     EXPECT_TRUE(Table().isEmpty());
 }
 
+TEST_F(MySQLWriterTest, MessagesReachTheServerAsTheyWere) {
+    const double today = DateUtil::Today();
+    const QStringList notes = {QStringLiteral("C:\\temp\\new"), QStringLiteral("end\\"),
+                               QStringLiteral("x\\',999) -- "), QStringLiteral("?{fn UCASE('a')}%_")};
+    for (int i = 0; i < notes.size(); ++i) Record(today + (i + 1) / 24.0, i, notes[i]);
+    EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0) << log.join(u'\n').toStdString();
+    const QStringList rows = Table();
+    ASSERT_EQ(rows.size(), notes.size());
+    for (int i = 0; i < notes.size(); ++i)
+        EXPECT_EQ(rows[i].section(u'|', 1), QString::number(i) + u'|' + notes[i]);
+}
+
 }  // namespace
