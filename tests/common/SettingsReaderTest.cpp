@@ -178,6 +178,7 @@ TEST_F(SettingsReader, WorkstationFile) {
 
     // One file named twice, in whatever spelling, ends the program.
     WriteFile("Project/P/cfg/W/g.svc", "");
+    WriteFile("bin/A.svc", "");
     const char* const duplicates[] = {
         "Module1=x,dup.svc\r\nModule2=y,dup.svc",
         "Module1=A.svc\r\nModule2=a.svc",
@@ -191,6 +192,11 @@ TEST_F(SettingsReader, WorkstationFile) {
         EXPECT_EQ(boxes.boxes[0].title, "SVC 設定檔重覆");
     }
     EXPECT_EQ(boxes.boxes[0].text, "SVC 設定檔:..\\PROJECT\\p\\CFG\\w\\G.SVC重覆");
+    // Two files that differ only in letter case are two groups.
+    WriteFile("bin/a.svc", "");
+    WriteSvl("[ModuleList]\r\nModule1=A.svc\r\nModule2=a.svc\r\n");
+    LoadWorkstationSettings();
+    EXPECT_EQ(st.SaveGroupCount, 2);
 }
 
 TEST_F(SettingsReader, LogFilePath) {
