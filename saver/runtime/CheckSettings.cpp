@@ -40,6 +40,10 @@ const TextPair kRunningLog{" is running.", " 正在執行中。"};
 const TextPair kRunning{"Setting file [", "設定檔 ["};
 const TextPair kRunning2{"] is running!", "] 正在執行中!"};
 const TextPair kRunningTitle{"The model is running", "設定檔正在執行中"};
+const TextPair kBlankDelimiter{"dbSCSVDelimiterCharacter is blank: \",\" is used.",
+                               "dbSCSVDelimiterCharacter 設定為空: 使用 \",\"。"};
+const TextPair kBlankNewline{"dbSCSVNewlineCharacter is blank or unknown: CRLF is used.",
+                             "dbSCSVNewlineCharacter 設定為空或無法辨識: 使用 CRLF。"};
 const TextPair kCycleLong{"Setting error!\r\nSaveTimeInterval:", "設定錯誤!\r\nSaveTimeInterval:"};
 const TextPair kCycleLong2{"\r\nThe cycle is too long to be scheduled!\r\n",
                            "\r\n存檔週期太長, 無法排程!\r\n"};
@@ -93,6 +97,21 @@ void CheckCycle(const xSvcSettings& s, const QString& moduleName, const QString&
     }
 }
 
+// A group that writes CSV lines gets the default delimiter and line end in place of a blank one
+// (or an unknown line-end text), with a warning: records run together are no file to read.
+void CheckCsvSeparators(xSvcSettings& s, const QString& moduleName) {
+    if (s.dbDBTypeName != QLatin1String("CSV") && !s.dbSIsSaveCSV) return;
+    const QString head = Now() + QStringLiteral(" | Warning | Ledgrix.") + moduleName + QStringLiteral(" | ");
+    if (s.dbSCSVDelimiterCharacter.isEmpty()) {
+        s.dbSCSVDelimiterCharacter = QStringLiteral(",");
+        Log(head + Tx(kBlankDelimiter));
+    }
+    if (s.dbSCSVNewlineCharacter.isEmpty()) {
+        s.dbSCSVNewlineCharacter = QStringLiteral("\r\n");
+        Log(head + Tx(kBlankNewline));
+    }
+}
+
 void RemovePurgeTag(xSvcSettings& s) {
     s.dbSPurgeTag.Name.clear();
     s.dbSPurgeTag.ID = -1;
@@ -110,6 +129,7 @@ void CheckSaveGroupSettings() {
         const QString groupName = Tx(kGroupName) + s.SaveGroupName;
 
         CheckCycle(s, r.ModuleName, groupName);
+        CheckCsvSeparators(s, r.ModuleName);
         // The timer is always positive, whatever the fastest group's cycle rounds to.
         if (r.IsHighSpeedSaver && s.SaveTimeIntervalWithMilliSeconds.ToDouble() < st.TimerInterval)
             st.TimerInterval = std::max<int32_t>(

@@ -137,6 +137,23 @@ TEST_F(StartupTest, CyclesTheScheduleCannotHoldAreReportedAndTheTimerStaysPositi
     EXPECT_TRUE(boxes.boxes.back().text.contains(QStringLiteral("The cycle is too long to be scheduled!")));
 }
 
+TEST_F(StartupTest, BlankCsvSeparatorsGetTheDefaultsWithAWarning) {
+    CopyProject();
+    for (const char* tag : {"STOP", "ALIVE", "TRIG", "T1"}) FakeTags::Add(QString::fromLatin1(tag));
+    SettingUtil::LoadProgramSettings();
+    const QString svc = QStringLiteral("Project/P1/cfg/WS1/trig.svc");
+    WriteFile(svc, ReadFile(svc)
+                       .replace("dbSCSVDelimiterCharacter=,", "dbSCSVDelimiterCharacter= ")
+                       .replace("dbSCSVNewlineCharacter=CRLF", "dbSCSVNewlineCharacter=CRLFX"));
+    LedgrixMain::ParseCommandLine(QStringLiteral("P1 WS1"));
+    LedgrixMain::SetupProjectPaths(State().ProjectName);
+    EXPECT_EQ(State().Group(1).S().dbSCSVDelimiterCharacter, QStringLiteral(","));
+    EXPECT_EQ(State().Group(1).S().dbSCSVNewlineCharacter, QStringLiteral("\r\n"));
+    EXPECT_TRUE(LogHas(QStringLiteral("| Warning | Ledgrix.Trig | dbSCSVDelimiterCharacter is blank")));
+    EXPECT_TRUE(
+        LogHas(QStringLiteral("| Warning | Ledgrix.Trig | dbSCSVNewlineCharacter is blank or unknown")));
+}
+
 TEST_F(StartupTest, MissingWorkstationOrProjectEndsTheSaver) {
     CopyProject();
     SettingUtil::LoadProgramSettings();
