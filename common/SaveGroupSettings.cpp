@@ -146,7 +146,7 @@ void LoadGroup(int16_t i) {
         MsgBox(Tx(kMissingHead) + s.SvcFilePath, MsgStyle::Critical, Tx(kMissingCaption));
         sysExit(-1);
     }
-    const QString text = FileUtil::ReadTextFile(s.SvcFilePath);
+    const QString text = ReadSettingFile(s.SvcFilePath);
     s.dbSettingString = text;
     const QString basic = QStringLiteral("Basic");
     auto get = [&](const char* key, const char* def = "") {

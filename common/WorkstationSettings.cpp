@@ -75,7 +75,7 @@ ModuleLine SplitModuleLine(const QString& value) {
 
 void LoadWorkstationSettings() {
     ProgramState& st = State();
-    const QString text = FileUtil::ReadTextFile(st.WorkstationFilePath);
+    const QString text = ReadSettingFile(st.WorkstationFilePath);
 
     if (st.LanguageIndex == 0 || st.LanguageIndex == 1)
         st.dbSCaption = GetSettingValue(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"),
