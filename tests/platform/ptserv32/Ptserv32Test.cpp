@@ -387,3 +387,21 @@ TEST_F(Ptserv32, ARestartedRuntimeIsMirroredAfresh) {
     EXPECT_EQ(v, 6);
     EXPECT_EQ(Lib().GetTagValue(3, &t, &status, &v), 0);
 }
+
+TEST_F(Ptserv32, AnOverlongMessageIsRefusedAndNoClientLosesItsTags) {
+    ASSERT_TRUE(server->Start());
+    const uint16_t msg = Lib().RegisterTag("MSG1");
+    ASSERT_EQ(Lib().RegisterTag("T1"), 2);
+    const std::string big(400 * 1024, 'x');
+    EXPECT_FALSE(server->SetMessage(QStringLiteral("MSG1"), QString::fromStdString(big)));
+    EXPECT_EQ(Lib().SetTagMessage(msg, nullptr, 0, 0, big.c_str(), 7), 0);
+    EXPECT_EQ(Lib().RegisterTag(big.c_str()), PT_NO_TAG);
+    // The link and every tag are still there.
+    ASSERT_TRUE(server->SetValue(QStringLiteral("T1"), 4.5));
+    PT_TIME t;
+    uint16_t status = 0;
+    double v = 0;
+    EXPECT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+    EXPECT_EQ(v, 4.5);
+    EXPECT_EQ(Lib().SetTagMessage(msg, nullptr, 0, 0, std::string(60 * 1024, 'y').c_str(), 7), 1);
+}
