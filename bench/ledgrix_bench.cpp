@@ -1,6 +1,6 @@
 // Benchmark of the saver: throughput against the raw engine, trigger latency, idle CPU and peak
 // memory. It runs the real Ledgrix and hexvane-sim programs on generated projects in a private
-// program folder, prints a table and writes bench-results.json.
+// program folder, prints a table and writes bench-results.json in the build tree.
 //
 //   ledgrix-bench [--quick] [--only throughput|latency|idle|memory] [--out FILE]
 #include <dlfcn.h>
@@ -467,7 +467,8 @@ double MeasurePeakMemory() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QString out = QStringLiteral("bench-results.json");
+    // The results land in the build tree, never in the current folder (the checkout, as often as not).
+    QString out = QStringLiteral(LEDGRIX_BUILD_DIR "/bench-results.json");
     QString only;  // throughput, latency, idle or memory: run that measurement alone
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {

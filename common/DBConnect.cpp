@@ -68,20 +68,29 @@ bool OpenWith(ado::Connection& conn, const QString& connectionString) {
     return false;
 }
 
+// Every value of a connection string is quoted when the reader would misread it, so no value
+// can end its piece early or add a piece of its own. A driver or extended properties already
+// written as one quoted value stay as written.
+QString V(const QString& value) {
+    return ado::QuoteConnectionValue(value);
+}
+QString Q(const QString& value) {
+    return ado::QuoteConnectionValue(value, true);
+}
+
 QString SqlServerFamily(const QString& fullPath, const QString& provider, const QString& driver,
                         const QString& dataSource, const QString& catalogKey, const QString& initialCatalog,
                         const QString& serverKey, const QString& userID, const QString& password,
                         const QString& persistSecurityInfo) {
     QString s;
-    s += QStringLiteral("Provider=") + provider + u';';
-    s += QStringLiteral("Password=") + ado::QuoteConnectionValue(password) + u';';
-    s += QStringLiteral("Persist Security Info=") + persistSecurityInfo + u';';
-    s += QStringLiteral("User ID=") + ado::QuoteConnectionValue(userID) + u';';
-    if (!driver.isEmpty()) s += QStringLiteral("Driver=") + driver + u';';
-    if (IsExcelDriver(driver))
-        s += QStringLiteral("DBQ=") + ado::QuoteConnectionValue(fullPath) + QStringLiteral(";ReadOnly=0; ");
-    if (!initialCatalog.isEmpty()) s += catalogKey + ado::QuoteConnectionValue(initialCatalog) + u';';
-    s += serverKey + ado::QuoteConnectionValue(dataSource);
+    s += QStringLiteral("Provider=") + V(provider) + u';';
+    s += QStringLiteral("Password=") + V(password) + u';';
+    s += QStringLiteral("Persist Security Info=") + V(persistSecurityInfo) + u';';
+    s += QStringLiteral("User ID=") + V(userID) + u';';
+    if (!driver.isEmpty()) s += QStringLiteral("Driver=") + Q(driver) + u';';
+    if (IsExcelDriver(driver)) s += QStringLiteral("DBQ=") + V(fullPath) + QStringLiteral(";ReadOnly=0; ");
+    if (!initialCatalog.isEmpty()) s += catalogKey + V(initialCatalog) + u';';
+    s += serverKey + V(dataSource);
     return s;
 }
 
@@ -95,25 +104,23 @@ QString BuildDBConnectionString(const QString& fullPath, const QString& provider
     const bool excel = IsExcelDriver(driver);
     const QString source = dataSource.isEmpty() && !excel ? fullPath : dataSource;
     QString s;
-    s += QStringLiteral("Provider=") + provider + u';';
-    s += QStringLiteral("Persist Security Info=") + persistSecurityInfo + u';';
-    s += QStringLiteral("User ID=") + ado::QuoteConnectionValue(userID) + u';';
-    if (!driver.isEmpty()) s += QStringLiteral("Driver=") + driver + u';';
-    if (excel)
-        s += QStringLiteral("DBQ=") + ado::QuoteConnectionValue(fullPath) + QStringLiteral(";ReadOnly=0; ");
-    if (!initialCatalog.isEmpty())
-        s += QStringLiteral("Initial Catalog=") + ado::QuoteConnectionValue(initialCatalog) + u';';
+    s += QStringLiteral("Provider=") + V(provider) + u';';
+    s += QStringLiteral("Persist Security Info=") + V(persistSecurityInfo) + u';';
+    s += QStringLiteral("User ID=") + V(userID) + u';';
+    if (!driver.isEmpty()) s += QStringLiteral("Driver=") + Q(driver) + u';';
+    if (excel) s += QStringLiteral("DBQ=") + V(fullPath) + QStringLiteral(";ReadOnly=0; ");
+    if (!initialCatalog.isEmpty()) s += QStringLiteral("Initial Catalog=") + V(initialCatalog) + u';';
     if (excel)
         s += QStringLiteral("Data Source=;");
     else
-        s += QStringLiteral("Data Source=") + ado::QuoteConnectionValue(source) + u';';
+        s += QStringLiteral("Data Source=") + V(source) + u';';
     if (noOLEDB)
-        s += QStringLiteral("Password=") + ado::QuoteConnectionValue(password) + u';';
+        s += QStringLiteral("Password=") + V(password) + u';';
     else
         s +=
             QStringLiteral("Jet OLEDB:Database Password=") + ado::DoubleQuoteConnectionValue(password) + u';';
     if (!extendedProperties.isEmpty())
-        s += QStringLiteral("Extended Properties=") + extendedProperties + u';';
+        s += QStringLiteral("Extended Properties=") + Q(extendedProperties) + u';';
     return s;
 }
 

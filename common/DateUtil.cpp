@@ -19,16 +19,20 @@ double FromDayAndMs(qint64 days, qint64 ms) {
     return static_cast<double>(days) - frac;
 }
 
+// Days far beyond the years 100 to 9999; tested before any conversion to an integer.
+constexpr double kMaxDays = 1e8;
+
 bool SplitDate(double date, qint64& days, qint64& ms) {
-    if (!std::isfinite(date)) return false;
+    if (!std::isfinite(date) || std::fabs(date) > kMaxDays) return false;
     const double whole = std::trunc(date);
     double frac = std::fabs(date - whole);
     days = static_cast<qint64>(whole);
     ms = static_cast<qint64>(std::llround(frac * kMsPerDay));
     if (date < 0 && whole == 0.0 && frac > 0) days = 0;  // -0.x: same day as the epoch
+    // The fraction counts forwards on both sides of the epoch: a full day carries to the next.
     if (ms >= static_cast<qint64>(kMsPerDay)) {
         ms -= static_cast<qint64>(kMsPerDay);
-        days += date < 0 ? -1 : 1;
+        days += 1;
     }
     return true;
 }
@@ -225,6 +229,8 @@ long long SecondsBetween(double a, double b) {
 }
 
 long long SecondBoundariesCrossed(double a, double b) {
+    if (!std::isfinite(a) || !std::isfinite(b) || std::fabs(a) > kMaxDays || std::fabs(b) > kMaxDays)
+        return 0;
     return static_cast<long long>(std::floor(b * 86400.0 + 1e-6)) -
            static_cast<long long>(std::floor(a * 86400.0 + 1e-6));
 }

@@ -186,11 +186,20 @@ bool DeleteFileWait(const QString& path, int16_t timeoutSeconds) {
 }
 
 QString ReadTextFile(const QString& path) {
+    QString text;
+    ReadTextFile(path, text);
+    return text;
+}
+
+bool ReadTextFile(const QString& path, QString& text) {
+    text.clear();
     QFile f(ResolvePath(path));
-    if (!f.open(QIODevice::ReadOnly)) return QString();
+    if (!f.open(QIODevice::ReadOnly)) return !f.exists();
     QByteArray data = f.readAll();
+    if (f.error() != QFileDevice::NoError) return false;
     if (data.startsWith("\xEF\xBB\xBF")) data.remove(0, 3);
-    return QString::fromUtf8(data);
+    text = QString::fromUtf8(data);
+    return true;
 }
 
 int32_t CreateTextFile(const QString& text, const QString& path) {

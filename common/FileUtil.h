@@ -24,6 +24,8 @@ bool FolderExists(const QString& path);
 bool IsValidPath(const QString& path);
 // The whole text of a file (UTF-8, a BOM skipped); empty when the file is missing or empty.
 QString ReadTextFile(const QString& path);
+// The same, false when the file exists but cannot be opened or read.
+bool ReadTextFile(const QString& path, QString& text);
 // Creates or replaces the file with the text; returns the number of characters written.
 // Raises Failure when the file cannot be written.
 int32_t CreateTextFile(const QString& text, const QString& path);

@@ -12,7 +12,8 @@ double LeadingNumber(const QString& text);
 
 // Rounds to the nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double RoundHalfEven(double value);
-// Rounds to `decimals` places, halves to even.
+// Rounds to `decimals` places, halves to even, exactly at every magnitude; more places than a
+// double holds leave the value as it is.
 double RoundHalfEven(double value, int decimals);
 
 // Whole conversions with range checks: nothing when the value does not fit.
@@ -30,13 +31,16 @@ std::optional<bool> BooleanText(const QString& text);
 QString NumberText(double value);
 
 // Formats with a digit pattern such as "###0" or "###0.00": '0' a required digit, '#' an
-// optional one; halves are rounded away from zero.
+// optional one; halves are rounded away from zero; every digit exact (1e20 with "###0" gives
+// 100000000000000000000). A value that is not finite gives the empty text.
 QString FormatNumberPattern(double value, const QString& pattern);
 
 // Fixed-point number with four decimal places: the raw value is the number times 10,000.
 struct Fixed4 {
     int64_t raw = 0;
-    static Fixed4 FromDouble(double value);  // rounds to the nearest 1/10,000, halves to even
+    // Rounds to the nearest 1/10,000, halves to even; raises the overflow failure when the value
+    // does not fit.
+    static Fixed4 FromDouble(double value);
     static Fixed4 FromRaw(int64_t r) { return Fixed4{r}; }
     double ToDouble() const { return static_cast<double>(raw) / 10000.0; }
     friend bool operator==(Fixed4 a, Fixed4 b) { return a.raw == b.raw; }

@@ -68,7 +68,7 @@ void LoadProgramSettings() {
                Tx(kMissingFileCaption));
         sysExit(-1);
     }
-    const QString text = FileUtil::ReadTextFile(path);
+    const QString text = ReadSettingFile(path);
 
     const QString lang =
         GetSettingValue(QStringLiteral("ML"), QStringLiteral("AppliedLangName"), QString(), text).toUpper();

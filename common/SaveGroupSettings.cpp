@@ -146,7 +146,7 @@ void LoadGroup(int16_t i) {
         MsgBox(Tx(kMissingHead) + s.SvcFilePath, MsgStyle::Critical, Tx(kMissingCaption));
         sysExit(-1);
     }
-    const QString text = FileUtil::ReadTextFile(s.SvcFilePath);
+    const QString text = ReadSettingFile(s.SvcFilePath);
     s.dbSettingString = text;
     const QString basic = QStringLiteral("Basic");
     auto get = [&](const char* key, const char* def = "") {
@@ -201,11 +201,14 @@ void LoadGroup(int16_t i) {
     xRuntimeInfo& r = g.R();
     r.IsHighSpeedSaver = false;
     s.SaveTimeInterval = Numbers::LeadingNumber(get("SaveTimeInterval", "0"));
-    if (s.SaveTimeInterval < 1 && s.SaveTimeInterval != 0) {
+    // A negative cycle, or one that rounds below a millisecond, cannot be scheduled: the group
+    // saves by trigger only (the saver's settings check reports it). The sign is tested first,
+    // so no conversion meets a value out of its range.
+    if (s.SaveTimeInterval < 0) {
+        s.SaveTimeInterval = 0;
+    } else if (s.SaveTimeInterval > 0 && s.SaveTimeInterval < 1) {
         const auto ms = Numbers::Fixed4::FromRaw(Numbers::Fixed4::FromDouble(s.SaveTimeInterval).raw * 1000);
-        if (s.SaveTimeInterval < 0 || ms.raw == 0) {
-            // A negative cycle, or one too short to count in milliseconds, cannot be scheduled:
-            // the group saves by trigger only.
+        if (Numbers::RoundHalfEven(ms.ToDouble()) < 1) {
             s.SaveTimeInterval = 0;
         } else {
             r.IsHighSpeedSaver = true;

@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <functional>
 
+#include "common/FileUtil.h"
 #include "common/Numbers.h"
+#include "common/ProgramHooks.h"
 #include "common/SettingUtil.h"
+#include "common/Texts.h"
 
 namespace SettingUtil {
 namespace {
+
+const TextPair kUnreadableHead{"Cannot read the setting file:", "無法讀取設定檔:"};
+const TextPair kUnreadableCaption{"Setting file error", "無法讀取設定檔"};
 
 constexpr QChar kCR = u'\r';
 constexpr QChar kLF = u'\n';
@@ -219,6 +225,15 @@ QString NullToEmpty(const QVariant& value) {
         default:
             return value.toString();
     }
+}
+
+QString ReadSettingFile(const QString& path) {
+    QString text;
+    if (!FileUtil::ReadTextFile(path, text)) {
+        MsgBox(Tx(kUnreadableHead) + path, MsgStyle::Critical, Tx(kUnreadableCaption));
+        sysExit(-1);
+    }
+    return text;
 }
 
 }  // namespace SettingUtil

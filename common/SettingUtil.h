@@ -57,6 +57,9 @@ QString TrimSpaces(const QString& text);
 // Reads the program setting file: language, timer and the database-type templates. Ends the
 // program when the file is missing.
 void LoadProgramSettings();
+// The whole text of a settings file. A file that exists but cannot be read is a settings error
+// that names it: a critical box, then the program's exit.
+QString ReadSettingFile(const QString& path);
 // The first template whose type name (or description) equals the text exactly; null when none.
 std::shared_ptr<xDBSettings> FindDBSettingsByTypeName(const QString& typeName);
 std::shared_ptr<xDBSettings> FindDBSettingsByTypeDsc(const QString& typeDsc);

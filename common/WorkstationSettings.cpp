@@ -75,7 +75,7 @@ ModuleLine SplitModuleLine(const QString& value) {
 
 void LoadWorkstationSettings() {
     ProgramState& st = State();
-    const QString text = FileUtil::ReadTextFile(st.WorkstationFilePath);
+    const QString text = ReadSettingFile(st.WorkstationFilePath);
 
     if (st.LanguageIndex == 0 || st.LanguageIndex == 1)
         st.dbSCaption = GetSettingValue(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"),
@@ -114,11 +114,11 @@ void LoadWorkstationSettings() {
         const QString groupName = m.groupName.isEmpty() ? FileUtil::GetBaseName(s.SvcFilePath) : m.groupName;
         // A value that is no number keeps "no purge".
         if (m.purge) s.dbSPurgeKeepDays = Numbers::WholeTextNumber(*m.purge).value_or(-1);
-        // One file in two spellings ("A.svc", "..\PROJECT\P\CFG\W\a.svc") is still one file.
+        // One file in two spellings ("A.svc", "..\PROJECT\P\CFG\W\a.svc") is still one file: the
+        // resolver finds the one spelling on disk. Two files that differ only in letter case are two.
         const QString resolved = FileUtil::ResolvePath(s.SvcFilePath);
         for (int j = 1; j < i; ++j) {
-            if (FileUtil::ResolvePath(st.Group(j).S().SvcFilePath).compare(resolved, Qt::CaseInsensitive) ==
-                0) {
+            if (FileUtil::ResolvePath(st.Group(j).S().SvcFilePath) == resolved) {
                 MsgBox(Tx(kDuplicateHead) + s.SvcFilePath + Tx(kDuplicateTail), MsgStyle::Critical,
                        Tx(kDuplicateCaption));
                 sysExit(-1);

@@ -1,5 +1,6 @@
 #include "common/xRuntimeInfo.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/DateUtil.h"
@@ -50,8 +51,9 @@ void xRuntimeInfo::SetupNextTargetSaveTime(double tmpNow) {
     } else {
         target = DateUtil::AddSeconds(LastSavedTime, interval);
         if (target < tmpNow) target = DateUtil::AddSeconds(S, interval);
-        // Lost slots since the last save, or since the last slot this series already counted.
-        const double basis = CountinuousOverrunCount == 0 ? LastSavedTime : lastCountedSlot_;
+        // Lost slots since the later of the last save and the last slot already counted (a series
+        // may have been opened by a dropped write, with no slot counted since the save).
+        const double basis = std::max(LastSavedTime, lastCountedSlot_);
         if (DateUtil::SecondsBetween(basis, S) > 0) {
             const double n = SlotsBetween(basis, S, interval);
             if (CountinuousOverrunCount != 0) {
@@ -80,15 +82,13 @@ DatetimeWithMilliSeconds xRuntimeInfo::SearchLastTargetSaveTimeWithMilliSeconds(
     const auto f = DateUtil::ToFields(day);
     const double t = (f->hour * 3600.0 + f->minute * 60.0 + f->second) * 1000.0 + start.ValueMilliseconds();
     const double iv = interval.ToDouble();
-    const double g = std::floor(t / iv) * iv;
-    const double msPart = std::fmod(Numbers::RoundHalfEven(g), 1000.0);
-    const double q = std::floor(g / 1000.0);
-    DateUtil::Fields r = *f;
-    r.second = static_cast<int>(std::fmod(q, 60));
-    r.minute = static_cast<int>(std::fmod(std::floor(q / 60), 60));
-    r.hour = static_cast<int>(std::floor(q / 3600));
+    // The grid time is rounded to whole milliseconds first and then added to the day's midnight,
+    // so a time of x.9995 s or later carries into the next second, minute, hour or day.
+    const double g = Numbers::RoundHalfEven(std::floor(t / iv) * iv);
+    DateUtil::Fields midnight = *f;
+    midnight.hour = midnight.minute = midnight.second = 0;
     DatetimeWithMilliSeconds out;
-    out.SetTo(*DateUtil::FromFields(r), Numbers::Fixed4::FromDouble(msPart));
+    out.SetTo(*DateUtil::FromFields(midnight), Numbers::Fixed4::FromDouble(g));
     return out;
 }
 
@@ -106,7 +106,9 @@ void xRuntimeInfo::SetupNextTargetSaveTimeWithMilliSeconds(const DatetimeWithMil
             target.AddMilliSeconds(interval);
         }
         const DatetimeWithMilliSeconds& basis =
-            CountinuousOverrunCount == 0 ? LastSavedTimeWithMilliSeconds : lastCountedSlotWithMilliSeconds_;
+            LastSavedTimeWithMilliSeconds.Compare(lastCountedSlotWithMilliSeconds_) >= 0
+                ? LastSavedTimeWithMilliSeconds
+                : lastCountedSlotWithMilliSeconds_;
         if (S.Compare(basis) > 0) {
             const double n =
                 Numbers::RoundHalfEven(S.MilliSecondsDiff(basis).ToDouble() / interval.ToDouble());

@@ -340,6 +340,14 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
         if (!pass.isEmpty()) db.setPassword(u'{' + QString(pass).replace(u'}', QStringLiteral("}}")) + u'}');
         db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15"));
         if (!db.open()) throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
+        if (plan.mysql) {
+            // Statements are written for engines that read a backslash in a literal as itself; so
+            // must MariaDB, else 'C:\temp' loses its backslash and 'x\' runs past its quote.
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SET SESSION sql_mode = TRIM(BOTH ',' FROM "
+                                       "CONCAT(@@SESSION.sql_mode, ',NO_BACKSLASH_ESCAPES'))")))
+                throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
+        }
         properties_.Add(QStringLiteral("Provider Name"), QStringLiteral("ODBC"));
     }
     engine_ = std::move(engine);

@@ -41,8 +41,10 @@ using ConnectionStringPieces = QList<QPair<QString, QString>>;
 ConnectionStringPieces ParseConnectionString(const QString& text);
 // The value of a key (last piece wins), or a null text.
 QString ConnectionStringValue(const ConnectionStringPieces& pieces, const QString& key);
-// The value unchanged when the parser reads it back as is; otherwise quoted with {..}.
-QString QuoteConnectionValue(const QString& value);
+// The value unchanged when the parser reads it back as is; otherwise quoted with {..}. With
+// `keepQuoted`, a value that is already one whole quoted value ("{MySQL ODBC Driver}",
+// "\"Excel 8.0;HDR=Yes\"") stays as it is.
+QString QuoteConnectionValue(const QString& value, bool keepQuoted = false);
 // The value wrapped in double quotes, inner quotes doubled.
 QString DoubleQuoteConnectionValue(const QString& value);
 // The text with every password value of a connection string replaced by "****".

@@ -58,8 +58,12 @@ QString ReadValue(const QString& text, qsizetype& i) {
 
 }  // namespace
 
-ConnectionStringPieces ParseConnectionString(const QString& text) {
-    ConnectionStringPieces out;
+namespace {
+
+// Walks the pieces of a connection string as the reader splits them: the key's text and the
+// span of its value (from just after "=" to the ";" that ends it, or the end).
+template <typename Piece>
+void ForEachPiece(const QString& text, Piece piece) {
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n) {
@@ -73,10 +77,32 @@ ConnectionStringPieces ParseConnectionString(const QString& text) {
         }
         const QString key = text.mid(i, eq - i).trimmed();
         i = eq + 1;
+        const qsizetype valueStart = i;
         const QString value = ReadValue(text, i);
-        if (!key.isEmpty()) out.append({key, value});
+        piece(key, value, valueStart, i);
         if (i < n && text[i] == u';') ++i;
     }
+}
+
+// A password key, also at the end of a text that leads up to it ("...string:Password").
+bool EndsInPasswordKey(const QString& key) {
+    if (IsPasswordKey(key)) return true;
+    const QString k = key.toUpper();
+    for (const QLatin1String word : {QLatin1String("PASSWORD"), QLatin1String("PWD")}) {
+        if (!k.endsWith(word)) continue;
+        const qsizetype before = k.size() - word.size() - 1;
+        if (before < 0 || !k[before].isLetterOrNumber()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ConnectionStringPieces ParseConnectionString(const QString& text) {
+    ConnectionStringPieces out;
+    ForEachPiece(text, [&](const QString& key, const QString& value, qsizetype, qsizetype) {
+        if (!key.isEmpty()) out.append({key, value});
+    });
     return out;
 }
 
@@ -88,7 +114,28 @@ QString ConnectionStringValue(const ConnectionStringPieces& pieces, const QStrin
     return v;
 }
 
-QString QuoteConnectionValue(const QString& value) {
+namespace {
+
+// One value in braces or double quotes, its closing character doubled inside.
+bool IsWhollyQuoted(const QString& v) {
+    if (v.size() < 2 || (v.front() != u'{' && v.front() != u'"')) return false;
+    const QChar close = v.front() == u'{' ? QChar(u'}') : QChar(u'"');
+    if (v.back() != close) return false;
+    for (qsizetype k = 1; k + 1 < v.size(); ++k) {
+        if (v[k] != close) continue;
+        if (k + 2 < v.size() && v[k + 1] == close) {
+            ++k;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString QuoteConnectionValue(const QString& value, bool keepQuoted) {
+    if (keepQuoted && IsWhollyQuoted(value)) return value;
     const bool plain = !value.contains(u';') && !value.startsWith(u'{') && !value.startsWith(u'"') &&
                        !value.startsWith(u'\'') && value == value.trimmed();
     if (plain) return value;
@@ -104,24 +151,15 @@ QString DoubleQuoteConnectionValue(const QString& value) {
 }
 
 QString MaskPasswords(const QString& text) {
-    // Walk the text as a connection string and rebuild it with password values masked; the
-    // rest is copied unchanged.
-    static const QRegularExpression key(
-        QStringLiteral(R"(\b((?:Jet OLEDB:(?:New )?Database )?Password|PWD)\s*=)"),
-        QRegularExpression::CaseInsensitiveOption);
+    // The values are masked exactly where the reader splits them, so text inside another value
+    // (a user name holding "PWD=") is never taken for a password key.
     QString out;
     qsizetype from = 0;
-    auto it = key.globalMatch(text);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        if (m.capturedStart(0) < from) continue;
-        const qsizetype valueStart = m.capturedEnd(0);
-        qsizetype i = valueStart;
-        ReadValue(text, i);
-        out += text.mid(from, valueStart - from);
-        out += QStringLiteral("****");
-        from = i;
-    }
+    ForEachPiece(text, [&](const QString& key, const QString&, qsizetype valueStart, qsizetype valueEnd) {
+        if (!EndsInPasswordKey(key)) return;
+        out += text.mid(from, valueStart - from) + QStringLiteral("****");
+        from = valueEnd;
+    });
     out += text.mid(from);
     return out;
 }

@@ -31,6 +31,9 @@ namespace HexvaneWire {
 
 // Longest line a peer accepts; a longer one ends the connection.
 constexpr std::size_t MaxLine = 1 << 20;
+// Longest text (a message or a tag name, in UTF-8 bytes) the runtime keeps and the library sends:
+// percent-encoded, even twice on one line, it stays well inside MaxLine.
+constexpr std::size_t MaxText = 64 * 1024;
 
 inline std::vector<std::string_view> Split(std::string_view line) {
     std::vector<std::string_view> out;

@@ -9,6 +9,9 @@
 
 namespace {
 
+// The longest time of a script: a thousand years.
+constexpr double kMaxSeconds = 1000.0 * 365 * 86400;
+
 struct Word {
     QString text;
     qsizetype end;  // position after the word in the line
@@ -49,12 +52,14 @@ std::optional<HexvaneScript> HexvaneScript::Parse(const QString& text,
         auto is = [&](std::size_t i, const char* keyword) {
             return i < w.size() && w[i].text.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
         };
+        // Every time counts in whole milliseconds: a time must fit them.
         auto seconds = [&](std::size_t i, const char* what) -> std::optional<double> {
             const auto v = i < w.size() ? Number(w[i].text) : std::nullopt;
-            if (!v || *v < 0) {
-                *error = QStringLiteral("line %1: %2 must be a number of seconds, not \"%3\"")
-                             .arg(s.lineNumber)
-                             .arg(QLatin1String(what), i < w.size() ? w[i].text : QString());
+            if (!v || *v < 0 || *v > kMaxSeconds) {
+                *error =
+                    QStringLiteral("line %1: %2 must be a number of seconds up to 31536000000, not \"%3\"")
+                        .arg(s.lineNumber)
+                        .arg(QLatin1String(what), i < w.size() ? w[i].text : QString());
                 return std::nullopt;
             }
             return v;
@@ -65,7 +70,7 @@ std::optional<HexvaneScript> HexvaneScript::Parse(const QString& text,
             s.repeat = true;
             const auto p = seconds(1, "the period");
             if (!p) return std::nullopt;
-            if (*p <= 0) return fail(QStringLiteral("the period must be more than 0 seconds"));
+            if (*p < 0.001) return fail(QStringLiteral("the period must be at least 0.001 seconds"));
             s.period = *p;
             i = 2;
             if (is(i, "from")) {

@@ -12,6 +12,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMutex>
+#include <QPointer>
 #include <QReadWriteLock>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -76,11 +77,19 @@ struct Advise {
     qint32 index;
 };
 
+// What one connection may hold unsent before it is dropped (a client that stops reading must not
+// grow the runtime or hold up the others), and the requests handled per turn of the event loop.
+constexpr qint64 kMaxPendingOutput = 8 << 20;
+constexpr int kRequestsPerTurn = 64;
+constexpr quint16 kMaxAdviseId = 32767;
+
 struct Connection {
     QByteArray buffer;
     std::vector<Advise> advises;
+    std::vector<bool> usedIds = std::vector<bool>(kMaxAdviseId + 1, false);
     quint16 lastId = 0;
-    bool mirror = false;  // receives the state line of every change
+    bool mirror = false;   // receives the state line of every change
+    bool dropped = false;  // its pending output passed the cap: closed at the next turn
 };
 
 }  // namespace
@@ -149,6 +158,7 @@ class HexvaneCore : public QObject {
     }
 
     void Accept(QLocalSocket* s) {
+        s->setReadBufferSize(static_cast<qint64>(HexvaneWire::MaxLine));
         connections_.insert(s, Connection{});
         connect(s, &QLocalSocket::readyRead, this, [this, s] { Read(s); });
         connect(s, &QLocalSocket::disconnected, this, [this, s] {
@@ -162,23 +172,45 @@ class HexvaneCore : public QObject {
         });
     }
 
+    // Handles a bounded number of the connection's requests; the rest wait for a later turn, so
+    // every client is served in turn.
     void Read(QLocalSocket* s) {
         auto it = connections_.find(s);
-        if (it == connections_.end()) return;
-        it->buffer += s->readAll();
+        if (it == connections_.end() || it->dropped) return;
+        if (static_cast<std::size_t>(it->buffer.size()) < HexvaneWire::MaxLine) it->buffer += s->readAll();
         qsizetype nl;
+        int handled = 0;
         while ((nl = it->buffer.indexOf('\n')) >= 0) {
+            if (handled++ == kRequestsPerTurn) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, p = QPointer<QLocalSocket>(s)] {
+                        if (p) Read(p);
+                    },
+                    Qt::QueuedConnection);
+                return;
+            }
             const QByteArray line = it->buffer.left(nl);
             it->buffer.remove(0, nl + 1);
             ++owner_->d_->requests;
             const std::string answer = Handle(*it, line.toStdString());
             // What a write sent to the mirrors is on its way before the writer hears of it.
             if (flushNeeded_) Flush();
-            if (!answer.empty()) s->write(QByteArray::fromStdString(answer));
             it = connections_.find(s);  // Handle touches no connection table, but stay safe
             if (it == connections_.end()) return;
+            if (!answer.empty()) Send(s, *it, QByteArray::fromStdString(answer));
+            if (it->dropped) return;
         }
         if (static_cast<std::size_t>(it->buffer.size()) > HexvaneWire::MaxLine) s->abort();
+    }
+
+    // Queues output for a connection; one that holds more than the cap unsent is dropped.
+    void Send(QLocalSocket* s, Connection& c, const QByteArray& data) {
+        if (c.dropped) return;
+        s->write(data);
+        if (s->bytesToWrite() <= kMaxPendingOutput) return;
+        c.dropped = true;
+        QMetaObject::invokeMethod(s, &QLocalSocket::abort, Qt::QueuedConnection);
     }
 
     // Sends a state line to every mirroring connection.
@@ -194,7 +226,7 @@ class HexvaneCore : public QObject {
                 if (n > 0) sent = n;
             }
             if (sent < line.size()) {
-                s->write(line.constData() + sent, line.size() - sent);
+                Send(s, it.value(), line.mid(sent));
                 flushNeeded_ = true;
             }
         }
@@ -223,8 +255,9 @@ class HexvaneCore : public QObject {
             bool wrote = false;
             for (const Advise& a : it->advises) {
                 if (a.handle != handle) continue;
-                it.key()->write(QByteArray("! ") + QByteArray::number(a.client) + ' ' +
-                                QByteArray::number(a.handle) + ' ' + QByteArray::number(a.index) + '\n');
+                Send(it.key(), it.value(),
+                     QByteArray("! ") + QByteArray::number(a.client) + ' ' + QByteArray::number(a.handle) +
+                         ' ' + QByteArray::number(a.index) + '\n');
                 wrote = true;
             }
             if (wrote) it.key()->flush();
@@ -304,16 +337,13 @@ class HexvaneCore : public QObject {
             const auto h = handleAt(2);
             const auto client = ParseSigned(t[3]), index = ParseSigned(t[4]);
             if (!h || !client || !index) return fail;
-            if (c.advises.size() >= 32767) return fail;
+            if (c.advises.size() >= kMaxAdviseId) return fail;
+            // The next free id after the last one given, found in the table of ids in use.
             quint16 id = c.lastId;
-            auto used = [&](quint16 x) {
-                for (const Advise& a : c.advises)
-                    if (a.id == x) return true;
-                return false;
-            };
-            do id = id >= 32767 ? 1 : id + 1;
-            while (used(id));
+            do id = id >= kMaxAdviseId ? 1 : id + 1;
+            while (c.usedIds[id]);
             c.lastId = id;
+            c.usedIds[id] = true;
             c.advises.push_back(
                 {id, *h, static_cast<qint32>(static_cast<uint32_t>(*client)), static_cast<qint32>(*index)});
             return head + std::to_string(id) + '\n';
@@ -323,6 +353,7 @@ class HexvaneCore : public QObject {
             if (!h || !id) return fail;
             for (auto a = c.advises.begin(); a != c.advises.end(); ++a) {
                 if (a->handle == *h && a->id == *id) {
+                    c.usedIds[a->id] = false;
                     c.advises.erase(a);
                     return head + "1\n";
                 }
@@ -422,6 +453,7 @@ std::optional<std::vector<HexvaneTagState>> LoadTags(const QString& path, QStrin
                 while (q.next()) {
                     const QString name = q.value(0).toString().trimmed();
                     if (name.isEmpty() || seen.contains(Key(name))) continue;  // one tag per name
+                    if (static_cast<std::size_t>(name.toUtf8().size()) > HexvaneWire::MaxText) continue;
                     if (tags.size() >= NoTag - 1) break;
                     seen.insert(Key(name), true);
                     HexvaneTagState t;
@@ -652,6 +684,8 @@ bool HexvaneServer::WriteValue(quint16 handle, double value, const QDateTime& ti
 
 bool HexvaneServer::WriteMessage(quint16 handle, const QString& text, const QDateTime& time, quint16 mask,
                                  quint16 bits) {
+    // A message no client could take in is refused, so one write never cuts every client off.
+    if (static_cast<std::size_t>(text.toUtf8().size()) > HexvaneWire::MaxText) return false;
     const QDateTime when = time.isValid() ? time : QDateTime::currentDateTime();
     return d_->Write(handle, mask, bits, [&](HexvaneTagState& t) {
         t.message = text;

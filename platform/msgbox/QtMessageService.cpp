@@ -1,7 +1,9 @@
 #include "platform/msgbox/QtMessageService.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -27,6 +29,18 @@ QMessageBox::Icon IconOf(int style) {
     }
 }
 
+// The next answer of LEDGRIX_MSGBOX_ANSWERS ("ok" or "cancel", comma-separated, one per box in
+// order) for the headless modes; OK when none is left.
+int NextHeadlessAnswer() {
+    static int next = 0;
+    const QStringList answers =
+        qEnvironmentVariable("LEDGRIX_MSGBOX_ANSWERS").split(u',', Qt::SkipEmptyParts);
+    if (next >= answers.size()) return MsgAnswer::Ok;
+    return answers[next++].trimmed().compare(QStringLiteral("cancel"), Qt::CaseInsensitive) == 0
+               ? MsgAnswer::Cancel
+               : MsgAnswer::Ok;
+}
+
 }  // namespace
 
 bool QtMessageService::UseStderr() {
@@ -48,7 +62,7 @@ int QtMessageService::Show(const QString& text, int style, const QString& title)
         const QByteArray line = (StderrLine(text, style, title) + u'\n').toUtf8();
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
         std::fflush(stderr);
-        return MsgAnswer::Ok;
+        return NextHeadlessAnswer();
     }
     QMessageBox box(IconOf(style), EffectiveTitle(title), text);
     if ((style & 0x0F) == MsgStyle::OkCancel) {
@@ -58,6 +72,18 @@ int QtMessageService::Show(const QString& text, int style, const QString& title)
     } else {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
+    }
+    if (qEnvironmentVariable("LEDGRIX_MSGBOX").compare(QStringLiteral("window"), Qt::CaseInsensitive) == 0) {
+        // A real window that its next headless answer closes as an operator would: the answer of
+        // the box's escape button by closing its window, OK by its button.
+        const int answer = NextHeadlessAnswer();
+        QTimer::singleShot(200, &box, [&box, answer] {
+            const bool escape = box.button(QMessageBox::Cancel) ? answer == MsgAnswer::Cancel : true;
+            if (escape)
+                box.close();
+            else
+                box.button(QMessageBox::Ok)->click();
+        });
     }
     return box.exec() == QMessageBox::Cancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
 }

@@ -1,6 +1,8 @@
 // Message boxes of the running programs: a QMessageBox per box, or, when the environment
 // variable LEDGRIX_MSGBOX is "stderr" (headless runs), one line per box on standard error
-// "MSGBOX|<style>|<title>|<text>" with the line ends of the text written as \n, answered OK.
+// "MSGBOX|<style>|<title>|<text>" with the line ends of the text written as \n. Headless boxes
+// take their answers from LEDGRIX_MSGBOX_ANSWERS ("ok" or "cancel", one per box in order), else
+// OK; with LEDGRIX_MSGBOX "window" each box is a real window that its answer closes.
 #pragma once
 #include <QString>
 

@@ -396,7 +396,7 @@ bool IsOne(const std::optional<Tokens>& a) {
 }
 
 uint16_t Lookup(const char* name) {
-    if (!name) return PT_NO_TAG;
+    if (!name || std::strlen(name) > HexvaneWire::MaxText) return PT_NO_TAG;  // no tag has such a name
     std::string key = name;
     bool ascii = true;
     for (char& c : key) {
@@ -514,7 +514,8 @@ int16_t SetTagValue(uint16_t handle, const PT_TIME* time, uint16_t statusMask, u
 
 int16_t SetTagMessage(uint16_t handle, const PT_TIME* time, uint16_t statusMask, uint16_t statusBits,
                       const char* text, int32_t client) {
-    if (!text) return 0;
+    // A text the runtime would refuse is not sent.
+    if (!text || std::strlen(text) > HexvaneWire::MaxText) return 0;
     const auto a = TheLink().Call("SETM " + std::to_string(handle) + ' ' + TimeToken(time) + ' ' +
                                   std::to_string(statusMask) + ' ' + std::to_string(statusBits) + ' ' +
                                   HexvaneWire::EncodeText(text) + ' ' + std::to_string(client));

@@ -1,5 +1,7 @@
 #include "saver/runtime/CheckSettings.h"
 
+#include <algorithm>
+
 #include "common/DateUtil.h"
 #include "common/FileUtil.h"
 #include "common/Numbers.h"
@@ -38,6 +40,18 @@ const TextPair kRunningLog{" is running.", " 正在執行中。"};
 const TextPair kRunning{"Setting file [", "設定檔 ["};
 const TextPair kRunning2{"] is running!", "] 正在執行中!"};
 const TextPair kRunningTitle{"The model is running", "設定檔正在執行中"};
+const TextPair kBlankDelimiter{"dbSCSVDelimiterCharacter is blank: \",\" is used.",
+                               "dbSCSVDelimiterCharacter 設定為空: 使用 \",\"。"};
+const TextPair kBlankNewline{"dbSCSVNewlineCharacter is blank or unknown: CRLF is used.",
+                             "dbSCSVNewlineCharacter 設定為空或無法辨識: 使用 CRLF。"};
+const TextPair kCycleLong{"Setting error!\r\nSaveTimeInterval:", "設定錯誤!\r\nSaveTimeInterval:"};
+const TextPair kCycleLong2{"\r\nThe cycle is too long to be scheduled!\r\n",
+                           "\r\n存檔週期太長, 無法排程!\r\n"};
+const TextPair kCycleLongLog{" is too long to be scheduled!", " 太長, 無法排程!"};
+const TextPair kCycleNone{"\r\nThe cycle cannot be scheduled: the group saves on its trigger only.\r\n",
+                          "\r\n存檔週期無法排程: 此群組只以觸發方式存檔。\r\n"};
+const TextPair kCycleNoneLog{" cannot be scheduled: the group saves on its trigger only.",
+                             " 無法排程: 此群組只以觸發方式存檔。"};
 
 QString Now() {
     return DateUtil::Format(DateUtil::Now(), QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM"));
@@ -64,6 +78,40 @@ void ResolveTag(xTag& tag) {
         tag.Name.isEmpty() ? static_cast<int16_t>(-1) : static_cast<int16_t>(RegisterTagHandle(tag.Name));
 }
 
+// The cycle as the group file gives it: a cycle the schedule cannot hold (beyond the whole
+// seconds it counts) ends the saver; one the reader left out (negative, or below a millisecond)
+// is reported, and the group runs on its trigger only.
+void CheckCycle(const xSvcSettings& s, const QString& moduleName, const QString& groupName) {
+    const QString text = SettingUtil::GetSettingValue(
+        QStringLiteral("Basic"), QStringLiteral("SaveTimeInterval"), QStringLiteral("0"), s.dbSettingString);
+    const double cycle = Numbers::LeadingNumber(text);
+    const QString logHead = Now() + QStringLiteral(" | Error | Ledgrix.") + moduleName +
+                            QStringLiteral(" | SaveTimeInterval=") + text;
+    if (cycle > 0 && !Numbers::ToInt32(cycle)) {
+        Log(logHead + Tx(kCycleLongLog));
+        Fatal(Tx(kCycleLong) + text + Tx(kCycleLong2) + groupName, Tx(kSettingTitle));
+    }
+    if (cycle != 0 && s.SaveTimeInterval == 0) {
+        Log(logHead + Tx(kCycleNoneLog));
+        Warn(Tx(kCycleLong) + text + Tx(kCycleNone) + groupName, Tx(kSettingTitle));
+    }
+}
+
+// A group that writes CSV lines gets the default delimiter and line end in place of a blank one
+// (or an unknown line-end text), with a warning: records run together are no file to read.
+void CheckCsvSeparators(xSvcSettings& s, const QString& moduleName) {
+    if (s.dbDBTypeName != QLatin1String("CSV") && !s.dbSIsSaveCSV) return;
+    const QString head = Now() + QStringLiteral(" | Warning | Ledgrix.") + moduleName + QStringLiteral(" | ");
+    if (s.dbSCSVDelimiterCharacter.isEmpty()) {
+        s.dbSCSVDelimiterCharacter = QStringLiteral(",");
+        Log(head + Tx(kBlankDelimiter));
+    }
+    if (s.dbSCSVNewlineCharacter.isEmpty()) {
+        s.dbSCSVNewlineCharacter = QStringLiteral("\r\n");
+        Log(head + Tx(kBlankNewline));
+    }
+}
+
 void RemovePurgeTag(xSvcSettings& s) {
     s.dbSPurgeTag.Name.clear();
     s.dbSPurgeTag.ID = -1;
@@ -80,9 +128,13 @@ void CheckSaveGroupSettings() {
         xRuntimeInfo& r = grp.R();
         const QString groupName = Tx(kGroupName) + s.SaveGroupName;
 
+        CheckCycle(s, r.ModuleName, groupName);
+        CheckCsvSeparators(s, r.ModuleName);
+        // The timer is always positive, whatever the fastest group's cycle rounds to.
         if (r.IsHighSpeedSaver && s.SaveTimeIntervalWithMilliSeconds.ToDouble() < st.TimerInterval)
-            st.TimerInterval =
-                static_cast<int32_t>(Numbers::RoundHalfEven(s.SaveTimeIntervalWithMilliSeconds.ToDouble()));
+            st.TimerInterval = std::max<int32_t>(
+                1,
+                static_cast<int32_t>(Numbers::RoundHalfEven(s.SaveTimeIntervalWithMilliSeconds.ToDouble())));
 
         for (xTag* t : {&s.dbSEnableTag, &s.dbSTriggerTag, &s.dbSNumRecordsSavedTag, &s.dbSDirTag,
                         &s.dbSFileNameTag, &s.dbSCSVDirTag, &s.dbSCSVFileNameTag, &s.dbSPurgeTag})

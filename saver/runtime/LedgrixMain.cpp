@@ -1,9 +1,12 @@
 #include "saver/runtime/LedgrixMain.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <cstdio>
 #include <vector>
@@ -69,6 +72,13 @@ const TextPair kSvcMissing2{"]!", "]!"};
 const TextPair kSvcMissingTitle{"Can not find svl file", "找不到設定檔"};
 const TextPair kIsRunning{" is running!", " 已經在執行中!"};
 const TextPair kLogNone{"(None)", "(無)"};
+const TextPair kFailureLog{" | Error | Ledgrix.System | Ledgrix stopped on a failure no step handled.",
+                           " | Error | Ledgrix.System | Ledgrix 因未處理的錯誤而停止。"};
+const TextPair kFailureText{"The program can not be running!\r\nA failure that no step handled:\r\n",
+                            "程式無法執行!\r\n未處理的錯誤:\r\n"};
+const TextPair kFailureTitle{"Ledgrix error", "Ledgrix 錯誤"};
+const TextPair kSignalLog{" | Message | Ledgrix.System | Stopped by the system (signal ",
+                          " | Message | Ledgrix.System | 系統要求結束 (signal "};
 
 bool g_aliveResolved = false;
 bool g_exiting = false;
@@ -159,7 +169,71 @@ void InstallSaverServices() {
     ws.ShowTargetPath = ShowTargetPath;
 }
 
+void RunGuarded(const std::function<void()>& step) {
+    QString description;
+    try {
+        step();
+        return;
+    } catch (const ProgramExit&) {
+        throw;  // the exit of the tests
+    } catch (const Failure& e) {
+        description = e.description + QStringLiteral(" (") + QString::number(e.number) + u')';
+    } catch (const ado::Error& e) {
+        description = e.Description + QStringLiteral(" (") + QString::number(e.Number) + u')';
+    } catch (const std::exception& e) {
+        description = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        description = QStringLiteral("unknown failure");
+    }
+    WriteLog(DateUtil::Format(DateUtil::Now(), kStampFormat) + Tx(kFailureLog));
+    WriteLog(QStringLiteral("Error Description = ") + description);
+    MsgBox(Tx(kFailureText) + description, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kFailureTitle));
+    sysExit(-1);
+}
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void StartAndRun();
+
+void OnStopSignal(int number) {
+    const char c = static_cast<char>(number);
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+}  // namespace
+
+void RouteStopSignals() {
+    if (g_signalPipe[0] >= 0 || ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char c = 0;
+        if (::read(g_signalPipe[0], &c, 1) != 1 || g_exiting) return;
+        WriteLog(DateUtil::Format(DateUtil::Now(), kStampFormat) + Tx(kSignalLog) + QString::number(c) +
+                 u')');
+        sysExit(-1);
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(number, &sa, nullptr);
+}
+
 int Main() {
+    // The orderly exit is the only way out: no closed window (a message box of a hidden saver)
+    // ends the event loop.
+    QApplication::setQuitOnLastWindowClosed(false);
+    RunGuarded(StartAndRun);
+    QApplication::exec();
+    sysExit(-1);
+}
+
+namespace {
+
+void StartAndRun() {
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     InstallSaverServices();
     ProgramState& st = State();
@@ -190,9 +264,11 @@ int Main() {
     RefuseSecondSaver();
     if (st.DebugLevel > 0)
         MsgBox(QStringLiteral("Get Settings is Finished!"), MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
+    RouteStopSignals();
     RuntimeMain();
-    return QApplication::exec();
 }
+
+}  // namespace
 
 void sysInit() {
     ProgramState& st = State();

@@ -4,6 +4,7 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace LedgrixMain {
 
@@ -23,6 +24,11 @@ void LoadWorkstationSettings();
 void SetRunStateMarkers();
 // The saver's orderly exit; code 0 leaves the alive tag alone. Never returns.
 [[noreturn]] void sysExit(int16_t code);
+// Runs one step of the saver (start-up, a pass, a window event); a failure that escapes it is
+// logged, shown and ends the saver through the orderly exit.
+void RunGuarded(const std::function<void()>& step);
+// SIGTERM, SIGINT and SIGHUP end the saver through the orderly exit, on the window thread.
+void RouteStopSignals();
 // The caption of the saver's main window in the current language.
 QString SaverCaption();
 // Ends the program when another saver already shows the saver's caption.

@@ -1,4 +1,6 @@
 // The CSV title line and record line of a save group.
+#include <cmath>
+
 #include "common/DateUtil.h"
 #include "common/DatetimeWithMilliSeconds.h"
 #include "common/Failure.h"
@@ -102,6 +104,7 @@ QString ValueText(const xField& f) {
     const bool ok = number.has_value();
     const double d = number.value_or(0);
     if (!ok) return v.toString();
+    if (!std::isfinite(d)) return QString();  // NaN and the infinities leave the item empty
     if (f.DecimalPlaces < 0) return Numbers::NumberText(d);
     QString pattern = QStringLiteral("###0");
     if (f.DecimalPlaces > 0) pattern += u'.' + QString(f.DecimalPlaces, u'0');

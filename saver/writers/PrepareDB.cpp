@@ -2,6 +2,7 @@
 #include <QVariant>
 
 #include "common/ADOUtil.h"
+#include "common/DBConnect.h"
 #include "common/DateUtil.h"
 #include "common/FileUtil.h"
 #include "common/ProgramHooks.h"
@@ -39,46 +40,21 @@ void SetError(const QString& text, const QString& caption) {
     State().ErrorCaption = caption;
 }
 
-// The connection string of the group's single database, from its own settings.
+// The connection string of the group's single database, from its own settings; a server's data
+// source is taken as stored.
 QString BuildConnectionString(const xSvcSettings& s) {
     const QString type = s.dbDBTypeName.toUpper();
-    const bool excelDriver = s.dbDriver.toUpper().contains(QLatin1String("EXCEL"));
-    QString c;
-    c += QStringLiteral("Provider=") + s.dbProvider + u';';
-    if (type == QLatin1String("SQLSERVER") || type == QLatin1String("MYSQL")) {
-        c += QStringLiteral("Password=") + ado::QuoteConnectionValue(s.dbPassword) + u';';
-        c += QStringLiteral("Persist Security Info=") + s.dbPersistSecurityInfo + u';';
-        c += QStringLiteral("User ID=") + s.dbUserID + u';';
-        if (!s.dbDriver.isEmpty()) c += QStringLiteral("Driver=") + s.dbDriver + u';';
-        if (excelDriver) c += QStringLiteral("DBQ=") + s.dbFullPath + QStringLiteral(";ReadOnly=0; ");
-        if (type == QLatin1String("SQLSERVER")) {
-            if (!s.dbInitialCatalog.isEmpty())
-                c += QStringLiteral("Initial Catalog=") + s.dbInitialCatalog + u';';
-            c += QStringLiteral("Data Source=") + s.dbDataSource;
-        } else {
-            if (!s.dbInitialCatalog.isEmpty()) c += QStringLiteral("DATABASE=") + s.dbInitialCatalog + u';';
-            c += QStringLiteral("SERVER=") + s.dbDataSource;
-        }
-        return c;
-    }
-    c += QStringLiteral("Persist Security Info=") + s.dbPersistSecurityInfo + u';';
-    c += QStringLiteral("User ID=") + s.dbUserID + u';';
-    if (!s.dbDriver.isEmpty()) c += QStringLiteral("Driver=") + s.dbDriver + u';';
-    if (excelDriver) c += QStringLiteral("DBQ=") + s.dbFullPath + QStringLiteral(";ReadOnly=0; ");
-    if (!s.dbInitialCatalog.isEmpty()) c += QStringLiteral("Initial Catalog=") + s.dbInitialCatalog + u';';
-    if (excelDriver)
-        c += QStringLiteral("Data Source=;");
-    else
-        c += QStringLiteral("Data Source=") + (s.dbDataSource.isEmpty() ? s.dbFullPath : s.dbDataSource) +
-             u';';
-    if (s.dbNoOLEDB)
-        c += QStringLiteral("Password=") + ado::QuoteConnectionValue(s.dbPassword) + u';';
-    else
-        c += QStringLiteral("Jet OLEDB:Database Password=") + ado::DoubleQuoteConnectionValue(s.dbPassword) +
-             u';';
-    if (!s.dbExtendedProperties.isEmpty())
-        c += QStringLiteral("Extended Properties=") + s.dbExtendedProperties;
-    return c;
+    if (type == QLatin1String("SQLSERVER"))
+        return BuildSQLServerConnectionString(s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
+                                              s.dbInitialCatalog, s.dbUserID, s.dbPassword,
+                                              s.dbPersistSecurityInfo);
+    if (type == QLatin1String("MYSQL"))
+        return BuildMySQLConnectionString(s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
+                                          s.dbInitialCatalog, s.dbUserID, s.dbPassword,
+                                          s.dbPersistSecurityInfo);
+    return BuildDBConnectionString(s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource, s.dbInitialCatalog,
+                                   s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo, s.dbNoOLEDB,
+                                   s.dbExtendedProperties);
 }
 
 void SetLockProperties(ado::Connection& conn) {

@@ -1,6 +1,7 @@
 // Dispersed database files: the folder and file of a record come from two tags.
 #include <QVariant>
 
+#include "common/DBConnect.h"
 #include "common/FileUtil.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
@@ -15,27 +16,12 @@ const TextPair kOpenError{"Open database error!", "開啟資料庫失敗!"};
 const TextPair kOpenErrorString{"Open database connectionstring: ", "資料庫連結字串:"};
 const TextPair kOpenErrorCaption{"Open database error", "開啟資料庫失敗"};
 
+// The connection string of the dispersed file P: the generic pieces with the Jet password, the
+// data source (or, with an Excel driver, DBQ) naming P.
 QString BuildConnectionString(xSvcSettings& s, const QString& P) {
-    const bool excelDriver = s.dbDriver.toUpper().contains(QLatin1String("EXCEL"));
-    QString c;
-    c += QStringLiteral("Provider=") + s.dbProvider + u';';
-    c += QStringLiteral("Persist Security Info=") + s.dbPersistSecurityInfo + u';';
-    c += QStringLiteral("User ID=") + s.dbUserID + u';';
-    if (!s.dbDriver.isEmpty()) c += QStringLiteral("Driver=") + s.dbDriver + u';';
-    if (excelDriver)
-        c += QStringLiteral("DBQ=") + P + QStringLiteral(";ReadOnly=0;");
-    else
-        s.dbDataSource = P;
-    if (!s.dbInitialCatalog.isEmpty()) c += QStringLiteral("Initial Catalog=") + s.dbInitialCatalog + u';';
-    if (excelDriver)
-        c += QStringLiteral("Data Source=;");
-    else
-        c += QStringLiteral("Data Source=") + s.dbDataSource + u';';
-    c +=
-        QStringLiteral("Jet OLEDB:Database Password=") + ado::DoubleQuoteConnectionValue(s.dbPassword) + u';';
-    if (!s.dbExtendedProperties.isEmpty())
-        c += QStringLiteral("Extended Properties=") + s.dbExtendedProperties;
-    return c;
+    if (!s.dbDriver.toUpper().contains(QLatin1String("EXCEL"))) s.dbDataSource = P;
+    return BuildDBConnectionString(P, s.dbProvider, s.dbDriver, P, s.dbInitialCatalog, s.dbUserID,
+                                   s.dbPassword, s.dbPersistSecurityInfo, false, s.dbExtendedProperties);
 }
 
 }  // namespace

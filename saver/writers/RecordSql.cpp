@@ -1,5 +1,7 @@
 #include "saver/writers/RecordSql.h"
 
+#include <cmath>
+
 #include "common/DateUtil.h"
 #include "common/Numbers.h"
 #include "saver/writers/WriterUtil.h"
@@ -46,6 +48,9 @@ QString ValueLiteral(const xField& f) {
     const double d = number.value_or(0);
     // A value that is no number is written as a text literal, never as SQL.
     if (!ok) return u'\'' + WriterUtil::SqlText(v.toString()) + u'\'';
+    // NaN and the infinities have no SQL literal: the column is written empty, and the group's
+    // other fields are kept.
+    if (!std::isfinite(d)) return QStringLiteral("NULL");
     if (f.DecimalPlaces < 0) return Numbers::NumberText(d);
     return Numbers::NumberText(Numbers::RoundHalfEven(d, f.DecimalPlaces));
 }

@@ -85,7 +85,8 @@ QString FormatVariantDate(const QVariant& v, const QString& pattern) {
 bool IsSafeNamePart(const QString& name) {
     if (name.isEmpty()) return false;
     if (name == QLatin1String(".") || name == QLatin1String("..")) return false;
-    static const QRegularExpression bad(QStringLiteral("[\\\\/<>|\"*?:\\x00-\\x1f]"));
+    // ";" and "=" too: a name is never read as part of a connection string.
+    static const QRegularExpression bad(QStringLiteral("[\\\\/<>|\"*?:;=\\x00-\\x1f]"));
     if (name.contains(bad)) return false;
     // Names made of dots and blanks only are no names on the file systems the system serves.
     static const QRegularExpression dotsOnly(QStringLiteral("^[. ]+$"));

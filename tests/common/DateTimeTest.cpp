@@ -47,6 +47,20 @@ TEST(DateUtil, DateValuesCountDaysSince1899) {
     EXPECT_FALSE(DateUtil::ToFields(D(100, 1, 1) - 1));
 }
 
+TEST(DateUtil, FractionsCarryForwardsAndFarValuesAreNoDates) {
+    auto day = [](double date) {
+        const auto f = DateUtil::ToFields(date);
+        return f ? QDate(f->year, f->month, f->day) : QDate();
+    };
+    // Day -1 (1899-12-29) at 23:59:59.99999 rounds to the next day, as on the other side of the epoch.
+    EXPECT_EQ(day(-1.9999999999), QDate(1899, 12, 30));
+    EXPECT_EQ(day(-0.9999999999), QDate(1899, 12, 31));
+    EXPECT_EQ(day(1.9999999999), QDate(1900, 1, 1));
+    EXPECT_FALSE(DateUtil::ToFields(1e300));
+    EXPECT_FALSE(DateUtil::ToDateTime(-1e300).isValid());
+    EXPECT_EQ(DateUtil::SecondBoundariesCrossed(0, 1e300), 0);
+}
+
 TEST(DateUtil, FormattingCodesAndDesignators) {
     LocaleGuard en("en_US.UTF-8");
     const double t = D(2024, 3, 5, 14, 7, 9);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
+#include "common/Failure.h"
 #include "common/Numbers.h"
 
 using namespace Numbers;
@@ -55,4 +59,18 @@ TEST(Numbers, FixedPointKeepsFourDecimals) {
     EXPECT_EQ(Fixed4::FromDouble(0.25 * 1000).raw, 2500000);
     EXPECT_EQ(Fixed4::FromDouble(-0.0001).raw, -1);
     EXPECT_EQ(Fixed4::FromDouble(1.23456).raw, 12346);
+}
+
+TEST(Numbers, EveryMagnitudeKeepsItsDigits) {
+    EXPECT_EQ(RoundHalfEven(1e300, 2), 1e300);
+    EXPECT_EQ(RoundHalfEven(-1e300, 2), -1e300);
+    EXPECT_EQ(RoundHalfEven(0.1, 400), 0.1);  // more places than a double holds
+    EXPECT_EQ(RoundHalfEven(5e-324, 330), 5e-324);
+    EXPECT_EQ(FormatNumberPattern(1e20, "###0"), "100000000000000000000");
+    EXPECT_EQ(FormatNumberPattern(-1e300, "###0.0").size(), 304);
+    EXPECT_EQ(FormatNumberPattern(99.995, "###0.00"), "100.00");
+    EXPECT_EQ(FormatNumberPattern(std::nan(""), "###0"), "");
+    EXPECT_EQ(FormatNumberPattern(-std::numeric_limits<double>::infinity(), "###0.0"), "");
+    EXPECT_THROW(Fixed4::FromDouble(-1e15), Failure);
+    EXPECT_THROW(Fixed4::FromDouble(std::nan("")), Failure);
 }

@@ -111,3 +111,28 @@ TEST_F(Schedule, ZeroCycleIsADivisionFailure) {
     r.SaveTimeIntervalWithMilliSeconds = Fixed4{};
     EXPECT_THROW(r.SetupNextTargetSaveTimeWithMilliSeconds(AtMs(10, 0, 0, 0)), Failure);
 }
+
+TEST_F(Schedule, ASeriesOpenedByADroppedWriteCountsFromTheLastSave) {
+    r.SaveTimeInterval = 10;
+    r.SetFirstSaveTime(false);
+    r.LastSavedTime = At(12, 0, 30);
+    r.TargetSaveTime = At(12, 0, 40);
+    r.CountinuousOverrunCount = 2;  // two writes dropped while one ran
+    r.SetupNextTargetSaveTime(At(12, 0, 47));
+    EXPECT_EQ(r.CountinuousOverrunCount, 3);
+    EXPECT_TRUE(log.isEmpty());
+
+    r.IsHighSpeedSaver = true;
+    r.SaveTimeIntervalWithMilliSeconds = Fixed4::FromDouble(250);
+    r.LastSavedTimeWithMilliSeconds = AtMs(10, 0, 0, 250);
+    r.TargetSaveTimeWithMilliSeconds = AtMs(10, 0, 0, 500);
+    r.CountinuousOverrunCount = 2;
+    r.SetupNextTargetSaveTimeWithMilliSeconds(AtMs(10, 0, 0, 810));
+    EXPECT_EQ(r.CountinuousOverrunCount, 4);
+}
+
+TEST_F(Schedule, MillisecondGridCarriesIntoTheNextSecond) {
+    // With a 333.3 ms cycle the third slot lies at 999.9 ms: 00:00:01.000, not 00:00:00.000.
+    const auto slot = r.SearchLastTargetSaveTimeWithMilliSeconds(AtMs(0, 0, 1, 0), Fixed4::FromDouble(333.3));
+    EXPECT_EQ(slot.Compare(AtMs(0, 0, 1, 0)), 0) << slot.FormatString("HH:mm:ss.ms").toStdString();
+}

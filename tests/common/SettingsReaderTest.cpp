@@ -178,6 +178,7 @@ TEST_F(SettingsReader, WorkstationFile) {
 
     // One file named twice, in whatever spelling, ends the program.
     WriteFile("Project/P/cfg/W/g.svc", "");
+    WriteFile("bin/A.svc", "");
     const char* const duplicates[] = {
         "Module1=x,dup.svc\r\nModule2=y,dup.svc",
         "Module1=A.svc\r\nModule2=a.svc",
@@ -191,6 +192,31 @@ TEST_F(SettingsReader, WorkstationFile) {
         EXPECT_EQ(boxes.boxes[0].title, "SVC 設定檔重覆");
     }
     EXPECT_EQ(boxes.boxes[0].text, "SVC 設定檔:..\\PROJECT\\p\\CFG\\w\\G.SVC重覆");
+    // Two files that differ only in letter case are two groups.
+    WriteFile("bin/a.svc", "");
+    WriteSvl("[ModuleList]\r\nModule1=A.svc\r\nModule2=a.svc\r\n");
+    LoadWorkstationSettings();
+    EXPECT_EQ(st.SaveGroupCount, 2);
+}
+
+TEST_F(SettingsReader, FilesThatExistButCannotBeReadAreSettingsErrors) {
+    // A file whose every read fails, whoever runs the test (a permission would not stop root).
+    auto unreadable = [this](const char* relative) {
+        WriteFile(relative, "");
+        QFile::remove(Path(relative));
+        ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/mem"), Path(relative)));
+    };
+    unreadable("Project/P/cfg/W/Ledgrix.Svl");
+    EXPECT_THROW(LoadWorkstationSettings(), ProgramExit);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Cannot read the setting file:..\\Project\\P\\cfg\\W\\Ledgrix.Svl");
+
+    QFile::remove(Path("Project/P/cfg/W/Ledgrix.Svl"));
+    WriteSvl("[ModuleList]\r\nModule1=g,..\\Project\\P\\cfg\\W\\g.svc\r\n");
+    LoadWorkstationSettings();
+    unreadable("Project/P/cfg/W/g.svc");
+    EXPECT_THROW(LoadSaveGroupSettings(), ProgramExit);
+    EXPECT_EQ(boxes.boxes.back().text, "Cannot read the setting file:..\\Project\\P\\cfg\\W\\g.svc");
 }
 
 TEST_F(SettingsReader, LogFilePath) {

@@ -191,15 +191,16 @@ TEST_F(SettingsRoundTrip, OnePathInTwoSpellingsIsOneFile) {
 }
 
 TEST_F(SettingsRoundTrip, CyclesThatCannotBeScheduled) {
-    // A negative cycle, or one shorter than the millisecond grid, leaves the group trigger-only.
+    // A negative cycle, or one that rounds below a millisecond, leaves the group trigger-only.
     State().Group(1).S().SaveTimeIntervalWithMilliSeconds = Numbers::Fixed4::FromDouble(125);
     const struct {
         const char* interval;
         double seconds;
         bool highSpeed;
         double ms;
-    } cases[] = {{"-5", 0, false, 125},         {"-0.5", 0, false, 125}, {"0.00001", 0, false, 125},
-                 {"0.0001", 0.0001, true, 0.1}, {"0.5", 0.5, true, 500}, {"abc", 0, false, 500}};
+    } cases[] = {{"-5", 0, false, 125},     {"-1e12", 0, false, 125},      {"-0.5", 0, false, 125},
+                 {"0.0005", 0, false, 125}, {"0.0015", 0.0015, true, 1.5}, {"0.5", 0.5, true, 500},
+                 {"abc", 0, false, 500}};
     WriteFile("Project/RT/cfg/WS1/Ledgrix.svl", "[ModuleList]\nModule1=..\\Project\\RT\\cfg\\WS1\\g.svc\n");
     for (const auto& c : cases) {
         WriteFile("Project/RT/cfg/WS1/g.svc", QByteArray("[Basic]\nSaveTimeInterval=") + c.interval + "\n");

@@ -72,6 +72,11 @@ TEST_F(SharedServices, SqlServerAliasIsWrittenOnce) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(SharedServices, EveryTestHasAWindowFolderAndRegistryFileOfItsOwn) {
+    EXPECT_TRUE(qEnvironmentVariable("LEDGRIX_WINDOW_DIR").startsWith(root.path()));
+    EXPECT_TRUE(qEnvironmentVariable("LEDGRIX_REGISTRY_FILE").startsWith(root.path()));
+}
+
 TEST_F(SharedServices, HelpTable) {
     HelpUtil::InitHelpIDTable();
     const ProgramState& st = State();

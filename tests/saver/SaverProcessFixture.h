@@ -10,6 +10,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QPair>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -96,6 +97,10 @@ class SaverProcessFixture : public ::testing::Test {
         env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"), runtimeFolder.Path());
         env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        // The registry file and per-user settings are the test's own, never the user's.
+        env.insert(QStringLiteral("LEDGRIX_REGISTRY_FILE"), root.path() + QStringLiteral("/registry.ini"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root.path() + QStringLiteral("/config"));
+        for (auto it = saverEnv.cbegin(); it != saverEnv.cend(); ++it) env.insert(it.key(), it.value());
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(root.path());
         p->start(bin + QStringLiteral("/Ledgrix"), args);
@@ -135,6 +140,20 @@ class SaverProcessFixture : public ::testing::Test {
         f.write(text);
     }
 
+    // Writes a file below the project folder.
+    void WriteProjectFile(const QString& relative, const QByteArray& text) {
+        QFile f(project + u'/' + relative);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << relative.toStdString();
+        f.write(text);
+    }
+
+    // The last line of the log file before the empty line that closes it.
+    QString LastLogLine(const QString& workstation = QStringLiteral("WS1")) const {
+        QStringList lines = LogLines(workstation);
+        while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        return lines.isEmpty() ? QString() : lines.last();
+    }
+
     // The lines of a workstation's log file.
     QStringList LogLines(const QString& workstation = QStringLiteral("WS1")) const {
         return QString::fromUtf8(
@@ -147,4 +166,5 @@ class SaverProcessFixture : public ::testing::Test {
     QString bin, project;
     std::unique_ptr<HexvaneServer> server;
     std::vector<std::unique_ptr<QProcess>> savers;
+    QMap<QString, QString> saverEnv;  // added to the environment of the savers started
 };

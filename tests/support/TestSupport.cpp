@@ -18,11 +18,19 @@ void ProgramFixture::SetUp() {
     // The program folder: <root>/bin, with the projects beside it in <root>/Project.
     QDir(root.path()).mkpath(QStringLiteral("bin"));
     QDir::setCurrent(root.path() + QStringLiteral("/bin"));
-    // Registry values go to a file of the test, never to the user's.
+    // Registry values go to a file of the test, never to the user's, and window captions to a
+    // folder of the test: a saver, demo or benchmark of the same user is never seen.
     qputenv("LEDGRIX_REGISTRY_FILE", (root.path() + QStringLiteral("/registry.ini")).toUtf8());
+    previousWindowDir_ = qgetenv("LEDGRIX_WINDOW_DIR");
+    QDir(root.path()).mkpath(QStringLiteral("windows"));
+    qputenv("LEDGRIX_WINDOW_DIR", QFile::encodeName(Path(QStringLiteral("windows"))));
 }
 
 void ProgramFixture::TearDown() {
+    if (previousWindowDir_.isEmpty())
+        qunsetenv("LEDGRIX_WINDOW_DIR");
+    else
+        qputenv("LEDGRIX_WINDOW_DIR", previousWindowDir_);
     QDir::setCurrent(previousDir_);
     ProgramHooks::SetMessageService(nullptr);
 }

@@ -12,7 +12,8 @@
 #include "common/ProgramHooks.h"
 
 // Resets the program state, installs the test hooks (exit throws ProgramExit, log lines and
-// message boxes are recorded) and makes a temporary folder the current folder for the test.
+// message boxes are recorded) and makes a temporary folder the current folder for the test, with
+// a window folder and a registry file of its own.
 class ProgramFixture : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -30,6 +31,7 @@ class ProgramFixture : public ::testing::Test {
 
   private:
     QString previousDir_;
+    QByteArray previousWindowDir_;
 };
 
 // Runs statements on an SQLite file (folders created) and returns the rows they give, columns

@@ -45,6 +45,10 @@ TEST(ConnectionStringTest, MasksEveryPasswordForm) {
     EXPECT_EQ(
         MaskPasswords(QStringLiteral("Open database error!\r\nOpen database connection string:Password=x y")),
         QStringLiteral("Open database error!\r\nOpen database connection string:Password=****"));
+    // A user name holding a password key is a value, not a key: the password after it is masked whole.
+    EXPECT_EQ(MaskPasswords(QStringLiteral(
+                  "User ID={a;PWD=\"};Data Source=d;Jet OLEDB:Database Password=\";x\";Note=n")),
+              QStringLiteral("User ID={a;PWD=\"};Data Source=d;Jet OLEDB:Database Password=****;Note=n"));
 }
 
 TEST(ConnectionStringTest, ProvidersPickTheirEngine) {

@@ -99,6 +99,9 @@ TEST(HexvaneScript, ParsesEveryFormAndNamesTheBadLine) {
                              "1 jump T1",
                              "1 quit now",
                              "every 0 set T1 1",
+                             "every 0.0004 set T1 1",  // rounds to no millisecond
+                             "every 1e300 set T1 1",
+                             "1e300 set T1 1",
                              "every 1 quit",
                              "1 set T1 ramp 0 10 1",
                              "every 1 set T1 ramp 0 10 -1",
@@ -315,4 +318,48 @@ TEST_F(HexvaneSim, MirroringConnectionsGetEachChangeFirst) {
     EXPECT_TRUE(mirror.Line().startsWith("$ 2 "));
     EXPECT_EQ(mirror.Line(), "! 7 2 3");
     EXPECT_TRUE(other.Line(200).isEmpty());
+}
+
+TEST_F(HexvaneSim, AClientThatStopsReadingIsDroppedAndTheOthersAreServed) {
+    HexvaneServer server(project);
+    ASSERT_TRUE(server.Start()) << server.ErrorText().toStdString();
+    // A client that sends requests without ever reading the answers.
+    QLocalSocket flood;
+    flood.setReadBufferSize(1);
+    flood.connectToServer(server.SocketPath());
+    ASSERT_TRUE(flood.waitForConnected(5000));
+    const QByteArray requests = QByteArray("1 LIST\n").repeated(20000);
+    RawClient other;
+    ASSERT_TRUE(other.Open(server.SocketPath()));
+    QElapsedTimer clock;
+    clock.start();
+    qint64 slowest = 0;
+    for (int round = 0; round < 40 && flood.state() == QLocalSocket::ConnectedState; ++round) {
+        flood.write(requests);
+        flood.waitForBytesWritten(200);
+        QElapsedTimer one;
+        one.start();
+        other.Send("7 FIND :T1");
+        ASSERT_EQ(other.Line(), "= 7 2");
+        slowest = std::max(slowest, one.elapsed());
+    }
+    // Its pending output passed the cap: the runtime closed it rather than growing.
+    EXPECT_TRUE(flood.state() != QLocalSocket::ConnectedState || flood.waitForDisconnected(10000));
+    EXPECT_LT(slowest, 2000);
+
+    // Advise ids near the cap are found without scanning every advise.
+    other.Send("8 SNAP");
+    while (!other.Line().startsWith("= 8")) {
+    }
+    for (int i = 1; i <= 32767; ++i) other.Send("9 ADV 2 1 " + QByteArray::number(i));
+    for (int i = 1; i <= 32767; ++i) ASSERT_EQ(other.Line(), "= 9 " + QByteArray::number(i));
+    other.Send("10 UNADV 2 32766");
+    EXPECT_EQ(other.Line(), "= 10 1");
+    clock.restart();
+    other.Send("11 ADV 2 1 1");  // the one free id lies just behind the last one given
+    EXPECT_EQ(other.Line(), "= 11 32766");
+    EXPECT_LT(clock.elapsed(), 1000);
+    other.Send("12 ADV 2 1 1");
+    EXPECT_EQ(other.Line(), "= 12 0");
+    server.Stop();
 }

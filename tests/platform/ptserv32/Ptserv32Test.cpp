@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QLocalSocket>
 #include <QProcess>
 #include <QThread>
 #include <atomic>
@@ -13,6 +14,7 @@
 #include "platform/hexvane-sim/HexvaneServer.h"
 #include "platform/ptserv32/ptserv32.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
+#include "tests/support/Hostile.h"
 
 namespace {
 
@@ -386,4 +388,57 @@ TEST_F(Ptserv32, ARestartedRuntimeIsMirroredAfresh) {
     ASSERT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
     EXPECT_EQ(v, 6);
     EXPECT_EQ(Lib().GetTagValue(3, &t, &status, &v), 0);
+}
+
+TEST_F(Ptserv32, AnOverlongMessageIsRefusedAndNoClientLosesItsTags) {
+    ASSERT_TRUE(server->Start());
+    const uint16_t msg = Lib().RegisterTag("MSG1");
+    ASSERT_EQ(Lib().RegisterTag("T1"), 2);
+    const std::string big(400 * 1024, 'x');
+    EXPECT_FALSE(server->SetMessage(QStringLiteral("MSG1"), QString::fromStdString(big)));
+    EXPECT_EQ(Lib().SetTagMessage(msg, nullptr, 0, 0, big.c_str(), 7), 0);
+    EXPECT_EQ(Lib().RegisterTag(big.c_str()), PT_NO_TAG);
+    // The link and every tag are still there.
+    ASSERT_TRUE(server->SetValue(QStringLiteral("T1"), 4.5));
+    PT_TIME t;
+    uint16_t status = 0;
+    double v = 0;
+    EXPECT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+    EXPECT_EQ(v, 4.5);
+    EXPECT_EQ(Lib().SetTagMessage(msg, nullptr, 0, 0, std::string(60 * 1024, 'y').c_str(), 7), 1);
+}
+
+TEST_F(Ptserv32, HostileRequestsAndTextsNeitherCrashNorCorruptTheRuntime) {
+    Hostile h;
+    SCOPED_TRACE(h.Seed());
+    ASSERT_TRUE(server->Start());
+    const uint16_t msg = Lib().RegisterTag("MSG1");
+    QLocalSocket raw;
+    raw.connectToServer(server->SocketPath());
+    ASSERT_TRUE(raw.waitForConnected(5000));
+    const char* verbs[] = {"FIND",  "GETV", "GETM", "SETV", "SETM", "ADV",
+                           "UNADV", "GETN", "SNAP", "LIST", "X"};
+    for (int round = 0; round < Hostile::Rounds(200); ++round) {
+        QByteArray line = QByteArray::number(h.Int(0, 99)) + ' ' + verbs[h.Int(0, std::size(verbs) - 1)];
+        for (int k = h.Int(0, 7); k > 0; --k) {
+            const QByteArray text = h.Text(8).toUtf8();
+            line += ' ' + (h.OneIn(3)   ? QByteArray::number(h.Number(), 'g', 17)
+                           : h.OneIn(2) ? ':' + text.toPercentEncoding()
+                                        : text);
+        }
+        raw.write(line + '\n');
+        raw.waitForBytesWritten(100);
+        raw.readAll();
+        const std::string text = h.Text().toStdString();
+        if (Lib().SetTagMessage(msg, nullptr, 0, 0, text.c_str(), 7) == 1) {
+            ASSERT_EQ(server->Message(QStringLiteral("MSG1")).toStdString(), text);
+        }
+        Lib().RegisterTag(h.Text(10).toStdString().c_str());
+    }
+    ASSERT_TRUE(server->SetValue(QStringLiteral("T1"), 2.5));
+    PT_TIME t;
+    uint16_t status = 0;
+    double v = 0;
+    EXPECT_EQ(Lib().GetTagValue(Lib().RegisterTag("T1"), &t, &status, &v), 1);
+    EXPECT_EQ(v, 2.5);
 }

@@ -1,6 +1,9 @@
 // The real Ledgrix program with the HMI runtime stand-in running in the test process: a program
 // folder of its own with the project beside it, windows offscreen, message boxes on stderr.
+#include <signal.h>
+
 #include "tests/saver/SaverProcessFixture.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -24,6 +27,33 @@ class SaverEndToEnd : public SaverProcessFixture {
         QFile f(project + QStringLiteral("/dat/trig.csv"));
         if (!f.open(QIODevice::ReadOnly)) return {};
         return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    }
+
+    // Primes the trigger and raises it: one record.
+    void PulseTrigger() {
+        SetAndSettle(QStringLiteral("TRIG"), 1);
+        SetAndSettle(QStringLiteral("TRIG"), 0);
+        ASSERT_TRUE(server->SetValue(QStringLiteral("TRIG"), 1));
+    }
+
+    void UseTimerForm() {
+        QFile set(bin + QStringLiteral("/Ledgrix.set"));
+        ASSERT_TRUE(set.open(QIODevice::ReadOnly));
+        QByteArray text = set.readAll();
+        set.close();
+        text.replace("IsUseTimer=0", "IsUseTimer=1");
+        ASSERT_TRUE(set.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        set.write(text);
+    }
+
+    // The saver ended through its orderly exit: alive tag reset and the closing line last.
+    void ExpectOrderlyEnd(QProcess& saver) {
+        ASSERT_TRUE(saver.waitForFinished(20000)) << "the saver did not end";
+        EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit) << saver.readAllStandardError().toStdString();
+        EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);
+        EXPECT_TRUE(
+            LastLogLine().endsWith(QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.")))
+            << LastLogLine().toStdString();
     }
 
     void SetLiveAlone(int value) {
@@ -114,15 +144,7 @@ TEST_F(SaverEndToEnd, WithoutLiveAloneTheSaverEndsWhenTheHmiRuntimeIsGone) {
 }
 
 TEST_F(SaverEndToEnd, TimerFormRunsTheSamePasses) {
-    QFile set(bin + QStringLiteral("/Ledgrix.set"));
-    ASSERT_TRUE(set.open(QIODevice::ReadOnly));
-    QByteArray text = set.readAll();
-    set.close();
-    text.replace("IsUseTimer=0", "IsUseTimer=1");
-    ASSERT_TRUE(set.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    set.write(text);
-    set.close();
-
+    UseTimerForm();
     QProcess& saver = StartSaver();
     ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 20000))
         << saver.readAllStandardError().toStdString();
@@ -135,4 +157,55 @@ TEST_F(SaverEndToEnd, TimerFormRunsTheSamePasses) {
     ASSERT_TRUE(saver.waitForFinished(15000));
     EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);
     EXPECT_EQ(CsvLines().size(), 1);
+}
+
+TEST_F(SaverEndToEnd, CyclesItCannotHoldAndFailuresNoStepHandledEndItInOrder) {
+    EditProjectFile(QStringLiteral("cfg/WS1/trig.svc"), "SaveTimeInterval=0", "SaveTimeInterval=3e9");
+    QProcess& refused = StartSaver();
+    ExpectOrderlyEnd(refused);
+    EXPECT_TRUE(QString::fromUtf8(refused.readAllStandardError()).contains(QStringLiteral("too long")));
+
+    // A dispersed root deeper than the folder procedures handle: the record's failure escapes
+    // the writers and ends the saver through its exit.
+    SqliteRows(project + QStringLiteral("/dat/tpl.mdb"),
+               {QStringLiteral("CREATE TABLE Log1 (Value DOUBLE)")});
+    QByteArray root = "..\\Project\\P1\\dat";
+    for (int i = 0; i < 110; ++i) root += "\\d";
+    WriteProjectFile(QStringLiteral("cfg/WS1/trig.svc"),
+                     "[Basic]\r\ndbFilePath=..\\Project\\P1\\dat\\tpl.mdb\r\ndbTableName=Log1\r\n"
+                     "dbDBTypeName=ACCESS\r\ndbSTriggerTag=TRIG\r\ndbSDataBaseRootDir=" +
+                         root + "\r\n[FieldList]\r\nfd1=Value,T1\r\n");
+    QProcess& saver = StartSaver();
+    ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 20000))
+        << saver.readAllStandardError().toStdString();
+    PulseTrigger();
+    ExpectOrderlyEnd(saver);
+    EXPECT_FALSE(
+        LogLines().filter(QStringLiteral("Ledgrix stopped on a failure no step handled.")).isEmpty());
+}
+
+TEST_F(SaverEndToEnd, StopSignalsOfTheSystemEndItInOrder) {
+    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+        QProcess& saver = StartSaver();
+        ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 20000))
+            << saver.readAllStandardError().toStdString();
+        ::kill(static_cast<pid_t>(saver.processId()), number);
+        ExpectOrderlyEnd(saver);
+        EXPECT_FALSE(
+            LogLines().filter(QStringLiteral("Stopped by the system (signal %1)").arg(number)).isEmpty());
+    }
+}
+
+TEST_F(SaverEndToEnd, AHiddenTimerFormSaverOutlivesItsBoxes) {
+    UseTimerForm();
+    EditProjectFile(QStringLiteral("cfg/WS1/Ledgrix.svl"), "dbSIsHideLedgrix=0", "dbSIsHideLedgrix=1");
+    saverEnv.insert(QStringLiteral("LEDGRIX_MSGBOX"), QStringLiteral("window"));
+    QProcess& saver = StartSaver({QStringLiteral("P1"), QStringLiteral("WS1"), QStringLiteral("/DEBUG")});
+    ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 30000))
+        << saver.readAllStandardError().toStdString();
+    PulseTrigger();  // with /DEBUG the record ends with a box that closes again
+    ASSERT_TRUE(server->WaitForValue(QStringLiteral("NREC"), 1, 10000));
+    ASSERT_FALSE(saver.waitForFinished(1500)) << "the saver ended with its box";
+    ASSERT_TRUE(server->SetValue(QStringLiteral("STOP"), 1));
+    ExpectOrderlyEnd(saver);
 }

@@ -106,6 +106,54 @@ TEST_F(StartupTest, WorkstationLoadsResolvesSystemTagsAndSetsPaths) {
     EXPECT_EQ(boxes.boxes.back().text, QStringLiteral("Setting file [Ledgrix] is running!"));
 }
 
+TEST_F(StartupTest, CyclesTheScheduleCannotHoldAreReportedAndTheTimerStaysPositive) {
+    CopyProject();
+    for (const char* tag : {"STOP", "ALIVE", "TRIG", "T1"}) FakeTags::Add(QString::fromLatin1(tag));
+    SettingUtil::LoadProgramSettings();
+    const QString svc = QStringLiteral("Project/P1/cfg/WS1/trig.svc");
+    const QByteArray text = ReadFile(svc);
+    auto start = [&](const char* cycle) {
+        WriteFile(svc,
+                  QByteArray(text).replace("SaveTimeInterval=0", QByteArray("SaveTimeInterval=") + cycle));
+        log.clear();
+        boxes.boxes.clear();
+        LedgrixMain::ParseCommandLine(QStringLiteral("P1 WS1"));
+        LedgrixMain::SetupProjectPaths(State().ProjectName);
+    };
+    for (const char* cycle : {"-1e12", "0.0004"}) {
+        start(cycle);
+        EXPECT_EQ(State().Group(1).S().SaveTimeInterval, 0) << cycle;
+        EXPECT_EQ(State().TimerInterval, 500) << cycle;
+        EXPECT_TRUE(LogHas(QStringLiteral("| Error | Ledgrix.Trig | SaveTimeInterval=") +
+                           QLatin1String(cycle) +
+                           QStringLiteral(" cannot be scheduled: the group saves on its trigger only.")))
+            << log.join(u'\n').toStdString();
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].style, MsgStyle::Exclamation | MsgStyle::OkOnly);
+    }
+    start("0.0006");  // 0.6 ms: the timer ticks every millisecond, never at 0
+    EXPECT_EQ(State().TimerInterval, 1);
+    EXPECT_THROW(start("3e9"), ProgramExit);
+    EXPECT_TRUE(boxes.boxes.back().text.contains(QStringLiteral("The cycle is too long to be scheduled!")));
+}
+
+TEST_F(StartupTest, BlankCsvSeparatorsGetTheDefaultsWithAWarning) {
+    CopyProject();
+    for (const char* tag : {"STOP", "ALIVE", "TRIG", "T1"}) FakeTags::Add(QString::fromLatin1(tag));
+    SettingUtil::LoadProgramSettings();
+    const QString svc = QStringLiteral("Project/P1/cfg/WS1/trig.svc");
+    WriteFile(svc, ReadFile(svc)
+                       .replace("dbSCSVDelimiterCharacter=,", "dbSCSVDelimiterCharacter= ")
+                       .replace("dbSCSVNewlineCharacter=CRLF", "dbSCSVNewlineCharacter=CRLFX"));
+    LedgrixMain::ParseCommandLine(QStringLiteral("P1 WS1"));
+    LedgrixMain::SetupProjectPaths(State().ProjectName);
+    EXPECT_EQ(State().Group(1).S().dbSCSVDelimiterCharacter, QStringLiteral(","));
+    EXPECT_EQ(State().Group(1).S().dbSCSVNewlineCharacter, QStringLiteral("\r\n"));
+    EXPECT_TRUE(LogHas(QStringLiteral("| Warning | Ledgrix.Trig | dbSCSVDelimiterCharacter is blank")));
+    EXPECT_TRUE(
+        LogHas(QStringLiteral("| Warning | Ledgrix.Trig | dbSCSVNewlineCharacter is blank or unknown")));
+}
+
 TEST_F(StartupTest, MissingWorkstationOrProjectEndsTheSaver) {
     CopyProject();
     SettingUtil::LoadProgramSettings();

@@ -6,6 +6,7 @@
 #include "saver/runtime/window/frmAbout.h"
 #include "saver/runtime/window/frmDummy.h"
 #include "tests/saver/window/WindowFixture.h"
+#include "tests/support/Screens.h"
 
 namespace {
 
@@ -78,6 +79,20 @@ TEST_F(MainWindowTest, ChineseKeepsTheBuiltInCaptions) {
     frmAbout english;
     EXPECT_EQ(english.lblVersion->text(), QStringLiteral("Version: 2.0.0"));
     EXPECT_FALSE(english.lblRights->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, EveryFormRendersInBothLanguages) {
+    for (const int language : {0, 1}) {
+        State().LanguageIndex = static_cast<int16_t>(language);
+        AddGroups(2);
+        frmMain& f = Loaded();
+        f.lblLogFilePath->setText(QStringLiteral("..\\Project\\P1\\cfg\\WS1\\Ledgrix.log"));
+        EXPECT_FALSE(SaveScreen(&f, QStringLiteral("frmMain"), language).isEmpty());
+        frmAbout about;
+        EXPECT_FALSE(SaveScreen(&about, QStringLiteral("frmAbout"), language).isEmpty());
+        EXPECT_FALSE(SaveScreen(&DummyForm(), QStringLiteral("frmDummy"), language).isEmpty());
+        DestroyMainForm();
+    }
 }
 
 TEST_F(MainWindowTest, DebugLevelShowsTheSettingsTabAndForcedSave) {

@@ -15,12 +15,9 @@ class WindowFixture : public ProgramFixture {
         DestroyMainForm();
         Fakes::Reset();
         WriteFile(QStringLiteral("bin/PTSERV32.dll"), QByteArray("lib"));
-        QDir(root.path()).mkpath(QStringLiteral("windows"));
-        qputenv("LEDGRIX_WINDOW_DIR", Path(QStringLiteral("windows")).toUtf8());
     }
     void TearDown() override {
         DestroyMainForm();
-        qunsetenv("LEDGRIX_WINDOW_DIR");
         ProgramFixture::TearDown();
     }
 };

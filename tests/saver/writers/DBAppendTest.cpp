@@ -1,6 +1,8 @@
 // Records written into Access- and Excel-type targets (SQLite files).
 #include <QRegularExpression>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "platform/ado/Ado.h"
 #include "saver/writers/RecordSql.h"
@@ -56,6 +58,26 @@ TEST_F(DBAppendTest, ExampleStatementIsExactAndQuotesStayData) {
     EXPECT_EQ(Table(), (QStringList{QStringLiteral("2024-03-05 09:00:00|1|O'Neil'); DROP TABLE Log1; --"),
                                     QStringLiteral("2024-03-05 14:07:09|12.35|Pump")}));
     EXPECT_EQ(g.R().NumRecordsSaved, 2);
+}
+
+TEST_F(DBAppendTest, HugeAndNonFiniteValuesKeepTheRecordAndItsCsvCopy) {
+    SaveGroupRecord& g = ExampleGroup(0);
+    g.S().dbSIsSaveCSV = true;
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\copy.csv");
+    Record(1, 1e300, QStringLiteral("big"));
+    Record(2, std::nan(""), QStringLiteral("nan"));
+    Record(3, -std::numeric_limits<double>::infinity(), QStringLiteral("inf"));
+    EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0) << log.join(u'\n').toStdString();
+    EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/db1.mdb"),
+                  {QStringLiteral("SELECT Note, Flow = 1e300, Flow IS NULL FROM Log1 ORDER BY [Time]")}),
+              (QStringList{QStringLiteral("big|1|0"), QStringLiteral("nan||1"), QStringLiteral("inf||1")}));
+    const QStringList csv = QString::fromUtf8(ReadFile(QStringLiteral("Project/P/dat/copy.csv")))
+                                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(csv.size(), 3);
+    EXPECT_TRUE(csv[0].contains(u',' + QString(u'1') + QString(300, u'0') + QStringLiteral(".00,big")))
+        << csv[0].toStdString();
+    EXPECT_TRUE(csv[1].endsWith(QStringLiteral(",,nan")));
+    EXPECT_TRUE(csv[2].endsWith(QStringLiteral(",,inf")));
 }
 
 TEST_F(DBAppendTest, CyclicRecordsCarryTheirTargetTimesAndStatusTags) {

@@ -76,6 +76,28 @@ TEST_F(DispersedTest, TagTextsThatLeaveTheRootAreRefused) {
     EXPECT_EQ(g.R().LastdbSFullPath, QStringLiteral("..\\Project\\P\\dat\\root\\line2\\ok.mdb"));
 }
 
+TEST_F(DispersedTest, SettingsAndTagTextsNeverRewriteTheConnectionString) {
+    SaveGroupRecord& g = Group();
+    g.S().dbUserID = QStringLiteral("ops;Provider=Bogus");
+    for (const char* name : {"a;Data Source=..\\..\\other.mdb", "a;b", "x=y"}) {
+        tags[QStringLiteral("FN")].message = QString::fromLatin1(name);
+        Record();
+    }
+    EXPECT_EQ(CountLog(QStringLiteral("Is Error!!")), 3);
+    EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0) << log.join(u'\n').toStdString();
+    EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/root/tpl.mdb"), {kCount}), QStringList{QStringLiteral("3")});
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("Project/P/dat/other.mdb"))));
+
+    // The single-file target with the same user name.
+    SaveGroupRecord& single = AccessGroup(2, QStringLiteral("tpl.mdb"), QStringLiteral("Log1"));
+    single.S().dbUserID = g.S().dbUserID;
+    AddField(single, QStringLiteral("Flow"), QStringLiteral("F1"), QStringLiteral("VALUE"));
+    double t = At(2024, 5, 1, 9, 0, 0);
+    DBAppend(2, t);
+    EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/tpl.mdb"), {kCount}), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0) << log.join(u'\n').toStdString();
+}
+
 class PurgeTest : public WriterFixture {
   protected:
     SaveGroupRecord& Group() {

@@ -2,7 +2,9 @@
 // server comes from the test command (LEDGRIX_TEST_MYSQL_*); in CI a missing server is a failure.
 #include <QCoreApplication>
 
+#include "common/Numbers.h"
 #include "tests/saver/writers/WriterFixture.h"
+#include "tests/support/Hostile.h"
 
 namespace {
 
@@ -95,6 +97,44 @@ TEST_F(MySQLWriterTest, RecordsUpdatesAndPurgeRunOnTheServer) {
     EXPECT_EQ(Table(), QStringList{d1 + QStringLiteral(" 18:00:00|9|upd")});
     PurgeDatabase(1, -2);
     EXPECT_TRUE(Table().isEmpty());
+}
+
+TEST_F(MySQLWriterTest, MessagesReachTheServerAsTheyWere) {
+    const double today = DateUtil::Today();
+    const QStringList notes = {QStringLiteral("C:\\temp\\new"), QStringLiteral("end\\"),
+                               QStringLiteral("x\\',999) -- "), QStringLiteral("?{fn UCASE('a')}%_")};
+    for (int i = 0; i < notes.size(); ++i) Record(today + (i + 1) / 24.0, i, notes[i]);
+    EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0) << log.join(u'\n').toStdString();
+    const QStringList rows = Table();
+    ASSERT_EQ(rows.size(), notes.size());
+    for (int i = 0; i < notes.size(); ++i)
+        EXPECT_EQ(rows[i].section(u'|', 1), QString::number(i) + u'|' + notes[i]);
+}
+
+TEST_F(MySQLWriterTest, HostileMessagesAndValuesAreStoredExactlyOrRefused) {
+    Hostile h;
+    SCOPED_TRACE(h.Seed());
+    State().Group(1).F(3).TagMessageLength = 40;
+    const double today = DateUtil::Today();
+    int nulls = 0;
+    for (int round = 0; round < Hostile::Rounds(30); ++round) {
+        const double v = h.Number();
+        const QString note = h.Text(20);
+        log.clear();
+        Record(today + round / 86400.0, v, note);
+        if (CountLog(QStringLiteral("Fail!!")) > 0) continue;  // refused and logged
+        nulls += std::isfinite(v) ? 0 : 1;
+        const double flow =
+            std::isfinite(v) ? Numbers::NumberText(Numbers::RoundHalfEven(v, 1)).toDouble() : 0;
+        ASSERT_EQ(Table().last().section(u'|', 1), QVariant(flow).toString() + u'|' + note.left(40))
+            << "value " << v;
+    }
+    Table();  // opens the connection again after a refused record
+    ado::Recordset rs;
+    rs.CursorLocation = ado::adUseClient;
+    rs.Open(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table + QStringLiteral(" WHERE Flow IS NULL"),
+            *State().Group(1).R().conn);
+    EXPECT_EQ(rs.Value(QStringLiteral("n")).toInt(), nulls);
 }
 
 }  // namespace
