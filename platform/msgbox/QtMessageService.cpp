@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStringList>
 #include <cstdio>
 
 namespace {
@@ -43,23 +44,51 @@ QString QtMessageService::StderrLine(const QString& text, int style, const QStri
     return QStringLiteral("MSGBOX|%1|%2|%3").arg(QString::number(style), t, body);
 }
 
+int QtMessageService::ScriptedAnswer(const QString& word, int style) {
+    const QString w = word.trimmed().toLower();
+    if (w == QLatin1String("ok") || w == QLatin1String("yes")) return FirstButtonAnswer(style);
+    if (w == QLatin1String("cancel") || w == QLatin1String("no")) return SecondButtonAnswer(style);
+    return DefaultAnswer(style);
+}
+
 int QtMessageService::Show(const QString& text, int style, const QString& title) {
     if (UseStderr() || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
         const QByteArray line = (StderrLine(text, style, title) + u'\n').toUtf8();
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
         std::fflush(stderr);
-        return MsgAnswer::Ok;
+        const QStringList script =
+            qEnvironmentVariable("LEDGRIX_MSGBOX_ANSWERS").split(u',', Qt::SkipEmptyParts);
+        const QString word = answered_ < script.size() ? script[answered_] : QString();
+        ++answered_;
+        return ScriptedAnswer(word, style);
     }
     QMessageBox box(IconOf(style), EffectiveTitle(title), text);
-    if ((style & 0x0F) == MsgStyle::OkCancel) {
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Ok);
-        box.setEscapeButton(QMessageBox::Cancel);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setEscapeButton(QMessageBox::Ok);
+    QMessageBox::StandardButton first = QMessageBox::Ok, second = QMessageBox::NoButton;
+    switch (style & MsgStyle::Buttons) {
+        case MsgStyle::OkCancel:
+            second = QMessageBox::Cancel;
+            break;
+        case MsgStyle::YesNo:
+            first = QMessageBox::Yes;
+            second = QMessageBox::No;
+            break;
+        default:
+            break;
     }
-    return box.exec() == QMessageBox::Cancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
+    box.setStandardButtons(second == QMessageBox::NoButton ? first : first | second);
+    box.setDefaultButton((style & MsgStyle::DefaultButton2) && second != QMessageBox::NoButton ? second
+                                                                                               : first);
+    box.setEscapeButton(second == QMessageBox::NoButton ? first : second);
+    switch (box.exec()) {
+        case QMessageBox::Cancel:
+            return MsgAnswer::Cancel;
+        case QMessageBox::Yes:
+            return MsgAnswer::Yes;
+        case QMessageBox::No:
+            return MsgAnswer::No;
+        default:
+            return MsgAnswer::Ok;
+    }
 }
 
 void InstallQtMessageService() {
