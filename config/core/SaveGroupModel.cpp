@@ -16,6 +16,17 @@ QString NameOf(SaveGroupRecord& g) {
     return g.Settings ? g.Settings->SaveGroupName : QString();
 }
 
+// A field's name, tag and formats.
+void CopyFieldSettings(const xField& f, xField& t) {
+    t.FieldName = f.FieldName;
+    t.TagName = f.TagName;
+    t.TagType = f.TagType;
+    t.DecimalPlaces = f.DecimalPlaces;
+    t.DatetimeFormatString = f.DatetimeFormatString;
+    t.TagDataLength = f.TagDataLength;
+    t.TagMessageLength = f.TagMessageLength;
+}
+
 }  // namespace
 
 bool SaveGroupExists(const QString& name) {
@@ -49,13 +60,7 @@ bool GetFieldSettings(const QString& groupName, const QString& fieldName, xField
     for (int n = 1; n <= g.FieldCount && n <= kMaxFieldSlots; ++n) {
         const xField& f = g.F(n);
         if (f.FieldName != fieldName) continue;
-        target.FieldName = f.FieldName;
-        target.TagName = f.TagName;
-        target.TagType = f.TagType;
-        target.DecimalPlaces = f.DecimalPlaces;
-        target.DatetimeFormatString = f.DatetimeFormatString;
-        target.TagDataLength = f.TagDataLength;
-        target.TagMessageLength = f.TagMessageLength;
+        CopyFieldSettings(f, target);
         return true;
     }
     return false;
@@ -118,18 +123,12 @@ void CopySvcSettings(SaveGroupRecord& source, SaveGroupRecord& destination) {
     for (int n = 1; n <= source.FieldCount && n <= kMaxFieldSlots; ++n) {
         const xField& f = source.F(n);
         xField& t = destination.F(n);
-        t.FieldName = f.FieldName;
+        CopyFieldSettings(f, t);
         t.IsDeleted = f.IsDeleted;
         t.TagID = f.TagID;
         t.TagMessage = f.TagMessage;
-        t.TagName = f.TagName;
         t.TagTime = f.TagTime;
-        t.TagType = f.TagType;
         t.TagValue = f.TagValue;
-        t.TagDataLength = f.TagDataLength;
-        t.DatetimeFormatString = f.DatetimeFormatString;
-        t.DecimalPlaces = f.DecimalPlaces;
-        t.TagMessageLength = f.TagMessageLength;
     }
 
     destination.NameCount = source.NameCount;
