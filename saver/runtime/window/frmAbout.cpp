@@ -4,30 +4,16 @@
 #include <QVBoxLayout>
 
 #include "common/ProgramState.h"
+#include "common/ProgramVersion.h"
 #include "common/Texts.h"
 #include "saver/runtime/window/DrawnImages.h"
-
-#ifndef LEDGRIX_VERSION_MAJOR
-#error "LEDGRIX_VERSION_MAJOR, _MINOR and _PATCH come from the project version"
-#endif
 
 namespace {
 constexpr TextPair kAboutCaption{"About Ledgrix for Windows", "關於 Ledgrix 資料庫存檔工具程式"};
 constexpr TextPair kLabel1{"Ledgrix for Windows", "Ledgrix 資料庫存檔工具程式"};
 constexpr TextPair kVersion{"Version: ", "版別："};
 constexpr TextPair kOK{"OK", "OK"};
-constexpr const char* kLegalNotice =
-    "Copyright (C) The Ledgrix developers. All rights reserved.\n"
-    "This program is protected by copyright law. Unauthorized reproduction or distribution of "
-    "this program, or any portion of it, may result in civil and criminal penalties.";
 }  // namespace
-
-QString ProgramVersionText() {
-    return QStringLiteral("%1.%2.%3")
-        .arg(LEDGRIX_VERSION_MAJOR)
-        .arg(LEDGRIX_VERSION_MINOR)
-        .arg(LEDGRIX_VERSION_PATCH);
-}
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
@@ -73,7 +59,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     cmdOK->setText(Tx(kOK, 1));
     SetLanguage();
     lblVersion->setText(lblVersion->text() + ProgramVersionText());
-    lblRights->setText(QString::fromUtf8(kLegalNotice));
+    lblRights->setText(ProgramLegalNotice());
 }
 
 void frmAbout::SetLanguage() {

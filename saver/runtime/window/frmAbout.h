@@ -18,6 +18,3 @@ class frmAbout : public QDialog {
     QLabel* lblRights = nullptr;
     QPushButton* cmdOK = nullptr;
 };
-
-// The program's version, "major.minor.revision".
-QString ProgramVersionText();

@@ -1,0 +1,72 @@
+#include "config/mainwin/FormSupport.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QWidget>
+#include <algorithm>
+
+#include "common/HelpUtil.h"
+#include "common/ProgramHooks.h"
+
+void SetCaption(QWidget& control, const QString& text) {
+    if (auto* label = qobject_cast<QLabel*>(&control))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(&control))
+        button->setText(text);
+    else if (auto* frame = qobject_cast<QGroupBox*>(&control))
+        frame->setTitle(text);
+    else
+        control.setWindowTitle(text);
+}
+
+void ApplyCaptions(QWidget& form, std::initializer_list<Caption> captions) {
+    for (const Caption& c : captions) {
+        const QString name = QString::fromLatin1(c.control);
+        QWidget* control = name == form.objectName() ? &form : form.findChild<QWidget*>(name);
+        Q_ASSERT_X(control, "ApplyCaptions", c.control);
+        if (control) SetCaption(*control, Tx(c.text));
+    }
+}
+
+void SortIgnoringCase(QStringList& names) {
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+}
+
+int MsgLines(std::initializer_list<QString> lines, int style, const QString& title) {
+    return MsgBox(QStringList(lines).join(QStringLiteral("\r\n")), style, title);
+}
+
+void ConfigDialog::BindButtons(QPushButton* ok, QPushButton* cancel, QPushButton* help) {
+    connect(ok, &QPushButton::clicked, this, &ConfigDialog::cmdOK_Click);
+    connect(cancel, &QPushButton::clicked, this, &ConfigDialog::cmdCancel_Click);
+    connect(help, &QPushButton::clicked, this, &ConfigDialog::cmdHelp_Click);
+}
+
+void ConfigDialog::cmdOK_Click() {
+    if (CheckFormObj()) {
+        SaveFormObj();
+        mString = kResultOK;
+        hide();
+    } else if (mFocusObj) {
+        mFocusObj->setFocus();
+    }
+}
+
+void ConfigDialog::cmdCancel_Click() {
+    mString.clear();
+    hide();
+}
+
+void ConfigDialog::reject() {
+    cmdCancel_Click();
+}
+
+void ConfigDialog::cmdHelp_Click() {
+    HelpUtil::ShowHelp(*this);
+}
