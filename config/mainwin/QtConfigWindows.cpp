@@ -3,42 +3,28 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
-#include <QDir>
 #include <QFileDialog>
 #include <QHash>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTreeWidget>
 
-#include "common/FileUtil.h"
 #include "common/ProgramState.h"
 #include "common/Texts.h"
 #include "config/core/ConfigMain.h"
+#include "config/mainwin/frmOpenProj.h"
+#include "config/mainwin/frmSelectWksName.h"
 #include "platform/captions/Captions.h"
 #include "platform/msgbox/QtMessageService.h"
 
 namespace {
 
 const TextPair kProjectNode{"Project [", "專案 ["};
-const TextPair kSelectProject{"Select Project ...", "開啟圖控專案"};
-const TextPair kSelectWorkstation{"Select workstation...", "選擇工作站"};
-const TextPair kProjectLabel{"Project name: ", "專案名稱: "};
-const TextPair kWorkstationLabel{"Workstation name: ", "工作站名稱: "};
 
-// The folders below a folder, in listing order.
-QStringList Folders(const QString& folder) {
-    return QDir(FileUtil::ResolvePath(folder)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-std::optional<QString> PickFrom(const QStringList& names, const TextPair& title, const TextPair& label) {
-    // A headless run has nobody to answer a picker.
-    if (QtMessageService::UseStderr()) return std::nullopt;
-    bool ok = false;
-    const QString chosen = QInputDialog::getItem(nullptr, Tx(title), Tx(label), names, 0, false, &ok);
-    if (!ok || chosen.trimmed().isEmpty()) return std::nullopt;
-    return chosen.trimmed();
+// A headless run has nobody to answer a picker.
+bool Headless() {
+    return QtMessageService::UseStderr();
 }
 
 }  // namespace
@@ -108,12 +94,19 @@ QtConfigWindows::MainWindow& QtConfigWindows::Main() {
 }
 
 std::optional<QString> QtConfigWindows::PickProject() {
-    return PickFrom(Folders(QStringLiteral("..\\Project")), kSelectProject, kProjectLabel);
+    if (Headless()) return std::nullopt;
+    frmOpenProj& picker = FormObj<frmOpenProj>();
+    picker.LoadFormObj();
+    if (!picker.mbuttonOK) return std::nullopt;
+    return picker.mProjName;
 }
 
 std::optional<QString> QtConfigWindows::PickWorkstation(const QString& project) {
-    return PickFrom(Folders(QStringLiteral("..\\Project\\") + project + QStringLiteral("\\CFG")),
-                    kSelectWorkstation, kWorkstationLabel);
+    if (Headless()) return std::nullopt;
+    frmSelectWksName& picker = FormObj<frmSelectWksName>();
+    picker.LoadFormObj(project);
+    if (!picker.mbuttonOK) return std::nullopt;
+    return picker.mDBName;
 }
 
 void QtConfigWindows::ShowMain() {

@@ -1,7 +1,6 @@
-// The configuration program's windows behind the core's window service. A plain stand-in until
-// the designed main window and pickers take its place: a main window with the project tree and
-// the status bar, list pickers of the project and workstation folders, and a non-native file
-// dialog.
+// The configuration program's windows behind the core's window service: the project and
+// workstation pickers (which cancel in headless runs), a non-native file dialog, and a plain
+// main window with the project tree and the status bar until the designed one takes its place.
 #pragma once
 #include <QString>
 #include <memory>
