@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "common/DateUtil.h"
 #include "common/Failure.h"
 
 namespace CommandLineUtil {
@@ -22,6 +23,20 @@ void ParseCommandLine(const QString& commandLine, std::vector<QString>& argument
         count = static_cast<int16_t>(next);
         table[static_cast<size_t>(next)] = word;
     }
+}
+
+QString ReferenceDateTimeNow() {
+    const double now = DateUtil::Now();
+    return DateUtil::Format(now, QStringLiteral("Short Date")) + u' ' +
+           DateUtil::Format(now, QStringLiteral("Long Time"));
+}
+
+QString ApplyDateTimeSwitch(const QString& referenceDateTime, const QString& typedSwitch) {
+    const QString key = typedSwitch.section(u':', 0, 0).toUpper();
+    const QStringList parts = referenceDateTime.split(u' ');
+    if (key == QLatin1String("/D")) return typedSwitch.mid(3) + u' ' + parts.value(1);
+    if (key == QLatin1String("/T")) return parts.value(0) + u' ' + typedSwitch.mid(3);
+    return referenceDateTime;
 }
 
 }  // namespace CommandLineUtil

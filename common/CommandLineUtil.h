@@ -13,4 +13,11 @@ namespace CommandLineUtil {
 void ParseCommandLine(const QString& commandLine, std::vector<QString>& arguments, int16_t& argumentCount,
                       std::vector<QString>& switches, int16_t& switchCount);
 
+// The start date and time as "Short Date" and "Long Time" text: the reference date-time that
+// the switches "/D:<date>" and "/T:<time>" change.
+QString ReferenceDateTimeNow();
+// The reference date-time after a "/D:..." (date part replaced) or "/T:..." (time part
+// replaced) switch, as typed; any other switch leaves it unchanged.
+QString ApplyDateTimeSwitch(const QString& referenceDateTime, const QString& typedSwitch);
+
 }  // namespace CommandLineUtil

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStringList>
 #include <filesystem>
 
@@ -206,6 +207,18 @@ int32_t CreateTextFile(const QString& text, const QString& path) {
     TextFileStream stream(path, TextFileStream::Mode::Create);
     stream.Write(text);
     return static_cast<int32_t>(text.size());
+}
+
+void ReplaceTextFile(const QString& text, const QString& path) {
+    QSaveFile file(ResolvePath(path));
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw Failure(75, QStringLiteral("Path/File access error: ") + path + QStringLiteral(" (") +
+                              file.errorString() + u')');
+}
+
+bool IsSamePath(const QString& a, const QString& b) {
+    return ResolvePath(a) == ResolvePath(b);
 }
 
 QString GetParentFolderName(const QString& path) {

@@ -29,6 +29,11 @@ bool ReadTextFile(const QString& path, QString& text);
 // Creates or replaces the file with the text; returns the number of characters written.
 // Raises Failure when the file cannot be written.
 int32_t CreateTextFile(const QString& text, const QString& path);
+// Writes the text to a new file beside the target, pushes it to the disk and renames it into
+// place, so the target holds either its old or its whole new text. Raises Failure.
+void ReplaceTextFile(const QString& text, const QString& path);
+// True when two paths name one file or folder (both resolved, letters compared as they are).
+bool IsSamePath(const QString& a, const QString& b);
 QString GetFileName(const QString& path);
 QString GetBaseName(const QString& path);
 QString GetExtensionName(const QString& path);

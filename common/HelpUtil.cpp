@@ -46,6 +46,15 @@ void InitHelpIDTable() {
     st.HelpIDCount = kHelpIDCount;
 }
 
+void AddHelpIDs(const QStringList& formNames) {
+    ProgramState& st = State();
+    for (const QString& name : formNames) {
+        if (FindHelpID(name) != 0 || st.HelpIDCount + 1 >= static_cast<int>(st.HelpIDTable.size())) continue;
+        st.HelpIDCount = static_cast<int16_t>(st.HelpIDCount + 1);
+        st.HelpIDTable[static_cast<size_t>(st.HelpIDCount)] = name;
+    }
+}
+
 int16_t FindHelpID(const QString& formName) {
     const ProgramState& st = State();
     const QString wanted = formName.toUpper();

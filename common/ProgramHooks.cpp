@@ -11,9 +11,28 @@ MessageService* g_messages = nullptr;
 RecordingMessageService g_fallbackMessages;
 }  // namespace
 
+int FirstButtonAnswer(int style) {
+    return (style & MsgStyle::Buttons) == MsgStyle::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
+}
+
+int SecondButtonAnswer(int style) {
+    switch (style & MsgStyle::Buttons) {
+        case MsgStyle::YesNo:
+            return MsgAnswer::No;
+        case MsgStyle::OkCancel:
+            return MsgAnswer::Cancel;
+        default:
+            return MsgAnswer::Ok;  // a box with one button
+    }
+}
+
+int DefaultAnswer(int style) {
+    return (style & MsgStyle::DefaultButton2) ? SecondButtonAnswer(style) : FirstButtonAnswer(style);
+}
+
 int RecordingMessageService::Show(const QString& text, int style, const QString& title) {
     boxes.push_back({text, style, title});
-    if (answers.empty()) return MsgAnswer::Ok;
+    if (answers.empty()) return DefaultAnswer(style);
     const int a = answers.front();
     answers.erase(answers.begin());
     return a;

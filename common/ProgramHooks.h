@@ -18,15 +18,25 @@ struct ProgramExit : std::runtime_error {
 namespace MsgStyle {
 constexpr int OkOnly = 0;
 constexpr int OkCancel = 1;
+constexpr int YesNo = 4;
 constexpr int Critical = 16;
 constexpr int Question = 32;
 constexpr int Exclamation = 48;
 constexpr int Information = 64;
+constexpr int DefaultButton2 = 256;  // the second button is the default
+constexpr int Buttons = 0x0F;        // the part of a style that names the buttons
 }  // namespace MsgStyle
 namespace MsgAnswer {
 constexpr int Ok = 1;
 constexpr int Cancel = 2;
+constexpr int Yes = 6;
+constexpr int No = 7;
 }  // namespace MsgAnswer
+
+// The answer of a box's first and second button, and of its default button.
+int FirstButtonAnswer(int style);
+int SecondButtonAnswer(int style);
+int DefaultAnswer(int style);
 
 class MessageService {
   public:
@@ -35,7 +45,7 @@ class MessageService {
     virtual int Show(const QString& text, int style, const QString& title) = 0;
 };
 
-// Records every box; answers from a queue, else OK.
+// Records every box; answers from a queue, else the box's default button.
 class RecordingMessageService : public MessageService {
   public:
     struct Box {

@@ -53,10 +53,10 @@ struct ProgramState {
     int16_t DebugLevel = 0;
     int16_t IsInteractive = 1;  // the configuration program's mode; the saver is always 1
 
-    // Help topics.
+    // Help topics: the 57 rows of the help file, then the program's own dialogs.
     QString HelpFile = QStringLiteral("Hexvane.chm");
     int16_t HelpIDCount = 0;
-    std::array<QString, 58> HelpIDTable;
+    std::array<QString, 101> HelpIDTable;
 
     SaveGroupRecord& Group(int index) { return SaveGroups.at(static_cast<size_t>(index)); }
     xDBSettings& Template(int index) {

@@ -5,6 +5,7 @@
 #include <QVariant>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/Settings.h"
@@ -68,9 +69,31 @@ std::shared_ptr<xDBSettings> FindDBSettingsByTypeDsc(const QString& typeDsc);
 
 // Reads the workstation file: the system settings and the list of save groups.
 void LoadWorkstationSettings();
-// Settles the log file's path, creating its folder and an empty file; ends the program on a bad
-// path.
+
+// One [ModuleList] value: '<group name>,<file>' followed by options '/<KEY>:<value>'.
+struct ModuleLine {
+    QString groupName;             // empty when the value has no comma
+    QString file;                  // the file part, trimmed
+    QString options;               // the options as written, from the first '/' ("/PURGE:30")
+    std::optional<QString> purge;  // the value of a PURGE option
+};
+ModuleLine SplitModuleLine(const QString& value);
+// The dbSIsSvcDefaultPath value of a workstation file's text (0 unless a whole number).
+int16_t SvcDefaultPathValue(const QString& workstationText);
+// The group file a module line names: with dbSIsSvcDefaultPath 1 the file in the workstation's
+// cfg folder, else the file part as written (relative to the program folder).
+QString ModuleFilePath(const QString& file, int16_t svcDefaultPath, const QString& project,
+                       const QString& workstation);
+
+// Settles the log file's path in dbSLogFileName, creating its folder and an empty file; false,
+// with dbSLogFileName unchanged, on a bad path.
+bool SettleLogFilePath();
+// Shows the bad log path message for the configured name (also left in ErrorText/ErrorCaption).
+void ReportBadLogPath(const QString& configured);
+// SettleLogFilePath; a bad path is reported and ends the program.
 bool CheckLogFilePath();
+// The workstation's cfg folder "..\Project\<project>\cfg\<workstation>".
+QString CfgFolder(const QString& project, const QString& workstation);
 bool ProjectExists(const QString& projectName);
 bool ProjectCfgExists(const QString& projectName, const QString& workstationName);
 bool SvlExists(const QString& projectName, const QString& workstationName);

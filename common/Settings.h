@@ -63,6 +63,7 @@ struct xDBSettings {
 
 struct xSvcSettings {
     QString SvcFilePath;
+    QString ModuleOptions;  // options of the group's module line after its file ("/PURGE:30"), as read
     QString SaveGroupName;
     QString dbSettingString;
     QString dbFilePath;

@@ -32,16 +32,11 @@ QString SystemValue(const char* key, const char* defaultValue, const QString& te
                            QString::fromUtf8(defaultValue), text);
 }
 
+}  // namespace
+
 QString CfgFolder(const QString& project, const QString& workstation) {
     return QStringLiteral("..\\Project\\") + project + QStringLiteral("\\cfg\\") + workstation;
 }
-
-// A module line: '<group name>,<file>' followed by options '/<KEY>:<value>'.
-struct ModuleLine {
-    QString groupName;
-    QString file;
-    std::optional<QString> purge;
-};
 
 ModuleLine SplitModuleLine(const QString& value) {
     ModuleLine m;
@@ -51,6 +46,8 @@ ModuleLine SplitModuleLine(const QString& value) {
         m.groupName = value.left(comma);
         rest = value.mid(comma + 1);
     }
+    const int slash = static_cast<int>(rest.indexOf(u'/'));
+    if (slash >= 0) m.options = rest.mid(slash);
     const QStringList items = rest.split(u'/');
     m.file = TrimSpaces(items.value(0));
     for (int k = 1; k < items.size(); ++k) {
@@ -63,15 +60,17 @@ ModuleLine SplitModuleLine(const QString& value) {
     return m;
 }
 
-[[noreturn]] void BadLogPath(const QString& configured) {
-    ProgramState& st = State();
-    st.ErrorText = Tx(kLogPathHead) + configured + Tx(kLogPathTail);
-    st.ErrorCaption = Tx(kLogPathCaption);
-    MsgBox(st.ErrorText, MsgStyle::Critical, st.ErrorCaption);
-    sysExit(-1);
+int16_t SvcDefaultPathValue(const QString& workstationText) {
+    // The whole text must be a number; anything else reads as the default 0.
+    const auto n = Numbers::WholeTextNumber(SystemValue("dbSIsSvcDefaultPath", "0", workstationText));
+    return n ? Numbers::ToInt16(*n).value_or(0) : 0;
 }
 
-}  // namespace
+QString ModuleFilePath(const QString& file, int16_t svcDefaultPath, const QString& project,
+                       const QString& workstation) {
+    if (svcDefaultPath != 1) return file;
+    return QStringLiteral("..\\PROJECT\\") + project + QStringLiteral("\\CFG\\") + workstation + u'\\' + file;
+}
 
 void LoadWorkstationSettings() {
     ProgramState& st = State();
@@ -88,9 +87,7 @@ void LoadWorkstationSettings() {
     st.DuringSavingTag.Name = SystemValue("dbSDuringSavingTag", "", text);
     st.dbSLogDisable = RoundedNumber(SystemValue("dbSLogDisable", "1", text), 1);
     st.dbSLogFileName = SystemValue("dbSLogFileName", "", text);
-    // The whole text must be a number; anything else reads as the default 0.
-    const auto svcDefault = Numbers::WholeTextNumber(SystemValue("dbSIsSvcDefaultPath", "0", text));
-    st.dbSIsSvcDefaultPath = svcDefault ? Numbers::ToInt16(*svcDefault).value_or(0) : 0;
+    st.dbSIsSvcDefaultPath = SvcDefaultPathValue(text);
     // The file is the one source of this flag, so a workstation read after another one gets its own.
     st.dbSIsHideLedgrix = RoundedNumber(SystemValue("dbSIsHideLedgrix", "0", text), 0) == 1;
     st.WorkstationTaskName = FileUtil::GetBaseName(st.WorkstationFilePath);
@@ -105,10 +102,8 @@ void LoadWorkstationSettings() {
         if (value.isEmpty()) break;
         s.dbSPurgeKeepDays = -1;
         const ModuleLine m = SplitModuleLine(value);
-        s.SvcFilePath = m.file;
-        if (st.dbSIsSvcDefaultPath == 1)
-            s.SvcFilePath = QStringLiteral("..\\PROJECT\\") + st.ProjectName + QStringLiteral("\\CFG\\") +
-                            st.WorkstationName + u'\\' + m.file;
+        s.SvcFilePath = ModuleFilePath(m.file, st.dbSIsSvcDefaultPath, st.ProjectName, st.WorkstationName);
+        s.ModuleOptions = m.options;
         st.SvcFileCount = static_cast<int16_t>(st.SvcFileCount + 1);
         st.SvcFileList[static_cast<size_t>(st.SvcFileCount)] = s.SvcFilePath;
         const QString groupName = m.groupName.isEmpty() ? FileUtil::GetBaseName(s.SvcFilePath) : m.groupName;
@@ -131,14 +126,13 @@ void LoadWorkstationSettings() {
     }
 }
 
-bool CheckLogFilePath() {
+bool SettleLogFilePath() {
     ProgramState& st = State();
-    const QString configured = st.dbSLogFileName;
-    QString path = configured;
+    QString path = st.dbSLogFileName;
     if (path.isEmpty())
         path = FileUtil::GetParentFolderName(st.WorkstationFilePath) + u'\\' +
                FileUtil::GetBaseName(st.WorkstationFilePath) + QStringLiteral(".log");
-    if (path.endsWith(u'\\') || path.endsWith(u'/') || FileUtil::FolderExists(path)) BadLogPath(configured);
+    if (path.endsWith(u'\\') || path.endsWith(u'/') || FileUtil::FolderExists(path)) return false;
 
     QString folder = FileUtil::GetParentFolderName(path);
     const QString name = FileUtil::GetFileName(path);
@@ -147,17 +141,30 @@ bool CheckLogFilePath() {
         path = folder + u'\\' + name;
     }
     // A folder or file that cannot be made is a bad path too, not a settled one.
-    if (!folder.isEmpty() && !FileUtil::FolderExists(folder) && !FileUtil::MakeFullDir(folder))
-        BadLogPath(configured);
+    if (!folder.isEmpty() && !FileUtil::FolderExists(folder) && !FileUtil::MakeFullDir(folder)) return false;
     if (!FileUtil::FileExists(path)) {
         try {
             FileUtil::CreateTextFile(QString(), path);
         } catch (const Failure&) {
-            BadLogPath(configured);
+            return false;
         }
     }
     st.dbSLogFileName = path;
     return true;
+}
+
+void ReportBadLogPath(const QString& configured) {
+    ProgramState& st = State();
+    st.ErrorText = Tx(kLogPathHead) + configured + Tx(kLogPathTail);
+    st.ErrorCaption = Tx(kLogPathCaption);
+    MsgBox(st.ErrorText, MsgStyle::Critical, st.ErrorCaption);
+}
+
+bool CheckLogFilePath() {
+    const QString configured = State().dbSLogFileName;
+    if (SettleLogFilePath()) return true;
+    ReportBadLogPath(configured);
+    sysExit(-1);
 }
 
 bool ProjectExists(const QString& projectName) {

@@ -1,6 +1,6 @@
 // The configuration program's own program-wide state beside the shared program state
-// (State(): save groups, type templates, language, workstation settings, paths). One instance;
-// tests reset it.
+// (State(): save groups, type templates, language, workstation settings, paths, debug level,
+// the configuration mode in IsInteractive). One instance; tests reset it.
 #pragma once
 #include <QString>
 #include <array>
@@ -18,20 +18,31 @@ struct TableFieldInfo {
     int32_t FieldType = 0;  // the engine's column type code
 };
 
+constexpr int kMaxTableNames = 9999;
+constexpr int kMaxTableFields = 999;
+
 struct ConfigState {
     QString AppPath;         // the program folder at start-up
     QString SavedAppPath;    // the program folder, made current again after every file dialog
     int16_t IsModified = 0;  // -1 when the settings in memory differ from the files
-    QString RunMode;         // "ONCE" after /ONCE
+    // True once every group of the open project is loaded; a project that is still being opened
+    // (or failed half-way) is never saved.
+    bool IsProjectLoaded = false;
+    QString RunMode;  // "ONCE" after /ONCE
     int16_t IsNT = 0;
     QString ReferenceDateTime;
     QString HelpText;  // help.txt, shown for /HELP
 
+    // The window caption of the open workstation file as written there ("dbSCaption="), which
+    // this program does not edit and writes back unchanged; not held when the file had none.
+    bool HasCaptionLine = false;
+    QString CaptionAsRead;
+
     // The wizard's connection and the tables and fields it listed.
     std::shared_ptr<ado::Connection> WizardConnection;
-    std::vector<QString> TableNames;  // 1-based; slot 0 unused
+    std::vector<QString> TableNames = std::vector<QString>(kMaxTableNames + 1);  // 1-based
     int32_t TableNameCount = 0;
-    std::vector<TableFieldInfo> TableFields;  // 1-based; slot 0 unused
+    std::vector<TableFieldInfo> TableFields = std::vector<TableFieldInfo>(kMaxTableFields + 1);  // 1-based
     int16_t TableFieldCount = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QStringList>
 #include <QTimer>
 #include <cstdio>
 
@@ -29,18 +30,6 @@ QMessageBox::Icon IconOf(int style) {
     }
 }
 
-// The next answer of LEDGRIX_MSGBOX_ANSWERS ("ok" or "cancel", comma-separated, one per box in
-// order) for the headless modes; OK when none is left.
-int NextHeadlessAnswer() {
-    static int next = 0;
-    const QStringList answers =
-        qEnvironmentVariable("LEDGRIX_MSGBOX_ANSWERS").split(u',', Qt::SkipEmptyParts);
-    if (next >= answers.size()) return MsgAnswer::Ok;
-    return answers[next++].trimmed().compare(QStringLiteral("cancel"), Qt::CaseInsensitive) == 0
-               ? MsgAnswer::Cancel
-               : MsgAnswer::Ok;
-}
-
 }  // namespace
 
 bool QtMessageService::UseStderr() {
@@ -57,35 +46,67 @@ QString QtMessageService::StderrLine(const QString& text, int style, const QStri
     return QStringLiteral("MSGBOX|%1|%2|%3").arg(QString::number(style), t, body);
 }
 
+QString QtMessageService::NextScriptedWord() {
+    const QStringList script = qEnvironmentVariable("LEDGRIX_MSGBOX_ANSWERS").split(u',', Qt::SkipEmptyParts);
+    const QString word = answered_ < script.size() ? script[answered_] : QString();
+    ++answered_;
+    return word;
+}
+
+int QtMessageService::ScriptedAnswer(const QString& word, int style) {
+    const QString w = word.trimmed().toLower();
+    if (w == QLatin1String("ok") || w == QLatin1String("yes")) return FirstButtonAnswer(style);
+    if (w == QLatin1String("cancel") || w == QLatin1String("no")) return SecondButtonAnswer(style);
+    return DefaultAnswer(style);
+}
+
 int QtMessageService::Show(const QString& text, int style, const QString& title) {
     if (UseStderr() || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
         const QByteArray line = (StderrLine(text, style, title) + u'\n').toUtf8();
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
         std::fflush(stderr);
-        return NextHeadlessAnswer();
+        return ScriptedAnswer(NextScriptedWord(), style);
     }
     QMessageBox box(IconOf(style), EffectiveTitle(title), text);
-    if ((style & 0x0F) == MsgStyle::OkCancel) {
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Ok);
-        box.setEscapeButton(QMessageBox::Cancel);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setEscapeButton(QMessageBox::Ok);
+    QMessageBox::StandardButton first = QMessageBox::Ok, second = QMessageBox::NoButton;
+    switch (style & MsgStyle::Buttons) {
+        case MsgStyle::OkCancel:
+            second = QMessageBox::Cancel;
+            break;
+        case MsgStyle::YesNo:
+            first = QMessageBox::Yes;
+            second = QMessageBox::No;
+            break;
+        default:
+            break;
     }
+    box.setStandardButtons(second == QMessageBox::NoButton ? first : first | second);
+    box.setDefaultButton((style & MsgStyle::DefaultButton2) && second != QMessageBox::NoButton ? second
+                                                                                               : first);
+    box.setEscapeButton(second == QMessageBox::NoButton ? first : second);
     if (qEnvironmentVariable("LEDGRIX_MSGBOX").compare(QStringLiteral("window"), Qt::CaseInsensitive) == 0) {
-        // A real window that its next headless answer closes as an operator would: the answer of
-        // the box's escape button by closing its window, OK by its button.
-        const int answer = NextHeadlessAnswer();
-        QTimer::singleShot(200, &box, [&box, answer] {
-            const bool escape = box.button(QMessageBox::Cancel) ? answer == MsgAnswer::Cancel : true;
-            if (escape)
+        // A real window that its scripted answer closes as an operator would: the escape
+        // button's answer by closing the window, any other by its button.
+        const int answer = ScriptedAnswer(NextScriptedWord(), style);
+        QTimer::singleShot(200, &box, [&box, answer, first, second] {
+            const QMessageBox::StandardButton pressed =
+                answer == MsgAnswer::Cancel || answer == MsgAnswer::No ? second : first;
+            if (pressed == box.standardButton(box.escapeButton()) || pressed == QMessageBox::NoButton)
                 box.close();
-            else
-                box.button(QMessageBox::Ok)->click();
+            else if (QAbstractButton* b = box.button(pressed))
+                b->click();
         });
     }
-    return box.exec() == QMessageBox::Cancel ? MsgAnswer::Cancel : MsgAnswer::Ok;
+    switch (box.exec()) {
+        case QMessageBox::Cancel:
+            return MsgAnswer::Cancel;
+        case QMessageBox::Yes:
+            return MsgAnswer::Yes;
+        case QMessageBox::No:
+            return MsgAnswer::No;
+        default:
+            return MsgAnswer::Ok;
+    }
 }
 
 void InstallQtMessageService() {

@@ -1,8 +1,9 @@
 // Message boxes of the running programs: a QMessageBox per box, or, when the environment
 // variable LEDGRIX_MSGBOX is "stderr" (headless runs), one line per box on standard error
-// "MSGBOX|<style>|<title>|<text>" with the line ends of the text written as \n. Headless boxes
-// take their answers from LEDGRIX_MSGBOX_ANSWERS ("ok" or "cancel", one per box in order), else
-// OK; with LEDGRIX_MSGBOX "window" each box is a real window that its answer closes.
+// "MSGBOX|<style>|<title>|<text>" with the line ends of the text written as \n. A headless box
+// takes its answer from LEDGRIX_MSGBOX_ANSWERS (comma-separated "ok", "cancel", "yes", "no",
+// one per box in order), else its default button's answer. With LEDGRIX_MSGBOX "window" each box
+// is a real window that its scripted answer closes.
 #pragma once
 #include <QString>
 
@@ -15,6 +16,14 @@ class QtMessageService : public MessageService {
     // The one line written for a box in the headless mode (without the line end).
     static QString StderrLine(const QString& text, int style, const QString& title);
     static bool UseStderr();
+    // The answer of a headless box to a scripted word: "ok" and "yes" press the first button,
+    // "cancel" and "no" the second (the only one of an OK box); any other word, or none, the
+    // default button.
+    static int ScriptedAnswer(const QString& word, int style);
+
+  private:
+    QString NextScriptedWord();
+    int answered_ = 0;  // scripted answers used so far
 };
 
 // Installs one program-wide QtMessageService as the message service.

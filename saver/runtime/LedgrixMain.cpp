@@ -104,11 +104,6 @@ bool g_exiting = false;
     Fatal(head + s + QStringLiteral("\r\n程式無法執行!\r\n請用 Ledgrix /Help 可查詢正確的命令行參數"), head);
 }
 
-QString Word(const QString& text, int n) {
-    const QStringList words = text.split(u' ');
-    return n < words.size() ? words[n] : QString();
-}
-
 void ResolveSystemTag(xTag& tag) {
     tag.ID =
         tag.Name.isEmpty() ? static_cast<int16_t>(-1) : static_cast<int16_t>(RegisterTagHandle(tag.Name));
@@ -290,9 +285,7 @@ void ParseCommandLine(const QString& commandLine) {
     SaverState& sv = Saver();
     sv.HelpText = FileUtil::ReadTextFile(QStringLiteral("help.txt"));
     sv.IsNT = false;
-    const double now = DateUtil::Now();
-    sv.ReferenceDateTime = DateUtil::Format(now, QStringLiteral("Short Date")) + u' ' +
-                           DateUtil::Format(now, QStringLiteral("Long Time"));
+    sv.ReferenceDateTime = CommandLineUtil::ReferenceDateTimeNow();
     st.WorkstationFilePath.clear();
     st.ProjectName.clear();
     st.WorkstationName.clear();
@@ -346,10 +339,8 @@ void ParseCommandLine(const QString& commandLine) {
                     if (!days) UnknownSwitch(s);
                     sv.PurgeDaysAtStart = *days;
                 }
-            } else if (key == QLatin1String("/D")) {
-                sv.ReferenceDateTime = typed.mid(3) + u' ' + Word(sv.ReferenceDateTime, 1);
-            } else if (key == QLatin1String("/T")) {
-                sv.ReferenceDateTime = Word(sv.ReferenceDateTime, 0) + u' ' + typed.mid(3);
+            } else if (key == QLatin1String("/D") || key == QLatin1String("/T")) {
+                sv.ReferenceDateTime = CommandLineUtil::ApplyDateTimeSwitch(sv.ReferenceDateTime, typed);
             } else {
                 UnknownSwitch(s);
             }

@@ -38,4 +38,20 @@ TEST(QtMessageServiceTest, HeadlessBoxesAreOneStderrLineAnsweredOk) {
               QStringLiteral("MSGBOX|17|連線|Will you close the program?\\n中文\n"));
 }
 
+TEST(QtMessageServiceTest, HeadlessBoxesTakeTheScriptedAnswersInOrderThenTheirDefault) {
+    qputenv("LEDGRIX_MSGBOX", "stderr");
+    qputenv("LEDGRIX_MSGBOX_ANSWERS", "no,CANCEL,yes,bogus");
+    QtMessageService service;
+    const int yesNo = MsgStyle::Question | MsgStyle::YesNo;
+    EXPECT_EQ(service.Show(QStringLiteral("a"), yesNo, QString()), MsgAnswer::No);
+    EXPECT_EQ(service.Show(QStringLiteral("b"), MsgStyle::OkCancel, QString()), MsgAnswer::Cancel);
+    EXPECT_EQ(service.Show(QStringLiteral("c"), MsgStyle::OkOnly, QString()), MsgAnswer::Ok);
+    EXPECT_EQ(service.Show(QStringLiteral("d"), yesNo, QString()),
+              MsgAnswer::Yes);  // not an answer: the default
+    EXPECT_EQ(service.Show(QStringLiteral("e"), yesNo | MsgStyle::DefaultButton2, QString()), MsgAnswer::No);
+    EXPECT_EQ(service.Show(QStringLiteral("f"), MsgStyle::OkCancel, QString()), MsgAnswer::Ok);
+    qunsetenv("LEDGRIX_MSGBOX_ANSWERS");
+    qunsetenv("LEDGRIX_MSGBOX");
+}
+
 }  // namespace

@@ -1,0 +1,30 @@
+// Probing a live database while a save group is configured: its tables, the columns of one
+// table, and a group's connection, table and fields. Nothing is written to a database.
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "common/Settings.h"
+#include "config/core/ConfigState.h"
+#include "platform/ado/Ado.h"
+
+namespace DBProbeUtil {
+
+// The tables of the database that the type offers (worksheets for the Excel types), in the
+// provider's order, into names 1..count (at most the table's last slot). The engine's own
+// tables are never offered. False when the table list cannot be read.
+bool ListDBTables(ado::Connection& conn, const QString& typeName, int32_t& count,
+                  std::vector<QString>& names);
+// The columns of a table into fields 1..count; no row is read. False for an empty table name,
+// a type without a query, or a table that cannot be opened.
+bool ListTableFields(ado::Connection& conn, const QString& tableName, const QString& typeName, int16_t& count,
+                     std::vector<TableFieldInfo>& fields);
+// Opens the group's database on a connection of its own and checks its table and every field
+// name (any letter case). Failures are shown when `showMessages`; success always is.
+bool TestDBConnection(SaveGroupRecord& group, bool showMessages);
+
+// The query that gives a table's columns and no row; empty for a type without one.
+QString FieldListQuery(const QString& typeName, const QString& tableName);
+
+}  // namespace DBProbeUtil

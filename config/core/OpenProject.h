@@ -1,0 +1,38 @@
+// Opening an HMI project and one of its workstations: the pickers, the project paths, missing
+// settings files created, every save group loaded, and projects of an older layout or format
+// upgraded after asking.
+#pragma once
+#include <QString>
+
+namespace ProjectUtil {
+
+// Opens the project (the picker asks when the name is empty) and a workstation (the picker asks
+// when none is set). True when a project and workstation are open afterwards; false when none was
+// chosen, a name was refused, or the upgrade was declined or failed. A missing project folder
+// and a missing group file end the program.
+bool OpenProject(const QString& projName, bool reopen);
+// Checks and loads the group files of the workstation (an old-format file is upgraded after
+// asking).
+void LoadProject();
+// Creates a missing workstation file, reads it, settles the log file and creates missing group
+// files.
+void CreateMissingSettingFiles();
+// True when no group file lies outside the workstation's cfg folder, or after an agreed and
+// completed upgrade.
+bool CheckProjectUpgrade();
+// Copies group files into the workstation's cfg folder and saves; false when a copy or the save
+// failed.
+bool UpgradeProjectFiles();
+// Loads an old-format project whole and saves it in the current format.
+void UpgradeAndSaveProject();
+// The configuration program's check of the log file path: settles it like the saver's, but
+// reports a bad path instead of ending the program.
+bool CheckLogFilePath();
+
+// A project or workstation name that may be used in a path: not empty, ".", or "..", and free
+// of "\", "/", ":" and control characters.
+bool IsValidName(const QString& name);
+// The message line that refuses such a name, in the given language.
+QString InvalidNameLine(const QString& name, int languageIndex);
+
+}  // namespace ProjectUtil

@@ -1,0 +1,47 @@
+// The configuration program's windows behind the core's window service: the project and
+// workstation pickers (which cancel in headless runs), a non-native file dialog, and a plain
+// main window with the project tree and the status bar until the designed one takes its place.
+#pragma once
+#include <QString>
+#include <memory>
+
+#include "config/core/ConfigWindows.h"
+
+class QComboBox;
+class QMainWindow;
+
+class QtConfigWindows : public ConfigWindows {
+  public:
+    QtConfigWindows();
+    ~QtConfigWindows() override;
+
+    std::optional<QString> PickProject() override;
+    std::optional<QString> PickWorkstation(const QString& project) override;
+    void ShowMain() override;
+    void RefreshTree() override;
+    void SetStatusPanel(const QString& key, const QString& text) override;
+    std::optional<QString> OpenFile(const QString& initialFolder, const QString& description,
+                                    const QString& pattern) override;
+
+    // Closes the main window as its close button does (the orderly exit); without a main window
+    // the orderly exit runs at once.
+    void CloseMain();
+
+  private:
+    class MainWindow;
+    MainWindow& Main();
+    std::unique_ptr<MainWindow> main_;
+};
+
+// A combo box as the tag list's target.
+class ComboTagListBox : public TagListBox {
+  public:
+    explicit ComboTagListBox(QComboBox* box) : box_(box) {}
+    void Clear() override;
+    void AddItem(const QString& text) override;
+    int Count() const override;
+    void SetCurrentIndex(int index) override;
+
+  private:
+    QComboBox* box_;
+};

@@ -1,0 +1,46 @@
+// The configuration program.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QSocketNotifier>
+#include <csignal>
+
+#include "config/core/ConfigMain.h"
+#include "config/mainwin/QtConfigWindows.h"
+#include "platform/msgbox/QtMessageService.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    LedgrixConfigMain::InstallConfigServices();
+    InstallQtMessageService();
+    QtConfigWindows windows;
+    SetConfigWindows(&windows);
+
+    // Ending the program from outside (SIGTERM, SIGINT) closes the main window as its close
+    // button does: the project is saved (after asking) before the program ends.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, [&windows] {
+            char c;
+            [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+            windows.CloseMain();
+        });
+        std::signal(SIGTERM, OnSignal);
+        std::signal(SIGINT, OnSignal);
+    }
+    return LedgrixConfigMain::Main();
+}

@@ -1,0 +1,146 @@
+// Opening a project and workstation: pickers, missing files, the upgrades and the re-open pass.
+#include "config/core/ConfigMain.h"
+#include "config/core/OpenProject.h"
+#include "tests/config/core/ConfigFixture.h"
+
+using ProjectUtil::OpenProject;
+
+class OpenProjectTest : public ConfigFixture {
+  protected:
+    // The orderly exit of the program in place of the test's: it saves what may be saved.
+    void UseOrderlyExit() {
+        ProgramHooks::SetExit([](int code) { LedgrixConfigMain::sysExit(static_cast<int16_t>(code)); });
+    }
+    // An old project: group file outside the workstation folder, written in the old format.
+    void OldProject(
+        const QByteArray& groupFile = "[Basic]\r\ndbProvider=Microsoft.Jet.OLEDB.4.0\r\ndbTableName=T\r\n") {
+        WriteFile(
+            QStringLiteral("Project/P/cfg/W/Ledgrix.svl"),
+            "[SystemBasic]\r\ndbSLogDisable=0\r\ndbSLogFileName=..\\Project\\P\\old.log\r\n[ModuleList]\r\n"
+            "Module1=G,..\\Project\\P\\g.svc\r\n");
+        WriteFile(QStringLiteral("Project/P/g.svc"), groupFile);
+    }
+};
+
+TEST_F(OpenProjectTest, FirstOpeningCreatesTheMissingFilesAndStartsUnmodified) {
+    QDir().mkpath(Path(QStringLiteral("Project/P/cfg")));
+    windows.projects = {QStringLiteral("P")};
+    windows.workstations = {QStringLiteral("W")};
+    ASSERT_TRUE(OpenProject(QString(), false));
+    EXPECT_EQ(windows.calls.mid(0, 2),
+              (QStringList{QStringLiteral("PickProject"), QStringLiteral("PickWorkstation:P")}));
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl")),
+              "[SystemBasic]\r\n\r\ndbSIsSvcDefaultPath=0\r\n\r\n[ModuleList]\r\n\r\n");
+    EXPECT_TRUE(Exists(QStringLiteral("Project/P/cfg/W/Ledgrix.log")));
+    EXPECT_EQ(Config().IsModified, 0);
+    EXPECT_EQ(State().WorkstationFilePath, QStringLiteral("..\\Project\\P\\cfg\\W\\Ledgrix.svl"));
+
+    // A listed group file that is missing is created empty.
+    WriteFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"),
+              "[SystemBasic]\r\n[ModuleList]\r\nModule1=G,..\\PROJECT\\P\\CFG\\W\\g.svc\r\n");
+    windows.calls.clear();
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), true));
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/cfg/W/g.svc")), "[Basic]\r\n\r\n[FieldList]\r\n\r\n");
+    EXPECT_EQ(State().SaveGroupCount, 1);
+    EXPECT_EQ(State().dbSCaption, QStringLiteral("Ledgrix for Windows"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(OpenProjectTest, PickersCancelledOrNamesRefusedOpenNothing) {
+    QDir().mkpath(Path(QStringLiteral("Project/P/cfg/W")));
+    EXPECT_FALSE(OpenProject(QString(), false));
+    EXPECT_EQ(BoxTexts(), QStringList{QStringLiteral("No project is selected. Program will end.\r\n"
+                                                     "Ledgrix initialization failed！")});
+    windows.projects = {QStringLiteral("P")};
+    EXPECT_FALSE(OpenProject(QString(), false));
+    EXPECT_TRUE(BoxTexts().last().startsWith(QStringLiteral("No workstation is selected.")));
+
+    // A name from the command line is checked before it reaches a path; a typo creates nothing.
+    State().WorkstationName = QStringLiteral("W");
+    EXPECT_FALSE(OpenProject(QStringLiteral(".."), false));
+    EXPECT_TRUE(BoxTexts().last().startsWith(QStringLiteral("The name [..] cannot be used")));
+    EXPECT_THROW(OpenProject(QStringLiteral("Typo"), false), ProgramExit);
+    EXPECT_EQ(BoxTexts().last(),
+              QStringLiteral("The project [Typo] cannot be found.\r\nThe program cannot be run!"));
+    EXPECT_FALSE(Exists(QStringLiteral("Project/Typo")));
+    EXPECT_TRUE(State().ProjectName.isEmpty());
+}
+
+TEST_F(OpenProjectTest, OldLayoutIsUpgradedIntoTheWorkstationFolderAfterYes) {
+    OldProject(
+        "[Basic]\r\ndbDBTypeName=ACCESS\r\ndbIsDefaultFilePath=1\r\ndbFileName=g.mdb\r\ndbTableName=T\r\n");
+    State().WorkstationName = QStringLiteral("W");
+    boxes.answers = {MsgAnswer::Yes};
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    EXPECT_EQ(BoxTexts(), QStringList{QStringLiteral("是否要升級Ledgrix專案?")});
+    EXPECT_TRUE(ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"))
+                    .contains("dbSLogFileName=..\\PROJECT\\P\\CFG\\W\\Ledgrix.log\r\n"));
+    EXPECT_TRUE(ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"))
+                    .contains("Module1=G,..\\PROJECT\\P\\CFG\\W\\g.svc\r\n"));
+    EXPECT_TRUE(ReadFile(QStringLiteral("Project/P/cfg/W/g.svc")).contains("dbFileName=g.mdb\r\n"));
+    EXPECT_TRUE(Exists(QStringLiteral("Project/P/g.svc")));  // the old file stays
+    EXPECT_EQ(Config().IsModified, 0);
+    EXPECT_EQ(State().Group(1).S().SvcFilePath, QStringLiteral("..\\PROJECT\\P\\CFG\\W\\g.svc"));
+
+    // The same file in another spelling is not copied onto itself.
+    WriteFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"),
+              "[SystemBasic]\r\n[ModuleList]\r\nModule1=G,..\\Project\\P\\cfg\\W\\..\\W\\g.svc\r\n");
+    const QByteArray group = ReadFile(QStringLiteral("Project/P/cfg/W/g.svc"));
+    boxes.answers = {MsgAnswer::Yes};
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/cfg/W/g.svc")), group);
+}
+
+TEST_F(OpenProjectTest, YesToTheFormatNoToTheLayoutRewritesTheGroupWhereItIs) {
+    OldProject();
+    State().WorkstationName = QStringLiteral("W");
+    boxes.answers = {MsgAnswer::Yes, MsgAnswer::No};
+    EXPECT_FALSE(OpenProject(QStringLiteral("P"), false));
+    EXPECT_EQ(BoxTexts(), (QStringList{QStringLiteral("是否要升級Ledgrix專案?"),
+                                       QStringLiteral("是否要升級Ledgrix專案?")}));
+    EXPECT_EQ(boxes.boxes[0].style, MsgStyle::Question | MsgStyle::YesNo);
+    EXPECT_TRUE(ReadFile(QStringLiteral("Project/P/g.svc")).contains("dbDBTypeName=ACCESS\r\n"));
+    EXPECT_FALSE(ReadFile(QStringLiteral("Project/P/g.svc")).contains("dbProvider"));
+    EXPECT_FALSE(Exists(QStringLiteral("Project/P/cfg/W/g.svc")));
+}
+
+TEST_F(OpenProjectTest, AnotherProjectAfterNoToSavingDropsTheChangesAndNeverSavesHalfLoaded) {
+    CopyData();
+    State().WorkstationName = QStringLiteral("W");
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    const auto before = QList<QByteArray>{ReadFile(QStringLiteral("Project/P/cfg/W/flow.svc")),
+                                          ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"))};
+    Config().IsModified = -1;
+    // Project Q holds an old-format group: refusing its upgrade ends the program while Q is
+    // half loaded.
+    const QByteArray oldGroup = "[Basic]\r\ndbProvider=SQLOLEDB.1\r\ndbDataSource=srv\r\n";
+    WriteFile(QStringLiteral("Project/Q/cfg/V/Ledgrix.svl"),
+              "[ModuleList]\r\nModule1=X,..\\PROJECT\\Q\\CFG\\V\\x.svc\r\n");
+    WriteFile(QStringLiteral("Project/Q/cfg/V/x.svc"), oldGroup);
+    windows.projects = {QStringLiteral("Q")};
+    windows.workstations = {QStringLiteral("V")};
+    boxes.answers = {MsgAnswer::No, MsgAnswer::Ok, MsgAnswer::No};
+    UseOrderlyExit();
+    EXPECT_THROW(OpenProject(QString(), false), ProgramExit);
+    EXPECT_EQ(BoxTexts(),
+              (QStringList{QStringLiteral("Can you save changes of the project[P]?"),
+                           QStringLiteral("Are you sure you want to close current project and open another?"),
+                           QStringLiteral("是否要升級Ledgrix專案?")}));
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/Q/cfg/V/x.svc")), oldGroup);
+    EXPECT_EQ((QList<QByteArray>{ReadFile(QStringLiteral("Project/P/cfg/W/flow.svc")),
+                                 ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"))}),
+              before);
+}
+
+TEST_F(OpenProjectTest, CancelAtTheCloseQuestionKeepsTheOpenProject) {
+    CopyData();
+    QDir().mkpath(Path(QStringLiteral("Project/Q/cfg/V")));
+    State().WorkstationName = QStringLiteral("W");
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    windows.projects = {QStringLiteral("Q")};
+    boxes.answers = {MsgAnswer::Cancel};
+    OpenProject(QString(), false);
+    EXPECT_EQ(State().ProjectName, QStringLiteral("P"));
+    EXPECT_EQ(State().SaveGroupCount, 2);
+    EXPECT_EQ(windows.calls.filter(QStringLiteral("PickWorkstation")).size(), 0);
+}

@@ -1,0 +1,179 @@
+// The real LedgrixConfig in a throw-away program folder, headless: message boxes are stderr
+// lines answered from LEDGRIX_MSGBOX_ANSWERS, and the program is ended as the desktop closes its
+// window (SIGTERM).
+#include "tests/saver/SaverProcessFixture.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+struct ConfigRun {
+    int status = -1;
+    QStringList boxes;  // "title|text" of every box shown
+};
+
+}  // namespace
+
+class ConfigProgramE2E : public SaverProcessFixture {
+  protected:
+    // The program folder for the configuration program alone.
+    void MakeConfigFolder() {
+        ASSERT_TRUE(root.isValid());
+        bin = root.path() + QStringLiteral("/bin");
+        ASSERT_TRUE(QDir().mkpath(bin));
+        PlaceConfig();
+    }
+    void PlaceConfig() {
+        ASSERT_TRUE(
+            PlaceFile(BinFile(QStringLiteral("LedgrixConfig")), bin + QStringLiteral("/LedgrixConfig")));
+        QFile::copy(BinFile(QStringLiteral("Ledgrix.set")), bin + QStringLiteral("/Ledgrix.set"));
+        QFile::copy(BinFile(QStringLiteral("help.txt")), bin + QStringLiteral("/help.txt"));
+    }
+
+    std::unique_ptr<QProcess> Start(const QString& commandLine, const QString& answers) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LEDGRIX_MSGBOX"), QStringLiteral("stderr"));
+        env.insert(QStringLiteral("LEDGRIX_MSGBOX_ANSWERS"), answers);
+        env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"), runtimeFolder.Path());
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(root.path());
+        p->start(bin + QStringLiteral("/LedgrixConfig"), commandLine.split(u' ', Qt::SkipEmptyParts));
+        EXPECT_TRUE(p->waitForStarted(10000));
+        return p;
+    }
+
+    static bool MainWindowShown() { return WindowCaptionExists(QStringLiteral("LedgrixConfig")); }
+
+    // Runs the program to its end; with `close`, the main window is closed once it is shown.
+    ConfigRun Run(const QString& commandLine, const QString& answers = QString(), bool close = false) {
+        auto p = Start(commandLine, answers);
+        if (close) {
+            EXPECT_TRUE(
+                WaitUntil([&] { return MainWindowShown() || p->state() == QProcess::NotRunning; }, 20000));
+            p->terminate();
+        }
+        EXPECT_TRUE(p->waitForFinished(20000)) << commandLine.toStdString();
+        return Finished(*p);
+    }
+
+    static ConfigRun Finished(QProcess& p) {
+        ConfigRun r;
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        for (const QString& line : QString::fromUtf8(p.readAllStandardError()).split(u'\n'))
+            if (line.startsWith(QLatin1String("MSGBOX|"))) r.boxes << line.section(u'|', 2);
+        return r;
+    }
+
+    QByteArray File(const QString& relative) const {
+        QFile f(root.path() + QStringLiteral("/Project/") + relative);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    bool Exists(const QString& relative) const {
+        return QFileInfo::exists(root.path() + QStringLiteral("/Project/") + relative);
+    }
+    void Write(const QString& relative, const QByteArray& bytes) {
+        const QString path = root.path() + QStringLiteral("/Project/") + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+TEST_F(ConfigProgramE2E, WorkstationActionsChangeTheDiskAndEndWithTheirStatus) {
+    MakeConfigFolder();
+    QDir().mkpath(root.path() + QStringLiteral("/Project/P/cfg/W1"));
+    ConfigRun r = Run(QStringLiteral("P W1 /PAMADDWKS"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.boxes.isEmpty()) << r.boxes.join(u'\n').toStdString();
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W1/Ledgrix.svl")), "[SystemBasic]\r\n\r\n[ModuleList]\r\n\r\n");
+    EXPECT_TRUE(Exists(QStringLiteral("P/dat/Ledgrix/W1")));
+
+    const QByteArray svl = "[ModuleList]\r\nModule1=G,..\\Project\\P\\cfg\\W1\\g.svc\r\n";
+    const QByteArray group = "[CSV]\r\ndbCSVFilePath=..\\Project\\P\\cfg\\W1\\g.csv\r\n";
+    Write(QStringLiteral("P/cfg/W1/Ledgrix.svl"), svl);
+    Write(QStringLiteral("P/cfg/W1/g.svc"), group);
+    EXPECT_EQ(Run(QStringLiteral("P W1 W2 /PAMCOPYWKS")).status, 0);
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W2/g.svc")),
+              "[CSV]\r\ndbCSVFilePath=..\\PROJECT\\P\\CFG\\W2\\g.csv\r\n");
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W1/g.svc")), group);
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W1/Ledgrix.svl")), svl);
+
+    r = Run(QStringLiteral("P W1 w1 /PAMCOPYWKS"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.boxes.size(), 1);
+
+    EXPECT_EQ(Run(QStringLiteral("P W2 W3 /PAMRENAMEWKS")).status, 0);
+    EXPECT_TRUE(File(QStringLiteral("P/cfg/W2/Ledgrix.svl")).contains("..\\PROJECT\\P\\CFG\\W3\\g.svc"));
+
+    // Refused names touch nothing; Cancel keeps the data folder of a deleted workstation.
+    r = Run(QStringLiteral("P .. /PAMDELETEWKS"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Exists(QStringLiteral("P/dat/Ledgrix/W1")));
+    r = Run(QStringLiteral("P W1 /PAMDELETEWKS"), QStringLiteral("cancel"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.boxes,
+              QStringList{QStringLiteral(
+                  "Ledgrix 程式 - 刪除工作站|是否一併刪除資料目錄夾[..\\Project\\P\\dat\\Ledgrix\\W1]?")});
+    EXPECT_FALSE(Exists(QStringLiteral("P/cfg/W1/g.svc")));
+    EXPECT_TRUE(Exists(QStringLiteral("P/dat/Ledgrix/W1")));
+    EXPECT_EQ(Run(QStringLiteral("Nope W1 /PAMADDWKS")).status, 1);
+}
+
+TEST_F(ConfigProgramE2E, FirstOpeningOfAnEmptyWorkstationAndASecondStart) {
+    MakeConfigFolder();
+    QDir().mkpath(root.path() + QStringLiteral("/Project/P/cfg"));
+    auto first = Start(QStringLiteral("P W"), QString());
+    ASSERT_TRUE(
+        WaitUntil([&] { return MainWindowShown() || first->state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W/Ledgrix.svl")),
+              "[SystemBasic]\r\n\r\ndbSIsSvcDefaultPath=0\r\n\r\n[ModuleList]\r\n\r\n");
+
+    const ConfigRun second = Run(QStringLiteral("P W /PAMDELETEWKS"));
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.boxes, QStringList{QStringLiteral("LedgrixConfig|LedgrixConfig is running now!")});
+    EXPECT_TRUE(Exists(QStringLiteral("P/cfg/W/Ledgrix.svl")));
+
+    first->terminate();
+    ASSERT_TRUE(first->waitForFinished(20000));
+    const ConfigRun r = Finished(*first);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.boxes.isEmpty()) << r.boxes.join(u'\n').toStdString();  // opened unmodified: nothing asked
+}
+
+TEST_F(ConfigProgramE2E, OldProjectIsUpgradedThenRecordedByTheSaver) {
+    MakeProgramFolder(BinFile(QStringLiteral("Ledgrix.set")), QStringLiteral(LEDGRIX_TEST_DATA "/config/e2e"),
+                      QStringLiteral("OLD"),
+                      {{QStringLiteral("STOP"), QStringLiteral("DIGITAL")},
+                       {QStringLiteral("ALIVE"), QStringLiteral("DIGITAL")},
+                       {QStringLiteral("NREC"), QStringLiteral("ANALOG")},
+                       {QStringLiteral("FLOW"), QStringLiteral("ANALOG")}});
+    PlaceConfig();
+    SqliteRows(project + QStringLiteral("/dat/old.mdb"),
+               {QStringLiteral("CREATE TABLE Log1 (Time DATETIME, Flow DOUBLE)")});
+
+    const ConfigRun r = Run(QStringLiteral("OLD WS1"), QStringLiteral("yes,yes"), true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.boxes, (QStringList{QStringLiteral("升級專案|是否要升級Ledgrix專案?"),
+                                    QStringLiteral("升級專案|是否要升級Ledgrix專案?")}));
+    const QByteArray svl = ProjectFile(QStringLiteral("cfg/WS1/Ledgrix.svl"));
+    EXPECT_TRUE(svl.contains("\r\nModule1=Flow,..\\PROJECT\\OLD\\CFG\\WS1\\flow.svc\r\n"))
+        << svl.toStdString();
+    EXPECT_TRUE(svl.contains("\r\ndbSLogFileName=..\\PROJECT\\OLD\\CFG\\WS1\\Ledgrix.log\r\n"));
+    EXPECT_TRUE(ProjectFile(QStringLiteral("cfg/WS1/flow.svc")).contains("\r\ndbDBTypeName=ACCESS\r\n"));
+
+    ASSERT_TRUE(server->SetValue(QStringLiteral("FLOW"), 2.5));
+    QProcess& saver = StartSaver({QStringLiteral("OLD"), QStringLiteral("WS1")});
+    ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 20000))
+        << saver.readAllStandardError().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return server->Value(QStringLiteral("NREC")) >= 2; }, 20000));
+    StopSaver(saver);
+    const QStringList rows =
+        SqliteRows(project + QStringLiteral("/dat/old.mdb"), {QStringLiteral("SELECT Flow FROM Log1")});
+    EXPECT_EQ(rows.size(), server->Value(QStringLiteral("NREC")));
+    for (const QString& row : rows) EXPECT_EQ(row, QStringLiteral("2.5"));
+    EXPECT_FALSE(LogLines().filter(QStringLiteral("Ledgrix is closed.")).isEmpty());
+}
