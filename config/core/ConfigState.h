@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/Settings.h"
+
 namespace ado {
 class Connection;
 }
@@ -37,6 +39,10 @@ struct ConfigState {
     // this program does not edit and writes back unchanged; not held when the file had none.
     bool HasCaptionLine = false;
     QString CaptionAsRead;
+
+    // The save-group editor's working copy of the group being edited; the editor's dialogs and
+    // the wizard change only this record, and the editor's OK stores it into the table.
+    SaveGroupRecord WorkingGroup;
 
     // The wizard's connection and the tables and fields it listed.
     std::shared_ptr<ado::Connection> WizardConnection;

@@ -1,0 +1,16 @@
+// The database setup wizard: its pages run one after another from one loop, each ending with
+// its choice (Next, Previous, Cancel, Finish), and the answers stay in the pages' public fields.
+#pragma once
+#include "common/Settings.h"
+
+namespace DBSetupWizard {
+
+// Runs the wizard from its first page (frmDBSetup1.LoadFormObj with the off-line argument)
+// until it ends with Finish or Cancel. Applies nothing.
+void RunDBSetupWizard(bool tmpIsOfflineConfigDB);
+
+}  // namespace DBSetupWizard
+
+// Runs the wizard for the group open in the save-group editor and, when it ended with Finish,
+// copies its answers into the group's settings, tags and fields.
+void ApplyDBSetupWizard(SaveGroupRecord& group);
