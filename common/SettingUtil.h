@@ -1,6 +1,7 @@
 // The settings text reader, its text helpers, and the readers of the program setting file, the
 // workstation file and the save-group files. Both programs use them unchanged.
 #pragma once
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
@@ -19,6 +20,16 @@ namespace SettingUtil {
 // the empty text.
 QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
                         const QString& settingText);
+
+// A settings text read once: the same answers as GetSettingValue, from one walk of the text.
+class SettingLookup {
+  public:
+    explicit SettingLookup(const QString& settingText);
+    QString Value(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
+
+  private:
+    QHash<QString, QString> values_;  // "SECTION\nKEY", upper case: the value of the first line
+};
 
 // Splits a text into lines, one per slot from slot 1 up to the last slot of `rows`; empty lines
 // are not stored. When slot 0 holds a number, lines are stored as their leading number, else as

@@ -27,9 +27,9 @@ int16_t RoundedNumber(const QString& text, int16_t fallback) {
     return Numbers::ToInt16(Numbers::LeadingNumber(text)).value_or(fallback);
 }
 
-QString SystemValue(const char* key, const char* defaultValue, const QString& text) {
-    return GetSettingValue(QStringLiteral("SystemBasic"), QString::fromLatin1(key),
-                           QString::fromUtf8(defaultValue), text);
+QString SystemValue(const char* key, const char* defaultValue, const SettingLookup& text) {
+    return text.Value(QStringLiteral("SystemBasic"), QString::fromLatin1(key),
+                      QString::fromUtf8(defaultValue));
 }
 
 QString CfgFolder(const QString& project, const QString& workstation) {
@@ -75,11 +75,11 @@ ModuleLine SplitModuleLine(const QString& value) {
 
 void LoadWorkstationSettings() {
     ProgramState& st = State();
-    const QString text = FileUtil::ReadTextFile(st.WorkstationFilePath);
+    const SettingLookup text(FileUtil::ReadTextFile(st.WorkstationFilePath));
 
     if (st.LanguageIndex == 0 || st.LanguageIndex == 1)
-        st.dbSCaption = GetSettingValue(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"),
-                                        Tx(kDefaultCaption), text);
+        st.dbSCaption =
+            text.Value(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"), Tx(kDefaultCaption));
     st.dbSLiveAlone = RoundedNumber(SystemValue("dbSLiveAlone", "0", text), 0);
     st.dbSUserMode = RoundedNumber(SystemValue("dbSUserMode", "0", text), 0);
     if (st.dbSUserMode == 1) st.IsUserMode = true;
@@ -100,8 +100,8 @@ void LoadWorkstationSettings() {
     for (int i = 1; i <= kMaxSaveGroups; ++i) {
         SaveGroupRecord& g = st.Group(i);
         xSvcSettings& s = g.S();
-        const QString value = GetSettingValue(QStringLiteral("ModuleList"),
-                                              QStringLiteral("Module") + QString::number(i), QString(), text);
+        const QString value =
+            text.Value(QStringLiteral("ModuleList"), QStringLiteral("Module") + QString::number(i));
         if (value.isEmpty()) break;
         s.dbSPurgeKeepDays = -1;
         const ModuleLine m = SplitModuleLine(value);
