@@ -130,6 +130,22 @@ QString TrimSpaces(const QString& text) {
     return text.mid(b, e - b);
 }
 
+bool UpperEquals(QStringView text, QLatin1StringView upper) {
+    if (text.size() != upper.size()) {
+        // Upper-casing can change the length ("ß" becomes "SS") only beyond ASCII.
+        for (const QChar c : text)
+            if (c.unicode() >= 0x80) return text.toString().toUpper() == upper;
+        return false;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char16_t c = text[i].unicode();
+        if (c >= 0x80) return text.toString().toUpper() == upper;
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+        if (c != static_cast<unsigned char>(upper[i].toLatin1())) return false;
+    }
+    return true;
+}
+
 QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
                         const QString& settingText) {
     const QString wantSection = section.toUpper();

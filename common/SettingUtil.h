@@ -60,6 +60,10 @@ bool IsInCollection(const QString& name, const Collection& collection, bool igno
     return false;
 }
 
+// True when the text, upper-cased, is `upper` (an upper-case ASCII text), as text.toUpper() ==
+// upper is; plain ASCII texts are compared without making the upper-case copy.
+bool UpperEquals(QStringView text, QLatin1StringView upper);
+
 // Text trimmed of blanks only (tabs and line ends stay).
 QString TrimSpaces(const QString& text);
 

@@ -168,3 +168,11 @@ TEST(SettingText, LookupAnswersAsTheScanningReader) {
                         << qPrintable(section) << " / " << qPrintable(k);
     }
 }
+
+TEST(SettingText, UpperEqualsIsUpperCasedEquality) {
+    for (const QString text : {"^datetime", "^DateTime", "^DATETIMEx", "Msg", "msgs", "", "straße", "STRASSE",
+                               "ı", "^datetıme", "ﬀ"})
+        for (const char* upper : {"^DATETIME", "MSG", "STRASSE", "I", "^DATETIME", "FF", ""})
+            EXPECT_EQ(UpperEquals(text, QLatin1String(upper)), text.toUpper() == QLatin1String(upper))
+                << qPrintable(text) << " " << upper;
+}
