@@ -97,6 +97,7 @@ void LoadWorkstationSettings() {
 
     st.SvcFileCount = 0;
     st.SaveGroupCount = 0;
+    QStringList resolvedFiles;  // of the groups so far, each resolved once
     for (int i = 1; i <= kMaxSaveGroups; ++i) {
         SaveGroupRecord& g = st.Group(i);
         xSvcSettings& s = g.S();
@@ -116,14 +117,12 @@ void LoadWorkstationSettings() {
         if (m.purge) s.dbSPurgeKeepDays = Numbers::WholeTextNumber(*m.purge).value_or(-1);
         // One file in two spellings ("A.svc", "..\PROJECT\P\CFG\W\a.svc") is still one file.
         const QString resolved = FileUtil::ResolvePath(s.SvcFilePath);
-        for (int j = 1; j < i; ++j) {
-            if (FileUtil::ResolvePath(st.Group(j).S().SvcFilePath).compare(resolved, Qt::CaseInsensitive) ==
-                0) {
-                MsgBox(Tx(kDuplicateHead) + s.SvcFilePath + Tx(kDuplicateTail), MsgStyle::Critical,
-                       Tx(kDuplicateCaption));
-                sysExit(-1);
-            }
+        if (resolvedFiles.contains(resolved, Qt::CaseInsensitive)) {
+            MsgBox(Tx(kDuplicateHead) + s.SvcFilePath + Tx(kDuplicateTail), MsgStyle::Critical,
+                   Tx(kDuplicateCaption));
+            sysExit(-1);
         }
+        resolvedFiles << resolved;
         g.R().ModuleName = groupName;
         st.SaveGroupCount = static_cast<int16_t>(i);
         s.SaveGroupName = FileUtil::GetBaseName(s.SvcFilePath);
