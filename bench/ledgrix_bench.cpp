@@ -1,9 +1,13 @@
-// Benchmark of the saver: throughput against the raw engine, trigger latency, idle CPU and peak
-// memory. It runs the real Ledgrix and hexvane-sim programs on generated projects in a private
-// program folder, prints a table and writes bench-results.json.
+// Benchmark of the saver: throughput and CPU time per record against the raw engine, trigger
+// latency, idle CPU, peak memory and the reading of the settings at start. It runs the real
+// Ledgrix and hexvane-sim programs on generated projects in a private program folder, prints a
+// table and writes bench-results.json. The MYSQL row needs the test MariaDB server
+// (LEDGRIX_TEST_MYSQL_*, see scripts/mariadb.sh; scripts/bench.sh starts one).
 //
-//   ledgrix-bench [--quick] [--only throughput|latency|idle|memory] [--out FILE]
+//   ledgrix-bench [--quick] [--only throughput|mysql|latency|idle|memory] [--target ACCESS|CSV]
+//                 [--groups 1|8|64] [--out FILE]
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -24,8 +28,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
+#include "platform/ado/Ado.h"
 #include "platform/ado/JetSql.h"
 #include "platform/ptserv32/ptserv32.h"
 
@@ -65,8 +73,10 @@ class Workspace {
         }
         QString set = QStringLiteral(
             "[ML]\nAppliedLangName=English\n[BASIC]\nIsUseTimer=%1\nTimerInterval=%2\n[DBTYPELIST]\n"
-            "DBTYPE1=Access database (*.mdb){ACCESS}\nDBTYPE2=CSV file (*.csv){CSV}\n"
-            "[ACCESS]\ndbProvider=Microsoft.Jet.OLEDB.4.0\ndbPersistSecurityInfo=False\n[CSV]\n");
+            "DBTYPE1=Access database (*.mdb){ACCESS}\nDBTYPE2=CSV file (*.csv){CSV}\nDBTYPE3=MySQL{MYSQL}\n"
+            "[ACCESS]\ndbProvider=Microsoft.Jet.OLEDB.4.0\ndbPersistSecurityInfo=False\n[CSV]\n"
+            "[MYSQL]\ndbProvider=MSDASQL.1\ndbDriver={MySQL ODBC 3.51 Driver}\ndbPersistSecurityInfo=False\n"
+            "dbNoOLEDB=True\ndbNoTableNameDelimiter=True\ndbNoFieldNameDelimiter=True\n");
         WriteText(bin + QStringLiteral("/Ledgrix.set"), set.arg(useTimer ? 1 : 0).arg(useTimer ? 100 : 500));
         project_ = dir_.path() + QStringLiteral("/Project/Bench");
         QDir().mkpath(project_ + QStringLiteral("/dat/Ledgrix"));
@@ -86,10 +96,12 @@ class Workspace {
     }
 
     // Adds a group of `fields` fields (the first the record time).
-    void AddGroup(const QString& name, const QString& type, double cycle,
-                  const QString& trigger = QString()) {
+    // `basic` adds lines to the [Basic] section (a server target's connection).
+    void AddGroup(const QString& name, const QString& type, double cycle, const QString& trigger = QString(),
+                  const QString& basic = QString()) {
         groups_.append(name);
-        QString svc = QStringLiteral("[Basic]\ndbIsDefaultFilePath=1\ndbFilePath=\ndbFileName=bench.mdb\n");
+        QString svc =
+            QStringLiteral("[Basic]\ndbIsDefaultFilePath=1\ndbFilePath=\ndbFileName=bench.mdb\n") + basic;
         svc += QStringLiteral("dbTableName=%1\n\ndbDBTypeName=%2\nSaveTimeInterval=%3\ndbSWriteMode=0\n")
                    .arg(type == QLatin1String("CSV") ? QString() : name, type, QString::number(cycle));
         svc += QStringLiteral(
@@ -103,7 +115,7 @@ class Workspace {
             columns += QStringLiteral(", V%1 DOUBLE").arg(i);
         }
         WriteText(project_ + QStringLiteral("/cfg/WS1/") + name + QStringLiteral(".svc"), svc);
-        if (type != QLatin1String("CSV")) tables_.append({name, columns});
+        if (type == QLatin1String("ACCESS")) tables_.append({name, columns});
     }
 
     void Finish() {
@@ -159,7 +171,16 @@ class Plant {
         saver_.setProcessEnvironment(ws.Env());
         saver_.setWorkingDirectory(ws.Bin());
         saver_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        saver_.start(ws.Bin() + QStringLiteral("/Ledgrix"), {QStringLiteral("Bench"), QStringLiteral("WS1")});
+        // LEDGRIX_BENCH_WRAP runs the saver under a tool (a profiler), e.g. "perf record -g".
+        QStringList wrap = qEnvironmentVariable("LEDGRIX_BENCH_WRAP").split(u' ', Qt::SkipEmptyParts);
+        QStringList saverArgs{ws.Bin() + QStringLiteral("/Ledgrix"), QStringLiteral("Bench"),
+                              QStringLiteral("WS1")};
+        if (wrap.isEmpty()) {
+            saver_.start(saverArgs.takeFirst(), saverArgs);
+        } else {
+            const QString tool = wrap.takeFirst();
+            saver_.start(tool, wrap + saverArgs);
+        }
         saver_.waitForStarted();
         // Running once the alive tag is 1.
         for (int i = 0; i < 200; ++i) {
@@ -220,6 +241,13 @@ double PeakMemoryMb(qint64 pid) {
     return 0;
 }
 
+// CPU seconds of the calling thread.
+double ThreadCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 qint64 CountRows(const QString& file, const QString& table) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
     db.setDatabaseName(file);
@@ -241,16 +269,23 @@ qint64 CountLines(const QString& file) {
     return f.readAll().count('\n');
 }
 
-QString InsertStatement(const QString& table, int fields, int row) {
-    QString cols = QStringLiteral("[Time]"), vals;
-    vals = QStringLiteral("'2024/03/05 10:00:%1.%2 AM'")
-               .arg(row / 100 % 60, 2, 10, QLatin1Char('0'))
-               .arg(row % 100 * 10, 3, 10, QLatin1Char('0'));
+// The statement of one record as the saver writes it: Jet text with bracketed names and a
+// millisecond time, or for MySQL plain names and the time to the second.
+QString InsertStatement(const QString& table, int fields, int row, bool mysql = false) {
+    const QString open = mysql ? QString() : QStringLiteral("["),
+                  close = mysql ? QString() : QStringLiteral("]");
+    QString cols = open + QStringLiteral("Time") + close;
+    QString vals = mysql ? QStringLiteral("'2024/03/05 10:%1:%2'")
+                               .arg(row / 60 % 60, 2, 10, QLatin1Char('0'))
+                               .arg(row % 60, 2, 10, QLatin1Char('0'))
+                         : QStringLiteral("'2024/03/05 10:00:%1.%2 AM'")
+                               .arg(row / 100 % 60, 2, 10, QLatin1Char('0'))
+                               .arg(row % 100 * 10, 3, 10, QLatin1Char('0'));
     for (int i = 2; i <= fields; ++i) {
-        cols += QStringLiteral(", [V%1]").arg(i);
+        cols += QStringLiteral(", ") + open + QStringLiteral("V%1").arg(i) + close;
         vals += QStringLiteral(",%1").arg(i * 1.25 + row);
     }
-    return QStringLiteral("Insert Into [%1] (%2) Values (%3 )").arg(table, cols, vals);
+    return QStringLiteral("Insert Into %1 (%2) Values (%3 )").arg(open + table + close, cols, vals);
 }
 
 // The raw engine: the same statements, one transaction each, with the database layer's pragmas.
@@ -260,6 +295,8 @@ struct RawRates {
     double commitP50Ms = 0;  // percentiles of single commits
     double commitP99Ms = 0;
     double csvPerSecond = 0;
+    double sqliteCpuUs = 0;  // CPU time per statement and commit, the engine's own
+    double csvCpuUs = 0;     // CPU time per appended line
 };
 
 RawRates MeasureRaw(int fields) {
@@ -278,6 +315,7 @@ RawRates MeasureRaw(int fields) {
     const int n = g_quick ? 200 : 1000;
     std::vector<double> each;
     QElapsedTimer t, one;
+    double cpu = ThreadCpuSeconds();
     t.start();
     for (int i = 0; i < n; ++i) {
         one.start();
@@ -289,6 +327,7 @@ RawRates MeasureRaw(int fields) {
         each.push_back(one.nsecsElapsed() / 1e6);
     }
     const double secs = t.nsecsElapsed() / 1e9;
+    r.sqliteCpuUs = (ThreadCpuSeconds() - cpu) / n * 1e6;
     r.sqlitePerSecond = n / secs;
     r.commitMs = secs * 1000.0 / n;
     std::sort(each.begin(), each.end());
@@ -304,12 +343,14 @@ RawRates MeasureRaw(int fields) {
     for (int i = 2; i <= fields; ++i) line += QStringLiteral(",%1").arg(i * 1.25);
     const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
     const int m = g_quick ? 20000 : 100000;
+    cpu = ThreadCpuSeconds();
     t.restart();
     for (int i = 0; i < m; ++i) {
         csv.write(bytes);
         csv.flush();
     }
     r.csvPerSecond = m / (t.nsecsElapsed() / 1e9);
+    r.csvCpuUs = (ThreadCpuSeconds() - cpu) / m * 1e6;
     return r;
 }
 
@@ -322,34 +363,129 @@ struct ThroughputRow {
     double perSecond = 0;
     double lost = 0;
     double raw = 0;
+    double cpuUs = 0;     // the saver's CPU time per record saved
+    double rawCpuUs = 0;  // the raw engine's CPU time per record
 };
+
+// Records saved so far by the groups of a workspace.
+qint64 CountSaved(const Workspace& ws, const QString& type) {
+    qint64 saved = 0;
+    for (const QString& g : ws.Groups())
+        saved += type == QLatin1String("CSV") ? std::max<qint64>(0, CountLines(ws.CsvFile(g)) - 1)
+                                              : std::max<qint64>(0, CountRows(ws.DatabaseFile(), g));
+    return saved;
+}
+
+// Runs the plant for the measured time, `perGroup` records a second demanded of each group.
+// The records saved and the saver's CPU time are taken over the measured time alone, after the
+// start-up.
+ThroughputRow RunThroughput(const Workspace& ws, double seconds, double perGroup,
+                            const std::function<qint64()>& count) {
+    ThroughputRow row;
+    Plant plant(ws);
+    QThread::msleep(300);
+    const double cpu0 = CpuSeconds(plant.Pid());
+    const qint64 n0 = count();
+    QElapsedTimer t;
+    t.start();
+    QThread::msleep(static_cast<unsigned long>(seconds * 1000));
+    const qint64 n1 = count();
+    const double elapsed = t.nsecsElapsed() / 1e9;
+    const double cpu1 = CpuSeconds(plant.Pid());
+    plant.Stop();
+    row.groups = static_cast<int>(ws.Groups().size());
+    row.seconds = elapsed;
+    row.demanded = row.groups * perGroup;
+    row.saved = static_cast<double>(n1 - n0);
+    row.perSecond = row.saved / elapsed;
+    row.lost = std::max(0.0, std::round(row.demanded * elapsed - row.saved));
+    row.cpuUs = n1 > n0 ? (cpu1 - cpu0) / row.saved * 1e6 : 0;
+    return row;
+}
 
 ThroughputRow MeasureThroughput(const QString& type, int groups, const RawRates& raw) {
     const int fields = 50;
     Workspace ws(fields, false);
     for (int g = 1; g <= groups; ++g) ws.AddGroup(QStringLiteral("G%1").arg(g), type, 0.01);
     ws.Finish();
-    const double seconds = g_quick ? 3 : 10;
-    ThroughputRow row;
+    ThroughputRow row = RunThroughput(ws, g_quick ? 3 : 10, 100, [&] { return CountSaved(ws, type); });
     row.target = type == QLatin1String("CSV") ? QStringLiteral("CSV") : QStringLiteral("ACCESS (SQLite)");
-    row.groups = groups;
-    {
-        Plant plant(ws);
-        QThread::msleep(static_cast<unsigned long>(seconds * 1000));
-        plant.Stop();
-    }
-    // Each group should have saved one record per 10 ms of the run; the start-up is counted
-    // from the first record of each group.
-    qint64 saved = 0;
-    for (const QString& g : ws.Groups())
-        saved += type == QLatin1String("CSV") ? std::max<qint64>(0, CountLines(ws.CsvFile(g)) - 1)
-                                              : std::max<qint64>(0, CountRows(ws.DatabaseFile(), g));
-    row.seconds = seconds;
-    row.demanded = groups * 100.0;
-    row.saved = static_cast<double>(saved);
-    row.perSecond = saved / seconds;
-    row.lost = std::max(0.0, row.demanded * seconds - row.saved);
     row.raw = type == QLatin1String("CSV") ? raw.csvPerSecond : raw.sqlitePerSecond;
+    row.rawCpuUs = type == QLatin1String("CSV") ? raw.csvCpuUs : raw.sqliteCpuUs;
+    return row;
+}
+
+// The test MariaDB server of scripts/mariadb.sh, when its variables are set.
+struct MySqlServer {
+    QString host = qEnvironmentVariable("LEDGRIX_TEST_MYSQL_HOST");
+    QString port = qEnvironmentVariable("LEDGRIX_TEST_MYSQL_PORT");
+    QString user = qEnvironmentVariable("LEDGRIX_TEST_MYSQL_USER");
+    QString password = qEnvironmentVariable("LEDGRIX_TEST_MYSQL_PASSWORD");
+    QString database = qEnvironmentVariable("LEDGRIX_TEST_MYSQL_DATABASE");
+    bool Present() const { return !host.isEmpty() && !port.isEmpty(); }
+    QString ConnectionString() const {
+        return QStringLiteral("Provider=MSDASQL.1;Password=") + ado::QuoteConnectionValue(password) +
+               QStringLiteral(";User ID=") + user +
+               QStringLiteral(";Driver={MySQL ODBC 3.51 Driver};DATABASE=") + database +
+               QStringLiteral(";SERVER=") + host + u':' + port;
+    }
+};
+
+// 8 groups on 100 ms into the test MariaDB against raw single-row inserts (autocommit) of the
+// same statements on the same server.
+ThroughputRow MeasureMySql() {
+    ThroughputRow row;
+    row.target = QStringLiteral("MYSQL");
+    row.groups = 8;
+    const MySqlServer server;
+    if (!server.Present()) return row;
+    const int fields = 50;
+    QString columns = QStringLiteral("Time DATETIME");
+    for (int i = 2; i <= fields; ++i) columns += QStringLiteral(", V%1 DOUBLE").arg(i);
+    ado::Connection conn;
+    try {
+        conn.Open(server.ConnectionString());
+        const QString rawTable = QStringLiteral("ledgrix_bench_raw");
+        conn.Execute(QStringLiteral("DROP TABLE IF EXISTS ") + rawTable);
+        conn.Execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(rawTable, columns));
+        const int n = g_quick ? 200 : 1000;
+        const double cpu = ThreadCpuSeconds();
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < n; ++i) conn.Execute(InsertStatement(rawTable, fields, i, true));
+        row.raw = n / (t.nsecsElapsed() / 1e9);
+        row.rawCpuUs = (ThreadCpuSeconds() - cpu) / n * 1e6;
+        conn.Execute(QStringLiteral("DROP TABLE ") + rawTable);
+
+        Workspace ws(fields, false);
+        const QString basic =
+            QStringLiteral("dbDataSource=%1:%2\ndbInitialCatalog=%3\ndbUserID=%4\ndbPassword=%5\n")
+                .arg(server.host, server.port, server.database, server.user, server.password);
+        for (int g = 1; g <= row.groups; ++g) {
+            const QString table = QStringLiteral("ledgrix_bench_g%1").arg(g);
+            conn.Execute(QStringLiteral("DROP TABLE IF EXISTS ") + table);
+            conn.Execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns));
+            ws.AddGroup(table, QStringLiteral("MYSQL"), 0.1, QString(), basic);
+        }
+        ws.Finish();
+        auto count = [&] {
+            qint64 saved = 0;
+            for (const QString& table : ws.Groups()) {
+                ado::Recordset rs;
+                rs.Open(QStringLiteral("SELECT count(*) AS n FROM ") + table, conn);
+                if (!rs.EOF_()) saved += rs.Value(QStringLiteral("n")).toLongLong();
+            }
+            return saved;
+        };
+        const double raw = row.raw, rawCpuUs = row.rawCpuUs;
+        row = RunThroughput(ws, g_quick ? 3 : 10, 10, count);
+        row.target = QStringLiteral("MYSQL");
+        row.raw = raw;
+        row.rawCpuUs = rawCpuUs;
+        for (const QString& table : ws.Groups()) conn.Execute(QStringLiteral("DROP TABLE ") + table);
+    } catch (const ado::Error& e) {
+        std::fprintf(stderr, "bench: MYSQL: %s\n", qPrintable(e.Description));
+    }
     return row;
 }
 
@@ -454,13 +590,40 @@ double MeasureIdleCpu(bool useTimer, const QString& type) {
     return (after - before) / seconds * 100.0;
 }
 
-double MeasurePeakMemory() {
+// Reads the program setting file, the workstation file and every group file of a workspace
+// the way the saver does at start; returns the seconds taken.
+double MeasureSettingsRead(const Workspace& ws) {
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(ws.Bin());
+    ProgramState& st = State();
+    st.ProgramSettingFilePath = QStringLiteral("Ledgrix.set");
+    st.ProjectName = QStringLiteral("Bench");
+    st.WorkstationName = QStringLiteral("WS1");
+    st.ProjectFolder = QStringLiteral("..\\Project\\Bench");
+    st.DataFolder = st.ProjectFolder + QStringLiteral("\\dat\\Ledgrix");
+    st.WorkstationFilePath = st.ProjectFolder + QStringLiteral("\\cfg\\WS1\\Ledgrix.svl");
+    QElapsedTimer t;
+    t.start();
+    SettingUtil::LoadProgramSettings();
+    SettingUtil::LoadWorkstationSettings();
+    SettingUtil::LoadSaveGroupSettings();
+    const double seconds = t.nsecsElapsed() / 1e9;
+    if (st.SaveGroupCount != 64 || st.Group(64).FieldCount != 255)
+        std::fprintf(stderr, "bench: settings read %d groups\n", st.SaveGroupCount);
+    QDir::setCurrent(previous);
+    return seconds;
+}
+
+// The largest configuration: 64 groups of 255 fields. Its settings read and the saver's peak
+// resident memory.
+std::pair<double, double> MeasureLargestConfiguration() {
     Workspace ws(255, false);
     for (int g = 1; g <= 64; ++g) ws.AddGroup(QStringLiteral("G%1").arg(g), QStringLiteral("ACCESS"), 1);
     ws.Finish();
+    const double read = MeasureSettingsRead(ws);
     Plant plant(ws);
     QThread::msleep(g_quick ? 3000 : 5000);
-    return PeakMemoryMb(plant.Pid());
+    return {read, PeakMemoryMb(plant.Pid())};
 }
 
 }  // namespace
@@ -468,7 +631,9 @@ double MeasurePeakMemory() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QString out = QStringLiteral("bench-results.json");
-    QString only;  // throughput, latency, idle or memory: run that measurement alone
+    QString only;        // throughput, latency, idle or memory: run that measurement alone
+    QString onlyTarget;  // ACCESS or CSV: the throughput rows of that target alone
+    int onlyGroups = 0;  // 1, 8 or 64: the throughput rows of that many groups alone
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--quick"))
@@ -477,6 +642,10 @@ int main(int argc, char** argv) {
             out = args[++i];
         else if (args[i] == QLatin1String("--only") && i + 1 < args.size())
             only = args[++i];
+        else if (args[i] == QLatin1String("--target") && i + 1 < args.size())
+            onlyTarget = args[++i];
+        else if (args[i] == QLatin1String("--groups") && i + 1 < args.size())
+            onlyGroups = args[++i].toInt();
     }
     auto wanted = [&](const char* name) { return only.isEmpty() || only == QLatin1String(name); };
     QJsonObject json;
@@ -485,27 +654,43 @@ int main(int argc, char** argv) {
     json[QStringLiteral("raw")] =
         QJsonObject{{QStringLiteral("sqlite_statements_per_s"), raw.sqlitePerSecond},
                     {QStringLiteral("sqlite_commit_ms"), raw.commitMs},
-                    {QStringLiteral("csv_lines_per_s"), raw.csvPerSecond}};
+                    {QStringLiteral("sqlite_cpu_us"), raw.sqliteCpuUs},
+                    {QStringLiteral("csv_lines_per_s"), raw.csvPerSecond},
+                    {QStringLiteral("csv_cpu_us"), raw.csvCpuUs}};
 
-    std::printf("\n%-16s %6s %10s %10s %10s %10s %8s\n", "throughput", "groups", "demanded/s", "saved/s",
-                "lost", "raw/s", "ratio");
+    if (wanted("throughput") || wanted("mysql"))
+        std::printf("\n%-16s %6s %10s %10s %8s %10s %8s %9s %9s\n", "throughput", "groups", "demanded/s",
+                    "saved/s", "lost", "raw/s", "ratio", "cpu us/r", "raw us/r");
     QJsonArray rows;
+    auto report = [&](const ThroughputRow& r) {
+        const double ratio = r.perSecond / std::min(r.raw, r.demanded);
+        std::printf("%-16s %6d %10.0f %10.1f %8.0f %10.0f %8.2f %9.1f %9.1f\n", qPrintable(r.target),
+                    r.groups, r.demanded, r.perSecond, r.lost, r.raw, ratio, r.cpuUs, r.rawCpuUs);
+        std::fflush(stdout);
+        rows.append(QJsonObject{{QStringLiteral("target"), r.target},
+                                {QStringLiteral("groups"), r.groups},
+                                {QStringLiteral("demanded_per_s"), r.demanded},
+                                {QStringLiteral("saved_per_s"), r.perSecond},
+                                {QStringLiteral("lost_slots"), r.lost},
+                                {QStringLiteral("raw_per_s"), r.raw},
+                                {QStringLiteral("ratio_to_bound"), ratio},
+                                {QStringLiteral("cpu_us_per_record"), r.cpuUs},
+                                {QStringLiteral("raw_cpu_us_per_record"), r.rawCpuUs}});
+    };
     for (const char* type : {"ACCESS", "CSV"}) {
         if (!wanted("throughput")) break;
+        if (!onlyTarget.isEmpty() && onlyTarget != QLatin1String(type)) continue;
         for (int g : {1, 8, 64}) {
-            const ThroughputRow r = MeasureThroughput(QString::fromLatin1(type), g, raw);
-            const double ratio = r.perSecond / std::min(r.raw, r.demanded);
-            std::printf("%-16s %6d %10.0f %10.1f %10.0f %10.0f %8.2f\n", qPrintable(r.target), r.groups,
-                        r.demanded, r.perSecond, r.lost, r.raw, ratio);
-            std::fflush(stdout);
-            rows.append(QJsonObject{{QStringLiteral("target"), r.target},
-                                    {QStringLiteral("groups"), r.groups},
-                                    {QStringLiteral("demanded_per_s"), r.demanded},
-                                    {QStringLiteral("saved_per_s"), r.perSecond},
-                                    {QStringLiteral("lost_slots"), r.lost},
-                                    {QStringLiteral("raw_per_s"), r.raw},
-                                    {QStringLiteral("ratio_to_bound"), ratio}});
+            if (onlyGroups > 0 && onlyGroups != g) continue;
+            report(MeasureThroughput(QString::fromLatin1(type), g, raw));
         }
+    }
+    if (wanted("throughput") || wanted("mysql")) {
+        const ThroughputRow mysql = MeasureMySql();
+        if (mysql.raw > 0)
+            report(mysql);
+        else
+            std::printf("MYSQL: no test server (LEDGRIX_TEST_MYSQL_*; scripts/bench.sh starts one)\n");
     }
     json[QStringLiteral("throughput")] = rows;
 
@@ -532,9 +717,13 @@ int main(int argc, char** argv) {
     }
     json[QStringLiteral("idle_cpu_percent")] = idle;
 
-    const double mem = wanted("memory") ? MeasurePeakMemory() : 0;
-    json[QStringLiteral("peak_memory_mb_64x255")] = mem;
-    if (wanted("memory")) std::printf("peak resident memory, 64 groups of 255 fields: %.1f MB\n", mem);
+    if (wanted("memory")) {
+        const auto [read, mem] = MeasureLargestConfiguration();
+        json[QStringLiteral("settings_read_s_64x255")] = read;
+        json[QStringLiteral("peak_memory_mb_64x255")] = mem;
+        std::printf("reading the settings of 64 groups of 255 fields: %.3f s\n", read);
+        std::printf("peak resident memory, 64 groups of 255 fields: %.1f MB\n", mem);
+    }
 
     QFile f(out);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(QJsonDocument(json).toJson());
