@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -48,10 +49,16 @@ class LineWidths {
         metrics_ = std::make_unique<QFontMetricsF>(font);
         singles_.clear();
         pairs_.clear();
+        latinSingles_.fill(-1);
         latinPairs_.assign(256 * 256, -1);
     }
     qreal Shaped(QStringView text) const { return metrics_->horizontalAdvance(text.toString()); }
     qreal Single(char16_t c) {
+        if (c < 256) {
+            qreal& w = latinSingles_[c];
+            if (w < 0) w = Shaped(QStringView(&c, 1));
+            return w;
+        }
         const auto it = singles_.constFind(c);
         if (it != singles_.cend()) return *it;
         return *singles_.insert(c, Shaped(QStringView(&c, 1)));
@@ -73,7 +80,8 @@ class LineWidths {
     std::unique_ptr<QFontMetricsF> metrics_;
     QHash<char16_t, qreal> singles_;
     QHash<uint32_t, qreal> pairs_;
-    std::vector<qreal> latinPairs_;  // pairs of Latin-1 characters; -1 until shaped
+    std::array<qreal, 256> latinSingles_{};  // Latin-1 characters; -1 until shaped
+    std::vector<qreal> latinPairs_;          // pairs of Latin-1 characters; -1 until shaped
 };
 
 // The width of a text in the window's font: the widest of its lines.
