@@ -216,8 +216,8 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
             else
                 overlong = true;
         }
-        text = CSVText::Field(text, delimiter);
-        line += i == 1 ? text : delimiter + text;
+        if (i > 1) line += delimiter;
+        line += CSVText::Field(text, delimiter);
     }
 
     try {
