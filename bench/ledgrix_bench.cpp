@@ -521,11 +521,14 @@ ThroughputRow MeasureMySql() {
 struct LatencyWatch {
     std::mutex m;
     std::condition_variable cv;
-    std::atomic<int> changes{0};
+    int changes = 0;  // under m, so that no change is missed between a read and the next wait
 };
 LatencyWatch* g_watch = nullptr;
 void OnChange(int32_t, int32_t) {
-    g_watch->changes.fetch_add(1);
+    {
+        std::lock_guard<std::mutex> lock(g_watch->m);
+        ++g_watch->changes;
+    }
     g_watch->cv.notify_all();
 }
 
@@ -578,17 +581,25 @@ QJsonObject MeasureTriggerLatency(const RawRates& raw) {
     const int n = g_quick ? 30 : 200;
     for (int i = 0; i < n; ++i) {
         QElapsedTimer t;
-        std::unique_lock<std::mutex> lock(watch.m);
+        int seen = 0;
+        {
+            std::lock_guard<std::mutex> lock(watch.m);
+            seen = watch.changes;
+        }
         t.start();
         write(1);
-        // The first change seen is our own write; wait for the saver's write-back to 0.
+        // The first change seen is our own write; wait for the saver's write-back to 0. A change
+        // that comes while the value is read is not missed: the wait returns at once for it.
         bool done = false;
         while (!done && t.elapsed() < 5000) {
-            watch.cv.wait_for(lock, std::chrono::milliseconds(5));
+            {
+                std::unique_lock<std::mutex> lock(watch.m);
+                watch.cv.wait_for(lock, std::chrono::milliseconds(5), [&] { return watch.changes != seen; });
+                seen = watch.changes;
+            }
             done = value() == 0;
         }
         if (done) ms.push_back(t.nsecsElapsed() / 1e6);
-        lock.unlock();
         QThread::msleep(10);
         rawMs.push_back(rawBeside.Commit(i));
         QThread::msleep(10);
