@@ -184,6 +184,7 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
 
     const bool onceRun = Saver().RunMode == QLatin1String("ONCE");
     QString line;
+    line.reserve(g.FieldCount * 16);
     bool overlong = false;
     for (int i = 1; i <= g.FieldCount; ++i) {
         const xField& f = g.F(i);
