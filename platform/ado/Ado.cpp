@@ -135,6 +135,7 @@ class Engine {
     QString name;
     int busyTimeout = -1;
     QHash<QString, QHash<QString, QString>> declaredTypes;  // table (upper) -> column (upper) -> type
+    QHash<QString, QSet<QString>> dateColumns;              // table (upper) -> its date columns
 
     QSqlDatabase Db() const { return QSqlDatabase::database(name, false); }
     bool IsSQLite() const { return plan.kind == ConnectionPlan::Kind::SQLite; }
@@ -163,9 +164,22 @@ class Engine {
         return types;
     }
 
+    // The date-typed columns of a table, kept with its declared types.
+    QSet<QString> DateColumns(const QString& table) {
+        const QString key = table.toUpper();
+        const auto it = dateColumns.constFind(key);
+        if (it != dateColumns.constEnd()) return *it;
+        QSet<QString> dates;
+        const auto types = ColumnTypes(table);
+        for (auto t = types.begin(); t != types.end(); ++t)
+            if (jet::IsDateType(t.value())) dates.insert(t.key());
+        dateColumns.insert(key, dates);
+        return dates;
+    }
+
     QString Translate(const QString& sql) {
         if (!IsSQLite()) return sql;
-        return jet::Translate(sql, [this](const QString& t) { return ColumnTypes(t); });
+        return jet::TranslateWithDateColumns(sql, [this](const QString& t) { return DateColumns(t); });
     }
 
     void ApplyBusyTimeout(Properties& props) {
@@ -208,8 +222,10 @@ class Engine {
         if (IsSQLite()) {
             const QString head = text.trimmed().left(6).toUpper();
             if (head.startsWith(QLatin1String("CREATE")) || head.startsWith(QLatin1String("ALTER")) ||
-                head.startsWith(QLatin1String("DROP")))
+                head.startsWith(QLatin1String("DROP"))) {
                 declaredTypes.clear();
+                dateColumns.clear();
+            }
         }
     }
 
