@@ -166,3 +166,20 @@ TEST_F(LogWriterTest, ExtentIsTheWidestLineShapedInTheWindowsFont) {
         previous = width;
     }
 }
+
+TEST_F(LogWriterTest, LinesWrittenWhileMinimisedAreInViewWhenShownAgain) {
+    Log::WriteLog(QStringLiteral("first"));
+    frmMain& form = MainForm();
+    form.resize(400, 200);
+    form.showNormal();
+    form.showMinimized();
+    for (int i = 1; i <= 30; ++i) Log::WriteLog(QStringLiteral("line %1").arg(i));
+    form.showNormal();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    LogListBox* list = form.ListBoxResult;
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_EQ(list->currentItem()->text(), QStringLiteral("line 30"));
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->currentItem())));
+}
