@@ -15,8 +15,19 @@
 namespace CSVText {
 
 QString Field(const QString& text, const QString& delimiter) {
-    const bool quote = (!delimiter.isEmpty() && text.contains(delimiter)) || text.contains(u'"') ||
-                       text.contains(u'\r') || text.contains(u'\n');
+    bool quote = false;
+    if (delimiter.size() == 1) {
+        // One pass for the usual one-character delimiter.
+        const QChar d = delimiter[0];
+        for (const QChar c : text)
+            if (c == d || c == u'"' || c == u'\r' || c == u'\n') {
+                quote = true;
+                break;
+            }
+    } else {
+        quote = (!delimiter.isEmpty() && text.contains(delimiter)) || text.contains(u'"') ||
+                text.contains(u'\r') || text.contains(u'\n');
+    }
     if (!quote) return text;
     QString t = text;
     t.replace(u'"', QLatin1String("\"\""));
