@@ -50,9 +50,19 @@ std::vector<Token> Tokenize(const QString& s) {
                 ++j;
             }
         } else if (c == u'[') {
+            // A bracketed name; a doubled "]" stands for one.
             k = Kind::Bracket;
-            while (j < n && s[j] != u']') ++j;
-            if (j < n) ++j;
+            while (j < n) {
+                if (s[j] == u']') {
+                    if (j + 1 < n && s[j + 1] == u']') {
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                ++j;
+            }
         } else if (c == u'#') {
             // A date literal when a closing "#" follows on the same line.
             const qsizetype e = s.indexOf(u'#', i + 1);
@@ -79,9 +89,25 @@ std::vector<Token> Tokenize(const QString& s) {
     return out;
 }
 
+// The name inside a bracket token, a doubled "]" made single.
+QString BracketName(const Token& t) {
+    QString name = t.text.mid(1, t.text.size() - 2);
+    name.replace(QStringLiteral("]]"), QStringLiteral("]"));
+    return name;
+}
+
+// SQLite reads a bracketed name but no doubled "]" in it: such a name is written in quotes.
 QString Join(const std::vector<Token>& t) {
     QString s;
-    for (const auto& x : t) s += x.text;
+    for (const auto& x : t) {
+        if (x.kind == Kind::Bracket && x.text.contains(QStringLiteral("]]"))) {
+            QString name = BracketName(x);
+            name.replace(u'"', QStringLiteral("\"\""));
+            s += u'"' + name + u'"';
+        } else {
+            s += x.text;
+        }
+    }
     return s;
 }
 
@@ -114,7 +140,7 @@ size_t PrevSolid(const std::vector<Token>& t, size_t i) {
 
 // The name of an identifier token: brackets removed, upper-cased.
 QString IdentName(const Token& t) {
-    if (t.kind == Kind::Bracket) return t.text.mid(1, t.text.size() - 2).trimmed().toUpper();
+    if (t.kind == Kind::Bracket) return BracketName(t).trimmed().toUpper();
     if (t.kind == Kind::Word) return t.text.toUpper();
     return {};
 }
@@ -127,8 +153,7 @@ QStringList Tables(const std::vector<Token>& t) {
             continue;
         const size_t j = NextSolid(t, i + 1);
         if (j < t.size() && (t[j].kind == Kind::Bracket || t[j].kind == Kind::Word)) {
-            const QString name =
-                t[j].kind == Kind::Bracket ? t[j].text.mid(1, t[j].text.size() - 2) : t[j].text;
+            const QString name = t[j].kind == Kind::Bracket ? BracketName(t[j]) : t[j].text;
             if (!names.contains(name, Qt::CaseInsensitive)) names.append(name);
         }
     }
