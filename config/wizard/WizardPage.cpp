@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 
 #include "common/DBConnect.h"
@@ -76,7 +77,10 @@ void SetHeaders(QTreeWidget& list, std::initializer_list<TextPair> headers) {
     QStringList labels;
     for (const TextPair& h : headers) labels << Tx(h);
     list.setHeaderLabels(labels);
-    for (int c = 0; c < list.columnCount(); ++c) list.resizeColumnToContents(c);
+    for (int c = 0; c < list.columnCount(); ++c) {
+        list.resizeColumnToContents(c);
+        list.setColumnWidth(c, std::max(list.columnWidth(c) + 24, 72));
+    }
 }
 
 FieldRow ResultRow(const QString& tagName, const QString& tagType, int messageLength, int decimalPlaces,

@@ -2,6 +2,8 @@
 // page that shows, which must be the named form, and must end that page (Next, Previous,
 // Cancel, Finish); the wizard's loop then shows the next one.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <QComboBox>
 #include <QTreeWidget>
 #include <functional>

@@ -345,6 +345,22 @@ TEST_F(Wizard, ConnectionPagesReportEachFailureAndStayOpen) {
     EXPECT_EQ(boxes.boxes[1].text,
               "Fail to connect Database!\r\nPlease make sure Access settings and Database is correct!");
 
+    // The debug boxes show the connection string with its password masked.
+    boxes.boxes.clear();
+    State().DebugLevel = 1;
+    WizardDriver debug({First("ACCESS"), {"frmDBSetup2_Access", [&](QDialog& p) {
+                                              Click(p, "optUserFilePath");
+                                              SetText(p, "txtFilePath", noTables);
+                                              SetText(p, "txtPassword", "s3cret;x");
+                                              Click(p, "cmdNext");
+                                              Click(p, "cmdCancel");
+                                          }}});
+    DBSetupWizard::RunDBSetupWizard(false);
+    State().DebugLevel = 0;
+    ASSERT_GE(boxes.boxes.size(), 2u);
+    EXPECT_TRUE(BoxTexts().join(u'|').contains("Data Source=" + noTables));
+    EXPECT_FALSE(BoxTexts().join(u'|').contains("s3cret")) << BoxTexts().join(u'|').toStdString();
+
     // Oracle: no driver here, so every service fails to connect.
     boxes.boxes.clear();
     WizardDriver oracle({First("ORACLE"), {"frmDBSetup2_Oracle", [](QDialog& p) {
@@ -663,4 +679,79 @@ TEST_F(Wizard, ConnectionPagesNameTheirTypeInBothLanguages) {
                                    "資料庫設定精靈 - 步驟 5 之 2  Excel 內容設定",
                                    "資料庫設定精靈 - 步驟 5 之 2  SQL Server 內容設定",
                                    "資料庫設定精靈 - 步驟 5 之 2  Oracle 內容設定"}));
+}
+
+// These two need the file-layout dialog and the off-line field dialog, which open nothing yet.
+TEST_F(Wizard, DISABLED_CsvFileUsageIsAppliedOnlyInTheRunThatConfirmedIt) {
+    auto csvRun = [](const std::function<void(QDialog&)>& firstPage) {
+        return std::vector<WizardDriver::Step>{{"frmDBSetup1", firstPage},
+                                               {"frmOfflineDBSetup4", [](QDialog& p) {
+                                                    AddFieldRow(Child<QTreeWidget>(p, "lvFields"),
+                                                                Row("Level", "LEVEL", "VALUE"));
+                                                    Click(p, "cmdFinish");
+                                                }}};
+    };
+    WizardDriver confirmed(csvRun([](QDialog& p) {
+        ChooseType(p, "CSV");
+        NextModal layout([](QDialog& d) {
+            Click(d, "optSingle");
+            SetText(d, "txtDBFilePath", "..\\Project\\P\\dat\\Ledgrix\\line.csv");
+            SetText(d, "txtDelimiterCharacter", ";");
+            Click(d, "chkbUseFieldTitle");
+            Child<QComboBox>(d, "cmbNewlineCharacter").setCurrentText("LF (Linux)");
+            Click(d, "cmdOK");
+        });
+        Click(p, "cmdSelectCSVDB");
+        Click(p, "cmdNext");
+    }));
+    ApplyDBSetupWizard(group);
+    const xSvcSettings& s = group.S();
+    EXPECT_EQ(s.dbCSVFilePath, "..\\Project\\P\\dat\\Ledgrix\\line.csv");
+    EXPECT_EQ(s.dbSCSVDelimiterCharacter, ";");
+    EXPECT_EQ(s.dbSCSVNewlineCharacter, "\n");  // the characters, as the files hold them
+    EXPECT_TRUE(s.dbSCSVIsUseFieldTitle);
+
+    // Another group in a later run keeps its own CSV file and options.
+    ResetGroup();
+    group.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
+    WizardDriver later(csvRun([](QDialog& p) {
+        ChooseType(p, "CSV");
+        Click(p, "cmdNext");
+    }));
+    ApplyDBSetupWizard(group);
+    EXPECT_EQ(group.S().dbCSVFilePath, "..\\Project\\P\\dat\\Ledgrix\\flow.csv");
+    EXPECT_EQ(group.S().dbSCSVNewlineCharacter, "\r\n");
+}
+
+TEST_F(Wizard, DISABLED_OfflineFieldListAddsFieldsThroughTheOfflineFieldDialog) {
+    auto add = [](const QString& name, const QString& tag) {
+        return [name, tag](QDialog& d) {
+            SetText(d, "cmbFieldName", name);
+            SetText(d, "txtTagName", tag);
+            Click(d, "cmdOK");
+        };
+    };
+    WizardDriver pages({{"frmDBSetup1",
+                         [](QDialog& p) {
+                             ChooseType(p, "CSV");
+                             Click(p, "cmdNext");
+                         }},
+                        {"frmOfflineDBSetup4", [&](QDialog& p) {
+                             {
+                                 NextModal dialog(add("Flow", "FLOW"));
+                                 Click(p, "cmdAddNewField");
+                             }
+                             {
+                                 NextModal dialog(add("flow", "FLOW2"));  // the same name in another case
+                                 Click(p, "cmdAddNewField");
+                             }
+                             EXPECT_EQ(Column(p, "lvFields", 1), QStringList{"FLOW"});
+                             Click(p, "cmdFinish");
+                         }}});
+    ApplyDBSetupWizard(group);
+    EXPECT_EQ(BoxTexts(), QStringList{"Fail to add a new data field!\r\nThe field name [flow] is exist!\r\n"
+                                      "Please specify the field name."});
+    ASSERT_EQ(group.FieldCount, 1);
+    EXPECT_EQ(group.F(1).TagName, "FLOW");
+    EXPECT_EQ(group.F(1).TagType, "VALUE");
 }
