@@ -77,9 +77,10 @@ void SetHeaders(QTreeWidget& list, std::initializer_list<TextPair> headers) {
     QStringList labels;
     for (const TextPair& h : headers) labels << Tx(h);
     list.setHeaderLabels(labels);
-    for (int c = 0; c < list.columnCount(); ++c) {
+    // The last column takes the rest of the width.
+    for (int c = 0; c + 1 < list.columnCount(); ++c) {
         list.resizeColumnToContents(c);
-        list.setColumnWidth(c, std::max(list.columnWidth(c) + 24, 72));
+        list.setColumnWidth(c, std::max(list.columnWidth(c) + 16, 64));
     }
 }
 
@@ -186,6 +187,30 @@ void WizardPage::SetPageButtonCaptions() {
                           {"cmdHelp", kCaptionHelp},
                           {"cmdFinish", kCaptionFinish},
                           {"Frame2", kCaptionNote}});
+}
+
+void WizardPage::SetFieldPageCaptions(QTreeWidget& list, bool online) {
+    SetPageButtonCaptions();
+    ApplyCaptions(*this,
+                  {{"Frame1", {"Mapping of database fields and Hexvane Tags", "資料庫欄位與圖控 Tag 設定"}},
+                   {"lblDsc1",
+                    {"1. Please specify the source of the database fields.",
+                     "1. 請指定資料庫欄位的儲存資料來源內容。"}},
+                   {"lblDsc2",
+                    {"2. Data source can be either Tag data or system time. If the source is from Tag data,",
+                     "2. 資料來源內容有圖控 Tag 及系統日期時間兩種。若資料來源為圖控 Tag"}},
+                   {"lblDsc3",
+                    {"please note that Tag name cannot contain more than 8 characters and is case sensitive.",
+                     "時，須注意 Tag 名稱有區分大小寫及長度為8字元的限制。"}}});
+    SetHeaders(list, {{"Field Name", "欄位名稱"},
+                      {"Tag Name", "Tag 名稱"},
+                      {"Tag Field", "Tag 屬性"},
+                      {"Message Length", "字串長度"},
+                      {"DecimalPlaces", "小數位數"},
+                      online ? TextPair{"Datetime format", "日期時間資料格式"}
+                             : TextPair{"Datetime Format", "日期時間資料格式"},
+                      online ? TextPair{"Data Length (for CSV)", "資料長度 (for CSV)"}
+                             : TextPair{"Data Length", "資料長度 (for CSV)"}});
 }
 
 bool WizardPage::CheckFormObj() {

@@ -107,6 +107,9 @@ class WizardPage : public ConfigDialog {
                          QPushButton* finish, bool lastPage);
     // The captions of the five buttons and the note frame in the current language.
     void SetPageButtonCaptions();
+    // The captions that the two field pages share (buttons, frames, notes) and the headers of
+    // their field list; the on-line page names two columns a little differently.
+    void SetFieldPageCaptions(QTreeWidget& list, bool online);
 
     // Loads the page that Next leads to and returns it; none ends the wizard.
     virtual WizardPage* LoadNextPage() { return nullptr; }

@@ -34,7 +34,7 @@ void frmOfflineDBSetup4::LoadFormObj() {
     const frmDBSetup1& page1 = FormObj<frmDBSetup1>();
     const bool csvType = page1.mDBTypeName == QLatin1String("CSV");
     mbSaveCSV = page1.mbSaveCSV || csvType;
-    SetPageButtonCaptions();
+    SetFieldPageCaptions(*lvFields, false);
     ApplyCaptions(
         *this,
         {{"frmOfflineDBSetup4",
@@ -42,26 +42,9 @@ void frmOfflineDBSetup4::LoadFormObj() {
                              "資料庫設定精靈 - 資料庫欄位與圖控 Tag 設定 "}
                   : TextPair{"Database Wizard - Step 4 of 4 Settings of database fields and Tags (Offline)",
                              "資料庫設定精靈 - 步驟 4 之 4 資料庫欄位與圖控 Tag 設定 (離線規畫)"}},
-         {"Frame1", {"Mapping of database fields and Hexvane Tags", "資料庫欄位與圖控 Tag 設定"}},
          {"cmdAddNewField", {"Add...", "新增..."}},
          {"cmdEditField", {"Edit...", "編輯..."}},
-         {"cmdDeleteField", {"Delete...", "刪除"}},
-         {"lblDsc1",
-          {"1. Please specify the source of the database fields.",
-           "1. 請指定資料庫欄位的儲存資料來源內容。"}},
-         {"lblDsc2",
-          {"2. Data source can be either Tag data or system time. If the source is from Tag data,",
-           "2. 資料來源內容有圖控 Tag 及系統日期時間兩種。若資料來源為圖控 Tag"}},
-         {"lblDsc3",
-          {"please note that Tag name cannot contain more than 8 characters and is case sensitive.",
-           "時，須注意 Tag 名稱有區分大小寫及長度為8字元的限制。"}}});
-    SetHeaders(*lvFields, {{"Field Name", "欄位名稱"},
-                           {"Tag Name", "Tag 名稱"},
-                           {"Tag Field", "Tag 屬性"},
-                           {"Message Length", "字串長度"},
-                           {"DecimalPlaces", "小數位數"},
-                           {"Datetime Format", "日期時間資料格式"},
-                           {"Data Length", "資料長度 (for CSV)"}});
+         {"cmdDeleteField", {"Delete...", "刪除"}}});
     RefreshFormObj();
 }
 
