@@ -9,8 +9,6 @@ class frmDBSetup4 : public WizardPage, public Ui::frmDBSetup4 {
   public:
     explicit frmDBSetup4(QWidget* parent = nullptr);
 
-    QString mString;  // not used
-
     // Offers the listed fields; the selected list starts empty (the caller shows the page).
     void LoadFormObj();
 
