@@ -65,9 +65,19 @@ std::vector<Token> Tokenize(const QString& s) {
                 ++j;
             }
         } else if (c == u'[') {
+            // A bracketed name; a doubled "]" stands for one.
             k = Kind::Bracket;
-            while (j < n && s[j] != u']') ++j;
-            if (j < n) ++j;
+            while (j < n) {
+                if (s[j] == u']') {
+                    if (j + 1 < n && s[j + 1] == u']') {
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                ++j;
+            }
         } else if (c == u'#') {
             // A date literal when a closing "#" follows on the same line.
             const qsizetype e = s.indexOf(u'#', i + 1);
@@ -95,12 +105,28 @@ std::vector<Token> Tokenize(const QString& s) {
     return out;
 }
 
+// The name inside a bracket token, a doubled "]" made single.
+QString BracketName(const Token& t) {
+    QString name = t.Text().mid(1, t.Text().size() - 2).toString();
+    name.replace(QStringLiteral("]]"), QStringLiteral("]"));
+    return name;
+}
+
+// SQLite reads a bracketed name but no doubled "]" in it: such a name is written in quotes.
 QString Join(const std::vector<Token>& t) {
     QString s;
     qsizetype size = 0;
     for (const auto& x : t) size += x.Text().size();
     s.reserve(size);
-    for (const auto& x : t) s += x.Text();
+    for (const auto& x : t) {
+        if (x.kind == Kind::Bracket && x.Text().contains(QStringLiteral("]]"))) {
+            QString name = BracketName(x);
+            name.replace(u'"', QStringLiteral("\"\""));
+            s += u'"' + name + u'"';
+        } else {
+            s += x.Text();
+        }
+    }
     return s;
 }
 
@@ -133,7 +159,7 @@ size_t PrevSolid(const std::vector<Token>& t, size_t i) {
 
 // The name of an identifier token: brackets removed, upper-cased.
 QString IdentName(const Token& t) {
-    if (t.kind == Kind::Bracket) return t.Text().mid(1, t.Text().size() - 2).trimmed().toString().toUpper();
+    if (t.kind == Kind::Bracket) return BracketName(t).trimmed().toUpper();
     if (t.kind == Kind::Word) return t.Text().toString().toUpper();
     return {};
 }
@@ -171,9 +197,7 @@ QStringList Tables(const std::vector<Token>& t) {
             continue;
         const size_t j = NextSolid(t, i + 1);
         if (j < t.size() && (t[j].kind == Kind::Bracket || t[j].kind == Kind::Word)) {
-            const QString name =
-                (t[j].kind == Kind::Bracket ? t[j].Text().mid(1, t[j].Text().size() - 2) : t[j].Text())
-                    .toString();
+            const QString name = t[j].kind == Kind::Bracket ? BracketName(t[j]) : t[j].Text().toString();
             if (!names.contains(name, Qt::CaseInsensitive)) names.append(name);
         }
     }
