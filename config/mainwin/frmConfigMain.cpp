@@ -128,11 +128,6 @@ QString TagOf(const QTreeWidgetItem* item) {
     return item ? item->data(0, Qt::UserRole).toString() : QString();
 }
 
-// Item n of a tag (0 the kind, 1 the group or project, 2 the field); empty when missing.
-QString ItemOf(const QStringList& items, int n) {
-    return n < items.size() ? items[n] : QString();
-}
-
 // Children are kept in name order, letter case ignored.
 void InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* child) {
     QStringList names;
@@ -341,9 +336,14 @@ QString frmConfigMain::SelectedTag() const {
     return TagOf(tvTreeView->currentItem());
 }
 
+QStringList frmConfigMain::TagItems(const QString& tag, const QString& separator) {
+    QStringList items = tag.split(separator);
+    while (items.size() < 3) items << QString();
+    return items;
+}
+
 QStringList frmConfigMain::SelectedItems() const {
-    const QString tag = SelectedTag();
-    return tag.isEmpty() ? QStringList() : tag.split(u',');
+    return TagItems(SelectedTag());
 }
 
 void frmConfigMain::RenameNode(QTreeWidgetItem* node, const QString& text, const QString& tag) {
@@ -394,13 +394,13 @@ void frmConfigMain::mkTreeView() {
 
 QTreeWidgetItem* frmConfigMain::mkSaveGroupNode(const QString& parentTag, const QString& name,
                                                 const QString& separator) {
-    const QStringList items = parentTag.split(separator);
-    const QString kind = ItemOf(items, 0).toUpper();
+    const QStringList items = TagItems(parentTag, separator);
+    const QString kind = items[0].toUpper();
     QString tag;
     if (kind == QLatin1String("PROJECT"))
         tag = QStringLiteral("SAVEGROUP,") + name;
     else if (kind == QLatin1String("SAVEGROUP"))
-        tag = QStringLiteral("FIELD,") + ItemOf(items, 1) + u',' + name;
+        tag = QStringLiteral("FIELD,") + items[1] + u',' + name;
     else
         return nullptr;
     QTreeWidgetItem* parent = FindNode(parentTag);
@@ -430,9 +430,9 @@ void frmConfigMain::mklvNodeContent() {
         return;
     }
     lastNodeTag_ = tag;
-    const QStringList items = tag.split(u',');
-    const QString kind = ItemOf(items, 0).toUpper();
-    const QString group = ItemOf(items, 1);
+    const QStringList items = TagItems(tag);
+    const QString kind = items[0].toUpper();
+    const QString group = items[1];
     QString title;
     std::vector<QStringList> rows;
     QStringList rowTags;
@@ -449,7 +449,7 @@ void frmConfigMain::mklvNodeContent() {
             rowTags << QStringLiteral("SAVEGROUP,") + s.SaveGroupName;
         }
     } else if (kind == QLatin1String("SAVEGROUP") || kind == QLatin1String("FIELD")) {
-        const QString field = ItemOf(items, 2);
+        const QString field = items[2];
         title = Tx(kGroupTitle) + group;
         if (kind == QLatin1String("FIELD")) title += Tx(kFieldTitle) + field;
         for (const TextPair& c : kFieldColumns) columns << Tx(c);
@@ -511,19 +511,19 @@ void frmConfigMain::mHelpAbout_Click() {
 
 void frmConfigMain::mConfigGroupConnectDB_Click() {
     const QStringList items = SelectedItems();
-    if (ItemOf(items, 0) != QLatin1String("SAVEGROUP")) return;
-    const int16_t index = SaveGroupUtil::GetSaveGroupIndex(ItemOf(items, 1));
+    if (items[0] != QLatin1String("SAVEGROUP")) return;
+    const int16_t index = SaveGroupUtil::GetSaveGroupIndex(items[1]);
     if (index > 0) DBProbeUtil::TestDBConnection(State().Group(index), true);
 }
 
 void frmConfigMain::mConfigTagContent_Click() {
     const QStringList items = SelectedItems();
-    if (ItemOf(items, 0) == QLatin1String("FIELD")) EditField(ItemOf(items, 1), ItemOf(items, 2));
+    if (items[0] == QLatin1String("FIELD")) EditField(items[1], items[2]);
 }
 
 void frmConfigMain::ConfigurePopup() {
     const QStringList items = SelectedItems();
-    const QString kind = ItemOf(items, 0);
+    const QString kind = items[0];
     for (const MenuCaption& c : kPopupCaptions)
         if (auto* a = findChild<QAction*>(QLatin1String(c.item))) a->setText(Tx(c.text));
     const int column = kind == QLatin1String("PROJECT") ? 0 : kind == QLatin1String("SAVEGROUP") ? 1 : 2;
@@ -534,7 +534,7 @@ void frmConfigMain::ConfigurePopup() {
         if (auto* a = findChild<QAction*>(QLatin1String(p.item)))
             a->setVisible(column == 0 ? p.project : column == 1 ? p.group : p.field);
 
-    const QString name = ItemOf(items, column == 1 ? 1 : 2);
+    const QString name = items[column == 1 ? 1 : 2];
     const QString bracketed = u'(' + name + u')';
     if (column == 1) {
         selectedGroupIndex_ = SaveGroupUtil::GetSaveGroupIndex(name);
@@ -565,11 +565,11 @@ void frmConfigMain::tvTreeView_MouseUp(Qt::MouseButton button, const QPoint& glo
 void frmConfigMain::lvListView_DblClick() {
     QTreeWidgetItem* row = lvListView->currentItem();
     if (!row || !row->isSelected()) return;
-    const QStringList items = TagOf(row).split(u',');
-    if (ItemOf(items, 0) == QLatin1String("SAVEGROUP"))
-        FormObj<frmGroupConfig>().LoadFormObj(ItemOf(items, 1), false);
-    else if (ItemOf(items, 0) == QLatin1String("FIELD"))
-        EditField(ItemOf(items, 1), ItemOf(items, 2));
+    const QStringList items = TagItems(TagOf(row));
+    if (items[0] == QLatin1String("SAVEGROUP"))
+        FormObj<frmGroupConfig>().LoadFormObj(items[1], false);
+    else if (items[0] == QLatin1String("FIELD"))
+        EditField(items[1], items[2]);
     mklvNodeContent();
 }
 

@@ -43,6 +43,8 @@ class frmConfigMain : public QMainWindow, public Ui::frmConfigMain {
     QTreeWidgetItem* FindNode(const QString& tag) const;
     // The tag of the selected node; empty when none is selected.
     QString SelectedTag() const;
+    // The items of a tag: 0 the kind, 1 the project or group, 2 the field (empty when missing).
+    static QStringList TagItems(const QString& tag, const QString& separator = QStringLiteral(","));
 
     // The commands on save groups and fields; each acts on the selected node.
     void AddNewSaveGroup();
@@ -90,7 +92,7 @@ class frmConfigMain : public QMainWindow, public Ui::frmConfigMain {
     // True when the program may end: nothing unsaved that its checks refuse, or the engineer
     // chose to leave without saving.
     bool MayLeave();
-    // The items of the selected node's tag (kind, group or project, field); none without one.
+    // The items of the selected node's tag.
     QStringList SelectedItems() const;
     // Gives a node a new text and tag (its key) and puts it in its place among its siblings.
     void RenameNode(QTreeWidgetItem* node, const QString& text, const QString& tag);

@@ -34,9 +34,8 @@ constexpr TextPair kGroupExists{"The new group name[%1] exists.", "存檔群組�
 constexpr TextPair kSpecifyGroup{"Please specify the data group name.", "請重新輸入存檔群組名稱!"};
 constexpr TextPair kRenameGroupTitle{"Error-Rename a data group name", "更名存檔群組失敗"};
 constexpr TextPair kNoTable{
-    "Fail to add a new data group!\r\nTable name is not defined for the data group [%1]\r\nPlease specify "
-    "the "
-    "database table name!",
+    "Fail to add a new data group!\r\nTable name is not defined for the data group [%1]\r\n"
+    "Please specify the database table name!",
     "新增存檔欄位失敗!\r\n本存檔群組[%1]未設定資料表名稱。\r\n請設定資料表名稱!"};
 constexpr TextPair kNoTableTitle{"Error-Add a new data group", "新增存檔欄位失敗"};
 constexpr TextPair kTooManyFields{
@@ -50,15 +49,22 @@ constexpr TextPair kFieldExists{"Data field name [%1] exists!", "存檔欄位名
 constexpr TextPair kSpecifyField{"Please specify the data field name!", "請重新輸入存檔欄位名稱!"};
 constexpr TextPair kRenameFieldTitle{"Error-Rename a data field", "更名存檔欄位失敗"};
 
-QString ItemOf(const QStringList& items, int n) {
-    return n < items.size() ? items[n] : QString();
-}
-
 // The first field of the group with exactly this name; 0 when none.
 int FieldIndex(SaveGroupRecord& g, const QString& name) {
     for (int k = 1; k <= std::min<int>(g.FieldCount, kMaxFieldSlots); ++k)
         if (g.F(k).FieldName == name) return k;
     return 0;
+}
+
+// The source and formats a field dialog answered with.
+template <class Dialog>
+void TakeFieldSource(const Dialog& dialog, xField& f) {
+    f.TagName = dialog.mTagName;
+    f.TagType = dialog.mTagType;
+    f.TagDataLength = dialog.mDataLength;
+    f.DecimalPlaces = dialog.mDecimalPlaces;
+    f.DatetimeFormatString = dialog.mDatetimeFormat;
+    f.TagMessageLength = dialog.mMessageLength;
 }
 
 void Modified() {
@@ -98,9 +104,8 @@ void frmConfigMain::AddNewSaveGroup() {
 void frmConfigMain::EditSaveGroup() {
     const QString tag = SelectedTag();
     if (tag.isEmpty()) return;
-    const QStringList items = tag.split(u',');
-    if (ItemOf(items, 0) == QLatin1String("SAVEGROUP"))
-        FormObj<frmGroupConfig>().LoadFormObj(ItemOf(items, 1), false);
+    const QStringList items = TagItems(tag);
+    if (items[0] == QLatin1String("SAVEGROUP")) FormObj<frmGroupConfig>().LoadFormObj(items[1], false);
     if (QTreeWidgetItem* node = FindNode(tag)) tvTreeView->setCurrentItem(node);
 }
 
@@ -108,8 +113,8 @@ void frmConfigMain::DeleteSaveGroup() {
     ProgramState& st = State();
     const QString tag = SelectedTag();
     const QStringList items = SelectedItems();
-    if (ItemOf(items, 0) == QLatin1String("SAVEGROUP")) {
-        const QString group = ItemOf(items, 1);
+    if (items[0] == QLatin1String("SAVEGROUP")) {
+        const QString group = items[1];
         if (MsgBox(Tx(kDeleteGroup).arg(group), MsgStyle::Question | MsgStyle::YesNo,
                    Tx(kDeleteGroupTitle)) == MsgAnswer::Yes) {
             const int16_t i = SaveGroupUtil::GetSaveGroupIndex(group);
@@ -133,8 +138,8 @@ void frmConfigMain::RenameSaveGroup() {
     QTreeWidgetItem* node = tvTreeView->currentItem();
     if (!node) return;
     const QStringList items = SelectedItems();
-    if (ItemOf(items, 0) != QLatin1String("SAVEGROUP")) return;
-    const QString old = ItemOf(items, 1);
+    if (items[0] != QLatin1String("SAVEGROUP")) return;
+    const QString old = items[1];
 
     frmRename& dialog = FormObj<frmRename>();
     ApplyCaptions(dialog, {{"frmRename", {"Rename a data group name", "更名存檔群組"}},
@@ -180,9 +185,9 @@ void frmConfigMain::RenameSaveGroup() {
 void frmConfigMain::AddNewField() {
     ProgramState& st = State();
     const QStringList items = SelectedItems();
-    const QString kind = ItemOf(items, 0);
+    const QString kind = items[0];
     if (kind != QLatin1String("SAVEGROUP") && kind != QLatin1String("FIELD")) return;
-    const QString group = ItemOf(items, 1);
+    const QString group = items[1];
     const int16_t i = SaveGroupUtil::GetSaveGroupIndex(group);
     if (i < 1) return;
     SaveGroupRecord& g = st.Group(i);
@@ -213,14 +218,9 @@ void frmConfigMain::AddNewField() {
     g.FieldCount = static_cast<int16_t>(g.FieldCount + 1);
     xField& f = g.F(g.FieldCount);
     f = xField{};
-    f.TagName = dialog.mTagName;
-    f.TagType = dialog.mTagType;
     f.FieldName = name;
     f.IsDeleted = false;
-    f.TagDataLength = dialog.mDataLength;
-    f.DecimalPlaces = dialog.mDecimalPlaces;
-    f.DatetimeFormatString = dialog.mDatetimeFormat;
-    f.TagMessageLength = dialog.mMessageLength;
+    TakeFieldSource(dialog, f);
     // The field's node, with the selection kept where it was.
     const QString selected = SelectedTag();
     mkSaveGroupNode(QStringLiteral("SAVEGROUP,") + group, name, QStringLiteral(","));
@@ -241,21 +241,16 @@ void frmConfigMain::EditField(const QString& groupName, const QString& fieldName
                        s.dbSIsSaveCSV || s.dbDBTypeName == QLatin1String("CSV"), s.dbSCSVIsFixDataLength,
                        f.TagDataLength, f.DecimalPlaces, f.DatetimeFormatString, f.TagMessageLength);
     if (dialog.mString != kResultOK) return;
-    f.TagName = dialog.mTagName;
-    f.TagType = dialog.mTagType;
-    f.TagDataLength = dialog.mDataLength;
-    f.DecimalPlaces = dialog.mDecimalPlaces;
-    f.DatetimeFormatString = dialog.mDatetimeFormat;
-    f.TagMessageLength = dialog.mMessageLength;
+    TakeFieldSource(dialog, f);
     Modified();
 }
 
 void frmConfigMain::DeleteField() {
     const QString tag = SelectedTag();
     const QStringList items = SelectedItems();
-    if (ItemOf(items, 0) != QLatin1String("FIELD")) return;
-    const QString group = ItemOf(items, 1);
-    const QString field = ItemOf(items, 2);
+    if (items[0] != QLatin1String("FIELD")) return;
+    const QString group = items[1];
+    const QString field = items[2];
     if (MsgBox(QStringLiteral("是否刪除該存檔欄位[") + field + QStringLiteral("]?"),
                MsgStyle::Question | MsgStyle::YesNo, QStringLiteral("刪除存檔欄位")) != MsgAnswer::Yes)
         return;
@@ -274,9 +269,9 @@ void frmConfigMain::DeleteField() {
 void frmConfigMain::RenameField() {
     QTreeWidgetItem* node = tvTreeView->currentItem();
     const QStringList items = SelectedItems();
-    if (!node || ItemOf(items, 0) != QLatin1String("FIELD")) return;
-    const QString group = ItemOf(items, 1);
-    const QString old = ItemOf(items, 2);
+    if (!node || items[0] != QLatin1String("FIELD")) return;
+    const QString group = items[1];
+    const QString old = items[2];
     const int16_t i = SaveGroupUtil::GetSaveGroupIndex(group);
     if (i < 1) return;
 

@@ -57,6 +57,11 @@ TEST_F(MainWindow, ShowsAFreshWorkstationAndTheDemoInBothLanguages) {
                               "Batches|CSV text file (*.csv)|" + single + "|0\n" +
                               "Enabled|Access database (*.mdb)|" + single + "|1");
         SaveScreen(&w, QStringLiteral("frmConfigMain"), language);
+        w.mFile_Click();
+        for (QMenu* menu : {w.mFile, w.mHelp}) {
+            menu->adjustSize();
+            SaveScreen(menu, QStringLiteral("frmConfigMain-") + menu->objectName(), language);
+        }
 
         Select(QStringLiteral("SAVEGROUP,Batches"));
         EXPECT_EQ(TextOf(w, "lblListView"), en ? "DataGroupName : Batches" : "存檔群組名稱 : Batches");
