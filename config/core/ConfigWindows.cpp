@@ -19,9 +19,11 @@ NoWindows g_noWindows;
 ConfigWindows* g_windows = nullptr;
 
 std::optional<QString> Next(std::deque<std::optional<QString>>& queue) {
-    if (queue.empty()) return std::nullopt;
-    auto answer = queue.front();
-    queue.pop_front();
+    std::optional<QString> answer;
+    if (!queue.empty()) {
+        answer.swap(queue.front());
+        queue.pop_front();
+    }
     return answer;
 }
 
