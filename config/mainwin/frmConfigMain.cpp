@@ -474,7 +474,10 @@ void frmConfigMain::mklvNodeContent() {
         auto* row = new QTreeWidgetItem(lvListView, rows[r]);
         row->setData(0, Qt::UserRole, rowTags[static_cast<int>(r)]);
     }
-    for (int c = 0; c < lvListView->columnCount(); ++c) lvListView->resizeColumnToContents(c);
+    for (int c = 0; c < lvListView->columnCount(); ++c) {
+        lvListView->resizeColumnToContents(c);
+        lvListView->setColumnWidth(c, lvListView->columnWidth(c) + 8);  // titles clear of the next
+    }
     lblListView->setText(title);
 }
 

@@ -140,6 +140,21 @@ TEST_F(MainWindow, PopupOffersTheItemsOfTheSelectedNodeKind) {
     EXPECT_FALSE(w.mConfigTagAddNew1->isEnabled());
     EXPECT_FALSE(w.mConfigGroupConnectDB->isEnabled());
 
+    // A node whose group the model no longer has: an empty list, the group's items disabled, and
+    // the commands stop.
+    excel.S().SaveGroupName = QStringLiteral("Gone");
+    Select(QStringLiteral("FIELD,Fast250,Flow"));
+    EXPECT_EQ(Rows(), "");
+    Select(QStringLiteral("SAVEGROUP,Fast250"));
+    EXPECT_EQ(Rows(), "");
+    w.ConfigurePopup();
+    EXPECT_FALSE(w.mConfigGroupConnectDB->isEnabled());
+    w.mConfigGroupConnectDB_Click();
+    w.AddNewField();
+    w.EditField(QStringLiteral("Fast250"), QStringLiteral("Flow"));
+    EXPECT_EQ(Boxes(), "");
+    excel.S().SaveGroupName = QStringLiteral("Fast250");
+
     State().LanguageIndex = 1;
     Select(QStringLiteral("FIELD,Batches,Weight"));
     w.ConfigurePopup();
