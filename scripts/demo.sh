@@ -13,6 +13,7 @@ PROJECT=$ROOT/build/Project/Demo
 rm -rf "$PROJECT"
 mkdir -p "$ROOT/build/Project"
 cp -r "$ROOT/demo/Project/Demo" "$PROJECT"
+cp "$PROJECT/Demo.pam" "$PROJECT/WS1.pam"  # the tag list of the configuration program's workstation WS1
 
 RUNDIR=$(mktemp -d)
 export LEDGRIX_WINDOW_DIR=$RUNDIR
@@ -39,17 +40,19 @@ echo
 echo "Saver ended with status $status."
 echo
 echo "Records per save group:"
-for t in Cyclic1s Fast250 Enabled; do
+for t in Cyclic1s Enabled; do
     printf '  %-9s %5s rows  in %s, table %s\n' "$t" \
         "$(sqlite3 "$DAT/demo.mdb" "select count(*) from $t")" "build/Project/Demo/dat/Ledgrix/demo.mdb" "$t"
 done
+printf '  %-9s %5s rows  in %s, sheet %s\n' Fast250 \
+    "$(sqlite3 "$DAT/demo.xls" 'select count(*) from [Fast250$]')" "build/Project/Demo/dat/Ledgrix/demo.xls" 'Fast250$'
 if [ -f "$DAT/Batches.csv" ]; then
     printf '  %-9s %5s lines in %s (with its title line)\n' "Batches" "$(wc -l <"$DAT/Batches.csv")" \
         "build/Project/Demo/dat/Ledgrix/Batches.csv"
 fi
 echo
-echo "Last rows of Fast250 (250 ms cycle):"
-sqlite3 "$DAT/demo.mdb" "select * from Fast250 order by Time desc limit 3" | sed 's/^/  /'
+echo "Last rows of Fast250 (250 ms cycle, an Excel workbook):"
+sqlite3 "$DAT/demo.xls" 'select * from [Fast250$] order by Time desc limit 3' | sed 's/^/  /'
 echo
 echo "Batches.csv:"
 head -5 "$DAT/Batches.csv" 2>/dev/null | sed 's/^/  /'

@@ -3,6 +3,7 @@
 // the configuration mode in IsInteractive). One instance; tests reset it.
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,10 @@ struct ConfigState {
     int16_t IsNT = 0;
     QString ReferenceDateTime;
     QString HelpText;  // help.txt, shown for /HELP
+
+    // The settings files of groups removed since the last complete save. The workstation file on
+    // disk still lists them, so each is deleted only once a save has written the files without it.
+    QStringList FilesOfRemovedGroups;
 
     // The window caption of the open workstation file as written there ("dbSCaption="), which
     // this program does not edit and writes back unchanged; not held when the file had none.

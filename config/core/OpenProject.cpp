@@ -152,6 +152,7 @@ bool OpenProject(const QString& projName, bool reopen) {
     st.SaveGroupCount = 0;
     cf.IsModified = 0;
     cf.IsProjectLoaded = false;
+    cf.FilesOfRemovedGroups.clear();
 
     CreateMissingSettingFiles();
     LoadProject();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/FileUtil.h"
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
 
@@ -64,6 +65,17 @@ bool GetFieldSettings(const QString& groupName, const QString& fieldName, xField
         return true;
     }
     return false;
+}
+
+int16_t GroupUsingFile(const QString& path, int except) {
+    const QString wanted = FileUtil::ResolvePath(path).toUpper();
+    for (int i = 1; i <= GroupCount(); ++i) {
+        if (i == except) continue;
+        const QString other = State().Group(i).S().SvcFilePath;
+        if (!other.isEmpty() && FileUtil::ResolvePath(other).toUpper() == wanted)
+            return static_cast<int16_t>(i);
+    }
+    return -1;
 }
 
 int16_t RemoveSaveGroup(SaveGroupTable& table) {

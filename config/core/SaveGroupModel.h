@@ -25,6 +25,9 @@ bool FieldExists(SaveGroupRecord& group, const QString& fieldName);
 // Copies the named field's name, tag, type and formats into `target`; false, target untouched,
 // when the group or the field is missing (exact names).
 bool GetFieldSettings(const QString& groupName, const QString& fieldName, xField& target);
+// The first group 1..SaveGroupCount other than `except` whose settings file is the same file as
+// `path`, letter case ignored (both resolved on disk); -1 when none.
+int16_t GroupUsingFile(const QString& path, int except);
 // Drops removed groups, keeping order, up to the first group without a name; the kept records
 // keep their objects, the slots after them become empty. Returns the number kept.
 int16_t RemoveSaveGroup(SaveGroupTable& table);

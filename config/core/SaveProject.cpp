@@ -12,6 +12,7 @@
 #include "common/SettingUtil.h"
 #include "common/Texts.h"
 #include "config/core/ConfigState.h"
+#include "config/core/SaveGroupModel.h"
 
 namespace SettingWriter {
 namespace {
@@ -143,6 +144,14 @@ bool HasDateTimeField(SaveGroupRecord& g) {
             return true;
     }
     return false;
+}
+
+// The files of removed groups, once the workstation file no longer lists them; a file that a
+// group uses again (a new group of the same name) stays.
+void DeleteFilesOfRemovedGroups() {
+    for (const QString& file : std::as_const(Config().FilesOfRemovedGroups))
+        if (SaveGroupUtil::GroupUsingFile(file, -1) < 0) FileUtil::DeleteFileIfExists(file);
+    Config().FilesOfRemovedGroups.clear();
 }
 
 }  // namespace
@@ -320,6 +329,7 @@ bool SaveProject(bool noAsk, bool showDone) {
         ReportWriteFailure(path, f.description, QString());
         return false;
     }
+    DeleteFilesOfRemovedGroups();
     if (showDone) MsgBox(Tx(kSaved), MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kTitle));
     cf.IsModified = 0;
     return true;

@@ -1,6 +1,7 @@
 #include "config/mainwin/ConfigImages.h"
 
 #include <QPainter>
+#include <QPolygon>
 
 namespace {
 
@@ -43,10 +44,47 @@ QPixmap DrawProgram() {
     return pm;
 }
 
+// A folder, closed or open (the save-group and field nodes of the project tree).
+QPixmap DrawFolder(bool open) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QColor(150, 110, 20));
+    p.setBrush(QColor(235, 190, 80));
+    p.drawRect(1, 3, 5, 2);
+    p.drawRect(1, 4, 13, 9);
+    if (open) {
+        p.setBrush(QColor(250, 220, 130));
+        p.drawPolygon(QPolygon({QPoint(3, 7), QPoint(15, 7), QPoint(13, 13), QPoint(1, 13)}));
+    }
+    return pm;
+}
+
+// The project: three panels of a plant on one base.
+QPixmap DrawProject() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QColor(40, 40, 40));
+    p.setBrush(QColor(120, 120, 120));
+    p.drawRect(0, 12, 15, 2);
+    const QColor screens[] = {QColor(70, 130, 200), QColor(90, 170, 90), QColor(200, 120, 60)};
+    for (int i = 0; i < 3; ++i) {
+        p.setBrush(screens[i]);
+        p.drawRect(1 + i * 5, 4 + (i % 2) * 2, 3, 7 - (i % 2) * 2);
+    }
+    return pm;
+}
+
 }  // namespace
 
 QPixmap ConfigImage(const QString& key) {
     if (key == QLatin1String("Panel")) return DrawPanel();
     if (key == QLatin1String("Program")) return DrawProgram();
+    if (key == QLatin1String("ProjName")) return DrawProject();
+    if (key == QLatin1String("NodeOpen")) return DrawFolder(true);
+    if (key == QLatin1String("NodeClose")) return DrawFolder(false);
     return {};
 }

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QString>
 
-// The image of a key: "Panel" (16 x 16, the items of the project and workstation pickers) or
-// "Program" (32 x 32, the program's icon). An unknown key gives a null image.
+// The image of a key: "Panel" (16 x 16, the items of the project and workstation pickers),
+// "ProjName", "NodeClose" and "NodeOpen" (16 x 16, the nodes of the project tree) or "Program"
+// (32 x 32, the program's icon). An unknown key gives a null image.
 QPixmap ConfigImage(const QString& key);

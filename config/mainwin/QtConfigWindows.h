@@ -1,14 +1,12 @@
 // The configuration program's windows behind the core's window service: the project and
-// workstation pickers (which cancel in headless runs), a non-native file dialog, and a plain
-// main window with the project tree and the status bar until the designed one takes its place.
+// workstation pickers (which cancel in headless runs), the main window frmConfigMain and a
+// non-native file dialog.
 #pragma once
 #include <QString>
-#include <memory>
 
 #include "config/core/ConfigWindows.h"
 
 class QComboBox;
-class QMainWindow;
 
 class QtConfigWindows : public ConfigWindows {
   public:
@@ -26,11 +24,6 @@ class QtConfigWindows : public ConfigWindows {
     // Closes the main window as its close button does (the orderly exit); without a main window
     // the orderly exit runs at once.
     void CloseMain();
-
-  private:
-    class MainWindow;
-    MainWindow& Main();
-    std::unique_ptr<MainWindow> main_;
 };
 
 // A combo box as the tag list's target.

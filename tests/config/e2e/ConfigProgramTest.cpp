@@ -177,3 +177,68 @@ TEST_F(ConfigProgramE2E, OldProjectIsUpgradedThenRecordedByTheSaver) {
     for (const QString& row : rows) EXPECT_EQ(row, QStringLiteral("2.5"));
     EXPECT_FALSE(LogLines().filter(QStringLiteral("Ledgrix is closed.")).isEmpty());
 }
+
+TEST_F(ConfigProgramE2E, DemoProjectIsOpenedUpgradedAndSavedThenRecordedByTheSaver) {
+    const QString demo = QStringLiteral(LEDGRIX_TEST_DATA "/../../demo");
+    TagList tags;
+    for (const QString& row : SqliteRows(demo + QStringLiteral("/Project/Demo/Demo.pam"),
+                                         {QStringLiteral("SELECT TagName, Class FROM Tag")}))
+        tags.push_back({row.section(u'|', 0, 0), row.section(u'|', 1)});
+    MakeProgramFolder(BinFile(QStringLiteral("Ledgrix.set")), demo, QStringLiteral("Demo"), tags);
+    PlaceConfig();
+
+    // As shipped: opened and closed without a box, nothing written.
+    const QByteArray shipped = ProjectFile(QStringLiteral("cfg/WS1/Ledgrix.svl"));
+    ConfigRun r = Run(QStringLiteral("Demo WS1"), QString(), true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.boxes.isEmpty()) << r.boxes.join(u'\n').toStdString();
+    EXPECT_EQ(ProjectFile(QStringLiteral("cfg/WS1/Ledgrix.svl")), shipped);
+
+    // The same project as an older version kept it, its group files beside the project: the
+    // program upgrades it and saves every group through its checks.
+    QByteArray svl = shipped;
+    svl.replace("dbSIsSvcDefaultPath=1", "dbSIsSvcDefaultPath=0");
+    for (const char* group : {"Cyclic1s", "Fast250", "Batches", "Enabled"}) {
+        const QByteArray name(group);
+        svl.replace("," + name + ".svc", ",..\\Project\\Demo\\" + name + ".svc");
+        ASSERT_TRUE(QFile::rename(project + "/cfg/WS1/" + name + ".svc", project + "/" + name + ".svc"));
+    }
+    WriteProjectFile(QStringLiteral("cfg/WS1/Ledgrix.svl"), svl);
+    r = Run(QStringLiteral("Demo WS1"), QStringLiteral("yes"), true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.boxes, QStringList{QStringLiteral("升級專案|是否要升級Ledgrix專案?")});
+    svl = ProjectFile(QStringLiteral("cfg/WS1/Ledgrix.svl"));
+    EXPECT_TRUE(svl.contains("\r\nModule2=Fast250,..\\PROJECT\\Demo\\CFG\\WS1\\Fast250.svc\r\n"))
+        << svl.toStdString();
+    const QByteArray fast = ProjectFile(QStringLiteral("cfg/WS1/Fast250.svc"));
+    EXPECT_TRUE(fast.contains("\r\ndbDBTypeName=EXCEL\r\n") &&
+                fast.contains("\r\nSaveTimeInterval=0.25\r\n"));
+
+    ASSERT_TRUE(server->SetValue(QStringLiteral("FLOW"), 12.5));
+    QProcess& saver = StartSaver({QStringLiteral("Demo"), QStringLiteral("WS1")});
+    ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 20000))
+        << saver.readAllStandardError().toStdString();
+    // The saver holds its database files while it runs: count their rows once it has ended.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return LogLines()
+                       .filter(QStringLiteral("| Ledgrix.Cyclic1s | Append to Database, SQL Command:Insert"))
+                       .size() >= 2;
+        },
+        20000))
+        << saver.readAllStandardError().toStdString();
+    StopSaver(saver);
+    const QString data = project + QStringLiteral("/dat/Ledgrix/");
+    const auto count = [&](const QString& file, const QString& table) {
+        return SqliteRows(data + file, {QStringLiteral("SELECT COUNT(*) FROM [") + table + u']'})
+            .value(0)
+            .toInt();
+    };
+    const int fastRows = count(QStringLiteral("demo.xls"), QStringLiteral("Fast250$"));
+    EXPECT_GE(fastRows, 3 * count(QStringLiteral("demo.mdb"), QStringLiteral("Cyclic1s")) - 4);
+    EXPECT_EQ(SqliteRows(data + QStringLiteral("demo.xls"),
+                         {QStringLiteral("SELECT DISTINCT Flow FROM [Fast250$]")}),
+              QStringList{QStringLiteral("12.5")});
+    EXPECT_TRUE(LogLines().filter(QStringLiteral("| Error |")).isEmpty())
+        << LogLines().join(u'\n').toStdString();
+}

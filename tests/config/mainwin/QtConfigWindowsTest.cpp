@@ -31,6 +31,7 @@ TEST_F(ProgramFixture, MainWindowCarriesItsCaptionTheGroupsAndTheStatus) {
     st.Group(1).S().SaveGroupName = QStringLiteral("Zeta");
     st.Group(2).S().SaveGroupName = QStringLiteral("Alpha");
     QtConfigWindows windows;
+    windows.RefreshTree();
     windows.SetStatusPanel(QStringLiteral("ProjName"), QStringLiteral("Project name：P"));
     windows.ShowMain();
     EXPECT_TRUE(WindowCaptionExists(QStringLiteral("LedgrixConfig")));
