@@ -12,6 +12,7 @@
 #include "common/DateUtil.h"
 #include "common/Numbers.h"
 #include "common/ProgramHooks.h"
+#include "config/groupedit/TypedText.h"
 
 namespace {
 
@@ -58,9 +59,9 @@ void EnableAll(std::initializer_list<QWidget*> controls, bool on) {
 }  // namespace
 
 std::optional<FieldFault::Kind> SettingItemFault(const QString& text) {
-    if (text.contains(u'\r') || text.contains(u'\n')) return FieldFault::HasLineBreak;
-    if (text.contains(u',')) return FieldFault::HasComma;
-    return std::nullopt;
+    const auto fault = FindTextFault(text, true, false);
+    if (!fault) return std::nullopt;
+    return *fault == TextFault::LineBreak ? FieldFault::HasLineBreak : FieldFault::HasComma;
 }
 
 FieldDialog::FieldDialog(QWidget* parent, FieldRules rules) : ConfigDialog(parent), rules_(rules) {}
