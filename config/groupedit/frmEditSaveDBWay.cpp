@@ -135,25 +135,13 @@ void frmEditSaveDBWay::LoadDBSetting() {
     mFileNameTagName = s.dbSFileNameTag.Name;
     mFileNameTagType = s.dbSFileNameTag.DataType;
     mDBFilePath = s.dbFilePath;
-    if (mDataBaseRootDir.isEmpty()) {
-        optSingle->setChecked(true);
-        SetDspersedContent(false);
-    } else {
-        mIsDBSingle = false;
-        optDspersed->setChecked(true);
-        SetDspersedContent(true);
-    }
-    SetCaptions();
+    ShowFileUsage();
     const QString t = mDBTypeName;
     if (t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007") || t == QLatin1String("EXCEL") ||
         t == QLatin1String("EXCEL2007") || t == QLatin1String("CSV"))
         optDspersed->setEnabled(true);
     else if (t == QLatin1String("SQLSERVER") || t == QLatin1String("ORACLE") || t == QLatin1String("MYSQL"))
         optDspersed->setEnabled(false);
-    txtDBFilePath->setText(mDBFilePath);
-    txtDataBaseRootDir->setText(mDataBaseRootDir);
-    ShowTag(txtDirTag, optDirTagMsg, optDirTagValue, mDirTagName, mDirTagType);
-    ShowTag(txtFileNameTag, optFileNameTagMsg, OptFileNameTagValue, mFileNameTagName, mFileNameTagType);
 }
 
 void frmEditSaveDBWay::LoadCSVSetting() {
@@ -169,6 +157,13 @@ void frmEditSaveDBWay::LoadCSVSetting() {
     mDBFilePath = s.dbCSVFilePath;
     mNewlineCharacter = s.dbSCSVNewlineCharacter;
     mKeepConnectionAliveAfterSaveData = s.dbSCSVKeepConnectionAliveAfterSaveData;
+    chkbNewlineCharacter->setChecked(!mNewlineCharacter.isEmpty());
+    chkCSVCloseConnectionAfterSaveData->setChecked(mKeepConnectionAliveAfterSaveData != 1);
+    ShowFileUsage();
+    optDspersed->setEnabled(true);
+}
+
+void frmEditSaveDBWay::ShowFileUsage() {
     if (mDataBaseRootDir.isEmpty()) {
         optSingle->setChecked(true);
         SetDspersedContent(false);
@@ -177,10 +172,7 @@ void frmEditSaveDBWay::LoadCSVSetting() {
         optDspersed->setChecked(true);
         SetDspersedContent(true);
     }
-    chkbNewlineCharacter->setChecked(!mNewlineCharacter.isEmpty());
-    chkCSVCloseConnectionAfterSaveData->setChecked(mKeepConnectionAliveAfterSaveData != 1);
     SetCaptions();
-    optDspersed->setEnabled(true);
     txtDBFilePath->setText(mDBFilePath);
     txtDataBaseRootDir->setText(mDataBaseRootDir);
     ShowTag(txtDirTag, optDirTagMsg, optDirTagValue, mDirTagName, mDirTagType);

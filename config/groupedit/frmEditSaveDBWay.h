@@ -53,6 +53,8 @@ class frmEditSaveDBWay : public ConfigDialog, public Ui::frmEditSaveDBWay {
     void LoadDBSetting();
     void LoadCSVSetting();
     void LoadDefaultCSVSettings();
+    // Shows the loaded file usage: the option, the single path, the root folder and the tags.
+    void ShowFileUsage();
     void LayoutFormObj();
     void mkCmbNewlineCharacter();
     void SetCaptions();

@@ -605,12 +605,7 @@ void frmGroupConfig::AddNewField() {
     w.FieldCount = static_cast<int16_t>(w.FieldCount + 1);
     xField& f = w.F(w.FieldCount);
     f.FieldName = dlg.mFieldName;
-    f.TagName = dlg.mTagName;
-    f.TagType = dlg.mTagType;
-    f.TagDataLength = dlg.mDataLength;
-    f.DecimalPlaces = dlg.mDecimalPlaces;
-    f.DatetimeFormatString = dlg.mDatetimeFormat;
-    f.TagMessageLength = dlg.mMessageLength;
+    dlg.ResultInto(f);
     f.IsDeleted = false;
     auto* row = new QTreeWidgetItem(lvFields);
     SetRow(*row, f);
@@ -650,12 +645,7 @@ void frmGroupConfig::EditField() {
     if (dlg.mString != kResultOK) return;
     xField f;
     f.FieldName = row->text(ColName);
-    f.TagName = dlg.mTagName;
-    f.TagType = dlg.mTagType;
-    f.TagMessageLength = dlg.mMessageLength;
-    f.DecimalPlaces = dlg.mDecimalPlaces;
-    f.DatetimeFormatString = dlg.mDatetimeFormat;
-    f.TagDataLength = dlg.mDataLength;
+    dlg.ResultInto(f);
     SetRow(*row, f);
 }
 

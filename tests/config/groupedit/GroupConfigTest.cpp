@@ -9,9 +9,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include "config/core/OpenProject.h"
 #include "config/groupedit/frmGroupConfig.h"
-#include "tests/config/core/ConfigFixture.h"
+#include "tests/config/groupedit/EditorFixture.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Screens.h"
 
@@ -47,17 +46,8 @@ void Select(QWidget& form, int r) {
 
 }  // namespace
 
-class GroupConfigTest : public ConfigFixture {
+class GroupConfigTest : public EditorFixture {
   protected:
-    void SetUp() override {
-        ConfigFixture::SetUp();
-        CopyData();
-        State().WorkstationName = QStringLiteral("W");
-        ASSERT_TRUE(ProjectUtil::OpenProject(QStringLiteral("P"), false));
-        Config().IsModified = 0;
-        boxes.boxes.clear();
-    }
-
     frmGroupConfig& editor = FormObj<frmGroupConfig>();
 
     void Open(const QString& name, const Action& action, bool csvDefaults = false) {
@@ -478,6 +468,12 @@ TEST_F(GroupConfigTest, RendersEveryTabInBothLanguages) {
             }
             EXPECT_EQ(Child<QTabWidget>(dlg, "SSTab1").tabText(3),
                       language == 0 ? "Database Fields" : "資料庫欄位");
+            Click(dlg, "cmdCancel");
+        });
+        // A CSV group's own CSV tab, without the save-CSV box.
+        Open("lines", [&](QDialog& dlg) {
+            Child<QTabWidget>(dlg, "SSTab1").setCurrentIndex(2);
+            EXPECT_FALSE(SaveScreen(&dlg, "frmGroupConfig-CSVGroup", language).isEmpty());
             Click(dlg, "cmdCancel");
         });
     }

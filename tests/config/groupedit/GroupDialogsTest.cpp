@@ -6,13 +6,12 @@
 #include <QRadioButton>
 
 #include "common/FileUtil.h"
-#include "config/core/OpenProject.h"
 #include "config/core/SaveGroupModel.h"
 #include "config/groupedit/frmEditDBContent.h"
 #include "config/groupedit/frmEditSaveDBWay.h"
 #include "config/groupedit/frmGroupConfig.h"
 #include "config/wizard/frmAddNewOfflineField.h"
-#include "tests/config/core/ConfigFixture.h"
+#include "tests/config/groupedit/EditorFixture.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Screens.h"
 
@@ -24,15 +23,8 @@ bool Ticked(QWidget& form, const char* name) {
 
 }  // namespace
 
-class GroupDialogsTest : public ConfigFixture {
+class GroupDialogsTest : public EditorFixture {
   protected:
-    void SetUp() override {
-        ConfigFixture::SetUp();
-        CopyData();
-        State().WorkstationName = QStringLiteral("W");
-        ASSERT_TRUE(ProjectUtil::OpenProject(QStringLiteral("P"), false));
-        boxes.boxes.clear();
-    }
     void Work(int group) { SaveGroupUtil::CopySvcSettings(State().Group(group), Config().WorkingGroup); }
 };
 
