@@ -5,6 +5,7 @@
 #include <QTime>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace DateUtil {
 namespace {
@@ -113,7 +114,7 @@ Fields NowFields() {
 int SystemLocaleId() {
     for (const char* var : {"LC_ALL", "LANG"}) {
         const char* v = std::getenv(var);
-        if (v && *v) return QString::fromLatin1(v).startsWith(QStringLiteral("zh_TW")) ? 1028 : 1033;
+        if (v && *v) return std::strncmp(v, "zh_TW", 5) == 0 ? 1028 : 1033;
     }
     return 1033;
 }
@@ -132,57 +133,67 @@ QString LongTimeFormat() {
     return SystemLocaleId() == 1028 ? QStringLiteral("AMPM hh:mm:ss") : QStringLiteral("HH:mm:ss");
 }
 
+namespace {
+
+// Appends a number of at least `width` digits, zeros in front.
+void AppendNumber(QString& out, int value, int width) {
+    char16_t digits[12];
+    int n = 0;
+    unsigned v = static_cast<unsigned>(value < 0 ? -value : value);
+    do {
+        digits[n++] = static_cast<char16_t>(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (n < width) digits[n++] = u'0';
+    if (value < 0) out += u'-';
+    while (n > 0) out += QChar(digits[--n]);
+}
+
+}  // namespace
+
 QString Format(double date, const QString& format) {
     if (format == QLatin1String("Short Date")) return Format(date, ShortDateFormat());
     if (format == QLatin1String("Long Time")) return Format(date, LongTimeFormat());
     if (format == QLatin1String("General Date")) return DefaultText(date);
     const auto f = ToFields(date);
     if (!f) return QString();
-    const bool twelve = format.contains(QLatin1String("AMPM"));
+    const QStringView pattern(format);
+    const bool twelve = pattern.contains(QLatin1String("AMPM"));
     int hour = f->hour;
     if (twelve) {
         hour = f->hour % 12;
         if (hour == 0) hour = 12;
     }
-    auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
     QString out;
-    const int n = format.size();
-    for (int i = 0; i < n;) {
-        auto at = [&](const char* code) {
-            return format.mid(i, static_cast<int>(qstrlen(code))) == QLatin1String(code);
-        };
-        if (at("AMPM")) {
+    out.reserve(format.size() + 8);
+    const qsizetype n = pattern.size();
+    for (qsizetype i = 0; i < n;) {
+        const QStringView rest = pattern.mid(i);
+        const char16_t c = pattern[i].unicode();
+        const bool twice = rest.size() >= 2 && pattern[i + 1].unicode() == c;
+        if (rest.startsWith(QLatin1String("AMPM"))) {
             out += f->hour < 12 ? AmDesignator() : PmDesignator();
             i += 4;
-        } else if (at("yyyy")) {
-            out += QStringLiteral("%1").arg(f->year, 4, 10, QLatin1Char('0'));
+        } else if (rest.startsWith(QLatin1String("yyyy"))) {
+            AppendNumber(out, f->year, 4);
             i += 4;
-        } else if (at("MM")) {
-            out += two(f->month);
+        } else if (c == u'M') {
+            AppendNumber(out, f->month, twice ? 2 : 1);
+            i += twice ? 2 : 1;
+        } else if (c == u'd') {
+            AppendNumber(out, f->day, twice ? 2 : 1);
+            i += twice ? 2 : 1;
+        } else if (c == u'H' || c == u'h') {
+            AppendNumber(out, hour, twice ? 2 : 1);
+            i += twice ? 2 : 1;
+        } else if (twice && c == u'm') {
+            AppendNumber(out, f->minute, 2);
             i += 2;
-        } else if (at("M")) {
-            out += QString::number(f->month);
-            i += 1;
-        } else if (at("dd")) {
-            out += two(f->day);
-            i += 2;
-        } else if (at("d")) {
-            out += QString::number(f->day);
-            i += 1;
-        } else if (at("HH") || at("hh")) {
-            out += two(hour);
-            i += 2;
-        } else if (at("H") || at("h")) {
-            out += QString::number(hour);
-            i += 1;
-        } else if (at("mm")) {
-            out += two(f->minute);
-            i += 2;
-        } else if (at("ss")) {
-            out += two(f->second);
+        } else if (twice && c == u's') {
+            AppendNumber(out, f->second, 2);
             i += 2;
         } else {
-            out += format[i];
+            out += pattern[i];
             i += 1;
         }
     }

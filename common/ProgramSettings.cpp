@@ -23,7 +23,7 @@ bool TemplateFlag(const QString& value) {
     return Numbers::BooleanText(value).value_or(false);
 }
 
-void ReadTemplate(xDBSettings& t, const QString& value, const QString& text) {
+void ReadTemplate(xDBSettings& t, const QString& value, const SettingLookup& text) {
     QString head, inner;
     CutDelimited(value, QStringLiteral("{"), QStringLiteral("}"), head, inner);
     t.DBTypeName = inner;
@@ -36,16 +36,14 @@ void ReadTemplate(xDBSettings& t, const QString& value, const QString& text) {
     const QString& s = t.DBTypeName;
     const QString none;
     const QString no = QStringLiteral("False");
-    t.dbProvider = GetSettingValue(s, QStringLiteral("dbProvider"), none, text);
-    t.dbDriver = GetSettingValue(s, QStringLiteral("dbDriver"), none, text);
-    t.dbPersistSecurityInfo = GetSettingValue(s, QStringLiteral("dbPersistSecurityInfo"), none, text);
-    t.dbDateFunctionName = GetSettingValue(s, QStringLiteral("dbDateFunctionName"), none, text);
-    t.dbExtendedProperties = GetSettingValue(s, QStringLiteral("dbExtendedProperties"), none, text);
-    t.dbNoOLEBDB = TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoOLEDB"), no, text));
-    t.dbNoTableNameDelimiter =
-        TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoTableNameDelimiter"), no, text));
-    t.dbNoFieldNameDelimiter =
-        TemplateFlag(GetSettingValue(s, QStringLiteral("dbNoFieldNameDelimiter"), no, text));
+    t.dbProvider = text.Value(s, QStringLiteral("dbProvider"), none);
+    t.dbDriver = text.Value(s, QStringLiteral("dbDriver"), none);
+    t.dbPersistSecurityInfo = text.Value(s, QStringLiteral("dbPersistSecurityInfo"), none);
+    t.dbDateFunctionName = text.Value(s, QStringLiteral("dbDateFunctionName"), none);
+    t.dbExtendedProperties = text.Value(s, QStringLiteral("dbExtendedProperties"), none);
+    t.dbNoOLEBDB = TemplateFlag(text.Value(s, QStringLiteral("dbNoOLEDB"), no));
+    t.dbNoTableNameDelimiter = TemplateFlag(text.Value(s, QStringLiteral("dbNoTableNameDelimiter"), no));
+    t.dbNoFieldNameDelimiter = TemplateFlag(text.Value(s, QStringLiteral("dbNoFieldNameDelimiter"), no));
 }
 
 std::shared_ptr<xDBSettings> FindTemplate(const QString& wanted, QString xDBSettings::*field) {
@@ -68,21 +66,19 @@ void LoadProgramSettings() {
                Tx(kMissingFileCaption));
         sysExit(-1);
     }
-    const QString text = ReadSettingFile(path);
+    const SettingLookup text(ReadSettingFile(path));
 
-    const QString lang =
-        GetSettingValue(QStringLiteral("ML"), QStringLiteral("AppliedLangName"), QString(), text).toUpper();
+    const QString lang = text.Value(QStringLiteral("ML"), QStringLiteral("AppliedLangName")).toUpper();
     if (lang.isEmpty() || lang == QLatin1String("AUTO"))
         st.LanguageIndex = DateUtil::SystemLocaleId() == 1028 ? 1 : 0;
     else
         st.LanguageIndex = lang == QLatin1String("CHINESEBIG5") ? 1 : 0;
 
-    const QString useTimer =
-        GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("IsUseTimer"), QString(), text);
+    const QString useTimer = text.Value(QStringLiteral("BASIC"), QStringLiteral("IsUseTimer"));
     if (Numbers::LeadingNumber(useTimer) == 1.0) {
         st.IsUseTimer = true;
-        const QString interval = GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("TimerInterval"),
-                                                 QStringLiteral("500"), text);
+        const QString interval =
+            text.Value(QStringLiteral("BASIC"), QStringLiteral("TimerInterval"), QStringLiteral("500"));
         // A timer needs a positive interval: 0 ms or less (also a value that is no number) gives
         // the default. A value beyond the 32-bit range leaves the interval as it was.
         const double n = Numbers::LeadingNumber(interval);
@@ -94,12 +90,12 @@ void LoadProgramSettings() {
     } else {
         st.IsUseTimer = false;
     }
-    GetSettingValue(QStringLiteral("BASIC"), QStringLiteral("ProjectVersion"), QStringLiteral("2.0"), text);
+    text.Value(QStringLiteral("BASIC"), QStringLiteral("ProjectVersion"), QStringLiteral("2.0"));
 
     st.DBTypeCount = 0;
     for (int n = 1; n <= kMaxListedTypes; ++n) {
-        const QString value = GetSettingValue(QStringLiteral("DBTYPELIST"),
-                                              QStringLiteral("DBTYPE") + QString::number(n), QString(), text);
+        const QString value =
+            text.Value(QStringLiteral("DBTYPELIST"), QStringLiteral("DBTYPE") + QString::number(n));
         if (value.isEmpty()) break;
         st.DBTypeCount = static_cast<int16_t>(n);
         ReadTemplate(st.Template(n), value, text);

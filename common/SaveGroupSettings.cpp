@@ -148,9 +148,10 @@ void LoadGroup(int16_t i) {
     }
     const QString text = ReadSettingFile(s.SvcFilePath);
     s.dbSettingString = text;
+    const SettingLookup lookup(text);
     const QString basic = QStringLiteral("Basic");
     auto get = [&](const char* key, const char* def = "") {
-        return GetSettingValue(basic, QString::fromLatin1(key), QString::fromLatin1(def), text);
+        return lookup.Value(basic, QString::fromLatin1(key), QString::fromLatin1(def));
     };
 
     // Target and its template.
@@ -249,7 +250,7 @@ void LoadGroup(int16_t i) {
     // CSV copy.
     const QString csv = QStringLiteral("CSV");
     auto getCsv = [&](const char* key, const QString& def = QString()) {
-        return GetSettingValue(csv, QString::fromLatin1(key), def, text);
+        return lookup.Value(csv, QString::fromLatin1(key), def);
     };
     s.dbCSVFilePath =
         getCsv("dbCSVFilePath", st.DataFolder + u'\\' + s.SaveGroupName + QStringLiteral(".csv"));
@@ -278,8 +279,8 @@ void LoadGroup(int16_t i) {
 
     // Field list: fd1, fd2 ... up to the first missing line.
     for (int n = 1; n <= kMaxFields; ++n) {
-        const QString value = GetSettingValue(QStringLiteral("FieldList"),
-                                              QStringLiteral("fd") + QString::number(n), QString(), text);
+        const QString value =
+            lookup.Value(QStringLiteral("FieldList"), QStringLiteral("fd") + QString::number(n));
         if (value.isEmpty()) break;
         ReadField(g, n, value);
     }

@@ -1,7 +1,6 @@
 // The settings text reader and the small text helpers beside it.
 #include <QMetaType>
 #include <algorithm>
-#include <functional>
 
 #include "common/FileUtil.h"
 #include "common/Numbers.h"
@@ -33,21 +32,23 @@ QString PrepareText(const QString& text) {
 // Walks the lines of a prepared text: CR, CR LF and a lone LF each end a line. Calls
 // `line(row, trimmedText)` for every line, numbered from 1; stops early when it returns false.
 // Returns the last row number.
-int WalkLines(const QString& t, const std::function<bool(int, const QString&)>& line) {
+template <typename Line>
+int WalkLines(const QString& t, Line&& line) {
     int row = 1;
-    QString current;
-    for (int i = 0; i < t.size(); ++i) {
+    qsizetype start = 0;
+    const qsizetype n = t.size();
+    for (qsizetype i = 0; i < n; ++i) {
         const QChar c = t[i];
-        if (c == kLF && i > 0 && t[i - 1] == kCR) continue;
-        if (c == kCR || c == kLF) {
-            if (!line(row, TrimSpaces(current))) return row;
-            current.clear();
-            ++row;
+        if (c != kCR && c != kLF) continue;
+        if (c == kLF && i > 0 && t[i - 1] == kCR) {
+            start = i + 1;
             continue;
         }
-        current += c;
+        if (!line(row, TrimSpaces(t.mid(start, i - start)))) return row;
+        start = i + 1;
+        ++row;
     }
-    line(row, TrimSpaces(current));
+    line(row, TrimSpaces(t.mid(start)));
     return row;
 }
 
@@ -108,6 +109,23 @@ bool IsKeyLine(const QString& line, QString& key, QString& value) {
     return true;
 }
 
+// Calls `keyLine(section, key, value)` for every key line of a settings text, in text order, with
+// the upper-cased name of the section it stands in; stops early when it returns false.
+template <typename KeyLine>
+void WalkKeyLines(const QString& settingText, KeyLine&& keyLine) {
+    QString current;
+    // The whole text is walked: a key beyond line 1000 is found too.
+    WalkLines(PrepareText(settingText), [&](int, const QString& line) {
+        if (line.isEmpty()) return true;
+        QString name, k, v;
+        if (IsSectionHeader(line, name)) {
+            current = name;
+            return true;
+        }
+        return !IsKeyLine(line, k, v) || keyLine(current, k, v);
+    });
+}
+
 }  // namespace
 
 QString TrimSpaces(const QString& text) {
@@ -118,25 +136,46 @@ QString TrimSpaces(const QString& text) {
     return text.mid(b, e - b);
 }
 
+bool UpperEquals(QStringView text, QLatin1StringView upper) {
+    if (text.size() != upper.size()) {
+        // Upper-casing can change the length ("ß" becomes "SS") only beyond ASCII.
+        for (const QChar c : text)
+            if (c.unicode() >= 0x80) return text.toString().toUpper() == upper;
+        return false;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char16_t c = text[i].unicode();
+        if (c >= 0x80) return text.toString().toUpper() == upper;
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+        if (c != static_cast<unsigned char>(upper[i].toLatin1())) return false;
+    }
+    return true;
+}
+
 QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
                         const QString& settingText) {
     const QString wantSection = section.toUpper();
     const QString wantKey = key.toUpper();
     QString result = defaultValue;
-    QString current;
-    // The whole text is scanned: a key beyond line 1000 is found too.
-    WalkLines(PrepareText(settingText), [&](int, const QString& line) {
-        if (line.isEmpty()) return true;
-        QString name, k, v;
-        if (IsSectionHeader(line, name)) {
-            current = name;
-        } else if (IsKeyLine(line, k, v) && k == wantKey && current == wantSection) {
-            result = v;
-            return false;
-        }
-        return true;
+    WalkKeyLines(settingText, [&](const QString& current, const QString& k, const QString& v) {
+        if (k != wantKey || current != wantSection) return true;
+        result = v;
+        return false;
     });
     return result;
+}
+
+SettingLookup::SettingLookup(const QString& settingText) {
+    WalkKeyLines(settingText, [&](const QString& section, const QString& key, const QString& value) {
+        const QString name = section + u'\n' + key;
+        if (!values_.contains(name)) values_.insert(name, value);  // the first line wins
+        return true;
+    });
+}
+
+QString SettingLookup::Value(const QString& section, const QString& key, const QString& defaultValue) const {
+    const auto it = values_.constFind(section.toUpper() + u'\n' + key.toUpper());
+    return it == values_.cend() ? defaultValue : *it;
 }
 
 int16_t TextToArray(const QString& text, std::vector<QVariant>& rows) {

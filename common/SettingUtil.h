@@ -1,6 +1,7 @@
 // The settings text reader, its text helpers, and the readers of the program setting file, the
 // workstation file and the save-group files. Both programs use them unchanged.
 #pragma once
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
@@ -20,6 +21,16 @@ namespace SettingUtil {
 // the empty text.
 QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
                         const QString& settingText);
+
+// A settings text read once: the same answers as GetSettingValue, from one walk of the text.
+class SettingLookup {
+  public:
+    explicit SettingLookup(const QString& settingText);
+    QString Value(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
+
+  private:
+    QHash<QString, QString> values_;  // "SECTION\nKEY", upper case: the value of the first line
+};
 
 // Splits a text into lines, one per slot from slot 1 up to the last slot of `rows`; empty lines
 // are not stored. When slot 0 holds a number, lines are stored as their leading number, else as
@@ -49,6 +60,10 @@ bool IsInCollection(const QString& name, const Collection& collection, bool igno
         if (collection.Item(i).Name.compare(name, cs) == 0) return true;
     return false;
 }
+
+// True when the text, upper-cased, is `upper` (an upper-case ASCII text), as text.toUpper() ==
+// upper is; plain ASCII texts are compared without making the upper-case copy.
+bool UpperEquals(QStringView text, QLatin1StringView upper);
 
 // Text trimmed of blanks only (tabs and line ends stay).
 QString TrimSpaces(const QString& text);
@@ -80,6 +95,7 @@ struct ModuleLine {
 ModuleLine SplitModuleLine(const QString& value);
 // The dbSIsSvcDefaultPath value of a workstation file's text (0 unless a whole number).
 int16_t SvcDefaultPathValue(const QString& workstationText);
+int16_t SvcDefaultPathValue(const SettingLookup& workstation);
 // The group file a module line names: with dbSIsSvcDefaultPath 1 the file in the workstation's
 // cfg folder, else the file part as written (relative to the program folder).
 QString ModuleFilePath(const QString& file, int16_t svcDefaultPath, const QString& project,

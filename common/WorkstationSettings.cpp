@@ -27,9 +27,9 @@ int16_t RoundedNumber(const QString& text, int16_t fallback) {
     return Numbers::ToInt16(Numbers::LeadingNumber(text)).value_or(fallback);
 }
 
-QString SystemValue(const char* key, const char* defaultValue, const QString& text) {
-    return GetSettingValue(QStringLiteral("SystemBasic"), QString::fromLatin1(key),
-                           QString::fromUtf8(defaultValue), text);
+QString SystemValue(const char* key, const char* defaultValue, const SettingLookup& text) {
+    return text.Value(QStringLiteral("SystemBasic"), QString::fromLatin1(key),
+                      QString::fromUtf8(defaultValue));
 }
 
 }  // namespace
@@ -60,10 +60,14 @@ ModuleLine SplitModuleLine(const QString& value) {
     return m;
 }
 
-int16_t SvcDefaultPathValue(const QString& workstationText) {
+int16_t SvcDefaultPathValue(const SettingLookup& workstation) {
     // The whole text must be a number; anything else reads as the default 0.
-    const auto n = Numbers::WholeTextNumber(SystemValue("dbSIsSvcDefaultPath", "0", workstationText));
+    const auto n = Numbers::WholeTextNumber(SystemValue("dbSIsSvcDefaultPath", "0", workstation));
     return n ? Numbers::ToInt16(*n).value_or(0) : 0;
+}
+
+int16_t SvcDefaultPathValue(const QString& workstationText) {
+    return SvcDefaultPathValue(SettingLookup(workstationText));
 }
 
 QString ModuleFilePath(const QString& file, int16_t svcDefaultPath, const QString& project,
@@ -74,11 +78,11 @@ QString ModuleFilePath(const QString& file, int16_t svcDefaultPath, const QStrin
 
 void LoadWorkstationSettings() {
     ProgramState& st = State();
-    const QString text = ReadSettingFile(st.WorkstationFilePath);
+    const SettingLookup text(ReadSettingFile(st.WorkstationFilePath));
 
     if (st.LanguageIndex == 0 || st.LanguageIndex == 1)
-        st.dbSCaption = GetSettingValue(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"),
-                                        Tx(kDefaultCaption), text);
+        st.dbSCaption =
+            text.Value(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"), Tx(kDefaultCaption));
     st.dbSLiveAlone = RoundedNumber(SystemValue("dbSLiveAlone", "0", text), 0);
     st.dbSUserMode = RoundedNumber(SystemValue("dbSUserMode", "0", text), 0);
     if (st.dbSUserMode == 1) st.IsUserMode = true;
@@ -94,11 +98,12 @@ void LoadWorkstationSettings() {
 
     st.SvcFileCount = 0;
     st.SaveGroupCount = 0;
+    QStringList resolvedFiles;  // of the groups so far, each resolved once
     for (int i = 1; i <= kMaxSaveGroups; ++i) {
         SaveGroupRecord& g = st.Group(i);
         xSvcSettings& s = g.S();
-        const QString value = GetSettingValue(QStringLiteral("ModuleList"),
-                                              QStringLiteral("Module") + QString::number(i), QString(), text);
+        const QString value =
+            text.Value(QStringLiteral("ModuleList"), QStringLiteral("Module") + QString::number(i));
         if (value.isEmpty()) break;
         s.dbSPurgeKeepDays = -1;
         const ModuleLine m = SplitModuleLine(value);
@@ -112,13 +117,12 @@ void LoadWorkstationSettings() {
         // One file in two spellings ("A.svc", "..\PROJECT\P\CFG\W\a.svc") is still one file: the
         // resolver finds the one spelling on disk. Two files that differ only in letter case are two.
         const QString resolved = FileUtil::ResolvePath(s.SvcFilePath);
-        for (int j = 1; j < i; ++j) {
-            if (FileUtil::ResolvePath(st.Group(j).S().SvcFilePath) == resolved) {
-                MsgBox(Tx(kDuplicateHead) + s.SvcFilePath + Tx(kDuplicateTail), MsgStyle::Critical,
-                       Tx(kDuplicateCaption));
-                sysExit(-1);
-            }
+        if (resolvedFiles.contains(resolved, Qt::CaseSensitive)) {
+            MsgBox(Tx(kDuplicateHead) + s.SvcFilePath + Tx(kDuplicateTail), MsgStyle::Critical,
+                   Tx(kDuplicateCaption));
+            sysExit(-1);
         }
+        resolvedFiles << resolved;
         g.R().ModuleName = groupName;
         st.SaveGroupCount = static_cast<int16_t>(i);
         s.SaveGroupName = FileUtil::GetBaseName(s.SvcFilePath);

@@ -19,8 +19,11 @@ NoWindows g_noWindows;
 ConfigWindows* g_windows = nullptr;
 
 std::optional<QString> Next(std::deque<std::optional<QString>>& queue) {
-    if (queue.empty()) return std::nullopt;
-    auto answer = queue.front();
+    if (queue.empty() || !queue.front()) {
+        if (!queue.empty()) queue.pop_front();
+        return std::nullopt;
+    }
+    const QString answer = *queue.front();
     queue.pop_front();
     return answer;
 }

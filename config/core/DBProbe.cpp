@@ -27,6 +27,17 @@ bool IsFileType(const QString& type) {
            type == QLatin1String("EXCEL") || type == QLatin1String("EXCEL2007");
 }
 
+// A name that these engines read without quotes: parts of letters, digits, "_", "$" and "#",
+// joined by single dots (an owner or database before the table).
+bool IsPlainName(const QString& name) {
+    for (const QString& part : name.split(u'.')) {
+        if (part.isEmpty()) return false;
+        for (const QChar c : part)
+            if (!c.isLetterOrNumber() && c != u'_' && c != u'$' && c != u'#') return false;
+    }
+    return true;
+}
+
 // The diagnostic box of an unexpected database error (Chinese in both languages).
 void ShowDiagnostic(const QString& title, const QStringList& lines, const ado::Error& e) {
     MsgBox(lines.join(kCRLF) + kCRLF + QStringLiteral("錯誤代碼:") + QString::number(e.Number) + kCRLF +
@@ -58,9 +69,12 @@ bool Fail(bool show, const QStringList& lines) {
 }  // namespace
 
 QString FieldListQuery(const QString& typeName, const QString& tableName) {
-    if (IsFileType(typeName) || typeName == QLatin1String("SQLSERVER"))
-        return QStringLiteral("SELECT * FROM [") + tableName + QStringLiteral("] WHERE 1=0");
-    if (typeName == QLatin1String("ORACLE") || typeName == QLatin1String("MYSQL"))
+    if (IsFileType(typeName) || typeName == QLatin1String("SQLSERVER")) {
+        QString quoted = tableName;
+        quoted.replace(QStringLiteral("]"), QStringLiteral("]]"));
+        return QStringLiteral("SELECT * FROM [") + quoted + QStringLiteral("] WHERE 1=0");
+    }
+    if ((typeName == QLatin1String("ORACLE") || typeName == QLatin1String("MYSQL")) && IsPlainName(tableName))
         return QStringLiteral("SELECT * FROM ") + tableName + QStringLiteral(" WHERE 1=0");
     return QString();
 }

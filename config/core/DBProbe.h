@@ -24,7 +24,9 @@ bool ListTableFields(ado::Connection& conn, const QString& tableName, const QStr
 // name (any letter case). Failures are shown when `showMessages`; success always is.
 bool TestDBConnection(SaveGroupRecord& group, bool showMessages);
 
-// The query that gives a table's columns and no row; empty for a type without one.
+// The query that gives a table's columns and no row: the name in brackets (a "]" doubled) or,
+// for MySQL and Oracle, as it stands. Empty for a type without a query, and for a MySQL or
+// Oracle name that would need quotes (it could end the statement or add one of its own).
 QString FieldListQuery(const QString& typeName, const QString& tableName);
 
 }  // namespace DBProbeUtil

@@ -12,5 +12,7 @@ void RunDBSetupWizard(bool tmpIsOfflineConfigDB);
 }  // namespace DBSetupWizard
 
 // Runs the wizard for the group open in the save-group editor and, when it ended with Finish,
-// copies its answers into the group's settings, tags and fields.
+// copies its answers into the group: the type template's keys, the file usage, the connection,
+// the table and the fields with a tag (at most 255). The CSV file usage and options change only
+// when the file-layout dialog was confirmed in this run. Cancel leaves the group as it was.
 void ApplyDBSetupWizard(SaveGroupRecord& group);

@@ -4,6 +4,7 @@
 
 #include <QAtomicInt>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
@@ -12,6 +13,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUrl>
 #include <algorithm>
 
@@ -23,6 +25,7 @@ namespace ado {
 namespace {
 
 QAtomicInt connectionCounter;
+constexpr qint64 kDefaultBusyTimeoutMs = 5000;  // the SQLite driver's own until the lock properties apply
 
 QString SqlErrorText(const QSqlError& e) {
     QString d = e.databaseText().trimmed();
@@ -132,6 +135,7 @@ class Engine {
     QString name;
     int busyTimeout = -1;
     QHash<QString, QHash<QString, QString>> declaredTypes;  // table (upper) -> column (upper) -> type
+    QHash<QString, QSet<QString>> dateColumns;              // table (upper) -> its date columns
 
     QSqlDatabase Db() const { return QSqlDatabase::database(name, false); }
     bool IsSQLite() const { return plan.kind == ConnectionPlan::Kind::SQLite; }
@@ -160,9 +164,22 @@ class Engine {
         return types;
     }
 
+    // The date-typed columns of a table, kept with its declared types.
+    QSet<QString> DateColumns(const QString& table) {
+        const QString key = table.toUpper();
+        const auto it = dateColumns.constFind(key);
+        if (it != dateColumns.constEnd()) return *it;
+        QSet<QString> dates;
+        const auto types = ColumnTypes(table);
+        for (auto t = types.begin(); t != types.end(); ++t)
+            if (jet::IsDateType(t.value())) dates.insert(t.key());
+        dateColumns.insert(key, dates);
+        return dates;
+    }
+
     QString Translate(const QString& sql) {
         if (!IsSQLite()) return sql;
-        return jet::Translate(sql, [this](const QString& t) { return ColumnTypes(t); });
+        return jet::TranslateWithDateColumns(sql, [this](const QString& t) { return DateColumns(t); });
     }
 
     void ApplyBusyTimeout(Properties& props) {
@@ -177,16 +194,38 @@ class Engine {
         busyTimeout = ms;
     }
 
+    // The connections of this process to one SQLite file share its schema and page cache; a
+    // table that another of them is writing is locked for this one at once, not after the busy
+    // timeout. Such a lock is waited for as another program's lock is: up to the busy timeout.
+    bool Run(QSqlQuery& q, const QString& text) const {
+        if (q.exec(text)) return true;
+        if (!IsSharedCacheLock(q.lastError())) return false;
+        QElapsedTimer waited;
+        waited.start();
+        const qint64 limit = busyTimeout < 0 ? kDefaultBusyTimeoutMs : busyTimeout;
+        while (waited.elapsed() < limit) {
+            QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(limit - waited.elapsed(), 1, 10)));
+            if (q.exec(text)) return true;
+            if (!IsSharedCacheLock(q.lastError())) return false;
+        }
+        return false;
+    }
+    bool IsSharedCacheLock(const QSqlError& e) const {
+        return IsSQLite() && e.nativeErrorCode() == QLatin1String("262");  // SQLITE_LOCKED_SHAREDCACHE
+    }
+
     void Exec(const QString& sql, const Connection& owner) {
         const QString text = Translate(sql);
         QSqlQuery q(Db());
         q.setForwardOnly(true);
-        if (!q.exec(text)) throw Error(adErrStatement, owner.MaskSecrets(SqlErrorText(q.lastError())));
+        if (!Run(q, text)) throw Error(adErrStatement, owner.MaskSecrets(SqlErrorText(q.lastError())));
         if (IsSQLite()) {
             const QString head = text.trimmed().left(6).toUpper();
             if (head.startsWith(QLatin1String("CREATE")) || head.startsWith(QLatin1String("ALTER")) ||
-                head.startsWith(QLatin1String("DROP")))
+                head.startsWith(QLatin1String("DROP"))) {
                 declaredTypes.clear();
+                dateColumns.clear();
+            }
         }
     }
 
@@ -196,7 +235,7 @@ class Engine {
         const QString text = Translate(sql);
         QSqlQuery q(Db());
         q.setForwardOnly(true);
-        if (!q.exec(text)) throw Error(adErrStatement, owner.MaskSecrets(SqlErrorText(q.lastError())));
+        if (!Run(q, text)) throw Error(adErrStatement, owner.MaskSecrets(SqlErrorText(q.lastError())));
         const QSqlRecord rec = q.record();
         QHash<QString, QString> declared;
         if (IsSQLite()) {
@@ -313,8 +352,10 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
         CheckSQLiteFile(plan.filePath, path);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), engine->name);
         // mode=rw: opening never creates a file.
+        // cache=shared: the connections of this process to one file share its schema and pages
+        // (64 groups of 255 fields in one file would otherwise hold 64 copies of its schema).
         db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rw"));
+                           QStringLiteral("?mode=rw&cache=shared"));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
         if (!db.open()) throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
         QSqlQuery q(db);
@@ -392,7 +433,7 @@ void Connection::BeginTrans() {
     QSqlDatabase db = engine_->Db();
     if (engine_->IsSQLite()) {
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("BEGIN")))
+        if (!engine_->Run(q, QStringLiteral("BEGIN")))
             throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
     } else if (!db.transaction()) {
         throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
@@ -406,7 +447,7 @@ void Connection::CommitTrans() {
     QSqlDatabase db = engine_->Db();
     if (engine_->IsSQLite()) {
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("COMMIT")))
+        if (!engine_->Run(q, QStringLiteral("COMMIT")))
             throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
     } else if (!db.commit()) {
         throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
@@ -421,7 +462,7 @@ void Connection::RollbackTrans() {
     QSqlDatabase db = engine_->Db();
     if (engine_->IsSQLite()) {
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("ROLLBACK")))
+        if (!engine_->Run(q, QStringLiteral("ROLLBACK")))
             throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
     } else if (!db.rollback()) {
         throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));

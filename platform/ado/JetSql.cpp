@@ -15,10 +15,25 @@ namespace {
 
 enum class Kind { Space, Text, Quoted, Bracket, Word, Number, Punct, End };
 
+// A token: a view into the statement, or a text of its own once rewritten.
 struct Token {
     Kind kind;
-    QString text;
+    QStringView view;
+    QString own;
+    bool owns = false;
+
+    QStringView Text() const { return owns ? QStringView(own) : view; }
+    void Set(QString text) {
+        own = std::move(text);
+        owns = true;
+    }
 };
+
+Token Rewritten(Kind kind, QString text) {
+    Token t{kind, {}, {}, false};
+    t.Set(std::move(text));
+    return t;
+}
 
 bool IsWordChar(QChar c) {
     return c.isLetterOrNumber() || c == u'_' || c == u'$';
@@ -50,16 +65,27 @@ std::vector<Token> Tokenize(const QString& s) {
                 ++j;
             }
         } else if (c == u'[') {
+            // A bracketed name; a doubled "]" stands for one.
             k = Kind::Bracket;
-            while (j < n && s[j] != u']') ++j;
-            if (j < n) ++j;
+            while (j < n) {
+                if (s[j] == u']') {
+                    if (j + 1 < n && s[j + 1] == u']') {
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                ++j;
+            }
         } else if (c == u'#') {
             // A date literal when a closing "#" follows on the same line.
             const qsizetype e = s.indexOf(u'#', i + 1);
             const qsizetype nl = s.indexOf(u'\n', i + 1);
             if (e > i && (nl < 0 || e < nl) && IsoDateText(s.mid(i + 1, e - i - 1), true)) {
-                out.push_back({Kind::Text, QStringLiteral("'") + *IsoDateText(s.mid(i + 1, e - i - 1), true) +
-                                               QStringLiteral("'")});
+                out.push_back(Rewritten(
+                    Kind::Text,
+                    QStringLiteral("'") + *IsoDateText(s.mid(i + 1, e - i - 1), true) + QStringLiteral("'")));
                 i = e + 1;
                 continue;
             }
@@ -73,29 +99,48 @@ std::vector<Token> Tokenize(const QString& s) {
                    (s[j] == u'=' || (c == u'<' && s[j] == u'>'))) {
             ++j;
         }
-        out.push_back({k, s.mid(i, j - i)});
+        out.push_back({k, QStringView(s).mid(i, j - i), {}, false});
         i = j;
     }
     return out;
 }
 
+// The name inside a bracket token, a doubled "]" made single.
+QString BracketName(const Token& t) {
+    QString name = t.Text().mid(1, t.Text().size() - 2).toString();
+    name.replace(QStringLiteral("]]"), QStringLiteral("]"));
+    return name;
+}
+
+// SQLite reads a bracketed name but no doubled "]" in it: such a name is written in quotes.
 QString Join(const std::vector<Token>& t) {
     QString s;
-    for (const auto& x : t) s += x.text;
+    qsizetype size = 0;
+    for (const auto& x : t) size += x.Text().size();
+    s.reserve(size);
+    for (const auto& x : t) {
+        if (x.kind == Kind::Bracket && x.Text().contains(QStringLiteral("]]"))) {
+            QString name = BracketName(x);
+            name.replace(u'"', QStringLiteral("\"\""));
+            s += u'"' + name + u'"';
+        } else {
+            s += x.Text();
+        }
+    }
     return s;
 }
 
 bool IsWord(const Token& t, const char* w) {
-    return t.kind == Kind::Word && t.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
+    return t.kind == Kind::Word && t.Text().compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
 }
 bool IsPunct(const Token& t, const char* p) {
-    return t.kind == Kind::Punct && t.text == QLatin1String(p);
+    return t.kind == Kind::Punct && t.Text() == QLatin1String(p);
 }
 bool IsComparison(const Token& t) {
-    static const QSet<QString> ops = {QStringLiteral("="),  QStringLiteral("<"),  QStringLiteral(">"),
-                                      QStringLiteral("<="), QStringLiteral(">="), QStringLiteral("<>"),
-                                      QStringLiteral("!=")};
-    return t.kind == Kind::Punct && ops.contains(t.text);
+    if (t.kind != Kind::Punct) return false;
+    for (const char* op : {"=", "<", ">", "<=", ">=", "<>", "!="})
+        if (t.Text() == QLatin1String(op)) return true;
+    return false;
 }
 
 // Index of the next token that is not blank, or t.size().
@@ -114,9 +159,34 @@ size_t PrevSolid(const std::vector<Token>& t, size_t i) {
 
 // The name of an identifier token: brackets removed, upper-cased.
 QString IdentName(const Token& t) {
-    if (t.kind == Kind::Bracket) return t.text.mid(1, t.text.size() - 2).trimmed().toUpper();
-    if (t.kind == Kind::Word) return t.text.toUpper();
+    if (t.kind == Kind::Bracket) return BracketName(t).trimmed().toUpper();
+    if (t.kind == Kind::Word) return t.Text().toString().toUpper();
     return {};
+}
+
+// True when the identifier token names one of the (upper-cased) columns, as IdentName would
+// give it; plain ASCII names are compared without an upper-case copy.
+bool NamesColumn(const Token& t, const QSet<QString>& columns) {
+    QStringView name;
+    if (t.kind == Kind::Bracket)
+        name = t.Text().mid(1, t.Text().size() - 2).trimmed();
+    else if (t.kind == Kind::Word)
+        name = t.Text();
+    else
+        return false;
+    for (const QChar c : name)
+        if (c.unicode() >= 0x80) return columns.contains(name.toString().toUpper());
+    for (const QString& column : columns) {
+        if (column.size() != name.size()) continue;
+        qsizetype i = 0;
+        for (; i < name.size(); ++i) {
+            char16_t c = name[i].unicode();
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+            if (c != column[i].unicode()) break;
+        }
+        if (i == name.size()) return true;
+    }
+    return false;
 }
 
 // The table names of a statement: the identifier after FROM, INTO, UPDATE and JOIN.
@@ -127,8 +197,7 @@ QStringList Tables(const std::vector<Token>& t) {
             continue;
         const size_t j = NextSolid(t, i + 1);
         if (j < t.size() && (t[j].kind == Kind::Bracket || t[j].kind == Kind::Word)) {
-            const QString name =
-                t[j].kind == Kind::Bracket ? t[j].text.mid(1, t[j].text.size() - 2) : t[j].text;
+            const QString name = t[j].kind == Kind::Bracket ? BracketName(t[j]) : t[j].Text().toString();
             if (!names.contains(name, Qt::CaseInsensitive)) names.append(name);
         }
     }
@@ -137,14 +206,14 @@ QStringList Tables(const std::vector<Token>& t) {
 
 // A text literal's content (quotes removed, doubled quotes made single).
 QString LiteralText(const Token& t) {
-    QString s = t.text.mid(1, t.text.size() - 2);
+    QString s = t.Text().mid(1, t.Text().size() - 2).toString();
     s.replace(QStringLiteral("''"), QStringLiteral("'"));
     return s;
 }
 
 void ConvertLiteral(Token& t) {
-    if (t.kind != Kind::Text || t.text.size() < 2 || !t.text.endsWith(u'\'')) return;
-    if (const auto iso = IsoDateText(LiteralText(t))) t.text = u'\'' + *iso + u'\'';
+    if (t.kind != Kind::Text || t.Text().size() < 2 || !t.Text().endsWith(u'\'')) return;
+    if (const auto iso = IsoDateText(LiteralText(t))) t.Set(u'\'' + *iso + u'\'');
 }
 
 // The index of the ")" that closes the "(" at open, or npos.
@@ -220,7 +289,7 @@ void ConvertDates(std::vector<Token>& t, const QSet<QString>& dateColumns) {
                 const size_t c = Single(t, cols[k].first, cols[k].second);
                 const size_t v = Single(t, vals[k].first, vals[k].second);
                 if (c == std::string::npos || v == std::string::npos) continue;
-                if (dateColumns.contains(IdentName(t[c]))) ConvertLiteral(t[v]);
+                if (NamesColumn(t[c], dateColumns)) ConvertLiteral(t[v]);
                 done[v] = true;
             }
         }
@@ -280,7 +349,7 @@ bool RewriteOneTop(std::vector<Token>& t) {
         if (num >= t.size() || t[num].kind != Kind::Number) continue;
         const size_t after = NextSolid(t, num + 1);
         if (after < t.size() && IsWord(t[after], "PERCENT")) continue;
-        const QString n = t[num].text;
+        const QString n = t[num].Text().toString();
         // The end of this SELECT: the ")" that closes its scope, a ";" or the end.
         int depth = 0;
         size_t end = t.size();
@@ -298,7 +367,7 @@ bool RewriteOneTop(std::vector<Token>& t) {
         // Insert after the last solid token before the end.
         size_t at = end;
         while (at > num + 1 && t[at - 1].kind == Kind::Space) --at;
-        t.insert(t.begin() + static_cast<long>(at), {Kind::Word, QStringLiteral(" LIMIT ") + n});
+        t.insert(t.begin() + static_cast<long>(at), Rewritten(Kind::Word, QStringLiteral(" LIMIT ") + n));
         // Remove "TOP n" and the blank after it.
         const size_t stop = after < t.size() ? after : num + 1;
         t.erase(t.begin() + static_cast<long>(k), t.begin() + static_cast<long>(stop));
@@ -367,15 +436,22 @@ bool IsDateType(const QString& declaredType) {
 }
 
 QString Translate(const QString& sql, const ColumnTypes& columnTypes) {
+    if (!columnTypes) return TranslateWithDateColumns(sql, nullptr);
+    return TranslateWithDateColumns(sql, [&](const QString& table) {
+        QSet<QString> dates;
+        const auto types = columnTypes(table);
+        for (auto it = types.begin(); it != types.end(); ++it)
+            if (IsDateType(it.value())) dates.insert(it.key());
+        return dates;
+    });
+}
+
+QString TranslateWithDateColumns(const QString& sql, const DateColumns& dateColumns) {
     std::vector<Token> t = Tokenize(sql);
-    if (columnTypes) {
-        QSet<QString> dateColumns;
-        for (const QString& table : Tables(t)) {
-            const auto types = columnTypes(table);
-            for (auto it = types.begin(); it != types.end(); ++it)
-                if (IsDateType(it.value())) dateColumns.insert(it.key());
-        }
-        ConvertDates(t, dateColumns);
+    if (dateColumns) {
+        QSet<QString> dates;
+        for (const QString& table : Tables(t)) dates.unite(dateColumns(table));
+        ConvertDates(t, dates);
     }
     while (RewriteOneTop(t)) {
     }

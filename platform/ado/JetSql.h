@@ -5,6 +5,7 @@
 //   date texts written into, or compared with, date-typed columns -> the same ISO text
 #pragma once
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -15,6 +16,11 @@ namespace ado::jet {
 using ColumnTypes = std::function<QHash<QString, QString>(const QString& table)>;
 
 QString Translate(const QString& sql, const ColumnTypes& columnTypes);
+
+// The upper-cased names of a table's date-typed columns.
+using DateColumns = std::function<QSet<QString>(const QString& table)>;
+// Translate with the date columns given directly (a caller that keeps them per table).
+QString TranslateWithDateColumns(const QString& sql, const DateColumns& dateColumns);
 
 // A date-time text of the system's forms ("2024/03/05 02:07:09 PM", "2024/3/5",
 // "2024/03/05 14:07:09.250", with AM/PM or 上午/下午) as 'yyyy-MM-dd HH:mm:ss[.zzz]'.

@@ -25,6 +25,7 @@
 
 #include "platform/captions/Captions.h"
 #include "platform/captions/RuntimeFolder.h"
+#include "platform/hexvane-sim/ChangeCounter.h"
 #include "platform/hexvane-sim/HexvaneProtocol.h"
 #include "platform/hexvane-sim/HexvaneScript.h"
 
@@ -121,6 +122,7 @@ struct HexvaneServer::Shared {
     QThread* thread = nullptr;
     int lockFd = -1;
     CaptionHold caption;
+    ChangeCounter changeCount;  // moved after every state line sent and when the connections end
 
     const HexvaneTagState* Find(const QString& name) const {
         const quint16 h = byName.value(Key(name), 0);
@@ -230,6 +232,7 @@ class HexvaneCore : public QObject {
                 flushNeeded_ = true;
             }
         }
+        owner_->d_->changeCount.Bump();
     }
 
     // Hands what is buffered for the mirrors to the system.
@@ -511,6 +514,7 @@ bool HexvaneServer::Start() {
         return false;
     }
     d_->lockFd = fd;
+    d_->changeCount.Open(true);
 
     {
         QMutexLocker lk(&d_->mutex);
@@ -564,6 +568,9 @@ void HexvaneServer::Stop() {
         QWriteLocker use(&d_->coreInUse);
         d_->EndThread(core);
     }
+    // The clients look at their sockets again and find them closed.
+    d_->changeCount.Bump();
+    d_->changeCount.Close();
     QFile::remove(d_->socketPath);
     ::close(d_->lockFd);
     d_->lockFd = -1;

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/captions/RuntimeFolder.h"
+#include "platform/hexvane-sim/ChangeCounter.h"
 #include "platform/hexvane-sim/HexvaneProtocol.h"
 
 namespace {
@@ -140,7 +141,7 @@ class Link {
     // Under callMutex_: the connection is up, with a complete snapshot, or has been made so.
     bool Connect() {
         if (fd_ >= 0) {
-            Drain(fd_);
+            CatchUp();
             std::lock_guard<std::mutex> lk(stateMutex_);
             if (alive_ && mirrorReady_) return true;
         }
@@ -161,6 +162,8 @@ class Link {
             input_.clear();
             inputDead_ = false;
         }
+        changeCount_.Open(false);
+        drainedCount_.reset();
         {
             std::lock_guard<std::mutex> q(noticeMutex_);
             notices_.clear();
@@ -203,6 +206,7 @@ class Link {
         }
         noticeReady_.notify_all();
         Join(notifier_);
+        changeCount_.Close();
         ::close(fd_);
         std::lock_guard<std::mutex> lk(stateMutex_);
         fd_ = -1;
@@ -248,6 +252,20 @@ class Link {
             sent += static_cast<std::size_t>(n);
         }
         return true;
+    }
+
+    // Under callMutex_: takes in what the runtime has sent so far, unless its change count shows
+    // that no state line has been sent since the last time. A runtime without the count is
+    // always asked.
+    void CatchUp() {
+        if (!changeCount_.IsOpen()) {
+            Drain(fd_);
+            return;
+        }
+        const uint64_t count = changeCount_.Load();
+        if (drainedCount_ == count) return;
+        Drain(fd_);
+        drainedCount_ = count;
     }
 
     // Takes in whatever the runtime has sent so far, on the calling thread.
@@ -360,9 +378,11 @@ class Link {
 
     // Lock order: callMutex_, readMutex_, stateMutex_ / noticeMutex_. callbackMutex_ is held
     // while a callback runs, which may read (readMutex_, stateMutex_).
-    std::mutex callMutex_;   // one call at a time; owns fd_ changes and the threads
-    std::mutex readMutex_;   // input_, inputDead_: one thread reads the socket at a time
-    std::mutex stateMutex_;  // alive_, waitingSeq_, answer_, the mirror
+    std::mutex callMutex_;                  // one call at a time; owns fd_ changes and the threads
+    ChangeCounter changeCount_;             // under callMutex_
+    std::optional<uint64_t> drainedCount_;  // the count seen before the last catch-up
+    std::mutex readMutex_;                  // input_, inputDead_: one thread reads the socket at a time
+    std::mutex stateMutex_;                 // alive_, waitingSeq_, answer_, the mirror
     std::condition_variable answered_;
     int fd_ = -1;
     bool alive_ = false;

@@ -3,6 +3,7 @@
 #include <QTreeWidgetItem>
 
 #include "common/ProgramState.h"
+#include "common/SettingUtil.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/runtime/TagAccess.h"
@@ -22,7 +23,7 @@ void GetFieldValues(int16_t& group) {
     for (int j = 1; j <= grp.FieldCount; ++j) {
         xField& f = grp.F(j);
         if (f.TagName.isEmpty()) continue;
-        if (f.TagName.toUpper() == QLatin1String("^DATETIME")) {
+        if (SettingUtil::UpperEquals(f.TagName, QLatin1String("^DATETIME"))) {
             f.TagValue = Saver().ReferenceDateTime;
             continue;
         }
@@ -34,18 +35,20 @@ void GetFieldValues(int16_t& group) {
             f.TagTime = NotDefinedTagTime();
             continue;
         }
-        const QString type = f.TagType.toUpper();
+        auto type = [&](const char* upper) {
+            return SettingUtil::UpperEquals(f.TagType, QLatin1String(upper));
+        };
         double value = 0, time = 0;
         int16_t status = 0;
         bool ok = false;
-        if (type == QLatin1String("VALUE") || type == QLatin1String("VAL")) {
+        if (type("VALUE") || type("VAL")) {
             ok = ReadTagValue(h, value, time, status);
             f.TagValue = ok ? QVariant(value) : QVariant::fromValue<int16_t>(0);
-        } else if (type == QLatin1String("MESSAGE") || type == QLatin1String("MSG")) {
+        } else if (type("MESSAGE") || type("MSG")) {
             QString text;
             ok = ReadTagMessage(h, text, time, status);
             f.TagMessage = ok ? text : QString();
-        } else if (type == QLatin1String("DATETIME")) {
+        } else if (type("DATETIME")) {
             QString text;
             ok = ReadTagMessage(h, text, time, status);
         }

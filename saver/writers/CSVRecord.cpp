@@ -17,8 +17,19 @@
 namespace CSVText {
 
 QString Field(const QString& text, const QString& delimiter) {
-    const bool quote = (!delimiter.isEmpty() && text.contains(delimiter)) || text.contains(u'"') ||
-                       text.contains(u'\r') || text.contains(u'\n');
+    bool quote = false;
+    if (delimiter.size() == 1) {
+        // One pass for the usual one-character delimiter.
+        const QChar d = delimiter[0];
+        for (const QChar c : text)
+            if (c == d || c == u'"' || c == u'\r' || c == u'\n') {
+                quote = true;
+                break;
+            }
+    } else {
+        quote = (!delimiter.isEmpty() && text.contains(delimiter)) || text.contains(u'"') ||
+                text.contains(u'\r') || text.contains(u'\n');
+    }
     if (!quote) return text;
     QString t = text;
     t.replace(u'"', QLatin1String("\"\""));
@@ -187,6 +198,7 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
 
     const bool onceRun = Saver().RunMode == QLatin1String("ONCE");
     QString line;
+    line.reserve(g.FieldCount * 16);
     bool overlong = false;
     for (int i = 1; i <= g.FieldCount; ++i) {
         const xField& f = g.F(i);
@@ -219,8 +231,8 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
             else
                 overlong = true;
         }
-        text = CSVText::Field(text, delimiter);
-        line += i == 1 ? text : delimiter + text;
+        if (i > 1) line += delimiter;
+        line += CSVText::Field(text, delimiter);
     }
 
     try {

@@ -4,6 +4,7 @@
 
 #include "common/DateUtil.h"
 #include "common/Numbers.h"
+#include "common/SettingUtil.h"
 #include "saver/writers/WriterUtil.h"
 
 namespace RecordSql {
@@ -73,11 +74,14 @@ double OnceTime(const xField& f, double recordTime) {
 }
 
 FieldKind KindOf(const xField& f) {
-    if (f.TagName.toUpper() == QLatin1String("^DATETIME")) return FieldKind::RecordTime;
-    const QString t = f.TagType.toUpper();
-    if (t == QLatin1String("MSG") || t == QLatin1String("MESSAGE")) return FieldKind::Message;
-    if (t == QLatin1String("DATETIME")) return FieldKind::TagTime;
-    if (t == QLatin1String("VALUE") || t == QLatin1String("VAL")) return FieldKind::Value;
+    using SettingUtil::UpperEquals;
+    if (UpperEquals(f.TagName, QLatin1String("^DATETIME"))) return FieldKind::RecordTime;
+    const QString& t = f.TagType;
+    if (UpperEquals(t, QLatin1String("MSG")) || UpperEquals(t, QLatin1String("MESSAGE")))
+        return FieldKind::Message;
+    if (UpperEquals(t, QLatin1String("DATETIME"))) return FieldKind::TagTime;
+    if (UpperEquals(t, QLatin1String("VALUE")) || UpperEquals(t, QLatin1String("VAL")))
+        return FieldKind::Value;
     return FieldKind::None;
 }
 

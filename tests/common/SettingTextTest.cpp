@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+
 #include "common/SettingUtil.h"
 
 using namespace SettingUtil;
@@ -133,4 +137,42 @@ TEST(SettingText, ParseTagReference) {
     ref = ".VALUE";
     EXPECT_EQ(LedgrixUtil::ParseTagReference(ref, part), 0);
     EXPECT_EQ(ref, "");
+}
+
+// The lookup read once must answer every query as the scanning reader does: every section and
+// key named anywhere in each settings file of the test data, in other letter cases too, and the
+// edge texts of the line rules.
+TEST(SettingText, LookupAnswersAsTheScanningReader) {
+    QStringList texts{"[Basic]\r\ndbSCaption=Plant [North]\r\nkey=after\r\nkey=again\r\n[]\r\n[x\r\nk =1",
+                      "top=1\r\n[S]\rtop=2\n[ s ]\r\ntop=3\r\n  [a]b]  \r\na]b=2\r\nx]\r\nk=\r\n"};
+    QDirIterator files(QStringLiteral(LEDGRIX_TEST_DATA), {"*.svc", "*.svl", "*.set"}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile f(files.next());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        texts << QString::fromUtf8(f.readAll());
+    }
+    ASSERT_GT(texts.size(), 10);
+    for (const QString& text : texts) {
+        QStringList sections{"", "nope"}, keys{"nope"};
+        for (const QString& line : text.split(QRegularExpression("\r\n|\r|\n"))) {
+            const QString t = line.trimmed();
+            if (t.startsWith(u'[')) sections << t.mid(1, t.indexOf(u']') - 1).trimmed();
+            if (t.contains(u'=')) keys << t.left(t.indexOf(u'=')).trimmed();
+        }
+        const SettingLookup lookup(text);
+        for (const QString& section : sections)
+            for (const QString& key : keys)
+                for (const QString& k : {key, key.toLower(), key.toUpper()})
+                    ASSERT_EQ(lookup.Value(section.toLower(), k, "<default>"), Get(section, k, text))
+                        << qPrintable(section) << " / " << qPrintable(k);
+    }
+}
+
+TEST(SettingText, UpperEqualsIsUpperCasedEquality) {
+    for (const QString text : {"^datetime", "^DateTime", "^DATETIMEx", "Msg", "msgs", "", "straße", "STRASSE",
+                               "ı", "^datetıme", "ﬀ"})
+        for (const char* upper : {"^DATETIME", "MSG", "STRASSE", "I", "^DATETIME", "FF", ""})
+            EXPECT_EQ(UpperEquals(text, QLatin1String(upper)), text.toUpper() == QLatin1String(upper))
+                << qPrintable(text) << " " << upper;
 }

@@ -432,8 +432,10 @@ void frmMain::Form_Unload(bool& cancel) {
 
 void frmMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    // A minimised window shows nothing: its contents are hidden, so that what changes in them
+    // (log lines, labels, views) is not laid out or scrolled until the window is shown again.
     if (event->type() == QEvent::WindowStateChange && centralWidget())
-        centralWidget()->setUpdatesEnabled(!isMinimized());
+        centralWidget()->setVisible(!isMinimized());
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -86,6 +86,13 @@ TEST_F(DBProbeTest, FileDatabasesListTheirTablesOrSheetsButNeverTheEnginesOwn) {
     EXPECT_EQ(FieldListQuery(QStringLiteral("MYSQL"), QStringLiteral("log")),
               QStringLiteral("SELECT * FROM log WHERE 1=0"));
     EXPECT_EQ(FieldListQuery(QStringLiteral("CSV"), QStringLiteral("log")), QString());
+    // A "]" is doubled inside brackets; MySQL and Oracle take plain (owner-qualified) names only.
+    EXPECT_EQ(FieldListQuery(QStringLiteral("ACCESS"), QStringLiteral("a];DROP TABLE b;--")),
+              QStringLiteral("SELECT * FROM [a]];DROP TABLE b;--] WHERE 1=0"));
+    EXPECT_EQ(FieldListQuery(QStringLiteral("ORACLE"), QStringLiteral("PLANT.LOG_1$")),
+              QStringLiteral("SELECT * FROM PLANT.LOG_1$ WHERE 1=0"));
+    for (const char* name : {"log;DROP TABLE b", "log b", "`log`", "a..b", "log]"})
+        EXPECT_EQ(FieldListQuery(QStringLiteral("MYSQL"), QString::fromLatin1(name)), QString()) << name;
 }
 
 TEST_F(DBProbeTest, ConnectionTestChecksTableAndFieldsInAnyLetterCase) {

@@ -91,3 +91,9 @@ TEST(JetSqlTest, TopBecomesLimitInItsOwnScope) {
     EXPECT_EQ(T(QStringLiteral("Select [top] From [Log1] Where Note = 'select top 1'")),
               QStringLiteral("Select [top] From [Log1] Where Note = 'select top 1'"));
 }
+
+TEST(JetSqlTest, BracketedNameWithDoubledBracketIsQuotedForSqlite) {
+    // Nothing after the name's own "]" ends the statement or adds one.
+    EXPECT_EQ(T(QStringLiteral("SELECT * FROM [x]];DROP TABLE \"Log1\"] WHERE 1=0")),
+              QStringLiteral("SELECT * FROM \"x];DROP TABLE \"\"Log1\"\"\" WHERE 1=0"));
+}

@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QScrollBar>
 
 #include "saver/runtime/window/LogWriter.h"
@@ -143,3 +144,42 @@ TEST_F(LogWriterTest, VanishedLogFileIsNotCreatedAndTheListLineStays) {
 }
 
 }  // namespace
+
+TEST_F(LogWriterTest, ExtentIsTheWidestLineShapedInTheWindowsFont) {
+    // Lines grow wider; each must set the extent to its width as the font shapes the whole line
+    // (kerning pairs such as "AV", "To" and "Wa" included), also for Chinese and other scripts.
+    const QStringList lines{
+        QStringLiteral("2024/03/05 10:00:01 AM | Message | Ledgrix.G1 | x"),
+        QStringLiteral("2024/03/05 10:00:01 AM  | Message | Ledgrix.G1 |  Append to CSV file, Command string:"
+                       "2024/03/05 10:00:01.010,12.5,-3,AVATAR To Wa,ffi fl (0)"),
+        QStringLiteral("2024/03/05 下午 10:00:01 | Warning | Ledgrix.組 | 資料長度超過設定的固定長度, "
+                       "請檢查設定是否正確。"
+                       " [Overrun 2024/03/05 10:00:01.010 AM] Loss 3 times records. (RuntimeMain) ÄÖÜ äöü ß"),
+        QStringLiteral("Error Description = ") + QString::fromUcs4(U"\U0001F600 ") +
+            QStringLiteral("עברית العربية हिन्दी é̃ ").repeated(4) + QStringLiteral("W").repeated(300)};
+    int previous = 0;
+    for (const QString& line : lines) {
+        Log::WriteLog(line);
+        const int width = QFontMetrics(MainForm().font()).horizontalAdvance(line);
+        ASSERT_GT(width, previous);
+        EXPECT_EQ(Saver().LogListMaxWidth, width) << qPrintable(line);
+        previous = width;
+    }
+}
+
+TEST_F(LogWriterTest, LinesWrittenWhileMinimisedAreInViewWhenShownAgain) {
+    Log::WriteLog(QStringLiteral("first"));
+    frmMain& form = MainForm();
+    form.resize(400, 200);
+    form.showNormal();
+    form.showMinimized();
+    for (int i = 1; i <= 30; ++i) Log::WriteLog(QStringLiteral("line %1").arg(i));
+    form.showNormal();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    LogListBox* list = form.ListBoxResult;
+    ASSERT_TRUE(list->isVisible());
+    EXPECT_EQ(list->currentItem()->text(), QStringLiteral("line 30"));
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->currentItem())));
+}

@@ -1,5 +1,6 @@
 // CSV groups: title line, record line, line ends, fixed widths, quoting and backups.
 #include "common/FileUtil.h"
+#include "saver/writers/CSVText.h"
 #include "tests/saver/writers/WriterFixture.h"
 
 namespace {
@@ -155,3 +156,13 @@ TEST_F(CSVWriterTest, DispersedFilesFollowTheTagsAndStayInsideTheRoot) {
 }
 
 }  // namespace
+
+TEST(CSVText, EachOfDelimiterQuoteAndLineBreaksAloneQuotesAnItem) {
+    EXPECT_EQ(CSVText::Field("plain 1.5", ","), "plain 1.5");
+    EXPECT_EQ(CSVText::Field("a;b", ","), "a;b");
+    for (const char* item : {"a,b", "a\"b", "a\rb", "a\nb"})
+        EXPECT_TRUE(CSVText::Field(item, ",").startsWith(u'"')) << item;
+    EXPECT_EQ(CSVText::Field("a\"b", ";"), "\"a\"\"b\"");
+    EXPECT_EQ(CSVText::Field("a;;b", ";;"), "\"a;;b\"");
+    EXPECT_EQ(CSVText::Field("a;b", ";;"), "a;b");
+}
