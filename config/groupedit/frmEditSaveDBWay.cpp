@@ -1,5 +1,8 @@
 #include "config/groupedit/frmEditSaveDBWay.h"
 
+#include <QButtonGroup>
+#include <utility>
+
 #include "common/FileUtil.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
@@ -37,6 +40,14 @@ bool IsMessagePart(const QString& part) {
 frmEditSaveDBWay::frmEditSaveDBWay(QWidget* parent) : ConfigDialog(parent) {
     setupUi(this);
     BindButtons(cmdOK, cmdCancel, cmdHelp);
+    // Each pair of options is a choice of its own, also where one pair lies inside the other's frame.
+    for (auto [a, b] : {std::pair<QRadioButton*, QRadioButton*>{optSingle, optDspersed},
+                        {optDirTagMsg, optDirTagValue},
+                        {optFileNameTagMsg, OptFileNameTagValue}}) {
+        auto* group = new QButtonGroup(this);
+        group->addButton(a);
+        group->addButton(b);
+    }
     optDirTagValue->setChecked(true);
     OptFileNameTagValue->setChecked(true);
     optSingle->setChecked(true);
