@@ -54,6 +54,17 @@ bool FieldExists(SaveGroupRecord& group, const QString& fieldName) {
     return false;
 }
 
+bool IsSameFieldName(const QString& a, const QString& b, const QString& typeName) {
+    const bool csv = typeName == QLatin1String("CSV");
+    return a.compare(b, csv ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
+}
+
+bool FieldNameTaken(SaveGroupRecord& group, const QString& fieldName, const QString& typeName) {
+    for (int n = 1; n <= group.FieldCount && n <= kMaxFieldSlots; ++n)
+        if (IsSameFieldName(group.F(n).FieldName, fieldName, typeName)) return true;
+    return false;
+}
+
 bool GetFieldSettings(const QString& groupName, const QString& fieldName, xField& target) {
     const int16_t i = GetSaveGroupIndex(groupName);
     if (i < 0) return false;
@@ -146,6 +157,17 @@ void CopySvcSettings(SaveGroupRecord& source, SaveGroupRecord& destination) {
     destination.NameCount = source.NameCount;
     for (int n = 1; n <= source.NameCount && n < static_cast<int>(source.NameList.size()); ++n)
         destination.NameList[static_cast<size_t>(n)] = source.NameList[static_cast<size_t>(n)];
+}
+
+void CopyGroupRecord(SaveGroupRecord& source, SaveGroupRecord& destination) {
+    destination.IsGroupDeleted = source.IsGroupDeleted;
+    destination.Settings = std::make_shared<xSvcSettings>(source.S());
+    destination.RunState = std::make_shared<xRuntimeInfo>(source.R());
+    for (size_t n = 1; n < destination.Fields.size(); ++n)
+        destination.Fields[n] = source.Fields[n] ? std::make_shared<xField>(*source.Fields[n]) : nullptr;
+    destination.FieldCount = source.FieldCount;
+    destination.NameList = source.NameList;
+    destination.NameCount = source.NameCount;
 }
 
 }  // namespace SaveGroupUtil

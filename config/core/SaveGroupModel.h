@@ -22,6 +22,11 @@ int16_t GetSaveGroupIndex(const QString& name);
 QString GetSaveGroupTableName(const QString& name);
 // True when a field 1..FieldCount of the group has exactly this name.
 bool FieldExists(SaveGroupRecord& group, const QString& fieldName);
+// True when two field names name one column of a group of this type: for a database type (any
+// type but "CSV") in any letter case, as the engines take column names; for CSV titles exactly.
+bool IsSameFieldName(const QString& a, const QString& b, const QString& typeName);
+// True when a field 1..FieldCount of the group has the name by the rule of IsSameFieldName.
+bool FieldNameTaken(SaveGroupRecord& group, const QString& fieldName, const QString& typeName);
 // Copies the named field's name, tag, type and formats into `target`; false, target untouched,
 // when the group or the field is missing (exact names).
 bool GetFieldSettings(const QString& groupName, const QString& fieldName, xField& target);
@@ -38,5 +43,8 @@ int16_t RemoveField(FieldTable& fields);
 // value), the connection and recordset shared. Not copied: the off-line flag, the CSV fixed
 // length, the CSV file name and full path, the millisecond interval and the high-speed flag.
 void CopySvcSettings(SaveGroupRecord& source, SaveGroupRecord& destination);
+// A whole copy: new settings, run state and field objects holding every member of the source's,
+// so that neither record sees later changes of the other (the connection stays shared).
+void CopyGroupRecord(SaveGroupRecord& source, SaveGroupRecord& destination);
 
 }  // namespace SaveGroupUtil

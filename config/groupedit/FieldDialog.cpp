@@ -12,6 +12,7 @@
 #include "common/DateUtil.h"
 #include "common/Numbers.h"
 #include "common/ProgramHooks.h"
+#include "config/groupedit/TypedText.h"
 
 namespace {
 
@@ -58,9 +59,9 @@ void EnableAll(std::initializer_list<QWidget*> controls, bool on) {
 }  // namespace
 
 std::optional<FieldFault::Kind> SettingItemFault(const QString& text) {
-    if (text.contains(u'\r') || text.contains(u'\n')) return FieldFault::HasLineBreak;
-    if (text.contains(u',')) return FieldFault::HasComma;
-    return std::nullopt;
+    const auto fault = FindTextFault(text, true, false);
+    if (!fault) return std::nullopt;
+    return *fault == TextFault::LineBreak ? FieldFault::HasLineBreak : FieldFault::HasComma;
 }
 
 FieldDialog::FieldDialog(QWidget* parent, FieldRules rules) : ConfigDialog(parent), rules_(rules) {}
@@ -81,6 +82,33 @@ void FieldDialog::Bind(const FieldSourceControls& controls) {
     connect(c.cmbDatetimeFormat, &QComboBox::editTextChanged, this, &FieldDialog::cmbDatetimeFormat_Change);
     BindButtons(c.cmdOK, c.cmdCancel, c.cmdHelp);
     if (layout()) layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void FieldDialog::ApplySourceCaptions() {
+    ApplyCaptions(
+        *this,
+        {{"Frame2", {"Data Source - Tag", "資料來源"}},
+         {"Label2", {"Tag Field", "屬性"}},
+         {"optTag", {"Tag Name", "Tag 名稱"}},
+         {"optSaveDateTime", {"System DateTime (^DateTime)", "系統日期時間 (^DateTime)"}},
+         {"lblMemo",
+          {"* The length of Tag name cannot exceed 8 characters.", "* TAG 名稱的長度不得超過8個字元"}},
+         {"cmdOK", kCaptionOK},
+         {"cmdCancel", kCaptionCancel},
+         {"cmdHelp", kCaptionHelp},
+         {"lblUseDataFormatDsc1",
+          {"Please configure datetime field as string data type in the data table schema if custom format "
+           "datetime is used.",
+           "當日期時間採用自訂格式，資料會以字串形式寫入資料庫。規劃人員請將此欄位設計成字串欄位。"}},
+         {"chkUseDataFormat", {"Custom data format", "自訂資料格式設定"}},
+         {"lblMessageCaption", {"(Excessive letters will be trimmed.)", "(超過長度，字串會被截掉)"}},
+         {"frmFormatSetting", {"格式設定", "格式設定"}},
+         {"lblDecimalPlaces", {"小數位數", "小數位數"}},
+         {"lblDatetimeFormat", {"日期時間格式", "日期時間格式"}},
+         {"lblMessageLength", {"字串長度", "字串長度"}},
+         {"frmCSVSettings", {"CSV 設定", "CSV 設定"}},
+         {"lblDataLength", {"資料內容長度", "資料內容長度"}},
+         {"lblDataLengthCaption", {"(配合資料內容為固定長度)", "(配合資料內容為固定長度)"}}});
 }
 
 void FieldDialog::FillTagTypes() {
@@ -245,4 +273,13 @@ void FieldDialog::SaveSource() {
             mDatetimeFormat = c.cmbDatetimeFormat->currentText();
     }
     if (IsCSV() && mbFixDataLength) mDataLength = NumberOf(c.txtDataLength);
+}
+
+void FieldDialog::ResultInto(xField& field) const {
+    field.TagName = mTagName;
+    field.TagType = mTagType;
+    field.TagMessageLength = mMessageLength;
+    field.DecimalPlaces = mDecimalPlaces;
+    field.DatetimeFormatString = mDatetimeFormat;
+    field.TagDataLength = mDataLength;
 }

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <optional>
 
+#include "common/Settings.h"
 #include "common/Texts.h"
 #include "config/mainwin/FormSupport.h"
 
@@ -139,6 +140,9 @@ class FieldDialog : public ConfigDialog {
     QString mFieldCaption;    // Chinese caption of the field name (Chinese only)
     int16_t mMessageLength = -1;
 
+    // The results after OK into a field: its tag, part, formats and data length.
+    void ResultInto(xField& field) const;
+
     // Fills the date-time format list and refreshes the sample.
     void mkcmbDatetimeFormat();
     // Shows the current date-time in the chosen format.
@@ -165,6 +169,8 @@ class FieldDialog : public ConfigDialog {
     // Check boxes and option buttons run their handlers also when code changes them.
     void Bind(const FieldSourceControls& controls);
 
+    // The captions that both dialogs give the data source, the formats and the buttons.
+    void ApplySourceCaptions();
     // The tag-part items in the current language; the text becomes the first.
     void FillTagTypes();
     // The display text of a tag part in the current language ("MSG" shows as "MESSAGE"); empty

@@ -32,32 +32,9 @@ frmFieldContent::frmFieldContent(QWidget* parent)
 }
 
 void frmFieldContent::SetCaptions() {
-    ApplyCaptions(
-        *this,
-        {{"frmFieldContent", {"Field content", "存檔欄位的內容"}},
-         {"Frame2", {"Data Source - Tag", "資料來源"}},
-         {"Label4", {"Table name", "資料表名稱"}},
-         {"Label2", {"Tag Field", "屬性"}},
-         {"optTag", {"Tag Name", "Tag 名稱"}},
-         {"optSaveDateTime", {"System DateTime (^DateTime)", "系統日期時間 (^DateTime)"}},
-         {"lblMemo",
-          {"* The length of Tag name cannot exceed 8 characters.", "* TAG 名稱的長度不得超過8個字元"}},
-         {"cmdOK", kCaptionOK},
-         {"cmdCancel", kCaptionCancel},
-         {"cmdHelp", kCaptionHelp},
-         {"lblUseDataFormatDsc1",
-          {"Please configure datetime field as string data type in the data table schema if custom format "
-           "datetime is used.",
-           "當日期時間採用自訂格式，資料會以字串形式寫入資料庫。規劃人員請將此欄位設計成字串欄位。"}},
-         {"chkUseDataFormat", {"Custom data format", "自訂資料格式設定"}},
-         {"lblMessageCaption", {"(Excessive letters will be trimmed.)", "(超過長度，字串會被截掉)"}},
-         {"frmFormatSetting", {"格式設定", "格式設定"}},
-         {"lblDecimalPlaces", {"小數位數", "小數位數"}},
-         {"lblDatetimeFormat", {"日期時間格式", "日期時間格式"}},
-         {"lblMessageLength", {"字串長度", "字串長度"}},
-         {"frmCSVSettings", {"CSV 設定", "CSV 設定"}},
-         {"lblDataLength", {"資料內容長度", "資料內容長度"}},
-         {"lblDataLengthCaption", {"(配合資料內容為固定長度)", "(配合資料內容為固定長度)"}}});
+    ApplySourceCaptions();
+    ApplyCaptions(*this, {{"frmFieldContent", {"Field content", "存檔欄位的內容"}},
+                          {"Label4", {"Table name", "資料表名稱"}}});
     const bool csv = mDBTypeName == QLatin1String("CSV");
     Label1->setText(Tx(csv ? kDataTitle : kFieldCaption));
     Label4->setEnabled(!csv);

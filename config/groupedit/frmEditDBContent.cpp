@@ -1,0 +1,178 @@
+#include "config/groupedit/frmEditDBContent.h"
+
+#include <array>
+
+#include "common/FileUtil.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
+#include "config/core/ConfigState.h"
+#include "config/core/ProjectTags.h"
+#include "config/groupedit/TypedText.h"
+#include "config/groupedit/frmGroupConfig.h"
+
+namespace {
+
+constexpr TextPair kFilePath{"Database File Path", "資料庫路徑"};
+constexpr TextPair kServer{"Server Name", "伺服器名稱"};
+constexpr TextPair kService{"Service Name", "服務名稱"};
+constexpr TextPair kDatabase{"DataBase Name", "資料庫名稱"};
+constexpr TextPair kTable{"Table Name", "資料表名稱"};
+constexpr TextPair kSheet{"Sheet Name", "工作表名稱"};
+constexpr TextPair kUser{"User Name", "使用者帳號"};
+constexpr TextPair kPassword{"Password", "使用者密碼"};
+constexpr TextPair kNone{"", ""};
+
+const QString kTitle = QStringLiteral("資料庫內容");
+
+bool IsAccess(const QString& t) {
+    return t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007");
+}
+bool IsExcel(const QString& t) {
+    return t == QLatin1String("EXCEL") || t == QLatin1String("EXCEL2007");
+}
+
+}  // namespace
+
+frmEditDBContent::frmEditDBContent(QWidget* parent) : ConfigDialog(parent) {
+    setupUi(this);
+    connect(cmdOK, &QPushButton::clicked, this, &ConfigDialog::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmEditDBContent::cmdCancel_Click);
+    connect(cmdSelectFile, &QPushButton::clicked, this, &frmEditDBContent::cmdSelectFile_Click);
+    if (layout()) layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmEditDBContent::LoadFormObj(frmGroupConfig& frm) {
+    mfrmGroupConfig = &frm;
+    mIsOK = false;
+    const QString dsc = frm.lblDBTypeName->text();
+    const auto t = SettingUtil::FindDBSettingsByTypeDsc(dsc);
+    mDBType = t ? t->DBTypeName : QString();
+    mDBTypeDsc = t ? t->DBTypeDsc : QString();
+    mDBFilter = t ? t->DBFilter : QString();
+    mdbIsDefaultFilePath = frm.mdbIsDefaultFilePath;
+    lblDBTypeName->setText(dsc);
+    cmdSelectFile->setVisible(false);
+    chkKeepConnectionAliveAfterSaveDataForExcel->setVisible(false);
+    ApplyCaptions(
+        *this,
+        {{"frmEditDBContent", {"資料庫內容", "資料庫內容"}},
+         {"Label15", {"資料庫種類", "資料庫種類"}},
+         {"chkKeepConnectionAliveAfterSaveDataForExcel",
+          {"每次存檔結束後，本程式就關閉與資料庫的連結", "每次存檔結束後，本程式就關閉與資料庫的連結"}},
+         {"cmdOK", {"確定", "確定"}},
+         {"cmdCancel", {"取消", "取消"}}});
+
+    std::array<TextPair, 5> names{kFilePath, kTable, kUser, kPassword, kNone};
+    int rows = 4;
+    bool load = true;
+    const QString& type = mDBType;
+    if (IsAccess(type)) {
+    } else if (IsExcel(type)) {
+        const QString workbook = Config().WorkingGroup.S().dbIsDefaultFilePath == 1
+                                     ? QStringLiteral("活頁簿名稱")
+                                     : QStringLiteral("活頁簿路徑");
+        names = {TextPair{"", ""}, kSheet, kUser, kPassword, kNone};
+        lblDBName1->setText(workbook);
+    } else if (type == QLatin1String("SQLSERVER") || type == QLatin1String("MYSQL")) {
+        names = {kServer, kDatabase, kTable, kUser, kPassword};
+        rows = 5;
+    } else if (type == QLatin1String("ORACLE")) {
+        names = {kService, kTable, kUser, kPassword, kNone};
+    } else if (type == QLatin1String("POSTGRESQL")) {
+        names = {kNone, kNone, kNone, kNone, kNone};
+        rows = 5;
+        load = false;
+    } else {
+        // Any other type: the Chinese row names in both languages.
+        names = {TextPair{"資料庫路徑", "資料庫路徑"}, TextPair{"資料表名稱", "資料表名稱"},
+                 TextPair{"使用者帳號", "使用者帳號"}, TextPair{"使用者密碼", "使用者密碼"}, kNone};
+    }
+    QLabel* const editorValues[] = {frm.lblDBSetting1, frm.lblDBSetting2, frm.lblDBSetting3,
+                                    frm.lblDBSetting4, frm.lblDBSetting5};
+    QLabel* const rowNames[] = {lblDBName1, lblDBName2, lblDBName3, lblDBName4, lblDBName5};
+    QLineEdit* const boxes[] = {txtDBSetting1, txtDBSetting2, txtDBSetting3, txtDBSetting4, txtDBSetting5};
+    for (int i = 0; i < 5; ++i) {
+        if (load && i < rows) boxes[i]->setText(editorValues[i]->text());
+        if (!(IsExcel(type) && i == 0)) rowNames[i]->setText(Tx(names[static_cast<size_t>(i)]));
+    }
+    lblDBName5->setVisible(rows == 5);
+    txtDBSetting5->setVisible(rows == 5);
+
+    if (IsAccess(type)) {
+        cmdSelectFile->setVisible(true);
+        mDBFilePath = txtDBSetting1->text().trimmed();
+        if (State().LanguageIndex == 0) setWindowTitle(QStringLiteral("Database Settings"));
+    } else if (IsExcel(type)) {
+        chkKeepConnectionAliveAfterSaveDataForExcel->setVisible(true);
+        chkKeepConnectionAliveAfterSaveDataForExcel->setChecked(
+            frm.chkKeepConnectionAliveAfterSaveDataForExcel->isChecked());
+        cmdSelectFile->setVisible(true);
+        mDBFilePath = frm.lblDBSetting1->text().trimmed();
+    }
+    if (layout()) layout()->activate();
+    adjustSize();
+}
+
+void frmEditDBContent::cmdSelectFile_Click() {
+    const QString chosen = TagListUtil::ShowOpenFileDialog(mDBType, mDBTypeDsc, mDBFilter);
+    if (!chosen.isEmpty()) txtDBSetting1->setText(chosen);
+}
+
+bool frmEditDBContent::CheckFormObj() {
+    mFocusObj = nullptr;
+    checkedFilePath_.clear();
+    QLabel* const rowNames[] = {lblDBName1, lblDBName2, lblDBName3, lblDBName4, lblDBName5};
+    QLineEdit* const boxes[] = {txtDBSetting1, txtDBSetting2, txtDBSetting3, txtDBSetting4, txtDBSetting5};
+    for (int i = 0; i < 5; ++i) {
+        if (!boxes[i]->isVisibleTo(this)) continue;
+        if (const auto fault = FindTextFault(boxes[i]->text(), false, false)) {
+            const QString what = rowNames[i]->text().isEmpty() ? QString::number(i + 1) : rowNames[i]->text();
+            ShowTextFault(what, boxes[i]->text().trimmed(), *fault);
+            mFocusObj = boxes[i];
+            return false;
+        }
+    }
+    const auto t = SettingUtil::FindDBSettingsByTypeDsc(lblDBTypeName->text());
+    const QString type = t ? t->DBTypeName.toUpper() : QString();
+    if (IsExcel(type)) {
+        const QString f = FileUtil::GetAbsolutePathName(txtDBSetting1->text().trimmed());
+        if (FileUtil::FileExists(f)) return true;
+        const QString last = State().LanguageIndex == 0 ? QStringLiteral("請重新設定活頁簿檔案!")
+                                                        : QStringLiteral("請重新設定活頁簿檔案路徑!");
+        MsgLines({QStringLiteral("活頁簿檔案路徑不存在!"), QStringLiteral("活頁簿檔案路徑: ") + f, last},
+                 MsgStyle::Critical | MsgStyle::OkOnly, kTitle);
+        mFocusObj = txtDBSetting1;
+        return false;
+    }
+    if (!IsAccess(type)) return true;
+    QString p = txtDBSetting1->text().trimmed();
+    if (p != mDBFilePath) {
+        if (p.startsWith(QLatin1String("..")))
+            mdbIsDefaultFilePath = 1;
+        else if (!p.contains(u':') && mdbIsDefaultFilePath == 1)
+            p = QStringLiteral("..\\PROJECT\\") + State().ProjectName + QStringLiteral("\\DAT\\LEDGRIX\\") +
+                p;
+    }
+    const QString f = FileUtil::GetAbsolutePathName(p);
+    if (!FileUtil::FileExists(f)) {
+        MsgLines({QStringLiteral("資料庫檔案路徑不存在!"), QStringLiteral("資料庫檔案路徑: ") + f,
+                  QStringLiteral("請重新設定資料庫檔案路徑!")},
+                 MsgStyle::Critical | MsgStyle::OkOnly, kTitle);
+        mFocusObj = txtDBSetting1;
+        return false;
+    }
+    checkedFilePath_ = p;
+    return true;
+}
+
+void frmEditDBContent::SaveFormObj() {
+    // The file is read later from the path that passed the check, not from the name as typed.
+    if (!checkedFilePath_.isEmpty()) txtDBSetting1->setText(checkedFilePath_);
+    mIsOK = true;
+}
+
+void frmEditDBContent::cmdCancel_Click() {
+    mIsOK = false;
+    ConfigDialog::cmdCancel_Click();
+}
