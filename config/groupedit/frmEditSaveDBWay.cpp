@@ -1,6 +1,5 @@
 #include "config/groupedit/frmEditSaveDBWay.h"
 
-#include <QButtonGroup>
 #include <utility>
 
 #include "common/FileUtil.h"
@@ -41,13 +40,9 @@ frmEditSaveDBWay::frmEditSaveDBWay(QWidget* parent) : ConfigDialog(parent) {
     setupUi(this);
     BindButtons(cmdOK, cmdCancel, cmdHelp);
     // Each pair of options is a choice of its own, also where one pair lies inside the other's frame.
-    for (auto [a, b] : {std::pair<QRadioButton*, QRadioButton*>{optSingle, optDspersed},
-                        {optDirTagMsg, optDirTagValue},
-                        {optFileNameTagMsg, OptFileNameTagValue}}) {
-        auto* group = new QButtonGroup(this);
-        group->addButton(a);
-        group->addButton(b);
-    }
+    PairOptions(
+        *this,
+        {{optSingle, optDspersed}, {optDirTagMsg, optDirTagValue}, {optFileNameTagMsg, OptFileNameTagValue}});
     optDirTagValue->setChecked(true);
     OptFileNameTagValue->setChecked(true);
     optSingle->setChecked(true);

@@ -1,9 +1,11 @@
 #include "config/mainwin/FormSupport.h"
 
 #include <QAbstractButton>
+#include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStringList>
 #include <QWidget>
 #include <algorithm>
@@ -69,4 +71,12 @@ void ConfigDialog::reject() {
 
 void ConfigDialog::cmdHelp_Click() {
     HelpUtil::ShowHelp(*this);
+}
+
+void PairOptions(QWidget& owner, std::initializer_list<std::pair<QRadioButton*, QRadioButton*>> pairs) {
+    for (const auto& [a, b] : pairs) {
+        auto* group = new QButtonGroup(&owner);
+        group->addButton(a);
+        group->addButton(b);
+    }
 }

@@ -6,10 +6,12 @@
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
+#include <utility>
 
 #include "common/Texts.h"
 
 class QPushButton;
+class QRadioButton;
 class QWidget;
 
 // The word that OK leaves in a dialog's mString for its caller to compare.
@@ -43,6 +45,10 @@ struct Caption {
 void ApplyCaptions(QWidget& form, std::initializer_list<Caption> captions);
 // The same for one control.
 void SetCaption(QWidget& control, const QString& text);
+
+// Makes each pair of option buttons a choice of its own, also where one pair lies inside the
+// frame of another (Qt would otherwise make every option of a frame one choice).
+void PairOptions(QWidget& owner, std::initializer_list<std::pair<QRadioButton*, QRadioButton*>> pairs);
 
 // Sorts names without regard to letter case (names that differ only in case: exact order).
 void SortIgnoringCase(QStringList& names);

@@ -209,7 +209,7 @@ void frmConfigMain::AddNewField() {
     if (dialog.mString != kResultOK) return;
     // The name stands in the field's tag and settings line.
     const QString name = dialog.mFieldName;
-    if (!NameRules::IsUsableName(name) || SaveGroupUtil::FieldExists(g, name)) {
+    if (!NameRules::IsUsableName(name) || SaveGroupUtil::FieldNameTaken(g, name, type)) {
         const QString why = NameRules::IsUsableName(name) ? Tx(kFieldExists).arg(name)
                                                           : NameRules::UnusableNameLine(Tx(kFieldName), name);
         MsgLines({Tx(kAddFieldFailed), why, Tx(kSpecifyField)}, kCritical, Tx(kAddFieldTitle));
@@ -287,7 +287,9 @@ void frmConfigMain::RenameField() {
     const QString name = SettingUtil::TrimSpaces(dialog.txtNewName->text());
     if (name == old) return;
     SaveGroupRecord& g = State().Group(i);
-    if (SaveGroupUtil::FieldExists(g, name)) {
+    // Only the letter case changes: no other field takes the name.
+    const bool sameField = SaveGroupUtil::IsSameFieldName(name, old, g.S().dbDBTypeName);
+    if (!sameField && SaveGroupUtil::FieldNameTaken(g, name, g.S().dbDBTypeName)) {
         MsgLines({Tx(kRenameFieldFailed), Tx(kFieldExists).arg(name), Tx(kSpecifyField)}, kCritical,
                  Tx(kRenameFieldTitle));
         return;

@@ -97,7 +97,13 @@ bool frmRenameField::CheckFormObj() {
     if (!frmRename::CheckFormObj()) return false;
     ProgramState& st = State();
     if (groupIndex_ < 1 || groupIndex_ > std::min<int>(st.SaveGroupCount, kMaxSaveGroups)) return true;
-    if (!SaveGroupUtil::FieldExists(st.Group(groupIndex_), NewName())) return true;
+    SaveGroupRecord& g = st.Group(groupIndex_);
+    // A field name is taken by the letter-case rule of the group's type; a rename that changes only
+    // the letter case of the field's own name takes nothing.
+    const QString type = g.S().dbDBTypeName;
+    if (SaveGroupUtil::IsSameFieldName(NewName(), lblOldName->text(), type) ||
+        !SaveGroupUtil::FieldNameTaken(g, NewName(), type))
+        return true;
     Refuse(lblNewCaption->text() + Tx(kExists));
     return false;
 }

@@ -43,6 +43,10 @@ frmDBSetup1::frmDBSetup1(QWidget* parent) : WizardPage(parent) {
     setupUi(this);
     BindPage(*this, false);
     cmdPrevious->setEnabled(false);
+    // Each pair of options is a choice of its own, also where one pair lies inside the other's frame.
+    PairOptions(
+        *this,
+        {{optSingle, optDspersed}, {optDirTagMsg, optDirTagValue}, {optFileNameTagMsg, OptFileNameTagValue}});
     connect(cmbDBTypeName, &QComboBox::activated, this, &frmDBSetup1::cmbDBTypeName_Click);
     connect(chkSaveCSV, &QCheckBox::toggled, this, &frmDBSetup1::chkSaveCSV_Click);
     connect(optSingle, &QRadioButton::toggled, this, &frmDBSetup1::optSingle_Click);
