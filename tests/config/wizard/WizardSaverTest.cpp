@@ -1,6 +1,7 @@
-// The wizard's answers recorded by the real saver: two groups of a workstation are set up on line,
-// one against the test MariaDB server and one against an SQLite file of the data folder, stored
-// as the editor's OK stores them, saved, and the real Ledgrix then records into both tables.
+// The wizard's answers recorded by the real saver: two groups of a workstation are set up on line
+// from the save-group editor's wizard button, one against the test MariaDB server and one against
+// an SQLite file of the data folder, confirmed with the editor's OK, saved, and the real Ledgrix
+// then records into both tables.
 #include <QCoreApplication>
 #include <QListWidget>
 
@@ -10,8 +11,8 @@
 #include "config/core/ConfigState.h"
 #include "config/core/ConfigWindows.h"
 #include "config/core/OpenProject.h"
-#include "config/core/SaveGroupModel.h"
 #include "config/core/SaveProject.h"
+#include "config/groupedit/frmGroupConfig.h"
 #include "config/wizard/DBSetupWizard.h"
 #include "tests/config/wizard/WizardDriver.h"
 #include "tests/saver/SaverProcessFixture.h"
@@ -72,14 +73,21 @@ class WizardSaver : public SaverProcessFixture {
         if (!previousDir.isEmpty()) QDir::setCurrent(previousDir);
         SaverProcessFixture::TearDown();
     }
-    // Runs the wizard on the editor's working copy of group i and stores it back, as the
-    // editor's OK does.
+    // Opens the editor on group i, runs the wizard from its wizard button and confirms the group.
     void Edit(int i, std::vector<WizardDriver::Step> steps) {
-        SaveGroupUtil::CopySvcSettings(State().Group(i), Config().WorkingGroup);
-        WizardDriver pages(std::move(steps));
-        ApplyDBSetupWizard(Config().WorkingGroup);
-        SaveGroupUtil::CopySvcSettings(Config().WorkingGroup, State().Group(i));
-        Config().IsModified = -1;
+        NextModal editor([&](QDialog& dlg) {
+            WizardDriver pages(std::move(steps));
+            Click(dlg, "cmdDBSetting");
+            Click(dlg, "cmdOK");
+            EXPECT_FALSE(dlg.isVisible()) << Boxes();
+        });
+        FormObj<frmGroupConfig>().LoadFormObj(State().Group(i).S().SaveGroupName, false);
+        EXPECT_EQ(Config().IsModified, -1);
+    }
+    std::string Boxes() const {
+        QStringList texts;
+        for (const auto& b : boxes.boxes) texts << b.text;
+        return texts.join(u'\n').toStdString();
     }
 
     QString previousDir;
@@ -154,8 +162,9 @@ TEST_F(WizardSaver, OnlineRunsOnMariaDbAndSqliteAreSavedAndRecorded) {
                   Bind(p, "Level", "LEVEL");
                   Click(p, "cmdFinish");
               }}});
+    // The editor's OK clears the CSV options of a group that writes no CSV.
     ASSERT_TRUE(SettingWriter::SaveProject(true, false));
-    EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes.boxes.empty()) << Boxes();
 
     EXPECT_EQ(ProjectFile("cfg/WS1/line.svc").toStdString(),
               ("[Basic]\r\ndbIsDefaultFilePath=0\r\ndbFilePath=\r\ndbFileName=\r\ndbTableName=" + table +
@@ -166,8 +175,8 @@ TEST_F(WizardSaver, OnlineRunsOnMariaDbAndSqliteAreSavedAndRecorded) {
                "dbSNumRecordsSavedTag=NREC1\r\ndbSPurgeTag=\r\ndbSPurgeKeepDays=-1\r\ndbSDataBaseRootDir=\r\n"
                "dbSDirTag=\r\ndbSFileNameTag=\r\ndbSCount2Zero= 0\r\ndbSSaveCSV= 0\r\n[CSV]\r\n"
                "dbCSVFilePath=..\\Project\\PW\\dat\\Ledgrix\\line.csv\r\ndbSCSVFixDataLength=0\r\n"
-               "dbSCSVDelimiterCharacter=,\r\ndbSCSVUseFieldTitle=0\r\ndbSCSVNewlineCharacter=CRLF\r\n"
-               "dbSCSVKeepConnectionAliveAfterSaveData=1\r\n"
+               "dbSCSVDelimiterCharacter=\r\ndbSCSVUseFieldTitle=0\r\ndbSCSVNewlineCharacter=\r\n"
+               "dbSCSVKeepConnectionAliveAfterSaveData=0\r\n"
                "dbSCSVDataBaseRootDir=\r\ndbSCSVDirTag=\r\ndbSCSVFileNameTag=\r\n[FieldList]\r\n"
                "fd1=Stamp,^DateTime,,-1\r\nfd2=Flow,FLOW.VALUE,-1,-1\r\n")
                   .toStdString());
