@@ -166,16 +166,7 @@ void LoadGroup(int16_t i) {
     s.dbDBTypeName = TrimSpaces(get("dbDBTypeName"));
 
     if (!s.dbDBTypeName.isEmpty()) {
-        if (auto t = FindDBSettingsByTypeName(s.dbDBTypeName)) {
-            s.dbProvider = t->dbProvider;
-            s.dbDriver = t->dbDriver;
-            s.dbPersistSecurityInfo = t->dbPersistSecurityInfo;
-            s.dbNoOLEDB = t->dbNoOLEBDB;
-            s.dbNoTableNameDelimiter = t->dbNoTableNameDelimiter;
-            s.dbNoFieldNameDelimiter = t->dbNoFieldNameDelimiter;
-            s.dbDateFunctionName = t->dbDateFunctionName;
-            s.dbExtendedProperties = t->dbExtendedProperties;
-        }
+        if (auto t = FindDBSettingsByTypeName(s.dbDBTypeName)) TakeTemplateKeys(s, *t);
     } else {
         s.dbProvider = get("dbProvider");
         s.dbDriver = get("dbDriver");
@@ -296,6 +287,17 @@ void LoadGroup(int16_t i) {
 }
 
 }  // namespace
+
+void TakeTemplateKeys(xSvcSettings& s, const xDBSettings& t) {
+    s.dbProvider = t.dbProvider;
+    s.dbDriver = t.dbDriver;
+    s.dbPersistSecurityInfo = t.dbPersistSecurityInfo;
+    s.dbNoOLEDB = t.dbNoOLEBDB;
+    s.dbNoTableNameDelimiter = t.dbNoTableNameDelimiter;
+    s.dbNoFieldNameDelimiter = t.dbNoFieldNameDelimiter;
+    s.dbDateFunctionName = t.dbDateFunctionName;
+    s.dbExtendedProperties = t.dbExtendedProperties;
+}
 
 void LoadSaveGroupSettings() {
     ProgramState& st = State();

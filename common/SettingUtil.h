@@ -78,6 +78,9 @@ void LoadProgramSettings();
 QString ReadSettingFile(const QString& path);
 // The first template whose type name (or description) equals the text exactly; null when none.
 std::shared_ptr<xDBSettings> FindDBSettingsByTypeName(const QString& typeName);
+// Copies the keys that a group takes from its database-type template: provider, driver, persist
+// security info, the ODBC and delimiter flags, the date function and the extended properties.
+void TakeTemplateKeys(xSvcSettings& s, const xDBSettings& t);
 std::shared_ptr<xDBSettings> FindDBSettingsByTypeDsc(const QString& typeDsc);
 
 // ---- Workstation file and project paths ----

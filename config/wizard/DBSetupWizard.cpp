@@ -1,6 +1,7 @@
 #include "config/wizard/DBSetupWizard.h"
 
 #include "common/ProgramState.h"
+#include "common/SettingUtil.h"
 #include "config/wizard/frmDBSetup1.h"
 #include "config/wizard/frmDBSetup2_File.h"
 #include "config/wizard/frmDBSetup2_Oracle.h"
@@ -46,14 +47,7 @@ void ApplyTemplate(xSvcSettings& s, const QString& t) {
         const xDBSettings& d = st.Template(i);
         if (d.DBTypeName.toUpper() != t) continue;
         s.dbDBTypeName = t;
-        s.dbProvider = d.dbProvider;
-        s.dbDriver = d.dbDriver;
-        s.dbPersistSecurityInfo = d.dbPersistSecurityInfo;
-        s.dbNoOLEDB = d.dbNoOLEBDB;
-        s.dbNoTableNameDelimiter = d.dbNoTableNameDelimiter;
-        s.dbNoFieldNameDelimiter = d.dbNoFieldNameDelimiter;
-        s.dbDateFunctionName = d.dbDateFunctionName;
-        s.dbExtendedProperties = d.dbExtendedProperties;
+        SettingUtil::TakeTemplateKeys(s, d);
         return;
     }
 }
