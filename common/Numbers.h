@@ -34,6 +34,16 @@ QString NumberText(double value);
 // optional one; halves are rounded away from zero; every digit exact (1e20 with "###0" gives
 // 100000000000000000000). A value that is not finite gives the empty text.
 QString FormatNumberPattern(double value, const QString& pattern);
+// FormatNumberPattern with "###0" and, for decimals > 0, a point and that many '0's.
+QString DecimalsText(double value, int decimals);
+
+// The plain forms of the roundings and patterns above, digit by digit on texts at every
+// magnitude: they serve the values beyond ordinary magnitudes, and the fast forms are checked
+// against them.
+namespace Exact {
+double RoundHalfEven(double value, int decimals);
+QString FormatNumberPattern(double value, const QString& pattern);
+}  // namespace Exact
 
 // Fixed-point number with four decimal places: the raw value is the number times 10,000.
 struct Fixed4 {

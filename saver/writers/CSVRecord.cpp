@@ -117,9 +117,7 @@ QString ValueText(const xField& f) {
     if (!ok) return v.toString();
     if (!std::isfinite(d)) return QString();  // NaN and the infinities leave the item empty
     if (f.DecimalPlaces < 0) return Numbers::NumberText(d);
-    QString pattern = QStringLiteral("###0");
-    if (f.DecimalPlaces > 0) pattern += u'.' + QString(f.DecimalPlaces, u'0');
-    return Numbers::FormatNumberPattern(d, pattern);
+    return Numbers::DecimalsText(d, f.DecimalPlaces);
 }
 
 // A date reduced to whole seconds through its "yyyy/MM/dd HH:mm:ss" text.
