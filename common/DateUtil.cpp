@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QRegularExpression>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -62,11 +63,9 @@ std::optional<Fields> ToFields(double date) {
         days += 1;
     }
     const QDate d = kEpoch.addDays(days);
-    if (!d.isValid() || d.year() < 100 || d.year() > 9999) return std::nullopt;
     Fields f;
-    f.year = d.year();
-    f.month = d.month();
-    f.day = d.day();
+    d.getDate(&f.year, &f.month, &f.day);
+    if (!d.isValid() || f.year < 100 || f.year > 9999) return std::nullopt;
     f.hour = static_cast<int>(secs / 3600);
     f.minute = static_cast<int>(secs / 60 % 60);
     f.second = static_cast<int>(secs % 60);
@@ -145,8 +144,9 @@ void AppendNumber(QString& out, int value, int width) {
         v /= 10;
     } while (v != 0);
     while (n < width) digits[n++] = u'0';
-    if (value < 0) out += u'-';
-    while (n > 0) out += QChar(digits[--n]);
+    if (value < 0) digits[n++] = u'-';
+    std::reverse(digits, digits + n);
+    out.append(reinterpret_cast<const QChar*>(digits), n);
 }
 
 }  // namespace
@@ -166,15 +166,20 @@ QString Format(double date, const QString& format) {
     }
     QString out;
     out.reserve(format.size() + 8);
-    const qsizetype n = pattern.size();
+    const char16_t* p = reinterpret_cast<const char16_t*>(format.utf16());
+    const qsizetype n = format.size();
+    auto at = [&](qsizetype i, const char* word) {
+        for (qsizetype k = 0; word[k]; ++k)
+            if (i + k >= n || p[i + k] != static_cast<char16_t>(word[k])) return false;
+        return true;
+    };
     for (qsizetype i = 0; i < n;) {
-        const QStringView rest = pattern.mid(i);
-        const char16_t c = pattern[i].unicode();
-        const bool twice = rest.size() >= 2 && pattern[i + 1].unicode() == c;
-        if (rest.startsWith(QLatin1String("AMPM"))) {
+        const char16_t c = p[i];
+        const bool twice = i + 1 < n && p[i + 1] == c;
+        if (c == u'A' && at(i, "AMPM")) {
             out += f->hour < 12 ? AmDesignator() : PmDesignator();
             i += 4;
-        } else if (rest.startsWith(QLatin1String("yyyy"))) {
+        } else if (c == u'y' && at(i, "yyyy")) {
             AppendNumber(out, f->year, 4);
             i += 4;
         } else if (c == u'M') {
@@ -193,7 +198,7 @@ QString Format(double date, const QString& format) {
             AppendNumber(out, f->second, 2);
             i += 2;
         } else {
-            out += pattern[i];
+            out += QChar(c);
             i += 1;
         }
     }

@@ -1,6 +1,7 @@
 #include "common/DatetimeWithMilliSeconds.h"
 
 #include <QDate>
+#include <algorithm>
 
 #include "common/DateUtil.h"
 #include "common/Failure.h"
@@ -64,9 +65,7 @@ int16_t DatetimeWithMilliSeconds::ValueMilliseconds() const {
 double DatetimeWithMilliSeconds::DateTime() const {
     const TickFields t = Split(ticks_);
     DateUtil::Fields f;
-    f.year = t.date.year();
-    f.month = t.date.month();
-    f.day = t.date.day();
+    t.date.getDate(&f.year, &f.month, &f.day);
     const int64_t secs = t.msOfDay / 1000;
     f.hour = static_cast<int>(secs / 3600);
     f.minute = static_cast<int>(secs / 60 % 60);
@@ -108,8 +107,13 @@ Numbers::Fixed4 DatetimeWithMilliSeconds::SecondsDiff(const DatetimeWithMilliSec
 QString DatetimeWithMilliSeconds::FormatString(const QString& tmpFormat) const {
     const int p = tmpFormat.indexOf(QLatin1String(".ms")) + 1;  // 1-based, 0 when absent
     if (p < 2) return DateUtil::Format(DateTime(), tmpFormat);
-    const QString f = tmpFormat.left(p - 1) + tmpFormat.mid(p + 2);
-    const QString r = DateUtil::Format(DateTime(), f);
-    const QString m = QStringLiteral("%1").arg(ValueMilliseconds(), 3, 10, QLatin1Char('0'));
-    return r.left(p - 1) + u'.' + m + r.mid(p - 1);
+    QString f = tmpFormat;
+    f.remove(p - 1, 3);
+    QString r = DateUtil::Format(DateTime(), f);
+    // The milliseconds, three digits, at the place of ".ms" in the text (or at its end).
+    const int ms = ValueMilliseconds();
+    const char16_t m[4] = {u'.', static_cast<char16_t>(u'0' + ms / 100),
+                           static_cast<char16_t>(u'0' + ms / 10 % 10), static_cast<char16_t>(u'0' + ms % 10)};
+    r.insert(std::min<qsizetype>(p - 1, r.size()), reinterpret_cast<const QChar*>(m), 4);
+    return r;
 }

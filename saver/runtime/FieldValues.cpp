@@ -8,6 +8,7 @@
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/window/frmMain.h"
+#include "saver/writers/RecordSql.h"
 
 QString NotDefinedTagTime() {
     PT_TIME t{};
@@ -23,7 +24,8 @@ void GetFieldValues(int16_t& group) {
     for (int j = 1; j <= grp.FieldCount; ++j) {
         xField& f = grp.F(j);
         if (f.TagName.isEmpty()) continue;
-        if (SettingUtil::UpperEquals(f.TagName, QLatin1String("^DATETIME"))) {
+        const RecordSql::FieldKind kind = RecordSql::KindOf(f);
+        if (kind == RecordSql::FieldKind::RecordTime) {
             f.TagValue = Saver().ReferenceDateTime;
             continue;
         }
@@ -35,20 +37,17 @@ void GetFieldValues(int16_t& group) {
             f.TagTime = NotDefinedTagTime();
             continue;
         }
-        auto type = [&](const char* upper) {
-            return SettingUtil::UpperEquals(f.TagType, QLatin1String(upper));
-        };
         double value = 0, time = 0;
         int16_t status = 0;
         bool ok = false;
-        if (type("VALUE") || type("VAL")) {
+        if (kind == RecordSql::FieldKind::Value) {
             ok = ReadTagValue(h, value, time, status);
             f.TagValue = ok ? QVariant(value) : QVariant::fromValue<int16_t>(0);
-        } else if (type("MESSAGE") || type("MSG")) {
+        } else if (kind == RecordSql::FieldKind::Message) {
             QString text;
             ok = ReadTagMessage(h, text, time, status);
             f.TagMessage = ok ? text : QString();
-        } else if (type("DATETIME")) {
+        } else if (kind == RecordSql::FieldKind::TagTime) {
             QString text;
             ok = ReadTagMessage(h, text, time, status);
         }

@@ -160,7 +160,13 @@ QString FormatTagTime(const PT_TIME& time) {
 }
 
 double TagTimeToDate(const PT_TIME& time) {
-    // The date its text (FormatTagTime) reads as, without going through the text.
+    // The date its text (FormatTagTime) reads as, without going through the text. The tags of a
+    // record mostly share their time: the last one is kept.
+    thread_local PT_TIME last{};
+    thread_local double lastDate = 0;
+    if (time.wYear == last.wYear && time.wMonth == last.wMonth && time.wDay == last.wDay &&
+        time.wHour == last.wHour && time.wMinute == last.wMinute && time.wSecond == last.wSecond)
+        return lastDate;
     DateUtil::Fields f;
     f.year = time.wYear;
     f.month = time.wMonth;
@@ -168,7 +174,9 @@ double TagTimeToDate(const PT_TIME& time) {
     f.hour = time.wHour;
     f.minute = time.wMinute;
     f.second = time.wSecond;
-    return DateUtil::FromFields(f).value_or(0.0);
+    lastDate = DateUtil::FromFields(f).value_or(0.0);
+    last = time;
+    return lastDate;
 }
 
 void DateToTagTime(double date, PT_TIME& time) {

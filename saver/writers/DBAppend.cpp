@@ -87,16 +87,20 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
 
     if (g.FieldCount == 0) WriterUtil::NoFieldsExit();
 
-    // The record's time and its text; every log line of the record starts with it.
+    // The record's time and its text; every log line of the record starts with it. A CSV
+    // record writes texts of its own: the slot's text serves it only for a disabled group.
     QString timeText, msLiteral;
     double msWholeSeconds = 0;
     const bool sentinel = IsRecordTimeSentinel(recordTime);
+    const bool disabled = !s.dbSEnableTag.Name.isEmpty() && r.IsDisableDBAppend;
     if (sentinel && r.IsHighSpeedSaver) {
-        DatetimeWithMilliSeconds slot;
-        slot.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
-        timeText = slot.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM"));
-        msLiteral = timeText;
-        msWholeSeconds = slot.DateTime();
+        if (disabled || s.dbDBTypeName != QLatin1String("CSV")) {
+            DatetimeWithMilliSeconds slot;
+            slot.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
+            timeText = slot.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM"));
+            msLiteral = timeText;
+            msWholeSeconds = slot.DateTime();
+        }
     } else {
         const double base = sentinel ? r.TargetSaveTime : recordTime;
         timeText = WriterUtil::LogTime(base);
@@ -104,7 +108,7 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
         recordTime = whole ? *whole : base;
     }
 
-    if (!s.dbSEnableTag.Name.isEmpty() && r.IsDisableDBAppend) {
+    if (disabled) {
         WriteLog(timeText + QStringLiteral("  | Message | Ledgrix.") + r.ModuleName + QStringLiteral(" | ") +
                  QStringLiteral(" Action!") + QStringLiteral("(dbEnableTag = ") + s.dbSEnableTag.Name +
                  QStringLiteral(" = ") + QStringLiteral("0") + QStringLiteral("), "));

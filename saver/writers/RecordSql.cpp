@@ -1,6 +1,7 @@
 #include "saver/writers/RecordSql.h"
 
 #include <cmath>
+#include <utility>
 
 #include "common/DateUtil.h"
 #include "common/Numbers.h"
@@ -76,12 +77,18 @@ double OnceTime(const xField& f, double recordTime) {
 FieldKind KindOf(const xField& f) {
     using SettingUtil::UpperEquals;
     if (UpperEquals(f.TagName, QLatin1String("^DATETIME"))) return FieldKind::RecordTime;
+    static constexpr std::pair<QLatin1StringView, FieldKind> kTypes[] = {
+        {QLatin1StringView("MSG"), FieldKind::Message},
+        {QLatin1StringView("MESSAGE"), FieldKind::Message},
+        {QLatin1StringView("DATETIME"), FieldKind::TagTime},
+        {QLatin1StringView("VALUE"), FieldKind::Value},
+        {QLatin1StringView("VAL"), FieldKind::Value}};
+    // An ASCII type can only be a name of its own length; beyond ASCII upper-casing may change it.
     const QString& t = f.TagType;
-    if (UpperEquals(t, QLatin1String("MSG")) || UpperEquals(t, QLatin1String("MESSAGE")))
-        return FieldKind::Message;
-    if (UpperEquals(t, QLatin1String("DATETIME"))) return FieldKind::TagTime;
-    if (UpperEquals(t, QLatin1String("VALUE")) || UpperEquals(t, QLatin1String("VAL")))
-        return FieldKind::Value;
+    bool ascii = true;
+    for (const QChar c : t) ascii = ascii && c.unicode() < 0x80;
+    for (const auto& [name, kind] : kTypes)
+        if ((!ascii || t.size() == name.size()) && UpperEquals(t, name)) return kind;
     return FieldKind::None;
 }
 
