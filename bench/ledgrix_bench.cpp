@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,6 +33,7 @@
 #include <mutex>
 #include <tuple>
 
+#include "common/DateUtil.h"
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
 #include "platform/ado/Ado.h"
@@ -404,19 +406,44 @@ qint64 CountSaved(const Workspace& ws, const QString& type) {
     return saved;
 }
 
+// Records missing from the CSV files of a workspace in the whole seconds `from` to `to` (date
+// values, both included), `perSecond` demanded of each group. Every second of a slot schedule
+// holds the same number of slots, whatever its phase, and a record's first item is its slot's
+// time to the second: this counts the skipped slots themselves, free of the moment the files
+// are counted at.
+qint64 MissingCsvRecords(const Workspace& ws, double from, double to, int perSecond) {
+    const qint64 first = std::llround(from * 86400), last = std::llround(to * 86400);
+    qint64 missing = 0;
+    for (const QString& g : ws.Groups()) {
+        QFile f(ws.CsvFile(g));
+        QHash<qint64, int> perSecondSaved;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : f.readAll().split('\n'))
+                if (const auto t = DateUtil::Parse(QString::fromUtf8(line.left(line.indexOf(',')))))
+                    ++perSecondSaved[std::llround(*t * 86400)];
+        for (qint64 s = first; s <= last; ++s) missing += std::max(0, perSecond - perSecondSaved.value(s));
+    }
+    return missing;
+}
+
 // Runs the plant for the measured time, `perGroup` records a second demanded of each group.
 // The records saved and the saver's CPU time are taken over the measured time alone, after the
-// start-up.
+// start-up. `missing`, where given, counts the records missing in whole seconds (the first and
+// the last, date values) within the measured time; else the lost slots are the records demanded
+// less those saved.
 ThroughputRow RunThroughput(const Workspace& ws, double seconds, double perGroup,
-                            const std::function<qint64()>& count) {
+                            const std::function<qint64()>& count,
+                            const std::function<qint64(double, double)>& missing = nullptr) {
     ThroughputRow row;
     Plant plant(ws);
     QThread::msleep(300);
     const double cpu0 = CpuSeconds(plant.Pid());
+    const double start = DateUtil::Now();  // to the second, not after the time itself
     const qint64 n0 = count();
     QElapsedTimer t;
     t.start();
     QThread::msleep(static_cast<unsigned long>(seconds * 1000));
+    const double end = DateUtil::Now();
     const qint64 n1 = count();
     const double elapsed = t.nsecsElapsed() / 1e9;
     const double cpu1 = CpuSeconds(plant.Pid());
@@ -426,7 +453,9 @@ ThroughputRow RunThroughput(const Workspace& ws, double seconds, double perGroup
     row.demanded = row.groups * perGroup;
     row.saved = static_cast<double>(n1 - n0);
     row.perSecond = row.saved / elapsed;
-    row.lost = std::max(0.0, std::round(row.demanded * elapsed - row.saved));
+    constexpr double kSecond = 1.0 / 86400;
+    row.lost = missing ? static_cast<double>(missing(start + kSecond, end - kSecond))
+                       : std::max(0.0, std::round(row.demanded * elapsed - row.saved));
     row.cpuUs = n1 > n0 ? (cpu1 - cpu0) / row.saved * 1e6 : 0;
     return row;
 }
@@ -448,7 +477,10 @@ ThroughputRow MeasureThroughput(const QString& type, int groups, const RawRates&
         return n / (t.nsecsElapsed() / 1e9);
     };
     const double rawBefore = csv ? 0 : rawBeside(QStringLiteral("raw1.mdb"));
-    ThroughputRow row = RunThroughput(ws, g_quick ? 3 : 10, 100, [&] { return CountSaved(ws, type); });
+    auto missing = [&](double from, double to) { return MissingCsvRecords(ws, from, to, 100); };
+    ThroughputRow row = RunThroughput(
+        ws, g_quick ? 3 : 10, 100, [&] { return CountSaved(ws, type); },
+        csv ? std::function<qint64(double, double)>(missing) : nullptr);
     row.target = csv ? QStringLiteral("CSV") : QStringLiteral("ACCESS (SQLite)");
     row.raw = csv ? raw.csvPerSecond : (rawBefore + rawBeside(QStringLiteral("raw2.mdb"))) / 2;
     row.rawCpuUs = type == QLatin1String("CSV") ? raw.csvCpuUs : raw.sqliteCpuUs;
