@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace DateUtil {
 namespace {
@@ -74,6 +75,11 @@ std::optional<Fields> ToFields(double date) {
     return f;
 }
 
+bool IsWholeSecond(double date) {
+    const auto f = ToFields(date);
+    return f && FromFields(*f) == date;
+}
+
 double FromDateTime(const QDateTime& dt) {
     const qint64 days = kEpoch.daysTo(dt.date());
     return FromDayAndMs(days, dt.time().msecsSinceStartOfDay());
@@ -85,11 +91,36 @@ QDateTime ToDateTime(double date) {
     return QDateTime(kEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)), Qt::UTC);
 }
 
+namespace {
+
+// The clock's local date and time. The time zone is asked once per second of the clock: local
+// time moves from UTC only at whole seconds, so within a second it is the second's local time
+// plus the milliseconds.
+struct LocalClock {
+    QDate date;
+    qint64 msOfDay = 0;
+};
+
+LocalClock LocalNow() {
+    thread_local qint64 second = std::numeric_limits<qint64>::min();
+    thread_local QDate date;
+    thread_local qint64 secondOfDay = 0;
+    const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
+    const qint64 utcSecond = utcMs >= 0 ? utcMs / 1000 : (utcMs - 999) / 1000;
+    if (utcSecond != second) {
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(utcSecond * 1000, Qt::LocalTime);
+        date = local.date();
+        secondOfDay = local.time().msecsSinceStartOfDay() / 1000;
+        second = utcSecond;
+    }
+    return {date, secondOfDay * 1000 + (utcMs - utcSecond * 1000)};
+}
+
+}  // namespace
+
 double Now() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QTime t = now.time();
-    return FromDayAndMs(kEpoch.daysTo(now.date()),
-                        (t.hour() * 3600LL + t.minute() * 60LL + t.second()) * 1000LL);
+    const LocalClock now = LocalNow();
+    return FromDayAndMs(kEpoch.daysTo(now.date), now.msOfDay / 1000 * 1000);
 }
 
 double Today() {
@@ -97,16 +128,14 @@ double Today() {
 }
 
 Fields NowFields() {
-    const QDateTime now = QDateTime::currentDateTime();
+    const LocalClock now = LocalNow();
     Fields f;
-    f.year = now.date().year();
-    f.month = now.date().month();
-    f.day = now.date().day();
-    f.hour = now.time().hour();
-    f.minute = now.time().minute();
-    f.second = now.time().second();
-    f.millisecond = now.time().msec();
-    f.weekday = now.date().dayOfWeek() % 7 + 1;
+    now.date.getDate(&f.year, &f.month, &f.day);
+    f.hour = static_cast<int>(now.msOfDay / 3600000);
+    f.minute = static_cast<int>(now.msOfDay / 60000 % 60);
+    f.second = static_cast<int>(now.msOfDay / 1000 % 60);
+    f.millisecond = static_cast<int>(now.msOfDay % 1000);
+    f.weekday = now.date.dayOfWeek() % 7 + 1;
     return f;
 }
 

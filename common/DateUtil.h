@@ -16,6 +16,9 @@ struct Fields {
 std::optional<double> FromFields(const Fields& f);
 // Calendar fields of a date value, rounded to the nearest second; nothing outside 100..9999.
 std::optional<Fields> ToFields(double date);
+// True when the date is a whole second of the years 100..9999: its fields give it back exactly,
+// so any text of it to the second reads back as the date itself (or not at all).
+bool IsWholeSecond(double date);
 
 double FromDateTime(const QDateTime& dt);  // local QDateTime -> date value (to the millisecond)
 QDateTime ToDateTime(double date);         // invalid when out of range

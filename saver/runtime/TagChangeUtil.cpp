@@ -146,9 +146,12 @@ void ProcessTagChange(int32_t& index) {
         SetLinkState(false, true);
         return;
     }
-    const double tagTime = DateUtil::Parse(DateUtil::Format(time, QStringLiteral("Short Date")) + u' ' +
-                                           DateUtil::Format(time, QStringLiteral("Long Time")))
-                               .value_or(time);
+    // The tag time as its text reads: a whole second (as tag times are) reads as itself.
+    const double tagTime = DateUtil::IsWholeSecond(time)
+                               ? time
+                               : DateUtil::Parse(DateUtil::Format(time, QStringLiteral("Short Date")) + u' ' +
+                                                 DateUtil::Format(time, QStringLiteral("Long Time")))
+                                     .value_or(time);
     int16_t lastGroup = -1;
     for (const QString& line : lines) {
         const int eq = line.indexOf(u'=');

@@ -123,8 +123,8 @@ QString ValueText(const xField& f) {
 // A date reduced to whole seconds through its "yyyy/MM/dd HH:mm:ss" text.
 double WholeSeconds(double date, QString& text) {
     text = DateUtil::Format(date, QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    const auto parsed = DateUtil::Parse(text);
-    return parsed ? *parsed : date;
+    if (DateUtil::IsWholeSecond(date)) return date;
+    return DateUtil::Parse(text).value_or(date);
 }
 
 // Keeps the group's write-in-progress flag set around the write and restores what it was.

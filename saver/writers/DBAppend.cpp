@@ -104,8 +104,8 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
     } else {
         const double base = sentinel ? r.TargetSaveTime : recordTime;
         timeText = WriterUtil::LogTime(base);
-        const auto whole = DateUtil::Parse(timeText);
-        recordTime = whole ? *whole : base;
+        // A whole second reads back from its text as itself.
+        recordTime = DateUtil::IsWholeSecond(base) ? base : DateUtil::Parse(timeText).value_or(base);
     }
 
     if (disabled) {
