@@ -115,6 +115,15 @@ QString ProcessCommandLine() {
     return args.join(u' ');
 }
 
+// A box runs window messages: the log list shows the lines held back for it first.
+struct LogFirstBoxes : MessageService {
+    MessageService* inner = nullptr;
+    int Show(const QString& text, int style, const QString& title) override {
+        LedgrixRuntimeUtil::ShowHeldLogLines();
+        return inner->Show(text, style, title);
+    }
+};
+
 void ShowRecordCount(int16_t group) {
     if (group != Saver().ShownGroupIndex || !MainFormExists()) return;
     const QString n = Numbers::NumberText(State().Group(group).R().NumRecordsSaved);
@@ -149,9 +158,15 @@ void InstallSaverServices() {
         std::fflush(nullptr);
         _exit(code == 0 ? 0 : 1);
     });
-    ProgramHooks::SetProcessEvents([] { QCoreApplication::processEvents(); });
+    ProgramHooks::SetProcessEvents([] {
+        LedgrixRuntimeUtil::ShowHeldLogLines();
+        QCoreApplication::processEvents();
+    });
     InstallSaverLog();
     InstallQtMessageService();
+    static LogFirstBoxes boxes;
+    if (ProgramHooks::Messages() != &boxes) boxes.inner = ProgramHooks::Messages();
+    ProgramHooks::SetMessageService(&boxes);
 
     WriterServices& ws = Services();
     ws.GetFieldValues = [](int16_t group) { GetFieldValues(group); };

@@ -18,6 +18,7 @@
 #include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
+#include "saver/runtime/window/LogWriter.h"
 #include "saver/runtime/window/frmMain.h"
 #include "saver/runtime/xTagQueueUtil.h"
 #include "saver/writers/Writers.h"
@@ -288,6 +289,9 @@ QString WorkstationCaption() {
 }
 
 void RunPass(PassForm form) {
+    // The list takes the pass's log lines at its end: after a trigger's write-back, and once
+    // for a pass of many records.
+    const LedgrixRuntimeUtil::HeldLogList held;
     ProgramState& st = State();
     MainForm().lblNow->setText(DateUtil::DefaultText(DateUtil::Now()));
     DrainxTagQueue();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "common/Failure.h"
@@ -100,9 +101,37 @@ int TextWidth(const QFont& font, const QString& text) {
     return widest;
 }
 
+int g_holds = 0;
+QStringList g_held;  // lines for the list while it is held, the newest last, at most a listful
+
+// Adds lines to the list, which keeps the newest kMaxListLines with the newest selected.
+void ShowInList(LogListBox* list, const QStringList& lines) {
+    list->HoldRepaint();
+    const int surplus = static_cast<int>(list->count() + lines.size()) - kMaxListLines;
+    if (surplus > 0) list->model()->removeRows(0, surplus);
+    list->addItems(lines);
+    list->setCurrentRow(list->count() - 1);
+    // A list out of view scrolls to its current line when it is shown again.
+    if (list->isVisible()) list->scrollToItem(list->item(list->count() - 1));
+}
+
 }  // namespace
 
 namespace LedgrixRuntimeUtil {
+
+HeldLogList::HeldLogList() {
+    ++g_holds;
+}
+
+HeldLogList::~HeldLogList() {
+    if (--g_holds == 0) ShowHeldLogLines();
+}
+
+void ShowHeldLogLines() {
+    if (g_held.isEmpty()) return;
+    const QStringList lines = std::exchange(g_held, QStringList());
+    ShowInList(MainForm().ListBoxResult, lines);
+}
 
 QString LogFileName() {
     const ProgramState& st = State();
@@ -126,12 +155,12 @@ void WriteLog(const QString& text) {
         list->SetHorizontalExtent(sv.LogListMaxWidth);
     }
 
-    list->HoldRepaint();
-    if (list->count() >= kMaxListLines) delete list->takeItem(0);
-    list->addItem(display);
-    list->setCurrentRow(list->count() - 1);
-    // A list out of view scrolls to its current line when it is shown again.
-    if (list->isVisible()) list->scrollToItem(list->item(list->count() - 1));
+    if (g_holds > 0) {
+        g_held.append(display);
+        if (g_held.size() > kMaxListLines) g_held.removeFirst();
+    } else {
+        ShowInList(list, QStringList{display});
+    }
 
     // The file gets the whole line; a file that cannot be opened or written loses only this
     // line of the file, never the list line.

@@ -8,6 +8,19 @@ namespace LedgrixRuntimeUtil {
 // exist yet) and, when file logging is on and the log file is ready, appends it to the log file.
 void WriteLog(const QString& text);
 
+// While one lives (the outermost one), the list takes its lines when it ends, all at once, or
+// before a box shows or window messages are processed: nothing paints in between, so the list
+// shows what it would have shown line by line, for less. The file gets each line at once.
+class HeldLogList {
+  public:
+    HeldLogList();
+    ~HeldLogList();
+    HeldLogList(const HeldLogList&) = delete;
+    HeldLogList& operator=(const HeldLogList&) = delete;
+};
+// Shows the lines held back for the list now.
+void ShowHeldLogLines();
+
 // The log file that WriteLog appends to: the configured name, else the workstation settings
 // file's name with the extension ".log" in the same folder.
 QString LogFileName();

@@ -86,6 +86,33 @@ TEST_F(LogWriterTest, ListHoldsTheLast21LinesWithTheNewestSelected) {
     EXPECT_TRUE(MainForm().ListBoxResult->updatesEnabled());
 }
 
+TEST_F(LogWriterTest, HeldLinesReachTheListAtTheEndAsWrittenOneByOne) {
+    EnableFile(QStringLiteral("log/held.log"));
+    for (int i = 1; i <= 10; ++i) Log::WriteLog(QStringLiteral("before %1").arg(i));
+    {
+        const Log::HeldLogList outer;
+        {
+            const Log::HeldLogList inner;
+            for (int i = 1; i <= 15; ++i) Log::WriteLog(QStringLiteral("held %1").arg(i));
+        }
+        EXPECT_EQ(ListLines().size(), 10);  // still held by the outer hold
+        EXPECT_TRUE(ReadFile(QStringLiteral("log/held.log")).endsWith("held 15\r\n"));
+    }
+    QStringList expected;
+    for (int i = 5; i <= 10; ++i) expected << QStringLiteral("before %1").arg(i);
+    for (int i = 1; i <= 15; ++i) expected << QStringLiteral("held %1").arg(i);
+    EXPECT_EQ(ListLines(), expected);
+    EXPECT_EQ(MainForm().ListBoxResult->currentItem()->text(), QStringLiteral("held 15"));
+    EXPECT_EQ(MainForm().ListBoxResult->selectedItems().size(), 1);
+    {
+        // More than a listful: the newest lines alone.
+        const Log::HeldLogList hold;
+        for (int i = 1; i <= 30; ++i) Log::WriteLog(QStringLiteral("burst %1").arg(i));
+    }
+    EXPECT_EQ(ListLines().front(), QStringLiteral("burst 10"));
+    EXPECT_EQ(ListLines().back(), QStringLiteral("burst 30"));
+}
+
 TEST_F(LogWriterTest, HorizontalExtentFollowsTheWidestLineAndNeverShrinks) {
     Log::WriteLog(QStringLiteral("short"));
     LogListBox* list = MainForm().ListBoxResult;
