@@ -102,10 +102,20 @@ int TextWidth(const QFont& font, const QString& text) {
 }
 
 int g_holds = 0;
-QStringList g_held;  // lines for the list while it is held, the newest last, at most a listful
+QStringList g_held;    // lines for the list while it is held, the newest last, at most a listful
+int g_heldWidest = 0;  // the widest of the held lines that no longer fit the list
 
-// Adds lines to the list, which keeps the newest kMaxListLines with the newest selected.
-void ShowInList(LogListBox* list, const QStringList& lines) {
+// Adds lines to the list, which keeps the newest kMaxListLines with the newest selected. The
+// horizontal extent follows the widest line so far (`widest` is that of lines not shown) and
+// never shrinks.
+void ShowInList(frmMain& form, const QStringList& lines, int widest = 0) {
+    LogListBox* list = form.ListBoxResult;
+    for (const QString& line : lines) widest = std::max(widest, TextWidth(form.font(), line));
+    SaverState& sv = Saver();
+    if (widest > sv.LogListMaxWidth) {
+        sv.LogListMaxWidth = widest;
+        list->SetHorizontalExtent(sv.LogListMaxWidth);
+    }
     list->HoldRepaint();
     const int surplus = static_cast<int>(list->count() + lines.size()) - kMaxListLines;
     if (surplus > 0) list->model()->removeRows(0, surplus);
@@ -130,7 +140,7 @@ HeldLogList::~HeldLogList() {
 void ShowHeldLogLines() {
     if (g_held.isEmpty()) return;
     const QStringList lines = std::exchange(g_held, QStringList());
-    ShowInList(MainForm().ListBoxResult, lines);
+    ShowInList(MainForm(), lines, std::exchange(g_heldWidest, 0));
 }
 
 QString LogFileName() {
@@ -142,26 +152,17 @@ QString LogFileName() {
 
 void WriteLog(const QString& text) {
     frmMain& form = MainForm();
-    LogListBox* list = form.ListBoxResult;
-
     const QString display =
         text.size() > kMaxDisplayChars ? text.left(kMaxDisplayChars) + QStringLiteral(" ...") : text;
-
-    // The horizontal extent follows the widest line so far and never shrinks.
-    SaverState& sv = Saver();
-    const int width = TextWidth(form.font(), display);
-    if (width > sv.LogListMaxWidth) {
-        sv.LogListMaxWidth = width;
-        list->SetHorizontalExtent(sv.LogListMaxWidth);
-    }
-
-    if (g_holds > 0) {
-        g_held.append(display);
-        if (g_held.size() > kMaxListLines) g_held.removeFirst();
+    if (g_holds == 0) {
+        ShowInList(form, QStringList{display});
     } else {
-        ShowInList(list, QStringList{display});
+        g_held.append(display);
+        if (g_held.size() > kMaxListLines)
+            g_heldWidest = std::max(g_heldWidest, TextWidth(form.font(), g_held.takeFirst()));
     }
 
+    SaverState& sv = Saver();
     // The file gets the whole line; a file that cannot be opened or written loses only this
     // line of the file, never the list line.
     if (sv.IsLogFileReady && State().dbSLogDisable == 0) {

@@ -8,9 +8,10 @@ namespace LedgrixRuntimeUtil {
 // exist yet) and, when file logging is on and the log file is ready, appends it to the log file.
 void WriteLog(const QString& text);
 
-// While one lives (the outermost one), the list takes its lines when it ends, all at once, or
-// before a box shows or window messages are processed: nothing paints in between, so the list
-// shows what it would have shown line by line, for less. The file gets each line at once.
+// While one lives (the outermost one), the list and its extent take the log lines when it ends,
+// all at once, or before a box shows or window messages are processed: nothing paints in
+// between, so the list shows what it would have shown line by line, for less. The file gets each
+// line at once.
 class HeldLogList {
   public:
     HeldLogList();

@@ -104,13 +104,17 @@ TEST_F(LogWriterTest, HeldLinesReachTheListAtTheEndAsWrittenOneByOne) {
     EXPECT_EQ(ListLines(), expected);
     EXPECT_EQ(MainForm().ListBoxResult->currentItem()->text(), QStringLiteral("held 15"));
     EXPECT_EQ(MainForm().ListBoxResult->selectedItems().size(), 1);
+    const int narrow = Saver().LogListMaxWidth;
     {
-        // More than a listful: the newest lines alone.
+        // More than a listful: the newest lines alone, the extent as wide as the widest of all.
         const Log::HeldLogList hold;
+        Log::WriteLog(QStringLiteral("W").repeated(300));
+        EXPECT_EQ(Saver().LogListMaxWidth, narrow);
         for (int i = 1; i <= 30; ++i) Log::WriteLog(QStringLiteral("burst %1").arg(i));
     }
     EXPECT_EQ(ListLines().front(), QStringLiteral("burst 10"));
     EXPECT_EQ(ListLines().back(), QStringLiteral("burst 30"));
+    EXPECT_EQ(Saver().LogListMaxWidth, QFontMetrics(MainForm().font()).horizontalAdvance(QString(300, u'W')));
 }
 
 TEST_F(LogWriterTest, HorizontalExtentFollowsTheWidestLineAndNeverShrinks) {
