@@ -4,11 +4,13 @@
 // change, ahead of its answer to the write and of the notifications of it. Names and reads are
 // answered from that mirror after taking in what has arrived, without asking the runtime, so a
 // read sees every write that has completed before it. Writes and advises are request/answer, one
-// at a time. A reader thread of the library takes what the runtime sends; the installed
-// callbacks run on a second thread of the library, in order. Needs no event loop of the host.
+// at a time. A reader thread of the library takes what the runtime sends and, holding no lock,
+// runs the installed callbacks of the notifications in order, so a change reaches its callback
+// without a further hand-over. Needs no event loop of the host.
 #include "platform/ptserv32/ptserv32.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -167,8 +169,8 @@ class Link {
         {
             std::lock_guard<std::mutex> q(noticeMutex_);
             notices_.clear();
-            stopNotices_ = false;
         }
+        noticeWake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         {
             std::lock_guard<std::mutex> lk(stateMutex_);
             fd_ = fd;
@@ -178,8 +180,7 @@ class Link {
             snapshotting_ = true;
             snapshotBad_ = false;
         }
-        reader_ = std::thread([this, fd] { ReadLoop(fd); });
-        notifier_ = std::thread([this] { NoticeLoop(); });
+        reader_ = std::thread([this, fd, wake = noticeWake_] { ReadLoop(fd, wake); });
         // The rows come before the answer: the mirror is complete when the answer is in.
         const auto a = Exchange("SNAP");
         const auto count = a && a->size() == 1 ? HexvaneWire::ParseWhole((*a)[0]) : std::nullopt;
@@ -200,12 +201,8 @@ class Link {
         if (fd_ < 0) return;
         ::shutdown(fd_, SHUT_RDWR);
         Join(reader_);
-        {
-            std::lock_guard<std::mutex> q(noticeMutex_);
-            stopNotices_ = true;
-        }
-        noticeReady_.notify_all();
-        Join(notifier_);
+        if (noticeWake_ >= 0) ::close(noticeWake_);
+        noticeWake_ = -1;
         changeCount_.Close();
         ::close(fd_);
         std::lock_guard<std::mutex> lk(stateMutex_);
@@ -301,30 +298,43 @@ class Link {
         return false;
     }
 
-    void ReadLoop(int fd) {
+    // The reader thread: takes in what arrives and runs the callbacks of its notifications, and
+    // of those that a read on another thread took in (which wakes it through `wake`).
+    void ReadLoop(int fd, int wake) {
+        callbackId_ = std::this_thread::get_id();
         for (;;) {
-            pollfd p{fd, POLLIN, 0};
-            const int r = ::poll(&p, 1, -1);
+            pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+            const int r = ::poll(p, wake >= 0 ? 2 : 1, -1);
             if (r < 0 && errno == EINTR) continue;
-            std::lock_guard<std::mutex> rl(readMutex_);
-            if (r < 0) {
-                ::shutdown(fd, SHUT_RDWR);
-                ReadAvailable(fd);
-                return;
+            if (r > 0 && (p[1].revents & POLLIN)) {
+                eventfd_t n;
+                ::eventfd_read(wake, &n);
             }
-            if (!ReadAvailable(fd)) return;
+            bool open = true;
+            {
+                std::lock_guard<std::mutex> rl(readMutex_);
+                if (r < 0) {
+                    ::shutdown(fd, SHUT_RDWR);
+                    ReadAvailable(fd);
+                    open = false;
+                } else if (p[0].revents != 0) {
+                    open = ReadAvailable(fd);
+                }
+            }
+            RunNotices();
+            if (!open) break;
         }
+        callbackId_ = std::thread::id();
     }
 
-    // Calls the installed callbacks, in the order of the notifications.
-    void NoticeLoop() {
-        callbackId_ = std::this_thread::get_id();
+    // Calls the installed callbacks of the notifications taken in, in their order; no lock of
+    // the library is held but the callbacks' own, so a callback may read.
+    void RunNotices() {
         for (;;) {
             Notice n;
             {
-                std::unique_lock<std::mutex> q(noticeMutex_);
-                noticeReady_.wait(q, [&] { return !notices_.empty() || stopNotices_; });
-                if (notices_.empty()) break;
+                std::lock_guard<std::mutex> q(noticeMutex_);
+                if (notices_.empty()) return;
                 n = notices_.front();
                 notices_.pop_front();
             }
@@ -332,7 +342,6 @@ class Link {
             const auto it = callbacks_.find(n.client);
             if (it != callbacks_.end()) it->second(n.handle, n.index);
         }
-        callbackId_ = std::thread::id();
     }
 
     // Under readMutex_.
@@ -372,7 +381,8 @@ class Link {
                 notices_.push_back({static_cast<int32_t>(*client), static_cast<int32_t>(*handle),
                                     static_cast<int32_t>(*index)});
             }
-            noticeReady_.notify_one();
+            // Taken in by a read on another thread: the reader thread runs it.
+            if (!OnCallbackThread() && noticeWake_ >= 0) ::eventfd_write(noticeWake_, 1);
         }
     }
 
@@ -396,12 +406,10 @@ class Link {
     bool mirrorReady_ = false;  // a complete snapshot of the open connection
     bool snapshotting_ = false;
     bool snapshotBad_ = false;
-    std::thread notifier_;
-    std::atomic<std::thread::id> callbackId_{};
+    std::atomic<std::thread::id> callbackId_{};  // the reader thread, which runs the callbacks
+    int noticeWake_ = -1;                        // wakes the reader thread for a notification
     std::mutex noticeMutex_;
-    std::condition_variable noticeReady_;
     std::deque<Notice> notices_;
-    bool stopNotices_ = false;
     std::recursive_mutex callbackMutex_;
     std::map<int32_t, PT_ADVISE_CALLBACK> callbacks_;
 };
