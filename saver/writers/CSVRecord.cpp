@@ -1,4 +1,5 @@
 // The CSV title line and record line of a save group.
+#include <QVarLengthArray>
 #include <cmath>
 
 #include "common/DateUtil.h"
@@ -195,8 +196,9 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
     }
 
     const bool onceRun = Saver().RunMode == QLatin1String("ONCE");
-    QString line;
-    line.reserve(g.FieldCount * 16);
+    // The items are put together in a buffer of the line's own, without a text operation each.
+    QVarLengthArray<QChar, 2048> items;
+    auto add = [&items](QStringView v) { items.append(v.data(), v.size()); };
     bool overlong = false;
     for (int i = 1; i <= g.FieldCount; ++i) {
         const xField& f = g.F(i);
@@ -229,9 +231,10 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
             else
                 overlong = true;
         }
-        if (i > 1) line += delimiter;
-        line += CSVText::Field(text, delimiter);
+        if (i > 1) add(delimiter);
+        add(CSVText::Field(text, delimiter));
     }
+    const QString line(items.constData(), items.size());
 
     try {
         WriteFlag writing(r);

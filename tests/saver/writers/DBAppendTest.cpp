@@ -293,4 +293,23 @@ TEST_F(DBAppendTest, StatementFormsFollowTheDatabaseType) {
     EXPECT_EQ(RecordSql::ProbeStatement(s), QStringLiteral("Select * From T Where rownum=1"));
 }
 
+TEST(RecordFieldKind, NamesAndTypesInAnyLetterCase) {
+    auto kind = [](const char16_t* name, const char16_t* type) {
+        xField f;
+        f.TagName = QString::fromUtf16(name);
+        f.TagType = QString::fromUtf16(type);
+        return RecordSql::KindOf(f);
+    };
+    using K = RecordSql::FieldKind;
+    EXPECT_EQ(kind(u"^DateTime", u"VALUE"), K::RecordTime);
+    EXPECT_EQ(kind(u"T1", u"val"), K::Value);
+    EXPECT_EQ(kind(u"T1", u"Value"), K::Value);
+    EXPECT_EQ(kind(u"T1", u"msg"), K::Message);
+    EXPECT_EQ(kind(u"T1", u"MEßAGE"), K::Message);  // its upper case is MESSAGE
+    EXPECT_EQ(kind(u"T1", u"dateTime"), K::TagTime);
+    EXPECT_EQ(kind(u"^DATETIMEX", u"VALUE"), K::Value);
+    EXPECT_EQ(kind(u"A_Very_Long_Tag_Name", u"VALUES"), K::None);
+    EXPECT_EQ(kind(u"T1", u"VALUE "), K::None);
+}
+
 }  // namespace
