@@ -136,7 +136,7 @@ void ReadField(SaveGroupRecord& g, int n, const QString& value) {
     DoEvents();
 }
 
-void LoadGroup(int16_t i) {
+void LoadGroup(int16_t i, const std::optional<QString>& readText) {
     ProgramState& st = State();
     SaveGroupRecord& g = st.Group(i);
     g.NameCount = 0;
@@ -146,7 +146,7 @@ void LoadGroup(int16_t i) {
         MsgBox(Tx(kMissingHead) + s.SvcFilePath, MsgStyle::Critical, Tx(kMissingCaption));
         sysExit(-1);
     }
-    const QString text = ReadSettingFile(s.SvcFilePath);
+    const QString text = readText ? *readText : ReadSettingFile(s.SvcFilePath);
     s.dbSettingString = text;
     const SettingLookup lookup(text);
     const QString basic = QStringLiteral("Basic");
@@ -300,8 +300,13 @@ void TakeTemplateKeys(xSvcSettings& s, const xDBSettings& t) {
 }
 
 void LoadSaveGroupSettings() {
+    LoadSaveGroupSettings(GroupFileTexts());
+}
+
+void LoadSaveGroupSettings(const GroupFileTexts& texts) {
     ProgramState& st = State();
-    for (int16_t i = 1; i <= st.SaveGroupCount && i <= kMaxSaveGroups; ++i) LoadGroup(i);
+    for (int16_t i = 1; i <= st.SaveGroupCount && i <= kMaxSaveGroups; ++i)
+        LoadGroup(i, static_cast<size_t>(i) < texts.size() ? texts[static_cast<size_t>(i)] : std::nullopt);
 
     for (size_t k = 0; k < std::size(kTagRoles); ++k) {
         st.TagRoleKeys[k] = QString::fromLatin1(kTagRoles[k].key);

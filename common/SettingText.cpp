@@ -152,17 +152,22 @@ bool UpperEquals(QStringView text, QLatin1StringView upper) {
     return true;
 }
 
-QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
-                        const QString& settingText) {
+std::optional<QString> FindSettingValue(const QString& section, const QString& key,
+                                        const QString& settingText) {
     const QString wantSection = section.toUpper();
     const QString wantKey = key.toUpper();
-    QString result = defaultValue;
+    std::optional<QString> result;
     WalkKeyLines(settingText, [&](const QString& current, const QString& k, const QString& v) {
         if (k != wantKey || current != wantSection) return true;
         result = v;
         return false;
     });
     return result;
+}
+
+QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
+                        const QString& settingText) {
+    return FindSettingValue(section, key, settingText).value_or(defaultValue);
 }
 
 SettingLookup::SettingLookup(const QString& settingText) {
@@ -173,9 +178,14 @@ SettingLookup::SettingLookup(const QString& settingText) {
     });
 }
 
-QString SettingLookup::Value(const QString& section, const QString& key, const QString& defaultValue) const {
+std::optional<QString> SettingLookup::Find(const QString& section, const QString& key) const {
     const auto it = values_.constFind(section.toUpper() + u'\n' + key.toUpper());
-    return it == values_.cend() ? defaultValue : *it;
+    if (it == values_.cend()) return std::nullopt;
+    return *it;
+}
+
+QString SettingLookup::Value(const QString& section, const QString& key, const QString& defaultValue) const {
+    return Find(section, key).value_or(defaultValue);
 }
 
 int16_t TextToArray(const QString& text, std::vector<QVariant>& rows) {

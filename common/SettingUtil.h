@@ -21,12 +21,16 @@ namespace SettingUtil {
 // the empty text.
 QString GetSettingValue(const QString& section, const QString& key, const QString& defaultValue,
                         const QString& settingText);
+// The same lookup, telling a missing key line (nothing) from an empty value.
+std::optional<QString> FindSettingValue(const QString& section, const QString& key,
+                                        const QString& settingText);
 
 // A settings text read once: the same answers as GetSettingValue, from one walk of the text.
 class SettingLookup {
   public:
     explicit SettingLookup(const QString& settingText);
     QString Value(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
+    std::optional<QString> Find(const QString& section, const QString& key) const;
 
   private:
     QHash<QString, QString> values_;  // "SECTION\nKEY", upper case: the value of the first line
@@ -87,6 +91,8 @@ std::shared_ptr<xDBSettings> FindDBSettingsByTypeDsc(const QString& typeDsc);
 
 // Reads the workstation file: the system settings and the list of save groups.
 void LoadWorkstationSettings();
+// The same from the workstation file's text, already read.
+void LoadWorkstationSettings(const SettingLookup& workstation);
 
 // One [ModuleList] value: '<group name>,<file>' followed by options '/<KEY>:<value>'.
 struct ModuleLine {
@@ -123,6 +129,10 @@ bool CreateEmptySvl(const QString& projectName, const QString& workstationName);
 
 // Reads the settings file of every save group 1 to SaveGroupCount, then fills the tag-role table.
 void LoadSaveGroupSettings();
+// Group files' texts by group index (slot 0 unused): nothing where a file is still to be read.
+using GroupFileTexts = std::vector<std::optional<QString>>;
+// The same, taking the texts already read instead of reading those files again.
+void LoadSaveGroupSettings(const GroupFileTexts& texts);
 // True when the key has a non-empty value in the group's file (read again from disk); otherwise
 // shows the blank-setting message and returns false.
 bool CheckSettingNotBlank(int16_t groupIndex, const QString& section, const QString& key);

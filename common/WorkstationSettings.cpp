@@ -77,8 +77,11 @@ QString ModuleFilePath(const QString& file, int16_t svcDefaultPath, const QStrin
 }
 
 void LoadWorkstationSettings() {
+    LoadWorkstationSettings(SettingLookup(ReadSettingFile(State().WorkstationFilePath)));
+}
+
+void LoadWorkstationSettings(const SettingLookup& text) {
     ProgramState& st = State();
-    const SettingLookup text(ReadSettingFile(st.WorkstationFilePath));
 
     if (st.LanguageIndex == 0 || st.LanguageIndex == 1)
         st.dbSCaption =

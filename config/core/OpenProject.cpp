@@ -1,5 +1,7 @@
 #include "config/core/OpenProject.h"
 
+#include <algorithm>
+
 #include "common/Failure.h"
 #include "common/FileUtil.h"
 #include "common/ProgramHooks.h"
@@ -63,14 +65,11 @@ void CreateSkeleton(const QString& path, const QStringList& lines) {
 }
 
 // The dbSCaption line of the workstation file, kept to be written back as read.
-void KeepCaptionLine() {
+void KeepCaptionLine(const SettingUtil::SettingLookup& workstation) {
     ConfigState& cf = Config();
-    const QChar none(0x1);
-    const QString value =
-        SettingUtil::GetSettingValue(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"),
-                                     QString(none), FileUtil::ReadTextFile(State().WorkstationFilePath));
-    cf.HasCaptionLine = value != QString(none);
-    cf.CaptionAsRead = cf.HasCaptionLine ? value : QString();
+    const auto caption = workstation.Find(QStringLiteral("SystemBasic"), QStringLiteral("dbSCaption"));
+    cf.HasCaptionLine = caption.has_value();
+    cf.CaptionAsRead = caption.value_or(QString());
 }
 
 }  // namespace
@@ -180,8 +179,9 @@ void CreateMissingSettingFiles() {
         }
         Config().IsModified = -1;
     }
-    SettingUtil::LoadWorkstationSettings();
-    KeepCaptionLine();
+    const SettingUtil::SettingLookup workstation(SettingUtil::ReadSettingFile(st.WorkstationFilePath));
+    SettingUtil::LoadWorkstationSettings(workstation);
+    KeepCaptionLine(workstation);
     CheckLogFilePath();
     for (int i = 1; i <= st.SaveGroupCount; ++i) {
         const QString path = st.Group(i).S().SvcFilePath;
@@ -199,6 +199,9 @@ void CreateMissingSettingFiles() {
 void LoadProject() {
     ProgramState& st = State();
     bool upgraded = false;
+    // Each file is read once: the texts read for the format check go on to the reader, which
+    // reads (and reports) only a file that could not be read here.
+    SettingUtil::GroupFileTexts texts(static_cast<size_t>(std::max<int>(st.SaveGroupCount, 0)) + 1);
     for (int i = 1; i <= st.SaveGroupCount; ++i) {
         SaveGroupRecord& g = st.Group(i);
         xSvcSettings& s = g.S();
@@ -209,7 +212,8 @@ void LoadProject() {
             MsgBox(st.ErrorText, MsgStyle::Critical | MsgStyle::OkOnly, st.ErrorCaption);
             sysExit(-1);
         }
-        s.dbSettingString = FileUtil::ReadTextFile(s.SvcFilePath);
+        if (FileUtil::ReadTextFile(s.SvcFilePath, s.dbSettingString))
+            texts[static_cast<size_t>(i)] = s.dbSettingString;
         const QString basic = QStringLiteral("Basic");
         s.dbDBTypeName = SettingUtil::TrimSpaces(SettingUtil::GetSettingValue(
             basic, QStringLiteral("dbDBTypeName"), QString(), s.dbSettingString));
@@ -218,20 +222,20 @@ void LoadProject() {
         // A provider without a type name is the old format.
         if (!s.dbProvider.isEmpty() && s.dbDBTypeName.isEmpty()) {
             if (!AgreeToUpgrade()) sysExit(-1);
-            UpgradeAndSaveProject();
+            UpgradeAndSaveProject(texts);
             upgraded = true;
             break;
         }
     }
     if (!upgraded) {
-        SettingUtil::LoadSaveGroupSettings();
+        SettingUtil::LoadSaveGroupSettings(texts);
         Config().IsProjectLoaded = true;
     }
     if (st.SaveGroupCount >= 1 && st.dbSCaption.isEmpty()) st.dbSCaption = Tx(kDefaultCaption);
 }
 
-void UpgradeAndSaveProject() {
-    SettingUtil::LoadSaveGroupSettings();
+void UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts) {
+    SettingUtil::LoadSaveGroupSettings(texts);
     ConfigState& cf = Config();
     cf.IsProjectLoaded = true;
     cf.IsModified = -1;

@@ -4,6 +4,8 @@
 #pragma once
 #include <QString>
 
+#include "common/SettingUtil.h"
+
 namespace ProjectUtil {
 
 // Opens the project (the picker asks when the name is empty) and a workstation (the picker asks
@@ -23,8 +25,9 @@ bool CheckProjectUpgrade();
 // Copies group files into the workstation's cfg folder and saves; false when a copy or the save
 // failed.
 bool UpgradeProjectFiles();
-// Loads an old-format project whole and saves it in the current format.
-void UpgradeAndSaveProject();
+// Loads an old-format project whole (taking the group files' texts already read) and saves it in
+// the current format.
+void UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts = {});
 // The configuration program's check of the log file path: settles it like the saver's, but
 // reports a bad path instead of ending the program.
 bool CheckLogFilePath();

@@ -52,14 +52,6 @@ QString NewlineWord(const QString& chars) {
     return QString();
 }
 
-// The value of a key when the text has the key line.
-std::optional<QString> ValueIfPresent(const QString& section, const QString& key, const QString& text) {
-    const QString none(QChar(0x1));
-    const QString v = SettingUtil::GetSettingValue(section, key, none, text);
-    if (v == none) return std::nullopt;
-    return v;
-}
-
 QString ReferencePart(const xField& f) {
     const QString length = Num(f.TagDataLength);
     if (f.TagName.toUpper() == QLatin1String("^DATETIME"))
@@ -244,8 +236,8 @@ QString GroupFileText(SaveGroupRecord& g) {
         QStringLiteral("dbSSaveCSV= ") + Flag(s.dbSIsSaveCSV),
     };
     // Read by the saver, not edited here: written back as read.
-    if (const auto v = ValueIfPresent(QStringLiteral("Basic"), QStringLiteral("dbSNoWaitForRoundTime"),
-                                      s.dbSettingString))
+    if (const auto v = SettingUtil::FindSettingValue(
+            QStringLiteral("Basic"), QStringLiteral("dbSNoWaitForRoundTime"), s.dbSettingString))
         l << QStringLiteral("dbSNoWaitForRoundTime=") + *v;
     l << QStringLiteral("[CSV]") << QStringLiteral("dbCSVFilePath=") + s.dbCSVFilePath
       << QStringLiteral("dbSCSVFixDataLength=") + Flag(s.dbSCSVIsFixDataLength)

@@ -3,6 +3,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+#include <optional>
+#include <tuple>
 
 #include "common/SettingUtil.h"
 
@@ -166,6 +168,21 @@ TEST(SettingText, LookupAnswersAsTheScanningReader) {
                 for (const QString& k : {key, key.toLower(), key.toUpper()})
                     ASSERT_EQ(lookup.Value(section.toLower(), k, "<default>"), Get(section, k, text))
                         << qPrintable(section) << " / " << qPrintable(k);
+    }
+}
+
+// Lines kept as read (a caption, a flag this program does not edit) must be told apart from
+// lines the file does not have, also when their value is empty.
+TEST(SettingText, FindTellsAMissingLineFromAnEmptyValue) {
+    const QString text = "[Basic]\r\nempty=\r\nkey=v\r\n[CSV]\r\nother=1\r\n";
+    const SettingLookup lookup(text);
+    for (const auto& [section, key, expected] :
+         {std::tuple<QString, QString, std::optional<QString>>{"basic", "EMPTY", QString("")},
+          {"Basic", "key", QString("v")},
+          {"Basic", "other", std::nullopt},
+          {"CSV", "key", std::nullopt}}) {
+        EXPECT_EQ(FindSettingValue(section, key, text), expected) << qPrintable(section + "/" + key);
+        EXPECT_EQ(lookup.Find(section, key), expected) << qPrintable(section + "/" + key);
     }
 }
 
