@@ -159,9 +159,7 @@ void LoadGroup(int16_t i, const std::optional<QString>& readText) {
     s.dbIsDefaultFilePath = defaultPath ? Numbers::ToInt16(*defaultPath).value_or(0) : 0;
     s.dbFileName = get("dbFileName");
     s.dbFilePath = get("dbFilePath");
-    s.dbFullPath = s.dbIsDefaultFilePath == 1 ? QStringLiteral("..\\PROJECT\\") + st.ProjectName +
-                                                    QStringLiteral("\\DAT\\LEDGRIX\\") + s.dbFileName
-                                              : s.dbFilePath;
+    s.dbFullPath = s.dbIsDefaultFilePath == 1 ? DataFilePath(st.ProjectName, s.dbFileName) : s.dbFilePath;
     s.dbTableName = get("dbTableName");
     s.dbDBTypeName = TrimSpaces(get("dbDBTypeName"));
 

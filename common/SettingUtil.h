@@ -119,6 +119,9 @@ void ReportBadLogPath(const QString& configured);
 bool CheckLogFilePath();
 // The workstation's cfg folder "..\Project\<project>\cfg\<workstation>".
 QString CfgFolder(const QString& project, const QString& workstation);
+// A file in the project's data folder as a group with the default file path names it:
+// "..\PROJECT\<project>\DAT\LEDGRIX\<file>" (the folder itself for an empty name).
+QString DataFilePath(const QString& project, const QString& fileName);
 bool ProjectExists(const QString& projectName);
 bool ProjectCfgExists(const QString& projectName, const QString& workstationName);
 bool SvlExists(const QString& projectName, const QString& workstationName);

@@ -38,6 +38,10 @@ QString CfgFolder(const QString& project, const QString& workstation) {
     return QStringLiteral("..\\Project\\") + project + QStringLiteral("\\cfg\\") + workstation;
 }
 
+QString DataFilePath(const QString& project, const QString& fileName) {
+    return QStringLiteral("..\\PROJECT\\") + project + QStringLiteral("\\DAT\\LEDGRIX\\") + fileName;
+}
+
 ModuleLine SplitModuleLine(const QString& value) {
     ModuleLine m;
     QString rest = value;

@@ -5,6 +5,7 @@
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
 #include "common/Texts.h"
+#include "config/core/SaveGroupModel.h"
 
 namespace DBProbeUtil {
 namespace {
@@ -21,11 +22,6 @@ const TextPair kFieldTail{"] cannot be found!", "]"};
 const TextPair kCheckFields{"Please make sure the data fields is correct!", "請檢查欄位名稱是否正確!"};
 const TextPair kSuccessTitle{"Connect Database", "資料庫連線成功"};
 const TextPair kSuccess{"Database connected successfully!", "資料庫連線成功!"};
-
-bool IsFileType(const QString& type) {
-    return type == QLatin1String("ACCESS") || type == QLatin1String("ACCESS2007") ||
-           type == QLatin1String("EXCEL") || type == QLatin1String("EXCEL2007");
-}
 
 // A name that these engines read without quotes: parts of letters, digits, "_", "$" and "#",
 // joined by single dots (an owner or database before the table).
@@ -69,7 +65,7 @@ bool Fail(bool show, const QStringList& lines) {
 }  // namespace
 
 QString FieldListQuery(const QString& typeName, const QString& tableName) {
-    if (IsFileType(typeName) || typeName == QLatin1String("SQLSERVER")) {
+    if (SaveGroupUtil::IsFileDBType(typeName) || typeName == QLatin1String("SQLSERVER")) {
         QString quoted = tableName;
         quoted.replace(QStringLiteral("]"), QStringLiteral("]]"));
         return QStringLiteral("SELECT * FROM [") + quoted + QStringLiteral("] WHERE 1=0");
@@ -93,7 +89,7 @@ bool ListDBTables(ado::Connection& conn, const QString& typeName, int32_t& count
         return false;
     }
     const bool sheets = typeName == QLatin1String("EXCEL") || typeName == QLatin1String("EXCEL2007");
-    const bool tables = IsFileType(typeName) || typeName == QLatin1String("SQLSERVER") ||
+    const bool tables = SaveGroupUtil::IsFileDBType(typeName) || typeName == QLatin1String("SQLSERVER") ||
                         typeName == QLatin1String("MYSQL") || typeName == QLatin1String("ORACLE");
     const int last = static_cast<int>(names.size()) - 1;
     for (schema->MoveFirst(); !schema->EOF_() && count < last; schema->MoveNext()) {
@@ -102,8 +98,8 @@ bool ListDBTables(ado::Connection& conn, const QString& typeName, int32_t& count
         const bool accepted =
             (tables && type == QLatin1String("TABLE")) || (sheets && type == QLatin1String("SYSTEM TABLE"));
         // The file types live in SQLite files here: its own tables are no tables of the user.
-        if (!accepted ||
-            (IsFileType(typeName) && name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive)))
+        if (!accepted || (SaveGroupUtil::IsFileDBType(typeName) &&
+                          name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive)))
             continue;
         names[static_cast<size_t>(++count)] = name;
     }

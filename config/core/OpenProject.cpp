@@ -10,6 +10,7 @@
 #include "common/Texts.h"
 #include "config/core/ConfigState.h"
 #include "config/core/ConfigWindows.h"
+#include "config/core/SaveGroupModel.h"
 #include "config/core/SaveProject.h"
 
 namespace ProjectUtil {
@@ -42,14 +43,15 @@ const TextPair kDefaultCaption{"Ledgrix for Windows", "Ledgrix 資料庫存檔�
 const QString kUpgradeQuestion = QStringLiteral("是否要升級Ledgrix專案?");
 const QString kUpgradeTitle = QStringLiteral("升級專案");
 
-QString UpperCfgFolder() {
+// A file in the open workstation's cfg folder, spelled as a default-path module line names it.
+QString InCfgFolder(const QString& fileName) {
     const ProgramState& st = State();
-    return QStringLiteral("..\\PROJECT\\") + st.ProjectName + QStringLiteral("\\CFG\\") + st.WorkstationName;
+    return SettingUtil::ModuleFilePath(fileName, 1, st.ProjectName, st.WorkstationName);
 }
 
 // The group file's place in the current layout.
 QString ExpectedGroupPath(const xSvcSettings& s) {
-    return UpperCfgFolder() + u'\\' + FileUtil::GetFileName(s.SvcFilePath);
+    return InCfgFolder(FileUtil::GetFileName(s.SvcFilePath));
 }
 
 bool AgreeToUpgrade() {
@@ -268,16 +270,12 @@ bool UpgradeProjectFiles() {
         s.SvcFilePath = target;
         if (!ok) break;
         cf.IsModified = -1;
-        const QString type = s.dbDBTypeName.toUpper();
-        if (s.dbIsDefaultFilePath == 1 &&
-            (type == QLatin1String("ACCESS") || type == QLatin1String("ACCESS2007") ||
-             type == QLatin1String("EXCEL") || type == QLatin1String("EXCEL2007"))) {
-            s.dbDataSource = QStringLiteral("..\\PROJECT\\") + st.ProjectName +
-                             QStringLiteral("\\DAT\\LEDGRIX\\") + s.dbFileName;
+        if (s.dbIsDefaultFilePath == 1 && SaveGroupUtil::IsFileDBType(s.dbDBTypeName.toUpper())) {
+            s.dbDataSource = SettingUtil::DataFilePath(st.ProjectName, s.dbFileName);
             s.dbFilePath = s.dbDataSource;
         }
     }
-    if (st.dbSLogDisable != -1) st.dbSLogFileName = UpperCfgFolder() + QStringLiteral("\\Ledgrix.log");
+    if (st.dbSLogDisable != -1) st.dbSLogFileName = InCfgFolder(QStringLiteral("Ledgrix.log"));
     // An upgrade that was not written is no upgrade.
     return ok && SettingWriter::SaveProject(true, false);
 }

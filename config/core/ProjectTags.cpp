@@ -58,8 +58,8 @@ void RestoreProgramFolder() {
 
 QString ShowOpenFileDialog(const QString&, const QString& description, const QString& pattern) {
     for (;;) {
-        const QString folder = FileUtil::ResolvePath(QStringLiteral("..\\PROJECT\\") + State().ProjectName +
-                                                     QStringLiteral("\\DAT\\LEDGRIX\\"));
+        const QString folder =
+            FileUtil::ResolvePath(SettingUtil::DataFilePath(State().ProjectName, QString()));
         const auto chosen = Windows().OpenFile(folder, description, pattern);
         RestoreProgramFolder();
         if (!chosen) return QString();

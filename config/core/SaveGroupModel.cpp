@@ -54,6 +54,11 @@ bool FieldExists(SaveGroupRecord& group, const QString& fieldName) {
     return false;
 }
 
+bool IsFileDBType(const QString& typeName) {
+    return typeName == QLatin1String("ACCESS") || typeName == QLatin1String("ACCESS2007") ||
+           typeName == QLatin1String("EXCEL") || typeName == QLatin1String("EXCEL2007");
+}
+
 bool IsSameFieldName(const QString& a, const QString& b, const QString& typeName) {
     const bool csv = typeName == QLatin1String("CSV");
     return a.compare(b, csv ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;

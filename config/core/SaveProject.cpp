@@ -159,9 +159,9 @@ bool CheckSaveGroups(QString& message) {
         SaveGroupRecord& g = st.Group(i);
         const xSvcSettings& s = g.S();
         const QString name = g.R().ModuleName;
-        const QString head =
-            QStringLiteral("存檔群組 [") + name + QStringLiteral("] 設定錯誤, 請重新設定。") + kCRLF;
-        const QString groupLine = QStringLiteral("存檔群組: ") + name;
+        // The database checks answer in Chinese in both languages.
+        const QString head = Tx(kBadValueHead, 1) + name + Tx(kBadValueHead2, 1) + kCRLF;
+        const QString groupLine = Tx(kGroupLine, 1) + name;
         if (s.dbSWriteMode == 2 && !HasDateTimeField(g)) {
             message = head + QStringLiteral("資料庫欄位必須要含有 [日期時間] 欄位。") + kCRLF + groupLine;
             return false;
@@ -202,9 +202,7 @@ void NormaliseFileLocation(xSvcSettings& s) {
 QString GroupFileText(SaveGroupRecord& g) {
     const xSvcSettings& s = g.S();
     const QString type = s.dbDBTypeName.toUpper();
-    const bool fileType = type == QLatin1String("ACCESS") || type == QLatin1String("ACCESS2007") ||
-                          type == QLatin1String("EXCEL") || type == QLatin1String("EXCEL2007") ||
-                          type == QLatin1String("CSV");
+    const bool fileType = SaveGroupUtil::IsFileDBType(type) || type == QLatin1String("CSV");
     // A file in the data folder is written by its name alone; the full path stays in memory.
     const QString fullPath = s.dbIsDefaultFilePath == 1 ? QString() : s.dbFullPath;
     QStringList l{
