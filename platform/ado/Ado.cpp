@@ -169,12 +169,7 @@ class Engine {
         const QString key = table.toUpper();
         const auto it = dateColumns.constFind(key);
         if (it != dateColumns.constEnd()) return *it;
-        QSet<QString> dates;
-        const auto types = ColumnTypes(table);
-        for (auto t = types.begin(); t != types.end(); ++t)
-            if (jet::IsDateType(t.value())) dates.insert(t.key());
-        dateColumns.insert(key, dates);
-        return dates;
+        return *dateColumns.insert(key, jet::DateColumnsOf(ColumnTypes(table)));
     }
 
     QString Translate(const QString& sql) {

@@ -435,15 +435,17 @@ bool IsDateType(const QString& declaredType) {
     return t.contains(QLatin1String("DATE")) || t.contains(QLatin1String("TIMESTAMP"));
 }
 
+QSet<QString> DateColumnsOf(const QHash<QString, QString>& declaredTypes) {
+    QSet<QString> dates;
+    for (auto it = declaredTypes.begin(); it != declaredTypes.end(); ++it)
+        if (IsDateType(it.value())) dates.insert(it.key());
+    return dates;
+}
+
 QString Translate(const QString& sql, const ColumnTypes& columnTypes) {
     if (!columnTypes) return TranslateWithDateColumns(sql, nullptr);
-    return TranslateWithDateColumns(sql, [&](const QString& table) {
-        QSet<QString> dates;
-        const auto types = columnTypes(table);
-        for (auto it = types.begin(); it != types.end(); ++it)
-            if (IsDateType(it.value())) dates.insert(it.key());
-        return dates;
-    });
+    return TranslateWithDateColumns(sql,
+                                    [&](const QString& table) { return DateColumnsOf(columnTypes(table)); });
 }
 
 QString TranslateWithDateColumns(const QString& sql, const DateColumns& dateColumns) {

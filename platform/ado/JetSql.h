@@ -29,5 +29,7 @@ std::optional<QString> IsoDateText(const QString& text, bool monthFirst = false)
 
 // True for declared types that hold dates (DATE, DATETIME, TIMESTAMP ...).
 bool IsDateType(const QString& declaredType);
+// The names of the date-typed columns among a table's declared types.
+QSet<QString> DateColumnsOf(const QHash<QString, QString>& declaredTypes);
 
 }  // namespace ado::jet

@@ -36,12 +36,12 @@
 #include "saver/runtime/window/frmMain.h"
 #include "saver/runtime/xTagQueueUtil.h"
 #include "saver/writers/WriterServices.h"
+#include "saver/writers/WriterUtil.h"
 
 namespace LedgrixMain {
 namespace {
 
 const QString kLibraryFile = QStringLiteral("PTSERV32.dll");
-const QString kStampFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM");
 
 const TextPair kBadLibraryText{"The program cannot be running.\r\nThe file [PTSERV32.dll] cannot be loaded: ",
                                "程式無法執行。\r\n無法載入檔案 [PTSERV32.dll]: "};
@@ -165,7 +165,7 @@ void InstallSaverServices() {
     InstallSaverLog();
     InstallQtMessageService();
     static LogFirstBoxes boxes;
-    if (ProgramHooks::Messages() != &boxes) boxes.inner = ProgramHooks::Messages();
+    boxes.inner = ProgramHooks::Messages();  // the Qt service just installed
     ProgramHooks::SetMessageService(&boxes);
 
     WriterServices& ws = Services();
@@ -195,7 +195,7 @@ void RunGuarded(const std::function<void()>& step) {
     } catch (...) {
         description = QStringLiteral("unknown failure");
     }
-    WriteLog(DateUtil::Format(DateUtil::Now(), kStampFormat) + Tx(kFailureLog));
+    WriteLog(WriterUtil::NowText() + Tx(kFailureLog));
     WriteLog(QStringLiteral("Error Description = ") + description);
     MsgBox(Tx(kFailureText) + description, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kFailureTitle));
     sysExit(-1);
@@ -221,8 +221,7 @@ void RouteStopSignals() {
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char c = 0;
         if (::read(g_signalPipe[0], &c, 1) != 1 || g_exiting) return;
-        WriteLog(DateUtil::Format(DateUtil::Now(), kStampFormat) + Tx(kSignalLog) + QString::number(c) +
-                 u')');
+        WriteLog(WriterUtil::NowText() + Tx(kSignalLog) + QString::number(c) + u')');
         sysExit(-1);
     });
     struct sigaction sa {};
@@ -438,16 +437,13 @@ void sysExit(int16_t code) {
     if (g_exiting) EndProcessNow(0);
     g_exiting = true;
     ProgramState& st = State();
-    const auto now = [] {
-        return DateUtil::Format(DateUtil::Now(), QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM"));
-    };
 
     if (code != 0 && g_aliveResolved && st.AliveTag.IsDefined()) {
         if (st.AliveTag.UserParm >= 1)
             WriteStatusTag(st.AliveTag.UserParm, 0);
         else
             WriteTagValue(st.AliveTag.Handle(), 0, 0, QString(), 0);
-        WriteLog(now() + QStringLiteral(" | Message | Ledgrix.System | ") + st.AliveTag.Name +
+        WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.System | ") + st.AliveTag.Name +
                  QStringLiteral(" = 0"));
     }
     if (MainFormExists()) MainForm().tmrLedgrix->stop();
@@ -462,9 +458,10 @@ void sysExit(int16_t code) {
                 r.IsHighSpeedSaver
                     ? QStringLiteral("[Overrun") + r.FirstOverrunTimeWithMilliSeconds.FormatString(
                                                        QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM"))
-                    : QStringLiteral("[Overrun ") + DateUtil::Format(r.FirstOverrunTime, kStampFormat);
-            WriteLog(now() + QStringLiteral(" | Warning | Ledgrix.") + r.ModuleName + QStringLiteral(" | ") +
-                     first + QStringLiteral("] Loss ") + QString::number(r.CountinuousOverrunCount) +
+                    : QStringLiteral("[Overrun ") + WriterUtil::LogTime(r.FirstOverrunTime);
+            WriteLog(WriterUtil::NowText() + QStringLiteral(" | Warning | Ledgrix.") + r.ModuleName +
+                     QStringLiteral(" | ") + first + QStringLiteral("] Loss ") +
+                     QString::number(r.CountinuousOverrunCount) +
                      QStringLiteral(" times records. (sysExit)"));
         }
         // Every group's open files and connections are released, so that nothing written is lost.
@@ -476,7 +473,8 @@ void sysExit(int16_t code) {
         }
     }
     if (Saver().LogFileStreamSet && st.dbSLogDisable == 0)
-        WriteLog(now() + QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.\r\n"));
+        WriteLog(WriterUtil::NowText() +
+                 QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.\r\n"));
 
     if (TagAccess::IsTagLibraryLoaded()) {
         UnadviseAllTags();

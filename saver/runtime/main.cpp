@@ -1,5 +1,6 @@
 // The saver program.
 #include <QApplication>
+#include <functional>
 
 #include "saver/runtime/LedgrixMain.h"
 
@@ -12,7 +13,9 @@ class SaverApplication : public QApplication {
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         bool handled = false;
-        LedgrixMain::RunGuarded([&] { handled = QApplication::notify(receiver, event); });
+        auto deliver = [&] { handled = QApplication::notify(receiver, event); };
+        // By reference: the step is not copied to the heap for every event.
+        LedgrixMain::RunGuarded(std::ref(deliver));
         return handled;
     }
 };

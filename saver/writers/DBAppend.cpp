@@ -76,6 +76,33 @@ void CloseIfOpen(const std::shared_ptr<ado::Connection>& conn) {
     }
 }
 
+// The time of a database record and its text; every log line of the record starts with it. A
+// fast group's slot keeps its milliseconds; any other time becomes the whole second its text
+// reads back as.
+struct RecordTime {
+    QString text;
+    QString msLiteral;  // the slot's text, for the record-time fields of a fast group
+    double msWholeSeconds = 0;
+};
+
+RecordTime TimeOfRecord(const xRuntimeInfo& r, double& recordTime) {
+    RecordTime t;
+    const bool sentinel = IsRecordTimeSentinel(recordTime);
+    if (sentinel && r.IsHighSpeedSaver) {
+        DatetimeWithMilliSeconds slot;
+        slot.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
+        t.text = slot.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM"));
+        t.msLiteral = t.text;
+        t.msWholeSeconds = slot.DateTime();
+    } else {
+        const double base = sentinel ? r.TargetSaveTime : recordTime;
+        t.text = WriterUtil::LogTime(base);
+        // A whole second reads back from its text as itself.
+        recordTime = DateUtil::IsWholeSecond(base) ? base : DateUtil::Parse(t.text).value_or(base);
+    }
+    return t;
+}
+
 }  // namespace
 
 void DBAppend(int16_t groupIndex, double& recordTime) {
@@ -87,31 +114,10 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
 
     if (g.FieldCount == 0) WriterUtil::NoFieldsExit();
 
-    // The record's time and its text; every log line of the record starts with it. A CSV
-    // record writes texts of its own: the slot's text serves it only for a disabled group.
-    QString timeText, msLiteral;
-    double msWholeSeconds = 0;
-    const bool sentinel = IsRecordTimeSentinel(recordTime);
-    const bool disabled = !s.dbSEnableTag.Name.isEmpty() && r.IsDisableDBAppend;
-    if (sentinel && r.IsHighSpeedSaver) {
-        if (disabled || s.dbDBTypeName != QLatin1String("CSV")) {
-            DatetimeWithMilliSeconds slot;
-            slot.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
-            timeText = slot.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM"));
-            msLiteral = timeText;
-            msWholeSeconds = slot.DateTime();
-        }
-    } else {
-        const double base = sentinel ? r.TargetSaveTime : recordTime;
-        timeText = WriterUtil::LogTime(base);
-        // A whole second reads back from its text as itself.
-        recordTime = DateUtil::IsWholeSecond(base) ? base : DateUtil::Parse(timeText).value_or(base);
-    }
-
-    if (disabled) {
-        WriteLog(timeText + QStringLiteral("  | Message | Ledgrix.") + r.ModuleName + QStringLiteral(" | ") +
-                 QStringLiteral(" Action!") + QStringLiteral("(dbEnableTag = ") + s.dbSEnableTag.Name +
-                 QStringLiteral(" = ") + QStringLiteral("0") + QStringLiteral("), "));
+    if (!s.dbSEnableTag.Name.isEmpty() && r.IsDisableDBAppend) {
+        WriteLog(TimeOfRecord(r, recordTime).text + QStringLiteral("  | Message | Ledgrix.") + r.ModuleName +
+                 QStringLiteral(" | ") + QStringLiteral(" Action!") + QStringLiteral("(dbEnableTag = ") +
+                 s.dbSEnableTag.Name + QStringLiteral(" = ") + QStringLiteral("0") + QStringLiteral("), "));
         return;
     }
 
@@ -127,12 +133,15 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
     const xTag& duringSaving = State().DuringSavingTag;
     if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 1);
 
+    // A CSV record takes its time and texts in the CSV writer.
     if (s.dbDBTypeName == QLatin1String("CSV")) {
         SaveRecordToCSV(groupIndex, true, true, recordTime);
         // The CSV writer sets the during-saving tag but never clears it.
         if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 0);
         return;
     }
+    const RecordTime time = TimeOfRecord(r, recordTime);
+    const QString& timeText = time.text;
 
     WriterUtil::GetFieldValues(groupIndex);
 
@@ -146,7 +155,7 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
     }
 
     const RecordSql::RecordParts parts = RecordSql::BuildRecordParts(
-        g, recordTime, msLiteral, msWholeSeconds, Saver().RunMode == QLatin1String("ONCE"));
+        g, recordTime, time.msLiteral, time.msWholeSeconds, Saver().RunMode == QLatin1String("ONCE"));
     const QString prefix =
         timeText + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName + QStringLiteral(" | ");
     const QString mode = u'(' + QString::number(s.dbSWriteMode) + u')';

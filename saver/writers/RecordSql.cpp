@@ -1,7 +1,6 @@
 #include "saver/writers/RecordSql.h"
 
 #include <cmath>
-#include <string_view>
 #include <utility>
 
 #include "common/DateUtil.h"
@@ -75,43 +74,17 @@ double OnceTime(const xField& f, double recordTime) {
     return recordTime;
 }
 
-namespace {
-
-// Upper-cases an ASCII text of at most nine characters into `out`, its length in `n`; false for
-// a longer text or one beyond ASCII, which the plain comparison serves.
-bool ShortAsciiUpper(QStringView t, char (&out)[9], qsizetype& n) {
-    if (t.size() > 9) return false;
-    for (n = 0; n < t.size(); ++n) {
-        const char16_t c = t[n].unicode();
-        if (c >= 0x80) return false;
-        out[n] = static_cast<char>(c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c);
-    }
-    return true;
-}
-
-}  // namespace
-
 FieldKind KindOf(const xField& f) {
     using SettingUtil::UpperEquals;
-    static constexpr std::string_view kRecordTime = "^DATETIME";
-    static constexpr std::pair<std::string_view, FieldKind> kTypes[] = {{"MSG", FieldKind::Message},
-                                                                        {"MESSAGE", FieldKind::Message},
-                                                                        {"DATETIME", FieldKind::TagTime},
-                                                                        {"VALUE", FieldKind::Value},
-                                                                        {"VAL", FieldKind::Value}};
-    auto latin1 = [](std::string_view v) {
-        return QLatin1StringView(v.data(), static_cast<qsizetype>(v.size()));
-    };
-    char up[9];
-    qsizetype n = 0;
-    if (ShortAsciiUpper(f.TagName, up, n) ? std::string_view(up, static_cast<size_t>(n)) == kRecordTime
-                                          : UpperEquals(f.TagName, latin1(kRecordTime)))
-        return FieldKind::RecordTime;
-    const bool shortType = ShortAsciiUpper(f.TagType, up, n);
+    static constexpr std::pair<QLatin1StringView, FieldKind> kTypes[] = {
+        {QLatin1StringView("MSG"), FieldKind::Message},
+        {QLatin1StringView("MESSAGE"), FieldKind::Message},
+        {QLatin1StringView("DATETIME"), FieldKind::TagTime},
+        {QLatin1StringView("VALUE"), FieldKind::Value},
+        {QLatin1StringView("VAL"), FieldKind::Value}};
+    if (UpperEquals(f.TagName, QLatin1StringView("^DATETIME"))) return FieldKind::RecordTime;
     for (const auto& [name, kind] : kTypes)
-        if (shortType ? std::string_view(up, static_cast<size_t>(n)) == name
-                      : UpperEquals(f.TagType, latin1(name)))
-            return kind;
+        if (UpperEquals(f.TagType, name)) return kind;
     return FieldKind::None;
 }
 
