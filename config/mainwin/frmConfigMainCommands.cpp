@@ -44,10 +44,8 @@ constexpr TextPair kTooManyFields{
 constexpr TextPair kAddFieldTitle{"Error-Add a new data field", "新增存檔欄位失敗"};
 constexpr TextPair kAddFieldFailed{"Fail to add a new data field!", "新增存檔欄位失敗!"};
 constexpr TextPair kFieldName{"The field name", "存檔欄位名稱"};
-constexpr TextPair kRenameFieldFailed{"Fail to rename a data field!", "更名存檔欄位失敗!"};
 constexpr TextPair kFieldExists{"Data field name [%1] exists!", "存檔欄位名稱[%1]已存在。"};
 constexpr TextPair kSpecifyField{"Please specify the data field name!", "請重新輸入存檔欄位名稱!"};
-constexpr TextPair kRenameFieldTitle{"Error-Rename a data field", "更名存檔欄位失敗"};
 
 // The first field of the group with exactly this name; 0 when none.
 int FieldIndex(SaveGroupRecord& g, const QString& name) {
@@ -282,18 +280,11 @@ void frmConfigMain::RenameField() {
                            {"cmdOK", kCaptionOK},
                            {"cmdCancel", kCaptionCancel}});
     dialog.lblOldName->setText(old);
+    // The dialog has refused a blank, unusable or taken name, and the old name leaves no result.
     dialog.LoadFormObj(group, i, old);
     if (dialog.mString != kResultOK) return;
     const QString name = SettingUtil::TrimSpaces(dialog.txtNewName->text());
-    if (name == old) return;
     SaveGroupRecord& g = State().Group(i);
-    // Only the letter case changes: no other field takes the name.
-    const bool sameField = SaveGroupUtil::IsSameFieldName(name, old, g.S().dbDBTypeName);
-    if (!sameField && SaveGroupUtil::FieldNameTaken(g, name, g.S().dbDBTypeName)) {
-        MsgLines({Tx(kRenameFieldFailed), Tx(kFieldExists).arg(name), Tx(kSpecifyField)}, kCritical,
-                 Tx(kRenameFieldTitle));
-        return;
-    }
     const int k = FieldIndex(g, old);
     if (k == 0) return;
     g.F(k).FieldName = name;
