@@ -92,10 +92,9 @@ void frmConfigMain::AddNewSaveGroup() {
     g.S().SvcFilePath = NameRules::NewGroupFilePath(name);
     // The workstation file lists the group by this name.
     g.R().ModuleName = name;
-    const QString tag = QStringLiteral("SAVEGROUP,") + name;
-    mkSaveGroupNode(QStringLiteral("PROJECT,") + st.ProjectName, name, QStringLiteral(","));
+    mkSaveGroupNode(ProjectTag(st.ProjectName), name, QStringLiteral(","));
     FormObj<frmGroupConfig>().LoadFormObj(name, true);
-    if (QTreeWidgetItem* node = FindNode(tag)) tvTreeView->setCurrentItem(node);
+    if (QTreeWidgetItem* node = FindNode(GroupTag(name))) tvTreeView->setCurrentItem(node);
     Modified();
 }
 
@@ -110,7 +109,7 @@ void frmConfigMain::EditSaveGroup() {
 void frmConfigMain::DeleteSaveGroup() {
     ProgramState& st = State();
     const QString tag = SelectedTag();
-    const QStringList items = SelectedItems();
+    const QStringList items = TagItems(tag);
     if (items[0] == QLatin1String("SAVEGROUP")) {
         const QString group = items[1];
         if (MsgBox(Tx(kDeleteGroup).arg(group), MsgStyle::Question | MsgStyle::YesNo,
@@ -169,13 +168,12 @@ void frmConfigMain::RenameSaveGroup() {
     // The workstation file lists the group by its module name: it follows the name it carried.
     xRuntimeInfo& r = st.Group(i).R();
     if (r.ModuleName == old || SettingUtil::TrimSpaces(r.ModuleName).isEmpty()) r.ModuleName = name;
-    const QString tag = QStringLiteral("SAVEGROUP,") + name;
-    RenameNode(node, name, tag);
+    RenameNode(node, name, GroupTag(name));
     // The file under the old name stays; the next save writes the group under the new one.
     s.SvcFilePath = file;
     for (int c = 0; c < node->childCount(); ++c) {
         QTreeWidgetItem* field = node->child(c);
-        field->setData(0, Qt::UserRole, QStringLiteral("FIELD,") + name + u',' + field->text(0));
+        field->setData(0, Qt::UserRole, FieldTag(name, field->text(0)));
     }
     Modified();
 }
@@ -221,7 +219,7 @@ void frmConfigMain::AddNewField() {
     TakeFieldSource(dialog, f);
     // The field's node, with the selection kept where it was.
     const QString selected = SelectedTag();
-    mkSaveGroupNode(QStringLiteral("SAVEGROUP,") + group, name, QStringLiteral(","));
+    mkSaveGroupNode(GroupTag(group), name, QStringLiteral(","));
     if (QTreeWidgetItem* node = FindNode(selected)) tvTreeView->setCurrentItem(node);
     Modified();
 }
@@ -245,7 +243,7 @@ void frmConfigMain::EditField(const QString& groupName, const QString& fieldName
 
 void frmConfigMain::DeleteField() {
     const QString tag = SelectedTag();
-    const QStringList items = SelectedItems();
+    const QStringList items = TagItems(tag);
     if (items[0] != QLatin1String("FIELD")) return;
     const QString group = items[1];
     const QString field = items[2];
@@ -288,6 +286,6 @@ void frmConfigMain::RenameField() {
     const int k = FieldIndex(g, old);
     if (k == 0) return;
     g.F(k).FieldName = name;
-    RenameNode(node, name, QStringLiteral("FIELD,") + group + u',' + name);
+    RenameNode(node, name, FieldTag(group, name));
     Modified();
 }
