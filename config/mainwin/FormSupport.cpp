@@ -47,7 +47,7 @@ int MsgLines(std::initializer_list<QString> lines, int style, const QString& tit
 void ConfigDialog::BindButtons(QPushButton* ok, QPushButton* cancel, QPushButton* help) {
     connect(ok, &QPushButton::clicked, this, &ConfigDialog::cmdOK_Click);
     connect(cancel, &QPushButton::clicked, this, &ConfigDialog::cmdCancel_Click);
-    connect(help, &QPushButton::clicked, this, &ConfigDialog::cmdHelp_Click);
+    if (help) connect(help, &QPushButton::clicked, this, &ConfigDialog::cmdHelp_Click);
 }
 
 void ConfigDialog::cmdOK_Click() {

@@ -71,7 +71,7 @@ class ConfigDialog : public QDialog {
 
     // Checks; on success saves, leaves "確定" and hides the dialog; otherwise focuses mFocusObj
     // and the dialog stays open.
-    void cmdOK_Click();
+    virtual void cmdOK_Click();
     // Empties mString and hides the dialog.
     virtual void cmdCancel_Click();
     // The help topic of this dialog.
@@ -79,6 +79,7 @@ class ConfigDialog : public QDialog {
 
   protected:
     explicit ConfigDialog(QWidget* parent = nullptr) : QDialog(parent) {}
+    // Binds the buttons to their handlers; a dialog without a help button passes null.
     void BindButtons(QPushButton* ok, QPushButton* cancel, QPushButton* help);
     void reject() override;
 };

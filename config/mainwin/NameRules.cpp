@@ -4,6 +4,7 @@
 
 #include "common/ProgramState.h"
 #include "common/Texts.h"
+#include "config/core/OpenProject.h"
 
 namespace NameRules {
 namespace {
@@ -19,10 +20,11 @@ constexpr TextPair kShared{"The settings file [%2] of the group name[%1] belongs
 }  // namespace
 
 bool IsUsableName(const QString& name) {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return false;
-    static const QString kRefused = QStringLiteral("\\/:*?\"<>|,");
-    return std::none_of(name.begin(), name.end(),
-                        [](QChar c) { return kRefused.contains(c) || c.category() == QChar::Other_Control; });
+    // A project's name rule, and further none of the characters a file name or a settings line
+    // cannot hold.
+    static const QString kRefused = QStringLiteral("*?\"<>|,");
+    return ProjectUtil::IsValidName(name) &&
+           std::none_of(name.begin(), name.end(), [](QChar c) { return kRefused.contains(c); });
 }
 
 QString UnusableNameLine(const QString& what, const QString& name) {

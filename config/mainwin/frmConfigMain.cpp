@@ -137,11 +137,21 @@ void InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* child) {
     parent->insertChild(static_cast<int>(names.indexOf(child->text(0))), child);
 }
 
-QTreeWidgetItem* NewNode(const QString& tag, const QString& text, const QString& image) {
+QTreeWidgetItem* NewNode(const QString& tag, const QString& text, const QIcon& image) {
     auto* node = new QTreeWidgetItem(QStringList{text});
     node->setData(0, Qt::UserRole, tag);
-    node->setIcon(0, ConfigImage(image));
+    node->setIcon(0, image);
     return node;
+}
+
+// The menus' captions in that language.
+void SetMenuCaptions(const QWidget& window, int languageIndex) {
+    for (const MenuCaption& c : kMenuCaptions) {
+        if (auto* m = window.findChild<QMenu*>(QLatin1String(c.item)))
+            m->setTitle(Tx(c.text, languageIndex));
+        else if (auto* a = window.findChild<QAction*>(QLatin1String(c.item)))
+            a->setText(Tx(c.text, languageIndex));
+    }
 }
 
 QString Number(int value) {
@@ -161,18 +171,16 @@ QStringList FieldRow(const xField& f) {
 
 }  // namespace
 
-frmConfigMain::frmConfigMain(QWidget* parent) : QMainWindow(parent) {
+frmConfigMain::frmConfigMain(QWidget* parent)
+    : QMainWindow(parent),
+      folderClosed_(ConfigImage(QStringLiteral("NodeClose"))),
+      folderOpen_(ConfigImage(QStringLiteral("NodeOpen"))) {
     setupUi(this);
     setMinimumWidth(kMinimumWidth);
     for (QAction* a : findChildren<QAction*>())
         if (a->objectName().contains(QLatin1String("Bar"))) a->setSeparator(true);
     // The design's menu captions are the Chinese ones until LoadFormObj sets them.
-    for (const MenuCaption& c : kMenuCaptions) {
-        if (auto* m = findChild<QMenu*>(QLatin1String(c.item)))
-            m->setTitle(QString::fromUtf8(c.text.zh));
-        else if (auto* a = findChild<QAction*>(QLatin1String(c.item)))
-            a->setText(QString::fromUtf8(c.text.zh));
-    }
+    SetMenuCaptions(*this, 1);
     mFileWizard->setText(QStringLiteral("啟動精靈"));
     mConfigPop->setTitle(QStringLiteral("規畫快顯功能表"));
 
@@ -218,9 +226,9 @@ frmConfigMain::frmConfigMain(QWidget* parent) : QMainWindow(parent) {
     connect(mConfigTagRename, &QAction::triggered, this, &frmConfigMain::RenameField);
     connect(tvTreeView, &QTreeWidget::currentItemChanged, this, &frmConfigMain::tvTreeView_NodeClick);
     connect(tvTreeView, &QTreeWidget::itemExpanded, this,
-            [](QTreeWidgetItem* node) { node->setIcon(0, ConfigImage(QStringLiteral("NodeOpen"))); });
+            [this](QTreeWidgetItem* node) { node->setIcon(0, folderOpen_); });
     connect(tvTreeView, &QTreeWidget::itemCollapsed, this,
-            [](QTreeWidgetItem* node) { node->setIcon(0, ConfigImage(QStringLiteral("NodeClose"))); });
+            [this](QTreeWidgetItem* node) { node->setIcon(0, folderClosed_); });
     connect(lvListView, &QTreeWidget::itemDoubleClicked, this, &frmConfigMain::lvListView_DblClick);
 }
 
@@ -234,12 +242,7 @@ void frmConfigMain::LoadFormObj() {
     setWindowTitle(LedgrixConfigMain::MainCaption());
     caption_.Acquire(windowTitle());
     lblTitle->setText(QStringLiteral("LedgrixConfig"));
-    for (const MenuCaption& c : kMenuCaptions) {
-        if (auto* m = findChild<QMenu*>(QLatin1String(c.item)))
-            m->setTitle(Tx(c.text));
-        else if (auto* a = findChild<QAction*>(QLatin1String(c.item)))
-            a->setText(Tx(c.text));
-    }
+    SetMenuCaptions(*this, State().LanguageIndex);
 }
 
 void frmConfigMain::SetStatusPanel(const QString& key, const QString& text) {
@@ -342,6 +345,18 @@ QStringList frmConfigMain::TagItems(const QString& tag, const QString& separator
     return items;
 }
 
+QString frmConfigMain::ProjectTag(const QString& project) {
+    return QStringLiteral("PROJECT,") + project;
+}
+
+QString frmConfigMain::GroupTag(const QString& group) {
+    return QStringLiteral("SAVEGROUP,") + group;
+}
+
+QString frmConfigMain::FieldTag(const QString& group, const QString& field) {
+    return QStringLiteral("FIELD,") + group + u',' + field;
+}
+
 QStringList frmConfigMain::SelectedItems() const {
     return TagItems(SelectedTag());
 }
@@ -366,24 +381,23 @@ void frmConfigMain::mkTreeView() {
     {
         const QSignalBlocker quiet(tvTreeView);
         tvTreeView->clear();
-        const QString projectTag = QStringLiteral("PROJECT,") + st.ProjectName;
-        QTreeWidgetItem* project = NewNode(
-            projectTag, Tx(kProjectNode) + st.ProjectName + QStringLiteral(" - ") + st.WorkstationName + u']',
-            QStringLiteral("ProjName"));
+        QTreeWidgetItem* project =
+            NewNode(ProjectTag(st.ProjectName),
+                    Tx(kProjectNode) + st.ProjectName + QStringLiteral(" - ") + st.WorkstationName + u']',
+                    QIcon(ConfigImage(QStringLiteral("ProjName"))));
         tvTreeView->addTopLevelItem(project);
         for (int i = 1; i <= std::min<int>(st.SaveGroupCount, kMaxSaveGroups); ++i) {
             SaveGroupRecord& g = st.Group(i);
             const QString name = g.S().SaveGroupName;
             if (name.isEmpty()) break;
             if (g.IsGroupDeleted != 0) continue;
-            const QString groupTag = QStringLiteral("SAVEGROUP,") + name;
-            QTreeWidgetItem* group = NewNode(groupTag, name, QStringLiteral("NodeClose"));
+            QTreeWidgetItem* group = NewNode(GroupTag(name), name, folderClosed_);
             InsertSorted(project, group);
             for (int k = 1; k <= std::min<int>(g.FieldCount, kMaxFieldSlots); ++k) {
                 const QString field = g.F(k).FieldName;
-                if (field.isEmpty() || FindNode(QStringLiteral("FIELD,") + name + u',' + field)) continue;
-                InsertSorted(group, NewNode(QStringLiteral("FIELD,") + name + u',' + field, field,
-                                            QStringLiteral("NodeClose")));
+                const QString fieldTag = FieldTag(name, field);
+                if (field.isEmpty() || FindNode(fieldTag)) continue;
+                InsertSorted(group, NewNode(fieldTag, field, folderClosed_));
             }
         }
         project->setExpanded(true);
@@ -398,14 +412,14 @@ QTreeWidgetItem* frmConfigMain::mkSaveGroupNode(const QString& parentTag, const 
     const QString kind = items[0].toUpper();
     QString tag;
     if (kind == QLatin1String("PROJECT"))
-        tag = QStringLiteral("SAVEGROUP,") + name;
+        tag = GroupTag(name);
     else if (kind == QLatin1String("SAVEGROUP"))
-        tag = QStringLiteral("FIELD,") + items[1] + u',' + name;
+        tag = FieldTag(items[1], name);
     else
         return nullptr;
     QTreeWidgetItem* parent = FindNode(parentTag);
     if (!parent) return nullptr;
-    QTreeWidgetItem* node = NewNode(tag, name, QStringLiteral("NodeClose"));
+    QTreeWidgetItem* node = NewNode(tag, name, folderClosed_);
     InsertSorted(parent, node);
     tvTreeView->setCurrentItem(node);
     return node;
@@ -446,7 +460,7 @@ void frmConfigMain::mklvNodeContent() {
             rows.push_back({s.SaveGroupName, type ? type->DBTypeDsc : QString(),
                             Tx(s.dbSDataBaseRootDir.isEmpty() ? kSingle : kMultiple),
                             Numbers::NumberText(s.SaveTimeInterval)});
-            rowTags << QStringLiteral("SAVEGROUP,") + s.SaveGroupName;
+            rowTags << GroupTag(s.SaveGroupName);
         }
     } else if (kind == QLatin1String("SAVEGROUP") || kind == QLatin1String("FIELD")) {
         const QString field = items[2];
@@ -459,12 +473,12 @@ void frmConfigMain::mklvNodeContent() {
             SaveGroupRecord& g = st.Group(index);
             for (int k = 1; k <= std::min<int>(g.FieldCount, kMaxFieldSlots); ++k) {
                 rows.push_back(FieldRow(g.F(k)));
-                rowTags << QStringLiteral("FIELD,") + group + u',' + g.F(k).FieldName;
+                rowTags << FieldTag(group, g.F(k).FieldName);
             }
         } else if (xField f;
                    kind == QLatin1String("FIELD") && SaveGroupUtil::GetFieldSettings(group, field, f)) {
             rows.push_back(FieldRow(f));
-            rowTags << QStringLiteral("FIELD,") + group + u',' + field;
+            rowTags << FieldTag(group, field);
         }
     } else {
         return;

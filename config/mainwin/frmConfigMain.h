@@ -9,6 +9,7 @@
 // under it, one node per save group with one node per field.
 #pragma once
 #include <QHash>
+#include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
@@ -45,6 +46,10 @@ class frmConfigMain : public QMainWindow, public Ui::frmConfigMain {
     QString SelectedTag() const;
     // The items of a tag: 0 the kind, 1 the project or group, 2 the field (empty when missing).
     static QStringList TagItems(const QString& tag, const QString& separator = QStringLiteral(","));
+    // The tags of a project, a save group and a field node.
+    static QString ProjectTag(const QString& project);
+    static QString GroupTag(const QString& group);
+    static QString FieldTag(const QString& group, const QString& field);
 
     // The commands on save groups and fields; each acts on the selected node.
     void AddNewSaveGroup();
@@ -102,4 +107,6 @@ class frmConfigMain : public QMainWindow, public Ui::frmConfigMain {
     int16_t selectedGroupIndex_ = -1;
     QHash<QString, QLabel*> panels_;
     CaptionHold caption_;
+    QIcon folderClosed_;  // the group and field nodes, drawn once
+    QIcon folderOpen_;
 };

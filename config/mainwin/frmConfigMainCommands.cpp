@@ -44,10 +44,8 @@ constexpr TextPair kTooManyFields{
 constexpr TextPair kAddFieldTitle{"Error-Add a new data field", "新增存檔欄位失敗"};
 constexpr TextPair kAddFieldFailed{"Fail to add a new data field!", "新增存檔欄位失敗!"};
 constexpr TextPair kFieldName{"The field name", "存檔欄位名稱"};
-constexpr TextPair kRenameFieldFailed{"Fail to rename a data field!", "更名存檔欄位失敗!"};
 constexpr TextPair kFieldExists{"Data field name [%1] exists!", "存檔欄位名稱[%1]已存在。"};
 constexpr TextPair kSpecifyField{"Please specify the data field name!", "請重新輸入存檔欄位名稱!"};
-constexpr TextPair kRenameFieldTitle{"Error-Rename a data field", "更名存檔欄位失敗"};
 
 // The first field of the group with exactly this name; 0 when none.
 int FieldIndex(SaveGroupRecord& g, const QString& name) {
@@ -94,10 +92,9 @@ void frmConfigMain::AddNewSaveGroup() {
     g.S().SvcFilePath = NameRules::NewGroupFilePath(name);
     // The workstation file lists the group by this name.
     g.R().ModuleName = name;
-    const QString tag = QStringLiteral("SAVEGROUP,") + name;
-    mkSaveGroupNode(QStringLiteral("PROJECT,") + st.ProjectName, name, QStringLiteral(","));
+    mkSaveGroupNode(ProjectTag(st.ProjectName), name, QStringLiteral(","));
     FormObj<frmGroupConfig>().LoadFormObj(name, true);
-    if (QTreeWidgetItem* node = FindNode(tag)) tvTreeView->setCurrentItem(node);
+    if (QTreeWidgetItem* node = FindNode(GroupTag(name))) tvTreeView->setCurrentItem(node);
     Modified();
 }
 
@@ -112,7 +109,7 @@ void frmConfigMain::EditSaveGroup() {
 void frmConfigMain::DeleteSaveGroup() {
     ProgramState& st = State();
     const QString tag = SelectedTag();
-    const QStringList items = SelectedItems();
+    const QStringList items = TagItems(tag);
     if (items[0] == QLatin1String("SAVEGROUP")) {
         const QString group = items[1];
         if (MsgBox(Tx(kDeleteGroup).arg(group), MsgStyle::Question | MsgStyle::YesNo,
@@ -171,13 +168,12 @@ void frmConfigMain::RenameSaveGroup() {
     // The workstation file lists the group by its module name: it follows the name it carried.
     xRuntimeInfo& r = st.Group(i).R();
     if (r.ModuleName == old || SettingUtil::TrimSpaces(r.ModuleName).isEmpty()) r.ModuleName = name;
-    const QString tag = QStringLiteral("SAVEGROUP,") + name;
-    RenameNode(node, name, tag);
+    RenameNode(node, name, GroupTag(name));
     // The file under the old name stays; the next save writes the group under the new one.
     s.SvcFilePath = file;
     for (int c = 0; c < node->childCount(); ++c) {
         QTreeWidgetItem* field = node->child(c);
-        field->setData(0, Qt::UserRole, QStringLiteral("FIELD,") + name + u',' + field->text(0));
+        field->setData(0, Qt::UserRole, FieldTag(name, field->text(0)));
     }
     Modified();
 }
@@ -223,7 +219,7 @@ void frmConfigMain::AddNewField() {
     TakeFieldSource(dialog, f);
     // The field's node, with the selection kept where it was.
     const QString selected = SelectedTag();
-    mkSaveGroupNode(QStringLiteral("SAVEGROUP,") + group, name, QStringLiteral(","));
+    mkSaveGroupNode(GroupTag(group), name, QStringLiteral(","));
     if (QTreeWidgetItem* node = FindNode(selected)) tvTreeView->setCurrentItem(node);
     Modified();
 }
@@ -247,7 +243,7 @@ void frmConfigMain::EditField(const QString& groupName, const QString& fieldName
 
 void frmConfigMain::DeleteField() {
     const QString tag = SelectedTag();
-    const QStringList items = SelectedItems();
+    const QStringList items = TagItems(tag);
     if (items[0] != QLatin1String("FIELD")) return;
     const QString group = items[1];
     const QString field = items[2];
@@ -282,21 +278,14 @@ void frmConfigMain::RenameField() {
                            {"cmdOK", kCaptionOK},
                            {"cmdCancel", kCaptionCancel}});
     dialog.lblOldName->setText(old);
+    // The dialog has refused a blank, unusable or taken name, and the old name leaves no result.
     dialog.LoadFormObj(group, i, old);
     if (dialog.mString != kResultOK) return;
     const QString name = SettingUtil::TrimSpaces(dialog.txtNewName->text());
-    if (name == old) return;
     SaveGroupRecord& g = State().Group(i);
-    // Only the letter case changes: no other field takes the name.
-    const bool sameField = SaveGroupUtil::IsSameFieldName(name, old, g.S().dbDBTypeName);
-    if (!sameField && SaveGroupUtil::FieldNameTaken(g, name, g.S().dbDBTypeName)) {
-        MsgLines({Tx(kRenameFieldFailed), Tx(kFieldExists).arg(name), Tx(kSpecifyField)}, kCritical,
-                 Tx(kRenameFieldTitle));
-        return;
-    }
     const int k = FieldIndex(g, old);
     if (k == 0) return;
     g.F(k).FieldName = name;
-    RenameNode(node, name, QStringLiteral("FIELD,") + group + u',' + name);
+    RenameNode(node, name, FieldTag(group, name));
     Modified();
 }

@@ -19,8 +19,7 @@ constexpr TextPair kExists{" is exist!", "已存在。"};
 
 frmRename::frmRename(QWidget* parent) : ConfigDialog(parent) {
     setupUi(this);
-    connect(cmdOK, &QPushButton::clicked, this, &ConfigDialog::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &ConfigDialog::cmdCancel_Click);
+    BindButtons(cmdOK, cmdCancel, nullptr);
 }
 
 void frmRename::LoadFormObj() {
@@ -69,8 +68,6 @@ void frmRename::showEvent(QShowEvent* event) {
 
 frmRenameField::frmRenameField(QWidget* parent) : frmRename(parent) {
     setObjectName(QStringLiteral("frmRenameField"));
-    disconnect(cmdOK, &QPushButton::clicked, this, &ConfigDialog::cmdOK_Click);
-    connect(cmdOK, &QPushButton::clicked, this, &frmRenameField::cmdOK_Click);
 }
 
 void frmRenameField::LoadFormObj(const QString& groupName, int16_t groupIndex, const QString& oldFieldName) {

@@ -38,7 +38,7 @@ class frmRenameField : public frmRename {
     // modally. The caller has set the captions and lblOldName.
     void LoadFormObj(const QString& groupName, int16_t groupIndex, const QString& oldFieldName);
     // The old name again closes the dialog without a result; otherwise the checks run.
-    void cmdOK_Click();
+    void cmdOK_Click() override;
     // Also refuses a name that another field of the group has (exact comparison).
     bool CheckFormObj() override;
 

@@ -27,8 +27,7 @@ class BasicConfig : public MainWindowFixture {
 };
 
 TEST_F(BasicConfig, ShowsAndStoresTheWorkstationSettings) {
-    CopyDemo();
-    Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    OpenDemo();
     ProgramState& st = State();
     st.dbSLiveAlone = 1;
     st.dbSLogDisable = 1;

@@ -46,6 +46,12 @@ class MainWindowFixture : public ConfigFixture {
         return main();
     }
 
+    // The demo project's workstation WS1 in the main window.
+    frmConfigMain& OpenDemo() {
+        CopyDemo();
+        return Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    }
+
     static frmConfigMain& main() { return FormObj<frmConfigMain>(); }
     // Selects the tree node with this tag.
     static void Select(const QString& tag) {

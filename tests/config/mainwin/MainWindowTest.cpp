@@ -113,8 +113,7 @@ std::string VisibleItems(frmConfigMain& w) {
 }
 
 TEST_F(MainWindow, PopupOffersTheItemsOfTheSelectedNodeKind) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     w.ConfigurePopup();
     EXPECT_EQ(VisibleItems(w), "Basic Settings,-,Add a new data Group");
 
@@ -182,8 +181,7 @@ TEST_F(MainWindow, PopupOffersTheItemsOfTheSelectedNodeKind) {
 namespace {
 
 TEST_F(MainWindow, GroupsAreAddedRenamedAndDeletedWithTheirFilesOnDisk) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     const QString cfg = QStringLiteral("Project/Demo/cfg/WS1/");
     {
         std::unique_ptr<NextModal> editor;  // the editor opens on the new group: cancelled
@@ -265,8 +263,7 @@ TEST_F(MainWindow, GroupsAreAddedRenamedAndDeletedWithTheirFilesOnDisk) {
 }
 
 TEST_F(MainWindow, DeletedGroupKeepsItsFileUntilASaveSucceeds) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     const QString cfg = QStringLiteral("Project/Demo/cfg/WS1/");
     // Sub-second saving into an Access file is refused by the save's checks.
     State().Group(1).S().SaveTimeInterval = 0.5;
@@ -367,8 +364,7 @@ TEST_F(MainWindow, NameDialogsRefuseNamesThatCannotNameAGroupOrField) {
 namespace {
 
 TEST_F(MainWindow, FieldsAreEditedRenamedAndDeleted) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     SaveGroupRecord& cyclic = State().Group(1);
 
     // The field dialog edits the source; the name stays.
@@ -435,8 +431,7 @@ TEST_F(MainWindow, FieldsAreEditedRenamedAndDeleted) {
 }
 
 TEST_F(MainWindow, CommandsRefusedByTheLimitsOpenNoDialog) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     ProgramState& st = State();
     Select(QStringLiteral("SAVEGROUP,Cyclic1s"));
     st.Group(1).S().dbTableName.clear();
@@ -462,8 +457,7 @@ TEST_F(MainWindow, CommandsRefusedByTheLimitsOpenNoDialog) {
 namespace {
 
 TEST_F(MainWindow, CloseThatCannotSaveLetsTheEngineerGoBackOrLeaveWithoutSaving) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     const QByteArray svl = ReadFile(QStringLiteral("Project/Demo/cfg/WS1/Ledgrix.svl"));
     State().Group(1).S().dbSWriteMode = 2;  // an update needs a date-time field
     State().Group(1).FieldCount = 1;
@@ -512,12 +506,11 @@ TEST_F(MainWindow, SplitterDragStopsNearTheEdgesAndTheLayoutKeepsItsLimits) {
 
 }  // namespace
 
-// These need the save-group editor, the new-field dialog and the wizard, which open nothing yet.
+// The commands that open the save-group editor, the new-field dialog and the wizard.
 namespace {
 
 TEST_F(MainWindow, NewFieldTakesTheNewFieldDialogsAnswer) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     Select(QStringLiteral("SAVEGROUP,Cyclic1s"));
     {
         NextModal drive([&](QDialog& dlg) {
@@ -536,8 +529,7 @@ TEST_F(MainWindow, NewFieldTakesTheNewFieldDialogsAnswer) {
 }
 
 TEST_F(MainWindow, GroupEditorOpensOnANewGroupAndFromTheList) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     std::unique_ptr<NextModal> editor;
     {
         NextModal drive([&](QDialog& dlg) {
@@ -562,8 +554,7 @@ TEST_F(MainWindow, GroupEditorOpensOnANewGroupAndFromTheList) {
 }
 
 TEST_F(MainWindow, WizardMenuItemRunsTheWizardAndAppliesNothing) {
-    CopyDemo();
-    frmConfigMain& w = Open(QStringLiteral("Demo"), QStringLiteral("WS1"));
+    frmConfigMain& w = OpenDemo();
     NextModal drive([](QDialog& page) {
         EXPECT_EQ(page.objectName(), "frmDBSetup1");
         Click(page, "cmdCancel");
