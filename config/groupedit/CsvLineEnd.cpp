@@ -18,6 +18,11 @@ void FillLineEndList(QComboBox& list) {
     list.setCurrentIndex(0);
 }
 
+void ShowLineEndList(QComboBox& list, bool on) {
+    list.setEnabled(on);
+    if (on) FillLineEndList(list);
+}
+
 QString LineEndItem(const QString& chars) {
     for (const LineEnd& e : kLineEnds)
         if (chars == QLatin1String(e.chars)) return QString::fromLatin1(e.item);

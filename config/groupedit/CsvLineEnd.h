@@ -7,6 +7,8 @@ class QComboBox;
 
 // Fills the list with "CR+LF (Windows)", "LF (Linux)", "CR (MAC)" and shows the first.
 void FillLineEndList(QComboBox& list);
+// The list as its check box shows it: enabled and filled anew when on, disabled when off.
+void ShowLineEndList(QComboBox& list, bool on);
 // The item of stored line-end characters: CR LF, CR alone or LF alone; anything else CR+LF.
 QString LineEndItem(const QString& chars);
 // The characters of an item; `unknown` for a text that is no item.

@@ -137,6 +137,11 @@ void FieldDialog::DemoDatetimeString() {
     c.lblDatetimeExample->setText(QStringLiteral("範例: ") + DateUtil::Format(DateUtil::Now(), format));
 }
 
+void FieldDialog::ShowDatetimeFormat() {
+    c.cmbDatetimeFormat->setEditText(mDatetimeFormat.isEmpty() ? QString::fromLatin1(kDefaultDatetimeFormat)
+                                                               : mDatetimeFormat);
+}
+
 void FieldDialog::SetTagContent(bool tmpIsEnable) {
     c.txtTagName->setEnabled(tmpIsEnable);
     c.cmbTagType->setEnabled(tmpIsEnable);

@@ -147,6 +147,8 @@ class FieldDialog : public ConfigDialog {
     void mkcmbDatetimeFormat();
     // Shows the current date-time in the chosen format.
     void DemoDatetimeString();
+    // Shows mDatetimeFormat in the format list, or the default format when it is empty.
+    void ShowDatetimeFormat();
     // Enables or disables the tag name and tag part; a disabled tag name is emptied.
     void SetTagContent(bool tmpIsEnable);
     // Enables the format inputs that the source and tag part use.

@@ -10,10 +10,12 @@
 #include "config/core/ProjectTags.h"
 #include "config/groupedit/TypedText.h"
 #include "config/groupedit/frmGroupConfig.h"
+#include "config/wizard/WizardPage.h"
 
 namespace {
 
 constexpr TextPair kFilePath{"Database File Path", "資料庫路徑"};
+constexpr TextPair kWorkbook{"Workbook Path", "活頁簿路徑"};
 constexpr TextPair kServer{"Server Name", "伺服器名稱"};
 constexpr TextPair kService{"Service Name", "服務名稱"};
 constexpr TextPair kDatabase{"DataBase Name", "資料庫名稱"};
@@ -25,26 +27,29 @@ constexpr TextPair kNone{"", ""};
 
 const QString kTitle = QStringLiteral("資料庫內容");
 
-bool IsAccess(const QString& t) {
-    return t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007");
-}
-bool IsExcel(const QString& t) {
-    return t == QLatin1String("EXCEL") || t == QLatin1String("EXCEL2007");
-}
-
 }  // namespace
+
+std::array<TextPair, 5> ConnectionRowNames(const QString& t) {
+    if (t == QLatin1String("SQLSERVER") || t == QLatin1String("MYSQL"))
+        return {kServer, kDatabase, kTable, kUser, kPassword};
+    if (t == QLatin1String("ORACLE")) return {kService, kTable, kUser, kPassword, kNone};
+    if (IsSheetDBType(t)) return {kWorkbook, kSheet, kUser, kPassword, kNone};
+    if (IsFileDBType(t)) return {kFilePath, kTable, kUser, kPassword, kNone};
+    if (t == QLatin1String("POSTGRESQL")) return {kNone, kNone, kNone, kNone, kNone};
+    return {TextPair{"資料庫路徑", "資料庫路徑"}, TextPair{"資料表名稱", "資料表名稱"},
+            TextPair{"使用者帳號", "使用者帳號"}, TextPair{"使用者密碼", "使用者密碼"}, kNone};
+}
 
 frmEditDBContent::frmEditDBContent(QWidget* parent) : ConfigDialog(parent) {
     setupUi(this);
     connect(cmdOK, &QPushButton::clicked, this, &ConfigDialog::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmEditDBContent::cmdCancel_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &ConfigDialog::cmdCancel_Click);
     connect(cmdSelectFile, &QPushButton::clicked, this, &frmEditDBContent::cmdSelectFile_Click);
     if (layout()) layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void frmEditDBContent::LoadFormObj(frmGroupConfig& frm) {
-    mfrmGroupConfig = &frm;
-    mIsOK = false;
+    mString.clear();
     const QString dsc = frm.lblDBTypeName->text();
     const auto t = SettingUtil::FindDBSettingsByTypeDsc(dsc);
     mDBType = t ? t->DBTypeName : QString();
@@ -63,30 +68,20 @@ void frmEditDBContent::LoadFormObj(frmGroupConfig& frm) {
          {"cmdOK", {"確定", "確定"}},
          {"cmdCancel", {"取消", "取消"}}});
 
-    std::array<TextPair, 5> names{kFilePath, kTable, kUser, kPassword, kNone};
+    const QString& type = mDBType;
+    const std::array<TextPair, 5> names = ConnectionRowNames(type);
     int rows = 4;
     bool load = true;
-    const QString& type = mDBType;
-    if (IsAccess(type)) {
-    } else if (IsExcel(type)) {
-        const QString workbook = Config().WorkingGroup.S().dbIsDefaultFilePath == 1
-                                     ? QStringLiteral("活頁簿名稱")
-                                     : QStringLiteral("活頁簿路徑");
-        names = {TextPair{"", ""}, kSheet, kUser, kPassword, kNone};
-        lblDBName1->setText(workbook);
+    if (IsSheetDBType(type)) {
+        // The workbook row is named in Chinese in both languages, by where the workbook lies.
+        lblDBName1->setText(Config().WorkingGroup.S().dbIsDefaultFilePath == 1
+                                ? QStringLiteral("活頁簿名稱")
+                                : QStringLiteral("活頁簿路徑"));
     } else if (type == QLatin1String("SQLSERVER") || type == QLatin1String("MYSQL")) {
-        names = {kServer, kDatabase, kTable, kUser, kPassword};
         rows = 5;
-    } else if (type == QLatin1String("ORACLE")) {
-        names = {kService, kTable, kUser, kPassword, kNone};
     } else if (type == QLatin1String("POSTGRESQL")) {
-        names = {kNone, kNone, kNone, kNone, kNone};
         rows = 5;
         load = false;
-    } else {
-        // Any other type: the Chinese row names in both languages.
-        names = {TextPair{"資料庫路徑", "資料庫路徑"}, TextPair{"資料表名稱", "資料表名稱"},
-                 TextPair{"使用者帳號", "使用者帳號"}, TextPair{"使用者密碼", "使用者密碼"}, kNone};
     }
     QLabel* const editorValues[] = {frm.lblDBSetting1, frm.lblDBSetting2, frm.lblDBSetting3,
                                     frm.lblDBSetting4, frm.lblDBSetting5};
@@ -94,21 +89,21 @@ void frmEditDBContent::LoadFormObj(frmGroupConfig& frm) {
     QLineEdit* const boxes[] = {txtDBSetting1, txtDBSetting2, txtDBSetting3, txtDBSetting4, txtDBSetting5};
     for (int i = 0; i < 5; ++i) {
         if (load && i < rows) boxes[i]->setText(editorValues[i]->text());
-        if (!(IsExcel(type) && i == 0)) rowNames[i]->setText(Tx(names[static_cast<size_t>(i)]));
+        if (!(IsSheetDBType(type) && i == 0)) rowNames[i]->setText(Tx(names[static_cast<size_t>(i)]));
     }
     lblDBName5->setVisible(rows == 5);
     txtDBSetting5->setVisible(rows == 5);
 
-    if (IsAccess(type)) {
-        cmdSelectFile->setVisible(true);
-        mDBFilePath = txtDBSetting1->text().trimmed();
-        if (State().LanguageIndex == 0) setWindowTitle(QStringLiteral("Database Settings"));
-    } else if (IsExcel(type)) {
+    if (IsSheetDBType(type)) {
         chkKeepConnectionAliveAfterSaveDataForExcel->setVisible(true);
         chkKeepConnectionAliveAfterSaveDataForExcel->setChecked(
             frm.chkKeepConnectionAliveAfterSaveDataForExcel->isChecked());
         cmdSelectFile->setVisible(true);
         mDBFilePath = frm.lblDBSetting1->text().trimmed();
+    } else if (IsFileDBType(type)) {
+        cmdSelectFile->setVisible(true);
+        mDBFilePath = txtDBSetting1->text().trimmed();
+        if (State().LanguageIndex == 0) setWindowTitle(QStringLiteral("Database Settings"));
     }
     if (layout()) layout()->activate();
     adjustSize();
@@ -133,9 +128,8 @@ bool frmEditDBContent::CheckFormObj() {
             return false;
         }
     }
-    const auto t = SettingUtil::FindDBSettingsByTypeDsc(lblDBTypeName->text());
-    const QString type = t ? t->DBTypeName.toUpper() : QString();
-    if (IsExcel(type)) {
+    const QString type = mDBType.toUpper();
+    if (IsSheetDBType(type)) {
         const QString f = FileUtil::GetAbsolutePathName(txtDBSetting1->text().trimmed());
         if (FileUtil::FileExists(f)) return true;
         const QString last = State().LanguageIndex == 0 ? QStringLiteral("請重新設定活頁簿檔案!")
@@ -145,7 +139,7 @@ bool frmEditDBContent::CheckFormObj() {
         mFocusObj = txtDBSetting1;
         return false;
     }
-    if (!IsAccess(type)) return true;
+    if (!IsFileDBType(type)) return true;
     QString p = txtDBSetting1->text().trimmed();
     if (p != mDBFilePath) {
         if (p.startsWith(QLatin1String("..")))
@@ -169,10 +163,4 @@ bool frmEditDBContent::CheckFormObj() {
 void frmEditDBContent::SaveFormObj() {
     // The file is read later from the path that passed the check, not from the name as typed.
     if (!checkedFilePath_.isEmpty()) txtDBSetting1->setText(checkedFilePath_);
-    mIsOK = true;
-}
-
-void frmEditDBContent::cmdCancel_Click() {
-    mIsOK = false;
-    ConfigDialog::cmdCancel_Click();
 }

@@ -11,6 +11,7 @@
 #include "config/groupedit/CsvLineEnd.h"
 #include "config/groupedit/TypedText.h"
 #include "config/groupedit/frmGroupConfig.h"
+#include "config/wizard/WizardPage.h"
 #include "config/wizard/frmSelectDataBaseRootDir.h"
 
 namespace {
@@ -142,11 +143,9 @@ void frmEditSaveDBWay::LoadDBSetting() {
     mFileNameTagType = s.dbSFileNameTag.DataType;
     mDBFilePath = s.dbFilePath;
     ShowFileUsage();
-    const QString t = mDBTypeName;
-    if (t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007") || t == QLatin1String("EXCEL") ||
-        t == QLatin1String("EXCEL2007") || t == QLatin1String("CSV"))
+    if (IsFileDBType(mDBTypeName) || mDBTypeName == QLatin1String("CSV"))
         optDspersed->setEnabled(true);
-    else if (t == QLatin1String("SQLSERVER") || t == QLatin1String("ORACLE") || t == QLatin1String("MYSQL"))
+    else if (IsServerDBType(mDBTypeName))
         optDspersed->setEnabled(false);
 }
 
@@ -225,11 +224,7 @@ void frmEditSaveDBWay::optDspersed_Click() {
 }
 
 void frmEditSaveDBWay::chkbNewlineCharacter_Click() {
-    cmbNewlineCharacter->setEnabled(false);
-    if (chkbNewlineCharacter->isChecked()) {
-        cmbNewlineCharacter->setEnabled(true);
-        mkCmbNewlineCharacter();
-    }
+    ShowLineEndList(*cmbNewlineCharacter, chkbNewlineCharacter->isChecked());
 }
 
 void frmEditSaveDBWay::cmdSelectDBFilePath_Click() {

@@ -9,7 +9,6 @@ using F = FieldFault;
 
 constexpr TextPair kFieldCaption{"Field Name", "欄位名稱"};
 constexpr TextPair kDataTitle{"Data Title", "資料抬頭"};
-constexpr const char* kDefaultFormat = "yyyy/MM/dd HH:mm:ss";
 
 constexpr TextPair kTitle{"Error - modify the data field", "修改存檔欄位失敗"};
 constexpr TextPair kFailed{"Fail to modify the data field.", "修改存檔欄位失敗!"};
@@ -67,8 +66,6 @@ void frmFieldContent::LoadFormObj(const QString& tmpDBTypeName, const QString& t
     lblTableName->setText(mTableName);
     lblFieldName->setText(mFieldName);
     chkUseDataFormat->setChecked(false);
-    txtDataLength->clear();
-    txtDecimalPlaces->setText(QStringLiteral("0"));
     txtMessageLength->setText(QStringLiteral("0"));
     mkcmbDatetimeFormat();
     SetDataFormat();
@@ -76,29 +73,22 @@ void frmFieldContent::LoadFormObj(const QString& tmpDBTypeName, const QString& t
     if (mTagName.toUpper() == QLatin1String("^DATETIME")) {
         optSaveDateTime->setChecked(true);
         SetTagContent(false);
-        if (!mDatetimeFormat.isEmpty()) {
-            chkUseDataFormat->setChecked(true);
-            cmbDatetimeFormat->setEditText(mDatetimeFormat);
-        }
+        if (!mDatetimeFormat.isEmpty()) chkUseDataFormat->setChecked(true);
     } else {
         optTag->setChecked(true);
         txtTagName->setText(mTagName);
+        // The custom format is on when the field has a format for its part; the decimal places,
+        // the data length and the date-time format are shown below.
         const QString type = mTagType.toUpper();
         if (type == QLatin1String("VALUE") || type.isEmpty()) {
-            if (mDecimalPlaces >= 0) {
-                chkUseDataFormat->setChecked(true);
-                txtDecimalPlaces->setText(QString::number(mDecimalPlaces));
-            }
+            if (mDecimalPlaces >= 0) chkUseDataFormat->setChecked(true);
         } else if (type == QLatin1String("MSG") || type == QLatin1String("MESSAGE")) {
             if (mMessageLength >= 1) {
                 chkUseDataFormat->setChecked(true);
                 txtMessageLength->setText(QString::number(mMessageLength));
             }
         } else if (type == QLatin1String("DATETIME")) {
-            if (!mDatetimeFormat.isEmpty()) {
-                chkUseDataFormat->setChecked(true);
-                cmbDatetimeFormat->setEditText(mDatetimeFormat);
-            }
+            if (!mDatetimeFormat.isEmpty()) chkUseDataFormat->setChecked(true);
         }
         cmbTagType->setEditText(TagTypeText(mTagType));
     }
@@ -107,8 +97,7 @@ void frmFieldContent::LoadFormObj(const QString& tmpDBTypeName, const QString& t
     SetCSVSetting();
     txtDataLength->setText(tmpDataLength > 0 ? QString::number(tmpDataLength) : QString());
     txtDecimalPlaces->setText(tmpDecimalPlaces >= 0 ? QString::number(tmpDecimalPlaces) : QString());
-    cmbDatetimeFormat->setEditText(mDatetimeFormat.isEmpty() ? QString::fromLatin1(kDefaultFormat)
-                                                             : mDatetimeFormat);
+    ShowDatetimeFormat();
     exec();
 }
 

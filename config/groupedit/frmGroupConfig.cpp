@@ -18,6 +18,7 @@
 #include "config/groupedit/frmEditSaveDBWay.h"
 #include "config/groupedit/frmFieldContent.h"
 #include "config/wizard/DBSetupWizard.h"
+#include "config/wizard/WizardPage.h"
 #include "config/wizard/frmAddNewOfflineField.h"
 
 namespace {
@@ -111,18 +112,8 @@ constexpr TextPair kColumns[ColCount] = {{"Field Name", "欄位名稱"},
                                          {"Datetime Format String", "日期時間資料格式"},
                                          {"Data Length (for CSV)", "固定資料長度 (CSV專用)"}};
 
-bool IsFileType(const QString& u) {
-    return u == QLatin1String("ACCESS") || u == QLatin1String("ACCESS2007") || u == QLatin1String("EXCEL") ||
-           u == QLatin1String("EXCEL2007");
-}
-bool IsExcel(const QString& u) {
-    return u == QLatin1String("EXCEL") || u == QLatin1String("EXCEL2007");
-}
 bool IsCSVType(const QString& t) {
     return t == QLatin1String("CSV");
-}
-bool IsEither(const QString& text, const TextPair& pair) {
-    return text == QString::fromUtf8(pair.en) || text == QString::fromUtf8(pair.zh);
 }
 
 // A folder or file tag as shown: its name, and ".PART" when it has a part.
@@ -139,6 +130,21 @@ int16_t ColumnNumber(const QString& text) {
 
 void Enable(std::initializer_list<QWidget*> controls, bool on) {
     for (QWidget* w : controls) w->setEnabled(on);
+}
+
+// A runtime-control option: its inputs follow the box, and its texts are emptied when it is off.
+void ShowOption(const QCheckBox* box, std::initializer_list<QWidget*> inputs,
+                std::initializer_list<QLineEdit*> texts) {
+    const bool on = box->isChecked();
+    Enable(inputs, on);
+    if (!on)
+        for (QLineEdit* t : texts) t->clear();
+}
+
+// A cycle below a second in milliseconds, as the group file reader takes it: the seconds to four
+// decimals, times 1000.
+Numbers::Fixed4 MilliSecondCycle(double seconds) {
+    return Numbers::Fixed4::FromRaw(Numbers::Fixed4::FromDouble(seconds).raw * 1000);
 }
 
 }  // namespace
@@ -320,32 +326,30 @@ void frmGroupConfig::LoadFormObj(const QString& tmpSaveGroupName, bool tmpbLoadC
 
     txtSaveTimeInterval->setText(Numbers::NumberText(s.SaveTimeInterval));
     chkCyclical->setChecked(s.SaveTimeInterval > 0);
-    Enable({txtSaveTimeInterval, lblSaveTimeInterval, lblSec}, s.SaveTimeInterval > 0);
 
     mkCmbWriteMode();
     if (s.dbSWriteMode >= 0 && s.dbSWriteMode <= 2) cmbWriteMode->setCurrentIndex(s.dbSWriteMode);
 
+    // Each option shows its inputs by its handler, whether or not the box changes; the cycle and
+    // the trigger are shown by RefreshFormObj below.
     const bool enable = !s.dbSEnableTag.Name.isEmpty();
     txtEnableTag->setText(s.dbSEnableTag.Name);
     chkEnableTag->setChecked(enable);
-    Enable({txtEnableTag, lblEnabledTag, chkCloseConnectionWhileDisabled}, enable);
+    chkEnableTag_Click();
     chkCloseConnectionWhileDisabled->setChecked(enable && s.dbSCloseConnectionWhileDisabled == 1);
 
-    const bool trigger = !s.dbSTriggerTag.Name.isEmpty();
     txtTriggerTag->setText(s.dbSTriggerTag.Name);
-    chkTriggerTag->setChecked(trigger);
-    Enable({txtTriggerTag, lblTriggerTag}, trigger);
+    chkTriggerTag->setChecked(!s.dbSTriggerTag.Name.isEmpty());
 
     const bool purge = !s.dbSPurgeTag.Name.isEmpty();
     txtPurgeTag->setText(s.dbSPurgeTag.Name);
     txtPurgeKeepDays->setText(purge ? Numbers::NumberText(s.dbSPurgeKeepDays) : QString());
     chkPurgeTag->setChecked(purge);
-    Enable({txtPurgeTag, txtPurgeKeepDays, lblPurgeKeepDataDays, lblPurgeTag}, purge);
+    chkPurgeTag_Click();
 
-    const bool records = !s.dbSNumRecordsSavedTag.Name.isEmpty();
     txtNumRecordsSavedTag->setText(s.dbSNumRecordsSavedTag.Name);
-    chkNumRecordsSavedTag->setChecked(records);
-    Enable({txtNumRecordsSavedTag, lblNumRecordsSavedTag, chkCount2Zero}, records);
+    chkNumRecordsSavedTag->setChecked(!s.dbSNumRecordsSavedTag.Name.isEmpty());
+    chkNumRecordsSavedTag_Click();
     chkCount2Zero->setChecked(s.dbSCount2Zero);
 
     LoadDBSettings();
@@ -409,64 +413,39 @@ void frmGroupConfig::LoadDBSettings() {
 
     QLabel* const names[] = {lblDBName1, lblDBName2, lblDBName3, lblDBName4, lblDBName5};
     QLabel* const values[] = {lblDBSetting1, lblDBSetting2, lblDBSetting3, lblDBSetting4, lblDBSetting5};
-    auto show = [&](std::initializer_list<TextPair> captions, std::initializer_list<QString> shown,
-                    bool fifth) {
+    const QString& type = s.dbDBTypeName;
+    // The rows are named as the database-settings dialog names them.
+    auto show = [&, captions = ConnectionRowNames(type)](std::initializer_list<QString> shown, bool fifth) {
+        for (int i = 0; i < 5; ++i) names[i]->setText(Tx(captions[static_cast<size_t>(i)]));
         int i = 0;
-        for (const TextPair& c : captions) names[i++]->setText(Tx(c));
-        i = 0;
         for (const QString& v : shown) values[i++]->setText(v);
         lblDBName5->setVisible(fifth);
         lblDBSetting5->setVisible(fifth);
     };
-    const QString path = s.dbIsDefaultFilePath == 1 ? s.dbFullPath : s.dbFilePath;
-    const QString& type = s.dbDBTypeName;
-    constexpr TextPair kNone{"", ""};
     if (type == QLatin1String("SQLSERVER") || type == QLatin1String("MYSQL")) {
-        show({{"Server Name", "伺服器名稱"},
-              {"DataBase Name", "資料庫名稱"},
-              {"Table Name", "資料表名稱"},
-              {"User Name", "使用者帳號"},
-              {"Password", "使用者密碼"}},
-             {s.dbDataSource, s.dbInitialCatalog, s.dbTableName, s.dbUserID, s.dbPassword}, true);
+        show({s.dbDataSource, s.dbInitialCatalog, s.dbTableName, s.dbUserID, s.dbPassword}, true);
     } else if (type == QLatin1String("ORACLE")) {
-        show({{"Service Name", "服務名稱"},
-              {"Table Name", "資料表名稱"},
-              {"User Name", "使用者帳號"},
-              {"Password", "使用者密碼"},
-              kNone},
-             {s.dbDataSource, s.dbTableName, s.dbUserID, s.dbPassword}, false);
-    } else if (IsExcel(type)) {
-        show({{"Workbook Path", "活頁簿路徑"},
-              {"Sheet Name", "工作表名稱"},
-              {"User Name", "使用者帳號"},
-              {"Password", "使用者密碼"},
-              kNone},
-             {path, s.dbTableName, s.dbUserID, s.dbPassword}, false);
-        chkKeepConnectionAliveAfterSaveDataForExcel->setChecked(
-            s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1);
-    } else if (type == QLatin1String("ACCESS") || type == QLatin1String("ACCESS2007")) {
-        show({{"Database File Path", "資料庫路徑"},
-              {"Table Name", "資料表名稱"},
-              {"User Name", "使用者帳號"},
-              {"Password", "使用者密碼"},
-              kNone},
-             {path, s.dbTableName, s.dbUserID, s.dbPassword}, false);
+        show({s.dbDataSource, s.dbTableName, s.dbUserID, s.dbPassword}, false);
+    } else if (IsFileDBType(type)) {
+        show({s.dbIsDefaultFilePath == 1 ? s.dbFullPath : s.dbFilePath, s.dbTableName, s.dbUserID,
+              s.dbPassword},
+             false);
+        if (IsSheetDBType(type))
+            chkKeepConnectionAliveAfterSaveDataForExcel->setChecked(
+                s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1);
     } else if (type == QLatin1String("POSTGRESQL")) {
         for (QLabel* n : names) n->clear();
     } else if (type == QLatin1String("CSV")) {
-        show({kNone, kNone, kNone, kNone, kNone}, {{}, {}, {}, {}, {}}, true);
+        for (QLabel* l : names) l->clear();
+        for (QLabel* l : values) l->clear();
         lblDBName5->setVisible(false);
+        lblDBSetting5->setVisible(true);
         for (QWidget* w : usage) w->setEnabled(false);
         cmdConnectDB->setEnabled(false);
         cmdDBContent->setEnabled(false);
     } else {
-        // A type that only the program setting file knows: the Chinese names in both languages.
-        show({{"資料庫路徑", "資料庫路徑"},
-              {"資料表名稱", "資料表名稱"},
-              {"使用者帳號", "使用者帳號"},
-              {"使用者密碼", "使用者密碼"},
-              kNone},
-             {s.dbIsDefaultFilePath == 1 ? s.dbFileName : s.dbFilePath, s.dbTableName, s.dbUserID,
+        // A type that only the program setting file knows.
+        show({s.dbIsDefaultFilePath == 1 ? s.dbFileName : s.dbFilePath, s.dbTableName, s.dbUserID,
               s.dbPassword},
              false);
     }
@@ -490,15 +469,10 @@ void frmGroupConfig::LoadDBSettings() {
     chkbFixDataLength->setChecked(s.dbSCSVIsFixDataLength);
     chkbUseFieldTitle->setChecked(s.dbSCSVIsUseFieldTitle);
     txtDelimiterCharacter->setText(SettingUtil::TrimSpaces(s.dbSCSVDelimiterCharacter));
-    if (SettingUtil::TrimSpaces(s.dbSCSVNewlineCharacter).isEmpty()) {
-        chkbNewlineCharacter->setChecked(false);
-        cmbNewlineCharacter->setEnabled(false);
-    } else {
-        chkbNewlineCharacter->setChecked(true);
-        cmbNewlineCharacter->setEnabled(true);
-        mkCmbNewlineCharacter();
-        cmbNewlineCharacter->setCurrentText(LineEndItem(s.dbSCSVNewlineCharacter));
-    }
+    const bool newline = !SettingUtil::TrimSpaces(s.dbSCSVNewlineCharacter).isEmpty();
+    chkbNewlineCharacter->setChecked(newline);
+    chkbNewlineCharacter_Click();
+    if (newline) cmbNewlineCharacter->setCurrentText(LineEndItem(s.dbSCSVNewlineCharacter));
     chkCSVCloseConnectionAfterSaveData->setChecked(s.dbSCSVKeepConnectionAliveAfterSaveData == 0);
     lblCSVDataBaseRootDir->setText(s.dbSCSVDataBaseRootDir);
     if (s.dbSCSVDataBaseRootDir.isEmpty()) {
@@ -701,33 +675,21 @@ void frmGroupConfig::chkTriggerTag_Click() {
 }
 
 void frmGroupConfig::chkEnableTag_Click() {
-    const bool on = chkEnableTag->isChecked();
-    Enable({txtEnableTag, lblEnabledTag}, on);
-    if (!on) txtEnableTag->clear();
-    chkCloseConnectionWhileDisabled->setEnabled(on);
+    ShowOption(chkEnableTag, {txtEnableTag, lblEnabledTag, chkCloseConnectionWhileDisabled}, {txtEnableTag});
 }
 
 void frmGroupConfig::chkPurgeTag_Click() {
-    const bool on = chkPurgeTag->isChecked();
-    Enable({txtPurgeTag, txtPurgeKeepDays, lblPurgeKeepDataDays, lblPurgeTag}, on);
-    if (!on) {
-        txtPurgeTag->clear();
-        txtPurgeKeepDays->clear();
-    }
+    ShowOption(chkPurgeTag, {txtPurgeTag, txtPurgeKeepDays, lblPurgeKeepDataDays, lblPurgeTag},
+               {txtPurgeTag, txtPurgeKeepDays});
 }
 
 void frmGroupConfig::chkNumRecordsSavedTag_Click() {
-    const bool on = chkNumRecordsSavedTag->isChecked();
-    Enable({lblNumRecordsSavedTag, txtNumRecordsSavedTag, chkCount2Zero}, on);
-    if (!on) txtNumRecordsSavedTag->clear();
+    ShowOption(chkNumRecordsSavedTag, {lblNumRecordsSavedTag, txtNumRecordsSavedTag, chkCount2Zero},
+               {txtNumRecordsSavedTag});
 }
 
 void frmGroupConfig::chkbNewlineCharacter_Click() {
-    cmbNewlineCharacter->setEnabled(false);
-    if (chkbNewlineCharacter->isChecked()) {
-        cmbNewlineCharacter->setEnabled(true);
-        mkCmbNewlineCharacter();
-    }
+    ShowLineEndList(*cmbNewlineCharacter, chkbNewlineCharacter->isChecked());
 }
 
 void frmGroupConfig::chkbSaveCSV_Click() {
@@ -763,7 +725,7 @@ void frmGroupConfig::cmdDBContent_Click() {
     frmEditDBContent dlg;
     dlg.LoadFormObj(*this);
     dlg.exec();
-    if (!dlg.mIsOK) return;
+    if (dlg.mString != kResultOK) return;
     mdbIsDefaultFilePath = 0;
     const QString u = ShownTypeName().toUpper();
     QLabel* const values[] = {lblDBSetting1, lblDBSetting2, lblDBSetting3, lblDBSetting4, lblDBSetting5};
@@ -772,11 +734,11 @@ void frmGroupConfig::cmdDBContent_Click() {
     int rows = 0;
     if (u == QLatin1String("SQLSERVER") || u == QLatin1String("MYSQL"))
         rows = 5;
-    else if (u == QLatin1String("ORACLE") || IsFileType(u))
+    else if (u == QLatin1String("ORACLE") || IsFileDBType(u))
         rows = 4;
     for (int i = 0; i < rows; ++i) values[i]->setText(boxes[i]->text().trimmed());
     SaveGroupRecord& w = Config().WorkingGroup;
-    if (IsFileType(u)) {
+    if (IsFileDBType(u)) {
         chkKeepConnectionAliveAfterSaveDataForExcel->setChecked(
             dlg.chkKeepConnectionAliveAfterSaveDataForExcel->isChecked());
         w.S().dbIsDefaultFilePath = dlg.mdbIsDefaultFilePath;
@@ -877,10 +839,9 @@ bool frmGroupConfig::CheckFormObj() {
         const double interval = Numbers::LeadingNumber(txtSaveTimeInterval->text());
         // The cycle must also be one the saver can schedule: at least a millisecond on its grid
         // and no more whole seconds than it counts.
-        bool schedulable = interval > 0 && std::isfinite(interval) && Numbers::ToInt32(interval).has_value();
+        bool schedulable = interval > 0 && Numbers::ToInt32(interval).has_value();
         if (schedulable && interval < 1)
-            schedulable =
-                Numbers::RoundHalfEven(Numbers::Fixed4::FromDouble(interval).ToDouble() * 1000) >= 1;
+            schedulable = Numbers::RoundHalfEven(MilliSecondCycle(interval).ToDouble()) >= 1;
         if (!schedulable) {
             MsgLines({Tx(kInterval1), Tx(kInterval2), Tx(kInterval3)}, kStyleError, Tx(kIntervalTitle));
             return Blame(txtSaveTimeInterval);
@@ -902,15 +863,13 @@ bool frmGroupConfig::CheckFormObj() {
     if (!CheckTag(chkNumRecordsSavedTag, txtNumRecordsSavedTag, kRecordsFunction)) return false;
 
     const QString u = t.toUpper();
-    const QString mode = cmbWriteMode->currentText();
-    if (IsExcel(u) || IsCSVType(u)) {
-        const bool overwrite = IsEither(mode, kOverwrite);
-        if (overwrite || IsEither(mode, kUpdate)) {
-            MsgLines({Tx(overwrite ? kWriteMode1 : kWriteMode1Update).arg(t), Tx(kWriteMode2)}, kStyleError,
-                     Tx(kWriteModeTitle));
-            SSTab1->setCurrentIndex(0);
-            return Blame(cmbWriteMode);
-        }
+    // The list holds append, overwrite and update in that order.
+    const int mode = cmbWriteMode->currentIndex();
+    if ((IsSheetDBType(u) || IsCSVType(u)) && mode > 0) {
+        MsgLines({Tx(mode == 1 ? kWriteMode1 : kWriteMode1Update).arg(t), Tx(kWriteMode2)}, kStyleError,
+                 Tx(kWriteModeTitle));
+        SSTab1->setCurrentIndex(0);
+        return Blame(cmbWriteMode);
     }
     const bool csvOn = IsCSVType(mdbDBTypeName) || chkbSaveCSV->isChecked();
     if (csvOn)
@@ -927,7 +886,7 @@ bool frmGroupConfig::CheckFormObj() {
     bool complete = !mdbDBTypeName.isEmpty();
     if (complete) {
         const QString m = mdbDBTypeName;
-        if (IsFileType(m))
+        if (IsFileDBType(m))
             complete = !(lblDBSetting2->text().isEmpty() || lblDBSetting2->text() == QLatin1String("$"));
         else if (IsCSVType(m))
             complete = !(lblCSVDataBaseRootDir->text().isEmpty() && lblCSVDBFilePath->text().isEmpty());
@@ -947,7 +906,7 @@ bool frmGroupConfig::CheckFormObj() {
 void frmGroupConfig::StoreShownDBSettings(xSvcSettings& s) const {
     const QString u = ShownTypeName().toUpper();
     auto shown = [](const QLabel* l) { return l->text().trimmed(); };
-    if (IsFileType(u)) {
+    if (IsFileDBType(u)) {
         const QString p = shown(lblDBSetting1);
         s.dbIsDefaultFilePath = mdbIsDefaultFilePath;
         s.dbFilePath = p;
@@ -961,7 +920,7 @@ void frmGroupConfig::StoreShownDBSettings(xSvcSettings& s) const {
         s.dbTableName = shown(lblDBSetting2);
         s.dbUserID = shown(lblDBSetting3);
         s.dbPassword = shown(lblDBSetting4);
-        if (IsExcel(u))
+        if (IsSheetDBType(u))
             s.dbSKeepConnectionAliveAfterSaveDataForExcel =
                 chkKeepConnectionAliveAfterSaveDataForExcel->isChecked() ? 0 : 1;
         else
@@ -1023,7 +982,7 @@ void frmGroupConfig::KeepEditsInWorkingGroup() {
     SaveGroupRecord& w = Config().WorkingGroup;
     StoreFieldRows(w);
     StoreCSVOptions(w.S());
-    if (IsExcel(ShownTypeName().toUpper()))
+    if (IsSheetDBType(ShownTypeName().toUpper()))
         w.S().dbSKeepConnectionAliveAfterSaveDataForExcel =
             chkKeepConnectionAliveAfterSaveDataForExcel->isChecked() ? 0 : 1;
 }
@@ -1039,20 +998,13 @@ void frmGroupConfig::SaveFormObj() {
         s.SaveTimeInterval = Numbers::LeadingNumber(txtSaveTimeInterval->text());
         if (s.SaveTimeInterval < 1) {
             r.IsHighSpeedSaver = true;
-            s.SaveTimeIntervalWithMilliSeconds =
-                Numbers::Fixed4::FromRaw(Numbers::Fixed4::FromDouble(s.SaveTimeInterval).raw * 1000);
+            s.SaveTimeIntervalWithMilliSeconds = MilliSecondCycle(s.SaveTimeInterval);
         }
     } else {
         s.SaveTimeInterval = 0;
     }
 
-    const QString mode = cmbWriteMode->currentText();
-    if (IsEither(mode, kAppend))
-        s.dbSWriteMode = 0;
-    else if (IsEither(mode, kOverwrite))
-        s.dbSWriteMode = 1;
-    else if (IsEither(mode, kUpdate))
-        s.dbSWriteMode = 2;
+    if (const int mode = cmbWriteMode->currentIndex(); mode >= 0) s.dbSWriteMode = mode;
 
     // A tag reference typed as NAME.VALUE is stored by its name, as the saver looks tags up.
     auto tagName = [](const QCheckBox* box, const QLineEdit* text) {
