@@ -32,13 +32,8 @@ void RunPages(bool offline) {
 // True when the wizard ended on the off-line path (the CSV path included).
 bool EndedOffline(const QString& t) {
     if (t == QLatin1String("CSV")) return true;
-    if (t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007"))
-        return FormObj<frmDBSetup2_Access>().chkOffLineConfigDB->isChecked();
-    if (IsSheetDBType(t)) return FormObj<frmDBSetup2_Excel>().chkOffLineConfigDB->isChecked();
-    if (t == QLatin1String("SQLSERVER") || t == QLatin1String("MYSQL"))
-        return FormObj<frmDBSetup2_SQLServer>().chkOffLineConfigDB->isChecked();
-    if (t == QLatin1String("ORACLE")) return FormObj<frmDBSetup2_Oracle>().chkOffLineConfigDB->isChecked();
-    return false;
+    const WizardConnectionPage* page = ConnectionPage(t);
+    return page && page->IsOffline();
 }
 
 void ApplyTemplate(xSvcSettings& s, const QString& t) {

@@ -1,5 +1,6 @@
 #include "config/wizard/WizardPage.h"
 
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
@@ -36,6 +37,9 @@ constexpr TextPair kDropUntagged{"These fields have no Tag and will not be saved
 constexpr TextPair kDropGroup{"No field has a Tag, so the present fields of the data group will be removed: ",
                               "沒有任何欄位設定 Tag，存檔群組現有的欄位將被移除: "};
 constexpr TextPair kDropAsk{"Finish anyway?", "是否仍要完成?"};
+
+constexpr TextPair kConnectTitle{"Error-Connect Database", "資料庫連線失敗"};
+constexpr TextPair kConnectFailed{"Fail to connect Database!", "資料庫連線失敗!"};
 
 const SaveGroupRecord* g_target = nullptr;
 
@@ -260,8 +264,25 @@ void WizardPage::cmdHelp_Click() {
     HelpUtil::ShowHelp(HelpTopic());
 }
 
+bool WizardConnectionPage::IsOffline() const {
+    return offline_->isChecked();
+}
+
+void WizardConnectionPage::StartLoading() {
+    mFocusObj = nullptr;
+    Config().TableNameCount = 0;
+    offline_->setChecked(false);
+    SetPageButtonCaptions();
+}
+
+// The table page: off line the table name is typed, on line it is chosen from the listed tables.
 WizardPage* WizardConnectionPage::LoadNextPage() {
-    return LoadTablePage(IsOffline());
+    if (IsOffline()) {
+        FormObj<frmOfflineDBSetup3>().LoadFormObj();
+        return &FormObj<frmOfflineDBSetup3>();
+    }
+    FormObj<frmDBSetup3>().LoadFormObj();
+    return &FormObj<frmDBSetup3>();
 }
 
 WizardPage* WizardConnectionPage::PreviousPage() {
@@ -280,7 +301,7 @@ bool IsServerDBType(const QString& t) {
     return t == QLatin1String("SQLSERVER") || t == QLatin1String("MYSQL") || t == QLatin1String("ORACLE");
 }
 
-WizardPage* ConnectionPage(const QString& t) {
+WizardConnectionPage* ConnectionPage(const QString& t) {
     if (t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007"))
         return &FormObj<frmDBSetup2_Access>();
     if (IsSheetDBType(t)) return &FormObj<frmDBSetup2_Excel>();
@@ -290,28 +311,24 @@ WizardPage* ConnectionPage(const QString& t) {
     return nullptr;
 }
 
-WizardPage* LoadTablePage(bool offline) {
-    if (offline) {
-        FormObj<frmOfflineDBSetup3>().LoadFormObj();
-        return &FormObj<frmOfflineDBSetup3>();
-    }
-    FormObj<frmDBSetup3>().LoadFormObj();
-    return &FormObj<frmDBSetup3>();
+ado::Connection& WizardConnection() {
+    ConfigState& cf = Config();
+    if (!cf.WizardConnection) cf.WizardConnection = std::make_shared<ado::Connection>();
+    return *cf.WizardConnection;
 }
 
 bool OpenAndListTables(const QString& typeName, const QString& filePath, const QString& serverName,
                        const QString& serviceName, const QString& databaseName, const QString& userName,
                        const QString& password, const ConnectionMessages& messages) {
     ConfigState& cf = Config();
-    if (!cf.WizardConnection) cf.WizardConnection = std::make_shared<ado::Connection>();
-    const bool listed =
-        OpenDBConnectionByType(typeName, filePath, serverName, serviceName, databaseName, userName, password,
-                               *cf.WizardConnection) &&
-        DBProbeUtil::ListDBTables(*cf.WizardConnection, typeName, cf.TableNameCount, cf.TableNames);
+    ado::Connection& conn = WizardConnection();
+    const bool listed = OpenDBConnectionByType(typeName, filePath, serverName, serviceName, databaseName,
+                                               userName, password, conn) &&
+                        DBProbeUtil::ListDBTables(conn, typeName, cf.TableNameCount, cf.TableNames);
     const QString crlf = QStringLiteral("\r\n");
     if (!listed) {
-        MsgBox(messages.connectLines.join(crlf), MsgStyle::Critical | MsgStyle::OkOnly,
-               messages.connectTitle);
+        MsgLines({Tx(kConnectFailed), messages.connectCheck}, MsgStyle::Critical | MsgStyle::OkOnly,
+                 Tx(kConnectTitle));
         return false;
     }
     if (cf.TableNameCount == 0) {

@@ -12,6 +12,11 @@
 #include "common/Settings.h"
 #include "config/mainwin/FormSupport.h"
 
+namespace ado {
+class Connection;
+}
+
+class QCheckBox;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -125,20 +130,34 @@ class WizardPage : public ConfigDialog {
 // the page's off-line box; Previous shows the first page again.
 class WizardConnectionPage : public WizardPage {
     Q_OBJECT
+  public:
+    // Prepares the page for the type of the first page (the caller shows it).
+    virtual void LoadFormObj() = 0;
+    // The off-line box: nothing is opened, and the off-line table page follows.
+    bool IsOffline() const;
+
   protected:
     using WizardPage::WizardPage;
-    virtual bool IsOffline() const = 0;
+    // Connects the buttons (Next is the default) and takes the page's off-line box.
+    template <class Ui>
+    void BindConnectionPage(Ui& ui) {
+        BindPage(ui, false);
+        offline_ = ui.chkOffLineConfigDB;
+    }
+    // What every connection page does first when it is loaded: no table listed yet, the box
+    // off line unticked, the button captions in the current language.
+    void StartLoading();
     WizardPage* LoadNextPage() override;
     WizardPage* PreviousPage() override;
     // The connection pages share one help topic.
     QString HelpTopic() const override { return QStringLiteral("frmDBSetup2"); }
+
+  private:
+    QCheckBox* offline_ = nullptr;
 };
 
 // The connection page of a type ("ACCESS" ... "ORACLE"); none for another type.
-WizardPage* ConnectionPage(const QString& typeName);
-// Loads the table page that follows a connection page and returns it: the off-line page, where
-// the table name is typed, or the page that lists the tables.
-WizardPage* LoadTablePage(bool offline);
+WizardConnectionPage* ConnectionPage(const QString& typeName);
 // True for the types whose databases are files ("ACCESS", "ACCESS2007", "EXCEL", "EXCEL2007").
 bool IsFileDBType(const QString& typeName);
 // True for the types that keep worksheets ("EXCEL", "EXCEL2007").
@@ -146,10 +165,14 @@ bool IsSheetDBType(const QString& typeName);
 // True for the types reached on a server ("SQLSERVER", "MYSQL", "ORACLE").
 bool IsServerDBType(const QString& typeName);
 
-// What a connection page shows when the database cannot be reached or holds no table.
+// The wizard's connection, made when first asked for: the connection pages open it, the table
+// page lists the fields of its table.
+ado::Connection& WizardConnection();
+
+// What a connection page shows when the database cannot be reached (the line after "Fail to
+// connect Database!") or holds no table.
 struct ConnectionMessages {
-    QString connectTitle;
-    QStringList connectLines;
+    QString connectCheck;
     QString noTableTitle;
     QStringList noTableLines;
 };

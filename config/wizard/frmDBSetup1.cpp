@@ -4,9 +4,6 @@
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
 #include "config/groupedit/frmEditSaveDBWay.h"
-#include "config/wizard/frmDBSetup2_File.h"
-#include "config/wizard/frmDBSetup2_Oracle.h"
-#include "config/wizard/frmDBSetup2_SQLServer.h"
 #include "config/wizard/frmOfflineDBSetup4.h"
 #include "config/wizard/frmSelectDataBaseRootDir.h"
 
@@ -121,14 +118,8 @@ void frmDBSetup1::LoadFormObj(bool tmpIsOfflineConfigDB) {
     if (cmbDBTypeName->count() == 0) return;
     cmbDBTypeName->setCurrentIndex(0);
     cmbDBTypeName_Click();
-    const auto t = SettingUtil::FindDBSettingsByTypeDsc(cmbDBTypeName->currentText());
-    const QString type = t ? t->DBTypeName : QString();
-    if (IsFileDBType(type)) {
-        optDspersed->setEnabled(true);
-    } else if (IsServerDBType(type)) {
-        optDspersed->setEnabled(false);
-        SetDspersedContent(false);
-    }
+    // The click enabled the dispersed inputs; a server keeps no files.
+    if (IsServerDBType(mDBTypeName)) SetDspersedContent(false);
 }
 
 void frmDBSetup1::SetDspersedContent(bool tmpIsEnable) {
@@ -255,18 +246,11 @@ void frmDBSetup1::SaveFormObj() {
 }
 
 WizardPage* frmDBSetup1::LoadNextPage() {
-    const QString& t = mDBTypeName;
-    if (t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007")) {
-        FormObj<frmDBSetup2_Access>().LoadFormObj(mDBTypeName, mDBTypeDsc, mDBFilter);
-    } else if (IsSheetDBType(t)) {
-        FormObj<frmDBSetup2_Excel>().LoadFormObj(mDBTypeName, mDBTypeDsc, mDBFilter);
-    } else if (t == QLatin1String("SQLSERVER") || t == QLatin1String("MYSQL")) {
-        FormObj<frmDBSetup2_SQLServer>().LoadFormObj();
-    } else if (t == QLatin1String("ORACLE")) {
-        FormObj<frmDBSetup2_Oracle>().LoadFormObj();
-    } else if (t == QLatin1String("CSV")) {
+    if (mDBTypeName == QLatin1String("CSV")) {
         FormObj<frmOfflineDBSetup4>().LoadFormObj();
         return &FormObj<frmOfflineDBSetup4>();
     }
-    return ConnectionPage(t);
+    WizardConnectionPage* page = ConnectionPage(mDBTypeName);
+    if (page) page->LoadFormObj();
+    return page;
 }

@@ -3,7 +3,6 @@
 #include "common/FileUtil.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
-#include "config/core/ConfigState.h"
 #include "config/core/ProjectTags.h"
 #include "config/wizard/frmDBSetup1.h"
 #include "config/wizard/frmSelectDBFileName.h"
@@ -20,7 +19,7 @@ struct FilePageTexts {
     TextPair pathFailed;
     TextPair pathBlank;
     TextPair pathSpecify;
-    TextPair connectCheck;
+    TextPair connectCheck;  // the line after "Fail to connect Database!"
     TextPair listTitle;
     TextPair listFailed;
     TextPair listHead;
@@ -69,9 +68,12 @@ const FilePageTexts kExcel{
     {"] contains no usable data sheet.", "]中並無可用的工作表。"},
     {"Please specify database name again!", "請重新設定活頁簿名稱!"}};
 
-constexpr TextPair kConnectTitle{"Error-Connect Database", "資料庫連線失敗"};
-constexpr TextPair kConnectFailed{"Fail to connect Database!", "資料庫連線失敗!"};
 constexpr const char* kKeepAlive = "每次存檔動作結束後，本程式會關閉與資料庫的連結";
+
+// A file of the project data folder, as the group keeps it.
+QString DataFolderFile(const QString& name) {
+    return QStringLiteral("..\\PROJECT\\") + State().ProjectName + QStringLiteral("\\DAT\\LEDGRIX\\") + name;
+}
 
 }  // namespace
 
@@ -80,16 +82,21 @@ frmDBSetup2_File::frmDBSetup2_File(bool workbook, QWidget* parent)
     setupUi(this);
     setObjectName(workbook ? QStringLiteral("frmDBSetup2_Excel") : QStringLiteral("frmDBSetup2_Access"));
     chkKeepConnectionAliveAfterSaveDataForExcel->setVisible(workbook);
-    BindPage(*this, false);
+    BindConnectionPage(*this);
     connect(cmdSelectFile, &QPushButton::clicked, this, &frmDBSetup2_File::cmdSelectFile_Click);
     connect(cmdSelectFilePath, &QPushButton::clicked, this, &frmDBSetup2_File::cmdSelectFilePath_Click);
     connect(optDefaultFilePath, &QRadioButton::toggled, this, &frmDBSetup2_File::optDefaultFilePath_Click);
     connect(optUserFilePath, &QRadioButton::toggled, this, &frmDBSetup2_File::optUserFilePath_Click);
 }
 
+void frmDBSetup2_File::LoadFormObj() {
+    const frmDBSetup1& page1 = FormObj<frmDBSetup1>();
+    LoadFormObj(page1.mDBTypeName, page1.mDBTypeDsc, page1.mDBFilter);
+}
+
 void frmDBSetup2_File::LoadFormObj(const QString& tmpDBTypeName, const QString& tmpDBTypeDsc,
                                    const QString& tmpDBFilter) {
-    mFocusObj = nullptr;
+    StartLoading();
     mFilePath.clear();
     mUserName.clear();
     mPassword.clear();
@@ -97,15 +104,12 @@ void frmDBSetup2_File::LoadFormObj(const QString& tmpDBTypeName, const QString& 
     mDBTypeDsc = tmpDBTypeDsc;
     mDBFilter = tmpDBFilter;
     if (workbook_) mKeepConnectionAliveAfterSaveDataForExcel = 0;
-    Config().TableNameCount = 0;
     txtFilePath->setText(mFilePath);
     txtUserName->setText(mUserName);
     txtPassword->setText(mPassword);
-    chkOffLineConfigDB->setChecked(false);
     optDefaultFilePath->setChecked(true);
     lblFileName->clear();
     RefreshFormObj();
-    SetPageButtonCaptions();
     ApplyCaptions(*this, {{"Frame3", texts_.frame3},
                           {"optDefaultFilePath",
                            {"Default（\\PROJECT\\ProjectName\\Dat\\Ledgrix\\）",
@@ -139,8 +143,7 @@ void frmDBSetup2_File::RefreshFormObj() {
 QString frmDBSetup2_File::ChosenPath() const {
     if (optUserFilePath->isChecked()) return txtFilePath->text();
     const QString name = lblFileName->text().trimmed();
-    if (name.isEmpty()) return QString();
-    return QStringLiteral("..\\PROJECT\\") + State().ProjectName + QStringLiteral("\\DAT\\LEDGRIX\\") + name;
+    return name.isEmpty() ? QString() : DataFolderFile(name);
 }
 
 bool frmDBSetup2_File::CheckFormObj() {
@@ -155,27 +158,20 @@ bool frmDBSetup2_File::CheckFormObj() {
                  MsgStyle::Critical | MsgStyle::OkOnly, Tx(texts_.pathTitle));
         return false;
     }
-    if (chkOffLineConfigDB->isChecked()) return true;
     const QString shown = txtFilePath->text();
-    return OpenAndListTables(
-        type, path, QString(), QString(), QString(), txtUserName->text(), txtPassword->text(),
-        {Tx(kConnectTitle),
-         {Tx(kConnectFailed), Tx(texts_.connectCheck)},
-         Tx(texts_.listTitle),
-         {Tx(texts_.listFailed), Tx(texts_.listHead) + shown + Tx(texts_.listTail), Tx(texts_.listSpecify)}});
+    return IsOffline() ||
+           OpenAndListTables(type, path, QString(), QString(), QString(), txtUserName->text(),
+                             txtPassword->text(),
+                             {Tx(texts_.connectCheck),
+                              Tx(texts_.listTitle),
+                              {Tx(texts_.listFailed), Tx(texts_.listHead) + shown + Tx(texts_.listTail),
+                               Tx(texts_.listSpecify)}});
 }
 
 void frmDBSetup2_File::SaveFormObj() {
     mFileName = lblFileName->text().trimmed();
     mFilePath = txtFilePath->text().trimmed();
-    if (optDefaultFilePath->isChecked()) {
-        mIsDefaultFilePath = QStringLiteral("1");
-        mFullPath = QStringLiteral("..\\PROJECT\\") + State().ProjectName +
-                    QStringLiteral("\\DAT\\LEDGRIX\\") + mFileName;
-    } else {
-        mIsDefaultFilePath = QStringLiteral("0");
-        mFullPath = mFilePath;
-    }
+    mFullPath = optDefaultFilePath->isChecked() ? DataFolderFile(mFileName) : mFilePath;
     mUserName = txtUserName->text().trimmed();
     mPassword = txtPassword->text().trimmed();
     if (workbook_)

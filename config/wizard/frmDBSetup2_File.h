@@ -16,9 +16,8 @@ class frmDBSetup2_File : public WizardConnectionPage, public Ui::frmDBSetup2_Fil
     QString mFilePath;  // the typed path, trimmed
     QString mUserName;
     QString mPassword;
-    QString mFileName;           // the file picked in the data folder, name only
-    QString mIsDefaultFilePath;  // "1": the data folder; "0": a path of the engineer's own
-    QString mFullPath;           // the database file the group will use
+    QString mFileName;  // the file picked in the data folder, name only
+    QString mFullPath;  // the database file the group will use
     QString mDBTypeName;
     QString mDBTypeDsc;
     QString mDBFilter;
@@ -27,6 +26,8 @@ class frmDBSetup2_File : public WizardConnectionPage, public Ui::frmDBSetup2_Fil
 
     // Prepares the page for the chosen type (the caller shows it).
     void LoadFormObj(const QString& tmpDBTypeName, const QString& tmpDBTypeDsc, const QString& tmpDBFilter);
+    // The same for the type, description and filter of the first page.
+    void LoadFormObj() override;
     // A path is needed; on line the file must open and hold a table (sheet).
     bool CheckFormObj() override;
     void SaveFormObj() override;
@@ -40,7 +41,6 @@ class frmDBSetup2_File : public WizardConnectionPage, public Ui::frmDBSetup2_Fil
 
   protected:
     frmDBSetup2_File(bool workbook, QWidget* parent);
-    bool IsOffline() const override { return chkOffLineConfigDB->isChecked(); }
 
   private:
     // The path that the inputs give: the picked file in the data folder, or the typed path.

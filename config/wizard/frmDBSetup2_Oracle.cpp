@@ -1,7 +1,6 @@
 #include "config/wizard/frmDBSetup2_Oracle.h"
 
 #include "common/ProgramHooks.h"
-#include "config/core/ConfigState.h"
 #include "config/wizard/frmDBSetup1.h"
 
 namespace {
@@ -10,8 +9,6 @@ constexpr TextPair kSettingsTitle{"Error-Oracle Settings", "Oracle 內容設定�
 constexpr TextPair kSettingsError{"Oracle Settings error!", "Oracle 內容設定錯誤!"};
 constexpr TextPair kServiceBlank{"The service name cannot be blank.", "服務名稱不得為空白。"};
 constexpr TextPair kServiceSpecify{"Please specify the Service name!", "請重新輸入服務名稱!"};
-constexpr TextPair kConnectTitle{"Error-Connect Database", "資料庫連線失敗"};
-constexpr TextPair kConnectFailed{"Fail to connect Database!", "資料庫連線失敗!"};
 constexpr TextPair kConnectCheck{"Please make sure Oracle settings and Database is correct!",
                                  "請檢查Oracle設定內容正確或資料庫是否正確!"};
 constexpr TextPair kListTitle{"Error-List tables", "列舉資料表失敗"};
@@ -24,21 +21,17 @@ constexpr TextPair kListSpecify{"Please specify database name again!", "請重�
 
 frmDBSetup2_Oracle::frmDBSetup2_Oracle(QWidget* parent) : WizardConnectionPage(parent) {
     setupUi(this);
-    BindPage(*this, false);
+    BindConnectionPage(*this);
 }
 
 void frmDBSetup2_Oracle::LoadFormObj() {
-    mFocusObj = nullptr;
+    StartLoading();
     mServiceName.clear();
-    mDataBaseName.clear();
     mUserName.clear();
     mPassword.clear();
-    Config().TableNameCount = 0;
     txtServiceName->setText(mServiceName);
     txtUserName->setText(mUserName);
     txtPassword->setText(mPassword);
-    chkOffLineConfigDB->setChecked(false);
-    SetPageButtonCaptions();
     ApplyCaptions(*this,
                   {{"frmDBSetup2_Oracle",
                     {"Database Wizard - Step 2 of 5 Settings of Oracle",
@@ -62,13 +55,11 @@ bool frmDBSetup2_Oracle::CheckFormObj() {
                  MsgStyle::Critical | MsgStyle::OkOnly, Tx(kSettingsTitle));
         return false;
     }
-    if (chkOffLineConfigDB->isChecked()) return true;
-    return OpenAndListTables(FormObj<frmDBSetup1>().mDBTypeName, QString(), QString(), service, QString(),
-                             txtUserName->text().trimmed(), txtPassword->text().trimmed(),
-                             {Tx(kConnectTitle),
-                              {Tx(kConnectFailed), Tx(kConnectCheck)},
-                              Tx(kListTitle),
-                              {Tx(kListFailed), Tx(kListNoTable), Tx(kListSpecify)}});
+    return IsOffline() ||
+           OpenAndListTables(
+               FormObj<frmDBSetup1>().mDBTypeName, QString(), QString(), service, QString(),
+               txtUserName->text().trimmed(), txtPassword->text().trimmed(),
+               {Tx(kConnectCheck), Tx(kListTitle), {Tx(kListFailed), Tx(kListNoTable), Tx(kListSpecify)}});
 }
 
 void frmDBSetup2_Oracle::SaveFormObj() {

@@ -11,17 +11,12 @@ class frmDBSetup2_Oracle : public WizardConnectionPage, public Ui::frmDBSetup2_O
   public:
     explicit frmDBSetup2_Oracle(QWidget* parent = nullptr);
 
-    QString mServiceName;   // trimmed
-    QString mDataBaseName;  // emptied by loading, never set
+    QString mServiceName;  // trimmed
     QString mUserName;
     QString mPassword;
 
-    // Prepares the page (the caller shows it).
-    void LoadFormObj();
+    void LoadFormObj() override;
     // The service name is needed; on line the service must open and hold a table.
     bool CheckFormObj() override;
     void SaveFormObj() override;
-
-  protected:
-    bool IsOffline() const override { return chkOffLineConfigDB->isChecked(); }
 };

@@ -1,7 +1,6 @@
 #include "config/wizard/frmDBSetup2_SQLServer.h"
 
 #include "common/ProgramHooks.h"
-#include "config/core/ConfigState.h"
 #include "config/wizard/frmDBSetup1.h"
 
 namespace {
@@ -18,8 +17,6 @@ constexpr TextPair kServerBlank{"The Server name cannot be blank.", "電腦主�
 constexpr TextPair kServerSpecify{"Please specify the Server name!", "請重新輸入電腦主機名稱!"};
 constexpr TextPair kDatabaseBlank{"The Database name cannot be blank.", "資料庫名稱不得為空白。"};
 constexpr TextPair kDatabaseSpecify{"Please specify the Database name!", "請重新輸入資料庫名稱!"};
-constexpr TextPair kConnectTitle{"Error-Connect Database", "資料庫連線失敗"};
-constexpr TextPair kConnectFailed{"Fail to connect Database!", "資料庫連線失敗!"};
 constexpr TextPair kConnectCheck{"Please make sure %1 settings and Database is correct!",
                                  "請檢查%1設定內容正確或資料庫是否正確!"};
 constexpr TextPair kListTitle{"Error-List tables", "列舉資料表失敗"};
@@ -32,16 +29,15 @@ constexpr TextPair kListSpecify{"Please specify database name again!", "請重�
 
 frmDBSetup2_SQLServer::frmDBSetup2_SQLServer(QWidget* parent) : WizardConnectionPage(parent) {
     setupUi(this);
-    BindPage(*this, false);
+    BindConnectionPage(*this);
 }
 
 void frmDBSetup2_SQLServer::LoadFormObj() {
-    mFocusObj = nullptr;
+    StartLoading();
     mPCName.clear();
     mDataBaseName.clear();
     mUserName.clear();
     mPassword.clear();
-    Config().TableNameCount = 0;
     mDBTypeName = FormObj<frmDBSetup1>().mDBTypeName;
     if (mDBTypeName == QLatin1String("SQLSERVER"))
         mShowDBTypeName = QStringLiteral("SQL Server");
@@ -51,8 +47,6 @@ void frmDBSetup2_SQLServer::LoadFormObj() {
     txtDataBaseName->setText(mDataBaseName);
     txtUserName->setText(mUserName);
     txtPassword->setText(mPassword);
-    chkOffLineConfigDB->setChecked(false);
-    SetPageButtonCaptions();
     ApplyCaptions(
         *this, {{"Label2", {"name and password of the database if necessary.", "者名稱及密碼 (如有需要)。"}},
                 {"Label4", {"Server name", "電腦主機名稱"}},
@@ -80,11 +74,10 @@ bool frmDBSetup2_SQLServer::CheckFormObj() {
     };
     if (server.isEmpty()) return settingsError(kServerBlank, kServerSpecify);
     if (database.isEmpty()) return settingsError(kDatabaseBlank, kDatabaseSpecify);
-    if (chkOffLineConfigDB->isChecked()) return true;
-    return OpenAndListTables(mDBTypeName, QString(), server, QString(), database, txtUserName->text(),
+    return IsOffline() ||
+           OpenAndListTables(mDBTypeName, QString(), server, QString(), database, txtUserName->text(),
                              txtPassword->text(),
-                             {Tx(kConnectTitle),
-                              {Tx(kConnectFailed), Tx(kConnectCheck).arg(s)},
+                             {Tx(kConnectCheck).arg(s),
                               Tx(kListTitle),
                               {Tx(kListFailed), Tx(kListNoTable).arg(database), Tx(kListSpecify)}});
 }

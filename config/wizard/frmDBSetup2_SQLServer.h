@@ -6,10 +6,6 @@
 #include "config/wizard/WizardPage.h"
 #include "ui_frmDBSetup2_SQLServer.h"
 
-namespace ado {
-class Connection;
-}
-
 class frmDBSetup2_SQLServer : public WizardConnectionPage, public Ui::frmDBSetup2_SQLServer {
     Q_OBJECT
   public:
@@ -19,16 +15,11 @@ class frmDBSetup2_SQLServer : public WizardConnectionPage, public Ui::frmDBSetup
     QString mDataBaseName;
     QString mUserName;
     QString mPassword;
-    ado::Connection* mConn = nullptr;  // not used
-    QString mDBTypeName;               // "SQLSERVER" or "MYSQL", from the first page
-    QString mShowDBTypeName;           // "SQL Server" or "MySQL"
+    QString mDBTypeName;      // "SQLSERVER" or "MYSQL", from the first page
+    QString mShowDBTypeName;  // "SQL Server" or "MySQL"
 
-    // Prepares the page for the type of the first page (the caller shows it).
-    void LoadFormObj();
+    void LoadFormObj() override;
     // Server and database are needed; on line the database must open and hold a table.
     bool CheckFormObj() override;
     void SaveFormObj() override;
-
-  protected:
-    bool IsOffline() const override { return chkOffLineConfigDB->isChecked(); }
 };

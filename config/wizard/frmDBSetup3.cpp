@@ -1,7 +1,5 @@
 #include "config/wizard/frmDBSetup3.h"
 
-#include <memory>
-
 #include "common/ProgramHooks.h"
 #include "config/core/ConfigState.h"
 #include "config/core/DBProbe.h"
@@ -63,8 +61,7 @@ bool frmDBSetup3::CheckFormObj() {
     const QString type = FormObj<frmDBSetup1>().mDBTypeName;
     mFocusObj = nullptr;
     ConfigState& cf = Config();
-    if (!cf.WizardConnection) cf.WizardConnection = std::make_shared<ado::Connection>();
-    DBProbeUtil::ListTableFields(*cf.WizardConnection, table, type, cf.TableFieldCount, cf.TableFields);
+    DBProbeUtil::ListTableFields(WizardConnection(), table, type, cf.TableFieldCount, cf.TableFields);
     if (cf.TableFieldCount != 0) return true;
     const bool sheet = IsSheetDBType(type);
     MsgLines({Tx(sheet ? kFailedSheet : kFailed), Tx(sheet ? kNoFieldSheet : kNoField).arg(table),

@@ -110,6 +110,8 @@ TEST_F(Wizard, OnlineRunOnAnSqliteFileFillsTheGroupAndKeepsTagsAcrossPreviousAnd
             {"frmDBSetup2_Access",
              [&](QDialog& p) {
                  screen(p);
+                 // The shared layout of the file pages.
+                 SaveScreen(&p, QStringLiteral("frmDBSetup2_File"), language);
                  Click(p, "cmdNext");  // no file picked
                  ASSERT_EQ(boxes.boxes.size(), 1u);
                  EXPECT_EQ(boxes.boxes[0].text, language == 0
