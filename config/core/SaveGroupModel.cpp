@@ -56,7 +56,16 @@ bool FieldExists(SaveGroupRecord& group, const QString& fieldName) {
 
 bool IsFileDBType(const QString& typeName) {
     return typeName == QLatin1String("ACCESS") || typeName == QLatin1String("ACCESS2007") ||
-           typeName == QLatin1String("EXCEL") || typeName == QLatin1String("EXCEL2007");
+           IsSheetDBType(typeName);
+}
+
+bool IsSheetDBType(const QString& typeName) {
+    return typeName == QLatin1String("EXCEL") || typeName == QLatin1String("EXCEL2007");
+}
+
+bool IsServerDBType(const QString& typeName) {
+    return typeName == QLatin1String("SQLSERVER") || typeName == QLatin1String("MYSQL") ||
+           typeName == QLatin1String("ORACLE");
 }
 
 bool IsSameFieldName(const QString& a, const QString& b, const QString& typeName) {

@@ -25,6 +25,10 @@ bool FieldExists(SaveGroupRecord& group, const QString& fieldName);
 // True for the database types whose databases are files: "ACCESS", "ACCESS2007", "EXCEL" and
 // "EXCEL2007" (the type name in upper case).
 bool IsFileDBType(const QString& typeName);
+// True for the types that keep worksheets ("EXCEL", "EXCEL2007").
+bool IsSheetDBType(const QString& typeName);
+// True for the types reached on a server ("SQLSERVER", "MYSQL", "ORACLE").
+bool IsServerDBType(const QString& typeName);
 // True when two field names name one column of a group of this type: for a database type (any
 // type but "CSV") in any letter case, as the engines take column names; for CSV titles exactly.
 bool IsSameFieldName(const QString& a, const QString& b, const QString& typeName);

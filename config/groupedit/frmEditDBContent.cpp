@@ -145,8 +145,7 @@ bool frmEditDBContent::CheckFormObj() {
         if (p.startsWith(QLatin1String("..")))
             mdbIsDefaultFilePath = 1;
         else if (!p.contains(u':') && mdbIsDefaultFilePath == 1)
-            p = QStringLiteral("..\\PROJECT\\") + State().ProjectName + QStringLiteral("\\DAT\\LEDGRIX\\") +
-                p;
+            p = SettingUtil::DataFilePath(State().ProjectName, p);
     }
     const QString f = FileUtil::GetAbsolutePathName(p);
     if (!FileUtil::FileExists(f)) {

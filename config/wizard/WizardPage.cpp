@@ -289,18 +289,6 @@ WizardPage* WizardConnectionPage::PreviousPage() {
     return &FormObj<frmDBSetup1>();
 }
 
-bool IsFileDBType(const QString& t) {
-    return t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007") || IsSheetDBType(t);
-}
-
-bool IsSheetDBType(const QString& t) {
-    return t == QLatin1String("EXCEL") || t == QLatin1String("EXCEL2007");
-}
-
-bool IsServerDBType(const QString& t) {
-    return t == QLatin1String("SQLSERVER") || t == QLatin1String("MYSQL") || t == QLatin1String("ORACLE");
-}
-
 WizardConnectionPage* ConnectionPage(const QString& t) {
     if (t == QLatin1String("ACCESS") || t == QLatin1String("ACCESS2007"))
         return &FormObj<frmDBSetup2_Access>();

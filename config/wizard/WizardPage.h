@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "common/Settings.h"
+#include "config/core/SaveGroupModel.h"
 #include "config/mainwin/FormSupport.h"
 
 namespace ado {
@@ -158,12 +159,9 @@ class WizardConnectionPage : public WizardPage {
 
 // The connection page of a type ("ACCESS" ... "ORACLE"); none for another type.
 WizardConnectionPage* ConnectionPage(const QString& typeName);
-// True for the types whose databases are files ("ACCESS", "ACCESS2007", "EXCEL", "EXCEL2007").
-bool IsFileDBType(const QString& typeName);
-// True for the types that keep worksheets ("EXCEL", "EXCEL2007").
-bool IsSheetDBType(const QString& typeName);
-// True for the types reached on a server ("SQLSERVER", "MYSQL", "ORACLE").
-bool IsServerDBType(const QString& typeName);
+using SaveGroupUtil::IsFileDBType;
+using SaveGroupUtil::IsServerDBType;
+using SaveGroupUtil::IsSheetDBType;
 
 // The wizard's connection, made when first asked for: the connection pages open it, the table
 // page lists the fields of its table.

@@ -16,8 +16,6 @@ using F = FieldFault;
 
 constexpr TextPair kFieldCaption{"Field Name", "欄位"};
 constexpr TextPair kDataTitle{"Data Title", "資料抬頭"};
-constexpr const char* kDefaultFormat = "yyyy/MM/dd HH:mm:ss";
-
 constexpr TextPair kTitle{"Error-Add a new data field", "新增存檔欄位失敗"};
 constexpr TextPair kTitleSpaced{"Error - Add a new data field", "新增存檔欄位失敗"};
 constexpr TextPair kTitleLower{"Error - add a new data field", "新增存檔欄位失敗"};
@@ -123,8 +121,7 @@ void frmAddNewOfflineField::LoadFormObj(bool tmpIsNew, bool tmpbSaveCSV, bool tm
     SetCSVSetting();
     txtDataLength->clear();
     txtDecimalPlaces->setText(QStringLiteral("0"));
-    cmbDatetimeFormat->setEditText(mDatetimeFormat.isEmpty() ? QString::fromLatin1(kDefaultFormat)
-                                                             : mDatetimeFormat);
+    ShowDatetimeFormat();
     lblTableName->setText(tableName_);
     exec();
 }

@@ -3,6 +3,7 @@
 #include "common/FileUtil.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
+#include "common/SettingUtil.h"
 #include "config/core/ProjectTags.h"
 #include "config/wizard/frmDBSetup1.h"
 #include "config/wizard/frmSelectDBFileName.h"
@@ -72,7 +73,7 @@ constexpr const char* kKeepAlive = "每次存檔動作結束後，本程式會�
 
 // A file of the project data folder, as the group keeps it.
 QString DataFolderFile(const QString& name) {
-    return QStringLiteral("..\\PROJECT\\") + State().ProjectName + QStringLiteral("\\DAT\\LEDGRIX\\") + name;
+    return SettingUtil::DataFilePath(State().ProjectName, name);
 }
 
 }  // namespace
