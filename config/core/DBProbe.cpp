@@ -137,24 +137,26 @@ bool ListTableFields(ado::Connection& conn, const QString& tableName, const QStr
     return true;
 }
 
+bool OpenGroupConnection(ado::Connection& conn, const xSvcSettings& s, const QString& type) {
+    if (type == QLatin1String("SQLSERVER"))
+        return OpenSQLServerConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
+                                       s.dbInitialCatalog, s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo,
+                                       s.dbNoOLEDB);
+    if (type == QLatin1String("MYSQL"))
+        return OpenMySQLConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
+                                   s.dbInitialCatalog, s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo,
+                                   s.dbNoOLEDB);
+    return OpenDBConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource, s.dbInitialCatalog,
+                            s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo, s.dbNoOLEDB,
+                            s.dbExtendedProperties);
+}
+
 bool TestDBConnection(SaveGroupRecord& group, bool showMessages) {
     const xSvcSettings& s = group.S();
     const QString type = s.dbDBTypeName.toUpper();
     ado::Connection conn;  // private; closed when the test ends
-    bool opened = false;
-    if (type == QLatin1String("SQLSERVER"))
-        opened = OpenSQLServerConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
-                                         s.dbInitialCatalog, s.dbUserID, s.dbPassword,
-                                         s.dbPersistSecurityInfo, s.dbNoOLEDB);
-    else if (type == QLatin1String("MYSQL"))
-        opened = OpenMySQLConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
-                                     s.dbInitialCatalog, s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo,
-                                     s.dbNoOLEDB);
-    else
-        opened = OpenDBConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
-                                  s.dbInitialCatalog, s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo,
-                                  s.dbNoOLEDB, s.dbExtendedProperties);
-    if (!opened) return Fail(showMessages, {Tx(kConnectFailed), Tx(kCheckDatabase)});
+    if (!OpenGroupConnection(conn, s, type))
+        return Fail(showMessages, {Tx(kConnectFailed), Tx(kCheckDatabase)});
     try {
         if (!ADOUtil::TableExists(&conn, s.dbTableName))
             return Fail(showMessages, {Tx(kConnectFailed), Tx(kTableHead) + s.dbTableName + Tx(kTableTail),

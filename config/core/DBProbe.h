@@ -20,6 +20,10 @@ bool ListDBTables(ado::Connection& conn, const QString& typeName, int32_t& count
 // a type without a query, or a table that cannot be opened.
 bool ListTableFields(ado::Connection& conn, const QString& tableName, const QString& typeName, int16_t& count,
                      std::vector<TableFieldInfo>& fields);
+// Opens the database of the settings on `conn`, the way the saver opens one of the type
+// (upper-cased): SQL Server and MySQL through their own openers, every other type through the
+// general one. False when it cannot be opened.
+bool OpenGroupConnection(ado::Connection& conn, const xSvcSettings& s, const QString& type);
 // Opens the group's database on a connection of its own and checks its table and every field
 // name (any letter case). Failures are shown when `showMessages`; success always is.
 bool TestDBConnection(SaveGroupRecord& group, bool showMessages);

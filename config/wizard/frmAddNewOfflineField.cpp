@@ -247,21 +247,8 @@ void frmAddNewOfflineField::cmdFindFields_Click() {
     const QString kept = cmbFieldName->currentText().trimmed();
     cmbFieldName->clear();
     xSvcSettings& s = group_.S();
-    const QString type = mDBTypeName.toUpper();
     ado::Connection conn;
-    bool open = false;
-    if (type == QLatin1String("SQLSERVER"))
-        open = OpenSQLServerConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
-                                       s.dbInitialCatalog, s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo,
-                                       s.dbNoOLEDB);
-    else if (type == QLatin1String("MYSQL"))
-        open = OpenMySQLConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
-                                   s.dbInitialCatalog, s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo,
-                                   s.dbNoOLEDB);
-    else
-        open = OpenDBConnection(conn, s.dbFullPath, s.dbProvider, s.dbDriver, s.dbDataSource,
-                                s.dbInitialCatalog, s.dbUserID, s.dbPassword, s.dbPersistSecurityInfo,
-                                s.dbNoOLEDB, s.dbExtendedProperties);
+    const bool open = DBProbeUtil::OpenGroupConnection(conn, s, mDBTypeName.toUpper());
     std::vector<TableFieldInfo> fields(kMaxTableFields + 1);
     int16_t count = 0;
     const bool listed =
