@@ -15,6 +15,7 @@
 #include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/window/frmMain.h"
+#include "saver/writers/WriterUtil.h"
 
 namespace {
 
@@ -53,29 +54,13 @@ const TextPair kCycleNone{"\r\nThe cycle cannot be scheduled: the group saves on
 const TextPair kCycleNoneLog{" cannot be scheduled: the group saves on its trigger only.",
                              " 無法排程: 此群組只以觸發方式存檔。"};
 
-QString Now() {
-    return DateUtil::Format(DateUtil::Now(), QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM"));
-}
-
 void Log(const QString& line) {
     Saver().LogLine = line;
     WriteLog(Saver().LogLine);
 }
 
-[[noreturn]] void Fatal(const QString& text, const QString& title) {
-    State().ErrorText = text;
-    State().ErrorCaption = title;
-    MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, title);
-    LedgrixMain::sysExit(-1);
-}
-
 void Warn(const QString& text, const QString& title) {
     MsgBox(text, MsgStyle::Exclamation | MsgStyle::OkOnly, title);
-}
-
-void ResolveTag(xTag& tag) {
-    tag.ID =
-        tag.Name.isEmpty() ? static_cast<int16_t>(-1) : static_cast<int16_t>(RegisterTagHandle(tag.Name));
 }
 
 // The cycle as the group file gives it: a cycle the schedule cannot hold (beyond the whole
@@ -85,11 +70,11 @@ void CheckCycle(const xSvcSettings& s, const QString& moduleName, const QString&
     const QString text = SettingUtil::GetSettingValue(
         QStringLiteral("Basic"), QStringLiteral("SaveTimeInterval"), QStringLiteral("0"), s.dbSettingString);
     const double cycle = Numbers::LeadingNumber(text);
-    const QString logHead = Now() + QStringLiteral(" | Error | Ledgrix.") + moduleName +
+    const QString logHead = WriterUtil::NowText() + QStringLiteral(" | Error | Ledgrix.") + moduleName +
                             QStringLiteral(" | SaveTimeInterval=") + text;
     if (cycle > 0 && !Numbers::ToInt32(cycle)) {
         Log(logHead + Tx(kCycleLongLog));
-        Fatal(Tx(kCycleLong) + text + Tx(kCycleLong2) + groupName, Tx(kSettingTitle));
+        LedgrixMain::Fatal(Tx(kCycleLong) + text + Tx(kCycleLong2) + groupName, Tx(kSettingTitle));
     }
     if (cycle != 0 && s.SaveTimeInterval == 0) {
         Log(logHead + Tx(kCycleNoneLog));
@@ -101,7 +86,8 @@ void CheckCycle(const xSvcSettings& s, const QString& moduleName, const QString&
 // (or an unknown line-end text), with a warning: records run together are no file to read.
 void CheckCsvSeparators(xSvcSettings& s, const QString& moduleName) {
     if (s.dbDBTypeName != QLatin1String("CSV") && !s.dbSIsSaveCSV) return;
-    const QString head = Now() + QStringLiteral(" | Warning | Ledgrix.") + moduleName + QStringLiteral(" | ");
+    const QString head =
+        WriterUtil::NowText() + QStringLiteral(" | Warning | Ledgrix.") + moduleName + QStringLiteral(" | ");
     if (s.dbSCSVDelimiterCharacter.isEmpty()) {
         s.dbSCSVDelimiterCharacter = QStringLiteral(",");
         Log(head + Tx(kBlankDelimiter));
@@ -138,14 +124,14 @@ void CheckSaveGroupSettings() {
 
         for (xTag* t : {&s.dbSEnableTag, &s.dbSTriggerTag, &s.dbSNumRecordsSavedTag, &s.dbSDirTag,
                         &s.dbSFileNameTag, &s.dbSCSVDirTag, &s.dbSCSVFileNameTag, &s.dbSPurgeTag})
-            ResolveTag(*t);
+            ResolveTagID(*t);
 
         if (s.dbDBTypeName != QLatin1String("CSV") && s.dbDataSource.isEmpty()) {
-            if (s.dbFullPath.isEmpty()) Fatal(Tx(kNoTarget) + groupName, Tx(kSettingTitle));
+            if (s.dbFullPath.isEmpty()) LedgrixMain::Fatal(Tx(kNoTarget) + groupName, Tx(kSettingTitle));
             if (FileUtil::FolderExists(s.dbFullPath) || FileUtil::FileExists(s.dbFullPath)) {
                 if (!s.dbDriver.toUpper().contains(QLatin1String("EXCEL"))) s.dbDataSource = s.dbFullPath;
             } else {
-                Fatal(Tx(kNoFile) + s.dbFullPath + Tx(kNoFile2) + groupName, Tx(kSettingTitle));
+                LedgrixMain::Fatal(Tx(kNoFile) + s.dbFullPath + Tx(kNoFile2) + groupName, Tx(kSettingTitle));
             }
         }
 
@@ -155,12 +141,9 @@ void CheckSaveGroupSettings() {
             DoEvents();
         }
 
-        const QString logHead = Now() + QStringLiteral(" | Error | Ledgrix.") + r.ModuleName;
+        const QString logHead = WriterUtil::NowText() + QStringLiteral(" | Error | Ledgrix.") + r.ModuleName;
         if (s.dbSDataBaseRootDir.isEmpty()) {
-            const bool excel = s.dbDriver.toUpper().contains(QLatin1String("EXCEL")) ||
-                               s.dbDBTypeName == QLatin1String("EXCEL") ||
-                               s.dbDBTypeName == QLatin1String("EXCEL2007");
-            if (excel && !s.dbSPurgeTag.Name.isEmpty()) {
+            if (WriterUtil::IsExcelTarget(s) && !s.dbSPurgeTag.Name.isEmpty()) {
                 RemovePurgeTag(s);
                 s.dbSPurgeKeepDays = -1;
                 Log(logHead + Tx(kExcelPurgeLog));
@@ -171,11 +154,13 @@ void CheckSaveGroupSettings() {
             if (provider.contains(QLatin1String("SQLOLEDB.1")) ||
                 provider.contains(QLatin1String("MSDAORA.1"))) {
                 Log(logHead + Tx(kBatchLog));
-                Fatal(Tx(kBatch) + groupName, Tx(kSettingTitle));
+                LedgrixMain::Fatal(Tx(kBatch) + groupName, Tx(kSettingTitle));
             }
             if (!FileUtil::IsValidPath(s.dbSDataBaseRootDir)) {
-                Log(Now() + QStringLiteral(" | Error | Ledgrixx.") + r.ModuleName + Tx(kRootLog));
-                Fatal(Tx(kRoot) + s.dbSDataBaseRootDir + Tx(kRoot2) + groupName, Tx(kSettingTitle));
+                Log(WriterUtil::NowText() + QStringLiteral(" | Error | Ledgrixx.") + r.ModuleName +
+                    Tx(kRootLog));
+                LedgrixMain::Fatal(Tx(kRoot) + s.dbSDataBaseRootDir + Tx(kRoot2) + groupName,
+                                   Tx(kSettingTitle));
             }
             s.dbSPurgeKeepDays = -1;
             if (!s.dbSPurgeTag.Name.isEmpty()) {
@@ -188,7 +173,8 @@ void CheckSaveGroupSettings() {
 
     const QString caption = FormatNameWithTags(st.dbSCaption, st.WorkstationTaskName, QString());
     if (WindowCaptionExists(caption)) {
-        Log(Now() + QStringLiteral(" | Error | Ledgrix.System | ") + caption + Tx(kRunningLog));
+        Log(WriterUtil::NowText() + QStringLiteral(" | Error | Ledgrix.System | ") + caption +
+            Tx(kRunningLog));
         const QString text = Tx(kRunning) + st.WorkstationTaskName + Tx(kRunning2);
         st.ErrorText = text;
         st.ErrorCaption = Tx(kRunningTitle);

@@ -39,6 +39,15 @@
 #include "saver/writers/WriterUtil.h"
 
 namespace LedgrixMain {
+
+void Fatal(const QString& text, const QString& title) {
+    ProgramState& st = State();
+    st.ErrorText = text;
+    st.ErrorCaption = title;
+    MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, title);
+    sysExit(-1);
+}
+
 namespace {
 
 const QString kLibraryFile = QStringLiteral("PTSERV32.dll");
@@ -84,29 +93,13 @@ bool g_aliveResolved = false;
 bool g_exiting = false;
 
 [[noreturn]] void Fatal(const TextPair& text, const TextPair& title) {
-    ProgramState& st = State();
-    st.ErrorText = Tx(text);
-    st.ErrorCaption = Tx(title);
-    MsgBox(st.ErrorText, MsgStyle::Critical | MsgStyle::OkOnly, st.ErrorCaption);
-    sysExit(-1);
-}
-
-[[noreturn]] void Fatal(const QString& text, const QString& title) {
-    ProgramState& st = State();
-    st.ErrorText = text;
-    st.ErrorCaption = title;
-    MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, title);
-    sysExit(-1);
+    LedgrixMain::Fatal(Tx(text), Tx(title));
 }
 
 [[noreturn]] void UnknownSwitch(const QString& s) {
     const QString head = QStringLiteral("無法辨識的命令行參數:");
-    Fatal(head + s + QStringLiteral("\r\n程式無法執行!\r\n請用 Ledgrix /Help 可查詢正確的命令行參數"), head);
-}
-
-void ResolveSystemTag(xTag& tag) {
-    tag.ID =
-        tag.Name.isEmpty() ? static_cast<int16_t>(-1) : static_cast<int16_t>(RegisterTagHandle(tag.Name));
+    LedgrixMain::Fatal(
+        head + s + QStringLiteral("\r\n程式無法執行!\r\n請用 Ledgrix /Help 可查詢正確的命令行參數"), head);
 }
 
 QString ProcessCommandLine() {
@@ -408,10 +401,10 @@ void LoadWorkstationSettings() {
         sv.IsLogFileReady = SettingUtil::CheckLogFilePath();
         MainForm().lblLogFilePath->setText(st.dbSLogFileName);
     }
-    ResolveSystemTag(st.StopTag);
-    ResolveSystemTag(st.AliveTag);
+    ResolveTagID(st.StopTag);
+    ResolveTagID(st.AliveTag);
     g_aliveResolved = true;
-    ResolveSystemTag(st.DuringSavingTag);
+    ResolveTagID(st.DuringSavingTag);
     if (st.IsUserMode && st.DebugLevel == 0 && st.dbSLiveAlone != 0 && st.StopTag.Name.isEmpty())
         Fatal(kUserModeText, kUserModeTitle);
     sv.IsLinkOnline = true;

@@ -24,6 +24,9 @@ void LoadWorkstationSettings();
 void SetRunStateMarkers();
 // The saver's orderly exit; code 0 leaves the alive tag alone. Never returns.
 [[noreturn]] void sysExit(int16_t code);
+// A start-up error: keeps the text and title as the program's error, shows them in a critical
+// box and ends the saver through the orderly exit.
+[[noreturn]] void Fatal(const QString& text, const QString& title);
 // Runs one step of the saver (start-up, a pass, a window event); a failure that escapes it is
 // logged, shown and ends the saver through the orderly exit.
 void RunGuarded(const std::function<void()>& step);

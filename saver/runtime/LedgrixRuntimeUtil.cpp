@@ -21,6 +21,7 @@
 #include "saver/runtime/window/LogWriter.h"
 #include "saver/runtime/window/frmMain.h"
 #include "saver/runtime/xTagQueueUtil.h"
+#include "saver/writers/WriterUtil.h"
 #include "saver/writers/Writers.h"
 
 namespace {
@@ -58,11 +59,6 @@ void ShowNextSaveTime(const QString& text) {
 
 void DebugBox(const QString& text) {
     if (State().DebugLevel > 0) MsgBox(text, MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
-}
-
-bool IsExcelGroup(const xSvcSettings& s) {
-    return s.dbDriver.contains(QLatin1String("EXCEL"), Qt::CaseInsensitive) ||
-           s.dbDBTypeName == QLatin1String("EXCEL") || s.dbDBTypeName == QLatin1String("EXCEL2007");
 }
 
 void ShowStatusPicture(const QString& key) {
@@ -260,7 +256,7 @@ void RuntimeMain() {
 
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
         SaveGroupRecord& grp = st.Group(g);
-        if (IsExcelGroup(grp.S())) {
+        if (WriterUtil::IsExcelTarget(grp.S())) {
             grp.R().rs.reset();
             grp.R().conn.reset();
         }

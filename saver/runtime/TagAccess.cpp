@@ -90,6 +90,11 @@ uint16_t RegisterTagHandle(const QString& name) {
     return g_api.RegisterTag(name.toUtf8().constData());
 }
 
+void ResolveTagID(xTag& tag) {
+    tag.ID =
+        tag.Name.isEmpty() ? static_cast<int16_t>(-1) : static_cast<int16_t>(RegisterTagHandle(tag.Name));
+}
+
 bool ReadTagValue(uint16_t handle, double& value, double& time, int16_t& status) {
     if (!g_api.GetTagValue) return false;
     PT_TIME t{};

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "common/Settings.h"
 #include "platform/ptserv32/ptserv32.h"
 
 // The nine functions of the library.
@@ -33,6 +34,8 @@ bool IsTagLibraryLoaded();
 
 uint16_t FindTagHandle(const QString& name);
 uint16_t RegisterTagHandle(const QString& name);
+// Registers the tag of a settings entry and keeps its handle in its ID; no name gives -1.
+void ResolveTagID(xTag& tag);
 // The outputs are written only when the read succeeds.
 bool ReadTagValue(uint16_t handle, double& value, double& time, int16_t& status);
 bool ReadTagMessage(uint16_t handle, QString& text, double& time, int16_t& status);

@@ -12,6 +12,7 @@
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
 #include "saver/runtime/window/frmMain.h"
+#include "saver/writers/WriterUtil.h"
 #include "saver/writers/Writers.h"
 
 namespace {
@@ -29,11 +30,6 @@ QString GroupLine(double time, const char* level, int16_t g, const QString& text
 
 void ShowNextSaveTime(int16_t g, const QString& text) {
     if (g == Saver().ShownGroupIndex && MainFormExists()) MainForm().lblNextSaveTime->setText(text);
-}
-
-bool IsExcelGroup(const xSvcSettings& s) {
-    return s.dbDriver.toUpper().contains(QLatin1String("EXCEL")) ||
-           s.dbDBTypeName == QLatin1String("EXCEL") || s.dbDBTypeName == QLatin1String("EXCEL2007");
 }
 
 void HandleEnable(int16_t g, double v, double tagTime) {
@@ -102,7 +98,7 @@ void HandleTrigger(int32_t i, int16_t g, double v, double tagTime) {
     DBAppend(g, recordTime);
     WriteStatusTag(i, 0);
     const double t2 = DateUtil::Now();
-    if (IsExcelGroup(s))
+    if (WriterUtil::IsExcelTarget(s))
         WriteLog(GroupLine(tagTime, "Message", g,
                            QStringLiteral("Set ") + s.dbSTriggerTag.Name +
                                QStringLiteral(" = 0. Trigger task spends ") +
