@@ -197,12 +197,11 @@ void LoadGroup(int16_t i, const std::optional<QString>& readText) {
     if (s.SaveTimeInterval < 0) {
         s.SaveTimeInterval = 0;
     } else if (s.SaveTimeInterval > 0 && s.SaveTimeInterval < 1) {
-        const auto ms = Numbers::Fixed4::FromRaw(Numbers::Fixed4::FromDouble(s.SaveTimeInterval).raw * 1000);
-        if (Numbers::RoundHalfEven(ms.ToDouble()) < 1) {
-            s.SaveTimeInterval = 0;
-        } else {
+        if (const auto ms = SubSecondCycle(s.SaveTimeInterval)) {
             r.IsHighSpeedSaver = true;
-            s.SaveTimeIntervalWithMilliSeconds = ms;
+            s.SaveTimeIntervalWithMilliSeconds = *ms;
+        } else {
+            s.SaveTimeInterval = 0;
         }
     }
     const QString writeMode = get("dbSWriteMode", "0");
@@ -311,6 +310,13 @@ void LoadSaveGroupSettings(const GroupFileTexts& texts) {
         if (st.LanguageIndex == 0 || st.LanguageIndex == 1)
             st.TagRoleDescriptions[k] = Tx(kTagRoles[k].description);
     }
+}
+
+std::optional<Numbers::Fixed4> SubSecondCycle(double seconds) {
+    if (!(seconds > 0 && seconds < 1)) return std::nullopt;
+    const auto ms = Numbers::Fixed4::FromRaw(Numbers::Fixed4::FromDouble(seconds).raw * 1000);
+    if (Numbers::RoundHalfEven(ms.ToDouble()) < 1) return std::nullopt;
+    return ms;
 }
 
 bool CheckSettingNotBlank(int16_t groupIndex, const QString& section, const QString& key) {

@@ -136,6 +136,9 @@ void LoadSaveGroupSettings();
 using GroupFileTexts = std::vector<std::optional<QString>>;
 // The same, taking the texts already read instead of reading those files again.
 void LoadSaveGroupSettings(const GroupFileTexts& texts);
+// A cycle below a second as the saver schedules it: the seconds to four decimals, in
+// milliseconds. Nothing for a cycle outside (0, 1) or one that rounds below a millisecond.
+std::optional<Numbers::Fixed4> SubSecondCycle(double seconds);
 // True when the key has a non-empty value in the group's file (read again from disk); otherwise
 // shows the blank-setting message and returns false.
 bool CheckSettingNotBlank(int16_t groupIndex, const QString& section, const QString& key);

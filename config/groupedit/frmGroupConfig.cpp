@@ -141,12 +141,6 @@ void ShowOption(const QCheckBox* box, std::initializer_list<QWidget*> inputs,
         for (QLineEdit* t : texts) t->clear();
 }
 
-// A cycle below a second in milliseconds, as the group file reader takes it: the seconds to four
-// decimals, times 1000.
-Numbers::Fixed4 MilliSecondCycle(double seconds) {
-    return Numbers::Fixed4::FromRaw(Numbers::Fixed4::FromDouble(seconds).raw * 1000);
-}
-
 }  // namespace
 
 frmGroupConfig::frmGroupConfig(QWidget* parent) : ConfigDialog(parent) {
@@ -840,8 +834,7 @@ bool frmGroupConfig::CheckFormObj() {
         // The cycle must also be one the saver can schedule: at least a millisecond on its grid
         // and no more whole seconds than it counts.
         bool schedulable = interval > 0 && Numbers::ToInt32(interval).has_value();
-        if (schedulable && interval < 1)
-            schedulable = Numbers::RoundHalfEven(MilliSecondCycle(interval).ToDouble()) >= 1;
+        if (schedulable && interval < 1) schedulable = SettingUtil::SubSecondCycle(interval).has_value();
         if (!schedulable) {
             MsgLines({Tx(kInterval1), Tx(kInterval2), Tx(kInterval3)}, kStyleError, Tx(kIntervalTitle));
             return Blame(txtSaveTimeInterval);
@@ -996,9 +989,9 @@ void frmGroupConfig::SaveFormObj() {
     r.IsHighSpeedSaver = false;
     if (chkCyclical->isChecked()) {
         s.SaveTimeInterval = Numbers::LeadingNumber(txtSaveTimeInterval->text());
-        if (s.SaveTimeInterval < 1) {
+        if (const auto ms = SettingUtil::SubSecondCycle(s.SaveTimeInterval)) {
             r.IsHighSpeedSaver = true;
-            s.SaveTimeIntervalWithMilliSeconds = MilliSecondCycle(s.SaveTimeInterval);
+            s.SaveTimeIntervalWithMilliSeconds = *ms;
         }
     } else {
         s.SaveTimeInterval = 0;
