@@ -321,9 +321,9 @@ std::optional<Numbers::Fixed4> SubSecondCycle(double seconds) {
 
 bool CheckSettingNotBlank(int16_t groupIndex, const QString& section, const QString& key) {
     ProgramState& st = State();
-    const QString path = st.Group(groupIndex).S().SvcFilePath;
-    const QString text = FileUtil::ReadTextFile(path);
-    if (!GetSettingValue(section, key, QString(), text).isEmpty()) return true;
+    const xSvcSettings& s = st.Group(groupIndex).S();
+    const QString& path = s.SvcFilePath;
+    if (!GetSettingValue(section, key, QString(), s.dbSettingString).isEmpty()) return true;
     st.ErrorText = Tx(kBlankHead) + key + Tx(kBlankTail);
     if (st.LanguageIndex == 1) st.ErrorText += path;
     st.ErrorCaption = Tx(kBlankCaption);
