@@ -168,6 +168,8 @@ QString IdentName(const Token& t) {
 // give it; plain ASCII names are compared without an upper-case copy.
 bool NamesColumn(const Token& t, const QSet<QString>& columns) {
     QStringView name;
+    if (t.kind == Kind::Bracket && t.Text().contains(QStringLiteral("]]")))
+        return columns.contains(IdentName(t));  // a doubled "]" stands for one
     if (t.kind == Kind::Bracket)
         name = t.Text().mid(1, t.Text().size() - 2).trimmed();
     else if (t.kind == Kind::Word)

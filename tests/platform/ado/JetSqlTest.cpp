@@ -13,7 +13,8 @@ QHash<QString, QString> Log1Types(const QString& table) {
     return {{QStringLiteral("TIME"), QStringLiteral("DATETIME")},
             {QStringLiteral("FLOW"), QStringLiteral("DOUBLE")},
             {QStringLiteral("NOTE"), QStringLiteral("TEXT")},
-            {QStringLiteral("DAY"), QStringLiteral("date")}};
+            {QStringLiteral("DAY"), QStringLiteral("date")},
+            {QStringLiteral("END]"), QStringLiteral("DATETIME")}};
 }
 
 QString T(const QString& sql) {
@@ -55,6 +56,9 @@ TEST(JetSqlTest, InsertAndUpdateConvertOnlyDateColumns) {
             "(SELECT Top 1 [Time] From [Log1] ORDER BY [Time] DESC))")),
         QStringLiteral("Update [Log1] SET [Time]='2024-03-05 14:07:09', [Note]='2024/1/1' Where ([Time] = "
                        "(SELECT [Time] From [Log1] ORDER BY [Time] DESC LIMIT 1))"));
+    // A name holding "]" (doubled in its brackets) still names its date column.
+    EXPECT_EQ(T(QStringLiteral("Insert Into [Log1] ([End]]]) Values ('2024/3/5')")),
+              QStringLiteral("Insert Into [Log1] (\"End]\") Values ('2024-03-05 00:00:00')"));
     // A table without date columns is left alone.
     EXPECT_EQ(T(QStringLiteral("Insert Into [Other] ([Time]) Values ('2024/3/5')")),
               QStringLiteral("Insert Into [Other] ([Time]) Values ('2024/3/5')"));
