@@ -808,7 +808,8 @@ bool frmGroupConfig::CheckTag(QCheckBox* box, QLineEdit* text, const TextPair& f
         MsgLines({head, Tx(kTagLength), Tx(kTagAgain)}, kStyleError, Tx(kTagTitle));
         return Blame(text);
     }
-    if (result == LedgrixUtil::TagRef::BadPart || part != QLatin1String("VALUE")) {
+    // The reader keeps a value part as it was written: any letter case names the value.
+    if (result == LedgrixUtil::TagRef::BadPart || part.toUpper() != QLatin1String("VALUE")) {
         const QString field =
             result == LedgrixUtil::TagRef::BadPart ? typed.mid(typed.indexOf(u'.') + 1) : part;
         MsgLines({head, Tx(function) + field + Tx(kTagFieldTail), Tx(kTagAgain)}, kStyleError, Tx(kTagTitle));

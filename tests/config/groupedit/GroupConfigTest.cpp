@@ -281,14 +281,14 @@ TEST_F(GroupConfigTest, OkStoresAWholeCopyAndCancelChangesNothing) {
     Open("flow", [&](QDialog& dlg) {
         SetText(dlg, "txtCaption", "Flow line");
         SetText(dlg, "txtSaveTimeInterval", "0.25");
-        SetText(dlg, "txtTriggerTag", " T9.VALUE ");
+        SetText(dlg, "txtTriggerTag", " T9.value ");  // the part in any letter case
         Tick(dlg, "chkEnableTag", false);
         SetText(dlg, "txtPurgeKeepDays", "7");
         Child<QComboBox>(dlg, "cmbWriteMode").setCurrentIndex(0);
         Tick(dlg, "chkbSaveCSV", true);
         Click(dlg, "cmdOK");
         EXPECT_FALSE(dlg.isVisible());
-        EXPECT_EQ(TextOf(dlg, "txtTriggerTag"), "T9.VALUE");
+        EXPECT_EQ(TextOf(dlg, "txtTriggerTag"), "T9.value");
     });
     const xSvcSettings& s = Flow().S();
     EXPECT_EQ(Flow().R().ModuleName, "Flow line");
