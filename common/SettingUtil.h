@@ -122,6 +122,9 @@ QString CfgFolder(const QString& project, const QString& workstation);
 // A file in the project's data folder as a group with the default file path names it:
 // "..\PROJECT\<project>\DAT\LEDGRIX\<file>" (the folder itself for an empty name).
 QString DataFilePath(const QString& project, const QString& fileName);
+// True when a path names its file by itself: it holds a drive (":") or is rooted ("/...", or
+// "\..." as a server share); any other path is taken in the folder it is given for.
+bool IsFullPath(const QString& path);
 bool ProjectExists(const QString& projectName);
 bool ProjectCfgExists(const QString& projectName, const QString& workstationName);
 bool SvlExists(const QString& projectName, const QString& workstationName);

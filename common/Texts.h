@@ -12,3 +12,8 @@ struct TextPair {
 QString Tx(const TextPair& pair);
 // The text for a given language index.
 QString Tx(const TextPair& pair, int languageIndex);
+
+// The texts of the toolkit's own windows (the standard buttons of message boxes, the file
+// dialogs) in the program's language: its Traditional Chinese translations for index 1, its
+// English texts otherwise. Each program calls it once its language is known.
+void UseToolkitTranslations(int languageIndex);

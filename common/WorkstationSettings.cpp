@@ -42,6 +42,10 @@ QString DataFilePath(const QString& project, const QString& fileName) {
     return QStringLiteral("..\\PROJECT\\") + project + QStringLiteral("\\DAT\\LEDGRIX\\") + fileName;
 }
 
+bool IsFullPath(const QString& path) {
+    return path.contains(u':') || path.startsWith(u'/') || path.startsWith(u'\\');
+}
+
 ModuleLine SplitModuleLine(const QString& value) {
     ModuleLine m;
     QString rest = value;

@@ -3,7 +3,7 @@
 set -euo pipefail
 PKGS=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc unixodbc-dev
       odbc-mariadb tdsodbc mariadb-server mariadb-client libgtest-dev fonts-wqy-microhei clang-format
-      sqlite3 xvfb xauth)
+      sqlite3 xvfb xauth qt6-translations-l10n)
 missing=()
 for p in "${PKGS[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

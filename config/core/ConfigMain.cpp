@@ -211,6 +211,7 @@ void sysInit() {
         r.LastdbSPurgeTagValue = -9999.99;
     }
     SettingUtil::LoadProgramSettings();
+    UseToolkitTranslations(st.LanguageIndex);
     st.HelpFile = QStringLiteral("Hexvane.chm");
     HelpUtil::InitHelpIDTable();
     QStringList forms;

@@ -68,6 +68,10 @@ bool IsServerDBType(const QString& typeName) {
            typeName == QLatin1String("ORACLE");
 }
 
+bool KeepsNoDatabaseFiles(const QString& typeName) {
+    return IsServerDBType(typeName.toUpper()) || typeName.toUpper() == QLatin1String("POSTGRESQL");
+}
+
 bool IsSameFieldName(const QString& a, const QString& b, const QString& typeName) {
     const bool csv = typeName == QLatin1String("CSV");
     return a.compare(b, csv ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;

@@ -29,6 +29,9 @@ bool IsFileDBType(const QString& typeName);
 bool IsSheetDBType(const QString& typeName);
 // True for the types reached on a server ("SQLSERVER", "MYSQL", "ORACLE").
 bool IsServerDBType(const QString& typeName);
+// True for the types that keep no database file, so no dispersed files: the server types and
+// "POSTGRESQL".
+bool KeepsNoDatabaseFiles(const QString& typeName);
 // True when two field names name one column of a group of this type: for a database type (any
 // type but "CSV") in any letter case, as the engines take column names; for CSV titles exactly.
 bool IsSameFieldName(const QString& a, const QString& b, const QString& typeName);

@@ -31,6 +31,9 @@ const TextPair kLineBreak{"] holds a line break, which its settings file cannot 
 const TextPair kSeparator{"] holds \"%1\", which its settings line cannot keep: [",
                           "] 含有 \"%1\" 字元, 設定檔無法保存: ["};
 const TextPair kGroupLine{"Save group: ", "存檔群組: "};
+const TextPair kServerDispersed{
+    "The database type [%1] keeps no dispersed database files: choose Single Database.",
+    "資料庫種類 [%1] 不支援分散資料檔, 請選擇單一資料庫。"};
 
 QString Num(double n) {
     return Numbers::NumberText(n);
@@ -172,6 +175,13 @@ bool CheckSaveGroups(QString& message) {
             message = head + QStringLiteral("高速存檔只適用於 Excel 及 SQL Server 2008以上的版本。") + kCRLF +
                       groupLine + kCRLF + QStringLiteral("資料庫種類: ") + s.dbDBTypeName + kCRLF +
                       QStringLiteral("時間間隔: ") + Num(s.SaveTimeInterval) + QStringLiteral("秒");
+            return false;
+        }
+        // A server has no database file to copy for each folder and file that tags name: the
+        // saver would fail every record.
+        if (!s.dbSDataBaseRootDir.isEmpty() && SaveGroupUtil::KeepsNoDatabaseFiles(s.dbDBTypeName)) {
+            message = Tx(kBadValueHead) + name + Tx(kBadValueHead2) + kCRLF +
+                      Tx(kServerDispersed).arg(s.dbDBTypeName) + kCRLF + Tx(kGroupLine) + name;
             return false;
         }
         // A line break, or a separator of its line, in a value would shift or drop settings of

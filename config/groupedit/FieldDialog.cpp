@@ -164,17 +164,18 @@ void FieldDialog::SetDataFormat() {
         return;
     }
     EnableAll({c.frmFormatSetting, c.lblUseDataFormatDsc1}, true);
-    const QString part = c.cmbTagType->currentText();
+    // The part as the checks read it: the box a check blames can be edited.
+    const QString part = SourceTagType();
     auto groups = [&](bool d, bool m, bool t) {
         EnableAll(decimal, d);
         EnableAll(message, m);
         EnableAll(datetime, t);
     };
-    if (system || IsEither(part, kDatetime))
+    if (part == QLatin1String("DATETIME"))
         groups(false, false, true);
-    else if (IsEither(part, kValue))
+    else if (part == QLatin1String("VALUE"))
         groups(true, false, false);
-    else if (IsEither(part, kMessage))
+    else if (part == QLatin1String("MESSAGE"))
         groups(false, true, false);
 }
 

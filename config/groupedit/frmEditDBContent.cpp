@@ -65,6 +65,7 @@ void frmEditDBContent::LoadFormObj(frmGroupConfig& frm) {
          {"Label15", {"資料庫種類", "資料庫種類"}},
          {"chkKeepConnectionAliveAfterSaveDataForExcel",
           {"每次存檔結束後，本程式就關閉與資料庫的連結", "每次存檔結束後，本程式就關閉與資料庫的連結"}},
+         {"cmdSelectFile", {"...", "..."}},
          {"cmdOK", {"確定", "確定"}},
          {"cmdCancel", {"取消", "取消"}}});
 
@@ -144,7 +145,7 @@ bool frmEditDBContent::CheckFormObj() {
     if (p != mDBFilePath) {
         if (p.startsWith(QLatin1String("..")))
             mdbIsDefaultFilePath = 1;
-        else if (!p.contains(u':') && mdbIsDefaultFilePath == 1)
+        else if (!SettingUtil::IsFullPath(p) && mdbIsDefaultFilePath == 1)
             p = SettingUtil::DataFilePath(State().ProjectName, p);
     }
     const QString f = FileUtil::GetAbsolutePathName(p);

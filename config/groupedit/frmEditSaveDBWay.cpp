@@ -145,7 +145,7 @@ void frmEditSaveDBWay::LoadDBSetting() {
     ShowFileUsage();
     if (IsFileDBType(mDBTypeName) || mDBTypeName == QLatin1String("CSV"))
         optDspersed->setEnabled(true);
-    else if (IsServerDBType(mDBTypeName))
+    else if (SaveGroupUtil::KeepsNoDatabaseFiles(mDBTypeName))
         optDspersed->setEnabled(false);
 }
 

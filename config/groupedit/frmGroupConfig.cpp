@@ -831,9 +831,9 @@ bool frmGroupConfig::CheckFormObj() {
         return Blame(txtCaption);
     }
     if (chkCyclical->isChecked()) {
-        const double interval = Numbers::LeadingNumber(txtSaveTimeInterval->text());
-        // The cycle must also be one the saver can schedule: at least a millisecond on its grid
-        // and no more whole seconds than it counts.
+        // The whole text must be the number ("1,5" is none), and a cycle the saver can
+        // schedule: at least a millisecond on its grid and no more whole seconds than it counts.
+        const double interval = Numbers::WholeTextNumber(txtSaveTimeInterval->text()).value_or(0);
         bool schedulable = interval > 0 && Numbers::ToInt32(interval).has_value();
         if (schedulable && interval < 1) schedulable = SettingUtil::SubSecondCycle(interval).has_value();
         if (!schedulable) {
@@ -989,7 +989,7 @@ void frmGroupConfig::SaveFormObj() {
 
     r.IsHighSpeedSaver = false;
     if (chkCyclical->isChecked()) {
-        s.SaveTimeInterval = Numbers::LeadingNumber(txtSaveTimeInterval->text());
+        s.SaveTimeInterval = Numbers::WholeTextNumber(txtSaveTimeInterval->text()).value_or(0);
         if (const auto ms = SettingUtil::SubSecondCycle(s.SaveTimeInterval)) {
             r.IsHighSpeedSaver = true;
             s.SaveTimeIntervalWithMilliSeconds = *ms;

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 
 #include "common/HelpUtil.h"
 #include "common/ProgramHooks.h"
+#include "platform/msgbox/OwnerWindow.h"
 
 void SetCaption(QWidget& control, const QString& text) {
     if (auto* label = qobject_cast<QLabel*>(&control))
@@ -38,6 +40,14 @@ void SortIgnoringCase(QStringList& names) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
     });
+}
+
+void KeepTypedTexts(QWidget& form) {
+    for (QComboBox* list : form.findChildren<QComboBox*>()) {
+        if (!list->isEditable()) continue;
+        list->setCompleter(nullptr);
+        list->setInsertPolicy(QComboBox::NoInsert);
+    }
 }
 
 int MsgLines(std::initializer_list<QString> lines, int style, const QString& title) {
@@ -67,6 +77,12 @@ void ConfigDialog::cmdCancel_Click() {
 
 void ConfigDialog::reject() {
     cmdCancel_Click();
+}
+
+int ConfigDialog::exec() {
+    TakeOwnerWindow(*this);
+    KeepTypedTexts(*this);
+    return QDialog::exec();
 }
 
 void ConfigDialog::cmdHelp_Click() {

@@ -53,6 +53,10 @@ void PairOptions(QWidget& owner, std::initializer_list<std::pair<QRadioButton*, 
 // Sorts names without regard to letter case (names that differ only in case: exact order).
 void SortIgnoringCase(QStringList& names);
 
+// Every editable list of the form keeps the text as typed: no completion from its items, and
+// Enter adds nothing to them.
+void KeepTypedTexts(QWidget& form);
+
 // A message box whose text is the given lines joined by CR LF (what failed, why, what to do).
 int MsgLines(std::initializer_list<QString> lines, int style, const QString& title);
 
@@ -76,6 +80,11 @@ class ConfigDialog : public QDialog {
     virtual void cmdCancel_Click();
     // The help topic of this dialog.
     void cmdHelp_Click();
+
+    // Shows the dialog modally, owned by the window that opens it (the active modal window), so
+    // it stays in front of it, with its editable lists keeping what is typed; returns when the
+    // dialog is hidden.
+    int exec() override;
 
   protected:
     explicit ConfigDialog(QWidget* parent = nullptr) : QDialog(parent) {}

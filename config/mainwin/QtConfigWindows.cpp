@@ -7,6 +7,7 @@
 #include "config/mainwin/frmConfigMain.h"
 #include "config/mainwin/frmOpenProj.h"
 #include "config/mainwin/frmSelectWksName.h"
+#include "platform/msgbox/OwnerWindow.h"
 #include "platform/msgbox/QtMessageService.h"
 
 namespace {
@@ -55,7 +56,9 @@ std::optional<QString> QtConfigWindows::OpenFile(const QString& initialFolder, c
                                                  const QString& pattern) {
     const QString filter =
         description.contains(u'(') ? description : description + QStringLiteral(" (") + pattern + u')';
-    QFileDialog dialog(&FormObj<frmConfigMain>(), QString(), initialFolder, filter);
+    // The picker belongs to the dialog that opened it, which stays in front when it closes.
+    QWidget* owner = OwnerWindow();
+    QFileDialog dialog(owner ? owner : &FormObj<frmConfigMain>(), QString(), initialFolder, filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ReadOnly);
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -40,7 +41,9 @@ constexpr float kWidthAllowance = 140;
 constexpr float kTitleOffset = 10;
 constexpr float kTitleShortening = 40;
 constexpr float kDragBarShortening = 20;
-constexpr int kMinimumWidth = 400;  // 6000 twips
+constexpr int kMinimumWidth = 400;      // 6000 twips
+constexpr int kPanelGap = 6;            // between two status-bar panels, and at the ends
+constexpr int kSizeGripAllowance = 20;  // the status bar's size grip
 const QString kViewModeReport = QStringLiteral("3");
 
 constexpr TextPair kProjectNode{"Project [", "專案 ["};
@@ -200,6 +203,7 @@ frmConfigMain::frmConfigMain(QWidget* parent)
         panels_.insert(panel->objectName(), panel);
         sbStatusBar->addWidget(panel, QLatin1String(key) == QLatin1String("Status") ? 1 : 0);
     }
+    FitStatusPanels();
 
     picMain->installEventFilter(this);
     imgSplitter->installEventFilter(this);
@@ -247,6 +251,21 @@ void frmConfigMain::LoadFormObj() {
 
 void frmConfigMain::SetStatusPanel(const QString& key, const QString& text) {
     if (QLabel* panel = panels_.value(key)) panel->setText(text);
+    FitStatusPanels();
+}
+
+void frmConfigMain::FitStatusPanels() {
+    // The window is at least 6000 twips wide, and wider when the panels need it to show their
+    // whole texts side by side.
+    int panels = 0;
+    for (const QLabel* panel : std::as_const(panels_)) panels += panel->minimumSizeHint().width();
+    const QMargins margins = sbStatusBar->contentsMargins();
+    const int spacing = sbStatusBar->style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+    const int grip = sbStatusBar->isSizeGripEnabled() ? kSizeGripAllowance : 0;
+    const int least = panels + static_cast<int>(panels_.size() + 1) * std::max(spacing, kPanelGap) +
+                      margins.left() + margins.right() + grip;
+    setMinimumWidth(std::max(kMinimumWidth, least));
+    if (width() < minimumWidth()) resize(minimumWidth(), height());
 }
 
 // ---- Layout and splitter ----
@@ -271,7 +290,7 @@ void frmConfigMain::SizeControls(float& X) {
 
 void frmConfigMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (width() < kMinimumWidth) resize(kMinimumWidth, height());
+    if (width() < minimumWidth()) resize(minimumWidth(), height());
 }
 
 void frmConfigMain::imgSplitter_MouseDown() {
@@ -393,17 +412,38 @@ void frmConfigMain::mkTreeView() {
             if (g.IsGroupDeleted != 0) continue;
             QTreeWidgetItem* group = NewNode(GroupTag(name), name, folderClosed_);
             InsertSorted(project, group);
-            for (int k = 1; k <= std::min<int>(g.FieldCount, kMaxFieldSlots); ++k) {
-                const QString field = g.F(k).FieldName;
-                const QString fieldTag = FieldTag(name, field);
-                if (field.isEmpty() || FindNode(fieldTag)) continue;
-                InsertSorted(group, NewNode(fieldTag, field, folderClosed_));
-            }
+            AddFieldNodes(group, name, g);
         }
         project->setExpanded(true);
         tvTreeView->setCurrentItem(project);
     }
     mklvNodeContent();
+}
+
+void frmConfigMain::AddFieldNodes(QTreeWidgetItem* groupNode, const QString& groupName,
+                                  SaveGroupRecord& group) {
+    for (int k = 1; k <= std::min<int>(group.FieldCount, kMaxFieldSlots); ++k) {
+        const QString field = group.F(k).FieldName;
+        const QString fieldTag = FieldTag(groupName, field);
+        if (field.isEmpty() || FindNode(fieldTag)) continue;
+        InsertSorted(groupNode, NewNode(fieldTag, field, folderClosed_));
+    }
+}
+
+void frmConfigMain::mkFieldNodes(const QString& groupName, const QString& select) {
+    const QString wanted = select.isEmpty() ? SelectedTag() : select;
+    QTreeWidgetItem* groupNode = FindNode(GroupTag(groupName));
+    const int16_t index = SaveGroupUtil::GetSaveGroupIndex(groupName);
+    if (!groupNode) return;
+    {
+        const QSignalBlocker quiet(tvTreeView);
+        const bool expanded = groupNode->isExpanded();
+        qDeleteAll(groupNode->takeChildren());
+        if (index > 0) AddFieldNodes(groupNode, groupName, State().Group(index));
+        groupNode->setExpanded(expanded);
+    }
+    QTreeWidgetItem* target = FindNode(wanted);
+    tvTreeView->setCurrentItem(target ? target : groupNode);
 }
 
 QTreeWidgetItem* frmConfigMain::mkSaveGroupNode(const QString& parentTag, const QString& name,
@@ -583,9 +623,10 @@ void frmConfigMain::lvListView_DblClick() {
     QTreeWidgetItem* row = lvListView->currentItem();
     if (!row || !row->isSelected()) return;
     const QStringList items = TagItems(TagOf(row));
-    if (items[0] == QLatin1String("SAVEGROUP"))
+    if (items[0] == QLatin1String("SAVEGROUP")) {
         FormObj<frmGroupConfig>().LoadFormObj(items[1], false);
-    else if (items[0] == QLatin1String("FIELD"))
+        mkFieldNodes(items[1]);
+    } else if (items[0] == QLatin1String("FIELD"))
         EditField(items[1], items[2]);
     mklvNodeContent();
 }

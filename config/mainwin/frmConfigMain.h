@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "common/Settings.h"
 #include "platform/captions/Captions.h"
 #include "ui_frmConfigMain.h"
 
@@ -38,6 +39,10 @@ class frmConfigMain : public QMainWindow, public Ui::frmConfigMain {
     // Adds a node under the node keyed `parentTag` (a group under the project, a field under a
     // group) and selects it; null when the parent is missing or cannot hold such a node.
     QTreeWidgetItem* mkSaveGroupNode(const QString& parentTag, const QString& name, const QString& separator);
+    // Rebuilds the field nodes of a group from the model, after a command that changed its
+    // fields. The selection stays on the node with the tag `select` (by default the selected
+    // node) when it still exists, else it moves to the group's node.
+    void mkFieldNodes(const QString& groupName, const QString& select = QString());
     // Rebuilds the list and its title for the selected node.
     void mklvNodeContent();
     // The tree node keyed by the tag; null when none.
@@ -91,6 +96,8 @@ class frmConfigMain : public QMainWindow, public Ui::frmConfigMain {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The least width of the window: 6000 twips, or what the status-bar panels need.
+    void FitStatusPanels();
     void imgSplitter_MouseDown();
     void imgSplitter_MouseMove(float x);
     void imgSplitter_MouseUp();
@@ -99,6 +106,8 @@ class frmConfigMain : public QMainWindow, public Ui::frmConfigMain {
     bool MayLeave();
     // The items of the selected node's tag.
     QStringList SelectedItems() const;
+    // Adds a node under the group's node for each of its named fields.
+    void AddFieldNodes(QTreeWidgetItem* groupNode, const QString& groupName, SaveGroupRecord& group);
     // Gives a node a new text and tag (its key) and puts it in its place among its siblings.
     void RenameNode(QTreeWidgetItem* node, const QString& text, const QString& tag);
 

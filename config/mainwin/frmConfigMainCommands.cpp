@@ -94,7 +94,7 @@ void frmConfigMain::AddNewSaveGroup() {
     g.R().ModuleName = name;
     mkSaveGroupNode(ProjectTag(st.ProjectName), name, QStringLiteral(","));
     FormObj<frmGroupConfig>().LoadFormObj(name, true);
-    if (QTreeWidgetItem* node = FindNode(GroupTag(name))) tvTreeView->setCurrentItem(node);
+    mkFieldNodes(name, GroupTag(name));
     Modified();
 }
 
@@ -102,8 +102,13 @@ void frmConfigMain::EditSaveGroup() {
     const QString tag = SelectedTag();
     if (tag.isEmpty()) return;
     const QStringList items = TagItems(tag);
-    if (items[0] == QLatin1String("SAVEGROUP")) FormObj<frmGroupConfig>().LoadFormObj(items[1], false);
-    if (QTreeWidgetItem* node = FindNode(tag)) tvTreeView->setCurrentItem(node);
+    if (items[0] == QLatin1String("SAVEGROUP")) {
+        FormObj<frmGroupConfig>().LoadFormObj(items[1], false);
+        // The editor may have added, deleted or renamed fields.
+        mkFieldNodes(items[1], tag);
+    } else if (QTreeWidgetItem* node = FindNode(tag)) {
+        tvTreeView->setCurrentItem(node);
+    }
 }
 
 void frmConfigMain::DeleteSaveGroup() {
@@ -218,9 +223,7 @@ void frmConfigMain::AddNewField() {
     f.IsDeleted = false;
     TakeFieldSource(dialog, f);
     // The field's node, with the selection kept where it was.
-    const QString selected = SelectedTag();
-    mkSaveGroupNode(GroupTag(group), name, QStringLiteral(","));
-    if (QTreeWidgetItem* node = FindNode(selected)) tvTreeView->setCurrentItem(node);
+    mkFieldNodes(group);
     Modified();
 }
 
@@ -253,13 +256,14 @@ void frmConfigMain::DeleteField() {
     const int16_t i = SaveGroupUtil::GetSaveGroupIndex(group);
     if (i < 1) return;
     SaveGroupRecord& g = State().Group(i);
-    const int k = FieldIndex(g, field);
-    if (k == 0) return;
-    g.F(k).IsDeleted = true;
-    g.FieldCount = static_cast<int16_t>(g.FieldCount - 1);
-    delete FindNode(tag);
-    g.FieldCount = SaveGroupUtil::RemoveField(g.Fields);
-    Modified();
+    if (const int k = FieldIndex(g, field); k > 0) {
+        g.F(k).IsDeleted = true;
+        g.FieldCount = static_cast<int16_t>(g.FieldCount - 1);
+        g.FieldCount = SaveGroupUtil::RemoveField(g.Fields);
+        Modified();
+    }
+    // The group's node shows the fields it has now.
+    mkFieldNodes(group);
 }
 
 void frmConfigMain::RenameField() {
@@ -286,6 +290,6 @@ void frmConfigMain::RenameField() {
     const int k = FieldIndex(g, old);
     if (k == 0) return;
     g.F(k).FieldName = name;
-    RenameNode(node, name, FieldTag(group, name));
+    mkFieldNodes(group, FieldTag(group, name));
     Modified();
 }

@@ -105,7 +105,9 @@ void frmAddNewOfflineField::LoadFormObj(bool tmpIsNew, bool tmpbSaveCSV, bool tm
     } else {
         group_ = Config().WorkingGroup;
         groupName_ = group_.S().SaveGroupName;
-        tableName_ = group_.S().dbTableName;
+        // The wizard's off-line field list passes the table typed on its table page; the editor
+        // passes none and works on its group's table.
+        if (tableName_.isEmpty()) tableName_ = group_.S().dbTableName;
         mDBTypeName = tmpDBTypeName.isEmpty() ? group_.S().dbDBTypeName : tmpDBTypeName;
     }
 
@@ -251,8 +253,7 @@ void frmAddNewOfflineField::cmdFindFields_Click() {
     const bool open = DBProbeUtil::OpenGroupConnection(conn, s, mDBTypeName.toUpper());
     std::vector<TableFieldInfo> fields(kMaxTableFields + 1);
     int16_t count = 0;
-    const bool listed =
-        open && DBProbeUtil::ListTableFields(conn, s.dbTableName, s.dbDBTypeName, count, fields);
+    const bool listed = open && DBProbeUtil::ListTableFields(conn, tableName_, s.dbDBTypeName, count, fields);
     conn.Close();
     if (!listed) {
         MsgLines({Tx(kFindFailed), Tx(kFindCheck)}, MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kFindTitle));

@@ -118,8 +118,6 @@ void frmDBSetup1::LoadFormObj(bool tmpIsOfflineConfigDB) {
     if (cmbDBTypeName->count() == 0) return;
     cmbDBTypeName->setCurrentIndex(0);
     cmbDBTypeName_Click();
-    // The click enabled the dispersed inputs; a server keeps no files.
-    if (IsServerDBType(mDBTypeName)) SetDspersedContent(false);
 }
 
 void frmDBSetup1::SetDspersedContent(bool tmpIsEnable) {
@@ -158,17 +156,18 @@ void frmDBSetup1::cmbDBTypeName_Click() {
                                                 optDirTagValue};
     for (QWidget* w : usage) w->setEnabled(true);
     chkSaveCSV->setChecked(false);
-    if (type != mDBTypeName) {
-        if (IsFileDBType(type)) {
-            optDspersed->setEnabled(true);
-            optSingle->setEnabled(true);
-        } else if (IsServerDBType(type) || type == QLatin1String("POSTGRESQL")) {
-            optDspersed->setEnabled(false);
-            optSingle->setEnabled(true);
-            optSingle->setChecked(true);
-        } else if (type == QLatin1String("CSV")) {
-            for (QWidget* w : usage) w->setEnabled(false);
-        }
+    // The rules of the type apply at every choice, also when the type chosen is the one last
+    // seen (after Previous): a server never keeps dispersed files.
+    if (IsFileDBType(type)) {
+        optDspersed->setEnabled(true);
+        optSingle->setEnabled(true);
+    } else if (SaveGroupUtil::KeepsNoDatabaseFiles(type)) {
+        optDspersed->setEnabled(false);
+        optSingle->setEnabled(true);
+        optSingle->setChecked(true);
+        SetDspersedContent(false);
+    } else if (type == QLatin1String("CSV")) {
+        for (QWidget* w : usage) w->setEnabled(false);
     }
     if (type == QLatin1String("CSV")) {
         chkSaveCSV->setEnabled(false);
@@ -214,7 +213,8 @@ void frmDBSetup1::SelectSaveCSVDBWay() {
 
 bool frmDBSetup1::CheckFormObj() {
     mFocusObj = nullptr;
-    if (optDspersed->isChecked() && txtDataBaseRootDir->text().isEmpty()) {
+    // A box that cannot be edited (the type keeps no database files) is not blamed.
+    if (optDspersed->isChecked() && txtDataBaseRootDir->isEnabled() && txtDataBaseRootDir->text().isEmpty()) {
         MsgLines({Tx(kRootLine1), Tx(kRootLine2)}, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kRootTitle));
         mFocusObj = txtDataBaseRootDir;
         return false;

@@ -55,8 +55,11 @@ void frmOfflineDBSetup4::AddNewField() {
     }
     const frmDBSetup1& page1 = FormObj<frmDBSetup1>();
     frmAddNewOfflineField& dlg = FormObj<frmAddNewOfflineField>();
-    dlg.LoadFormObj(true, IsCSV(), page1.mbFixDataLength, page1.mDBTypeName, QString(),
-                    FormObj<frmOfflineDBSetup3>().mTableName, QString(), QString(), QString(), false);
+    // The table typed on the table page; the CSV path has none.
+    const QString table =
+        page1.mDBTypeName == QLatin1String("CSV") ? QString() : FormObj<frmOfflineDBSetup3>().mTableName;
+    dlg.LoadFormObj(true, IsCSV(), page1.mbFixDataLength, page1.mDBTypeName, QString(), table, QString(),
+                    QString(), QString(), false);
     if (dlg.mString == kResultOK) {
         const QString name = dlg.mFieldName;
         for (const FieldRow& r : ReadFieldRows(*lvFields)) {

@@ -2,10 +2,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStringList>
 #include <QTimer>
 #include <cstdio>
+#include <utility>
+
+#include "platform/msgbox/OwnerWindow.h"
 
 namespace {
 
@@ -27,6 +33,18 @@ QMessageBox::Icon IconOf(int style) {
             return QMessageBox::Information;
         default:
             return QMessageBox::NoIcon;
+    }
+}
+
+// The first and the second button of a style; the second is none for an OK box.
+std::pair<QMessageBox::StandardButton, QMessageBox::StandardButton> ButtonsOf(int style) {
+    switch (style & MsgStyle::Buttons) {
+        case MsgStyle::OkCancel:
+            return {QMessageBox::Ok, QMessageBox::Cancel};
+        case MsgStyle::YesNo:
+            return {QMessageBox::Yes, QMessageBox::No};
+        default:
+            return {QMessageBox::Ok, QMessageBox::NoButton};
     }
 }
 
@@ -67,23 +85,9 @@ int QtMessageService::Show(const QString& text, int style, const QString& title)
         std::fflush(stderr);
         return ScriptedAnswer(NextScriptedWord(), style);
     }
-    QMessageBox box(IconOf(style), EffectiveTitle(title), text);
-    QMessageBox::StandardButton first = QMessageBox::Ok, second = QMessageBox::NoButton;
-    switch (style & MsgStyle::Buttons) {
-        case MsgStyle::OkCancel:
-            second = QMessageBox::Cancel;
-            break;
-        case MsgStyle::YesNo:
-            first = QMessageBox::Yes;
-            second = QMessageBox::No;
-            break;
-        default:
-            break;
-    }
-    box.setStandardButtons(second == QMessageBox::NoButton ? first : first | second);
-    box.setDefaultButton((style & MsgStyle::DefaultButton2) && second != QMessageBox::NoButton ? second
-                                                                                               : first);
-    box.setEscapeButton(second == QMessageBox::NoButton ? first : second);
+    const std::unique_ptr<QMessageBox> made = MakeBox(text, style, title);
+    QMessageBox& box = *made;
+    const QMessageBox::StandardButton first = ButtonsOf(style).first, second = ButtonsOf(style).second;
     if (qEnvironmentVariable("LEDGRIX_MSGBOX").compare(QStringLiteral("window"), Qt::CaseInsensitive) == 0) {
         // A real window that its scripted answer closes as an operator would: the escape
         // button's answer by closing the window, any other by its button.
@@ -107,6 +111,26 @@ int QtMessageService::Show(const QString& text, int style, const QString& title)
         default:
             return MsgAnswer::Ok;
     }
+}
+
+std::unique_ptr<QMessageBox> QtMessageService::MakeBox(const QString& text, int style, const QString& title) {
+    auto box = std::make_unique<QMessageBox>(IconOf(style), EffectiveTitle(title), text,
+                                             QMessageBox::NoButton, OwnerWindow());
+    const auto [first, second] = ButtonsOf(style);
+    box->setStandardButtons(second == QMessageBox::NoButton ? first : first | second);
+    box->setDefaultButton((style & MsgStyle::DefaultButton2) && second != QMessageBox::NoButton ? second
+                                                                                                : first);
+    box->setEscapeButton(second == QMessageBox::NoButton ? first : second);
+    // The window is at least as wide as its title and the title bar's icon and buttons, so the
+    // window manager does not cut the title short.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        QFont bold = box->font();
+        bold.setBold(true);
+        const int width = QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + kTitleBarAllowance;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    }
+    return box;
 }
 
 void InstallQtMessageService() {

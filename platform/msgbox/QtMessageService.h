@@ -6,8 +6,11 @@
 // is a real window that its scripted answer closes.
 #pragma once
 #include <QString>
+#include <memory>
 
 #include "common/ProgramHooks.h"
+
+class QMessageBox;
 
 class QtMessageService : public MessageService {
   public:
@@ -20,6 +23,11 @@ class QtMessageService : public MessageService {
     // "cancel" and "no" the second (the only one of an OK box); any other word, or none, the
     // default button.
     static int ScriptedAnswer(const QString& word, int style);
+    // The window of a box: icon, title, text and buttons of its style, owned by the window that
+    // opens it, and at least as wide as its title bar needs.
+    static std::unique_ptr<QMessageBox> MakeBox(const QString& text, int style, const QString& title);
+    // Pixels of a title bar beside its title: the window's icon and buttons.
+    static constexpr int kTitleBarAllowance = 140;
 
   private:
     QString NextScriptedWord();

@@ -276,6 +276,7 @@ void sysInit() {
     ProgramState& st = State();
     Saver().LogFileStreamSet = false;
     SettingUtil::LoadProgramSettings();
+    UseToolkitTranslations(st.LanguageIndex);
     Saver().ShownGroupIndex = 1;
     Saver().TagDataBankCount = 0;
     st.dbSIsHideLedgrix = false;

@@ -140,6 +140,19 @@ TEST_F(SaveProjectTest, ChecksNameTheGroupAndTheValueAtFault) {
     Group(2).S().dbDBTypeName = QStringLiteral("EXCEL");
     EXPECT_EQ(CheckMessage(), QString());
 
+    // A server keeps no database files to disperse: every record would fail at run time.
+    const QString root = Group(1).S().dbSDataBaseRootDir;
+    const QString type = Group(1).S().dbDBTypeName;
+    Group(1).S().dbSDataBaseRootDir = QStringLiteral("D:\\Data");
+    Group(1).S().dbDBTypeName = QStringLiteral("MYSQL");
+    EXPECT_EQ(
+        CheckMessage(),
+        QStringLiteral("Save group [Flow] settings error, please set it again.\r\nThe database type [MYSQL] "
+                       "keeps no dispersed database files: choose Single Database.\r\nSave group: Flow"));
+    Group(1).S().dbDBTypeName = type;
+    EXPECT_EQ(CheckMessage(), QString());
+    Group(1).S().dbSDataBaseRootDir = root;
+
     // Values that would shift or drop settings when the files are read again.
     Group(1).F(2).FieldName = QStringLiteral("Flow,m3");
     EXPECT_EQ(CheckMessage(),

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
 
@@ -82,6 +83,18 @@ TEST_F(FieldContent, OpensAStoredFieldAsItWasSavedAndReturnsItOnOk) {
 
 TEST_F(FieldContent, EnablesTheInputsThatTheSourceAndPartUse) {
     Open({}, [&](QDialog& dlg) {
+        // A part is kept as typed: no completion from the list as the box loses the focus.
+        auto& part = Child<QComboBox>(dlg, "cmbTagType");
+        for (const char* typed : {"d", "value"}) {
+            part.lineEdit()->clear();
+            for (const QChar c : QString::fromLatin1(typed)) {  // typed key by key
+                QKeyEvent key(QEvent::KeyPress, Qt::Key_A + (c.toUpper().unicode() - 'A'), Qt::NoModifier, c);
+                QCoreApplication::sendEvent(part.lineEdit(), &key);
+            }
+            emit part.lineEdit()->editingFinished();
+            EXPECT_EQ(part.currentText(), typed);
+        }
+        SetText(dlg, "cmbTagType", "VALUE");
         for (const char* input :
              {"txtDecimalPlaces", "txtMessageLength", "cmbDatetimeFormat", "frmFormatSetting"})
             EXPECT_FALSE(On(dlg, input)) << input;
@@ -91,9 +104,11 @@ TEST_F(FieldContent, EnablesTheInputsThatTheSourceAndPartUse) {
         SetText(dlg, "cmbTagType", "MESSAGE");
         EXPECT_FALSE(On(dlg, "txtDecimalPlaces"));
         EXPECT_TRUE(On(dlg, "txtMessageLength"));
-        SetText(dlg, "cmbTagType", "value");  // not a listed text: the groups stay as they were
-        EXPECT_TRUE(On(dlg, "txtMessageLength"));
-        EXPECT_FALSE(On(dlg, "txtDecimalPlaces"));
+        SetText(dlg, "cmbTagType", "value");  // any letter case, as the checks read the part
+        EXPECT_FALSE(On(dlg, "txtMessageLength"));
+        EXPECT_TRUE(On(dlg, "txtDecimalPlaces"));
+        SetText(dlg, "cmbTagType", "msg");  // no part here: the groups stay as they were
+        EXPECT_TRUE(On(dlg, "txtDecimalPlaces"));
         Child<QRadioButton>(dlg, "optSaveDateTime").setChecked(true);
         EXPECT_TRUE(On(dlg, "cmbDatetimeFormat"));
         EXPECT_FALSE(On(dlg, "txtTagName"));

@@ -187,6 +187,11 @@ TEST_F(GroupConfigTest, ChecksRefuseBadInputWithTheirMessageAndFocus) {
          "Cyclic Storgage setting error!\r\nInterval cannot be less than 0 second.\r\nPlease enter interval "
          "again!",
          "txtSaveTimeInterval"},
+        // Not wholly a number: "1,5" is not one and a half.
+        {[](QDialog& d) { SetText(d, "txtSaveTimeInterval", "1,5"); },
+         "Cyclic Storgage setting error!\r\nInterval cannot be less than 0 second.\r\nPlease enter interval "
+         "again!",
+         "txtSaveTimeInterval"},
         // Below the millisecond grid: the saver would read it back as no cycle at all.
         {[](QDialog& d) { SetText(d, "txtSaveTimeInterval", "0.0004"); },
          "Cyclic Storgage setting error!\r\nInterval cannot be less than 0 second.\r\nPlease enter interval "

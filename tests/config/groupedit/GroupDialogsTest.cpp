@@ -122,6 +122,20 @@ TEST_F(GroupDialogsTest, DatabaseSettingsDialogShowsTheRowsOfTheTypeAndChecksFil
         EXPECT_TRUE(dlg.CheckFormObj());
     }
     for (int language : {0, 1}) {
+        // An Access file of the data folder pointed at a rooted path, as the file button gives
+        // it: the path names its file itself.
+        State().LanguageIndex = static_cast<int16_t>(language);
+        WriteFile(QStringLiteral("srv/plant/line1.mdb"), "x");
+        editor.mdbIsDefaultFilePath = 1;
+        frmEditDBContent dlg;
+        load("Access database (*.mdb)", dlg);
+        EXPECT_EQ(TextOf(dlg, "cmdSelectFile"), "...");
+        dlg.txtDBSetting1->setText(Path(QStringLiteral("srv/plant/line1.mdb")));
+        SaveScreen(&dlg, "frmEditDBContent-access", language);
+        EXPECT_TRUE(dlg.CheckFormObj());
+        editor.mdbIsDefaultFilePath = 0;
+    }
+    for (int language : {0, 1}) {
         State().LanguageIndex = static_cast<int16_t>(language);
         frmEditDBContent dlg;
         load("Excel workbook (*.xls)", dlg);
@@ -252,5 +266,20 @@ TEST_F(GroupDialogsTest, GetFieldListsTheColumnsOfTheWorkingGroupsTable) {
         EXPECT_EQ(names.itemText(2), "Extra");
         EXPECT_EQ(names.currentText(), "Ext");
     });
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+
+    // The wizard's off-line field list passes the table typed on its table page: shown and listed.
+    SqliteRows(Path("Project/P/dat/Ledgrix/flow.mdb"), {"CREATE TABLE Typed (Only INT)"});
+    NextModal typed([&](QDialog& d) {
+        EXPECT_EQ(TextOf(d, "lblTableName"), "Typed");
+        Click(d, "cmdFindFields");
+        EXPECT_EQ(Child<QComboBox>(d, "cmbFieldName").itemText(0), "Only");
+        // "msg" in any letter case is a message part: its length box is the one the check reads.
+        Click(d, "chkUseDataFormat");
+        SetText(d, "cmbTagType", "msg");
+        EXPECT_TRUE(Child<QWidget>(d, "txtMessageLength").isEnabled());
+        Click(d, "cmdCancel");
+    });
+    dlg.LoadFormObj(true, false, false, "ACCESS", QString(), "Typed", QString(), QString(), QString(), false);
     EXPECT_EQ(boxes.boxes.size(), 1u);
 }

@@ -17,6 +17,9 @@ class MainWindowFixture : public ConfigFixture {
   protected:
     void SetUp() override {
         ConfigFixture::SetUp();
+        // The forms that an earlier test's close left to be deleted are gone before this test
+        // makes them again.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         SetConfigWindows(&qtWindows);
         // Per-user window settings stay in the test's folder.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path(QStringLiteral("config")));

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -10,6 +11,8 @@
 #include "config/core/ConfigState.h"
 #include "config/mainwin/frmRename.h"
 #include "platform/captions/Captions.h"
+#include "platform/msgbox/OwnerWindow.h"
+#include "platform/msgbox/QtMessageService.h"
 #include "tests/config/mainwin/MainWindowFixture.h"
 
 namespace {
@@ -500,8 +503,87 @@ TEST_F(MainWindow, SplitterDragStopsNearTheEdgesAndTheLayoutKeepsItsLimits) {
     EXPECT_EQ(w.tvTreeView->width(), 167);  // 2500 twips
     EXPECT_EQ(w.lvListView->x(), 169);
 
+    // At least 6000 twips, and as wide as the status-bar panels need to show their whole texts.
     w.resize(200, 400);
-    EXPECT_EQ(w.width(), 400);  // 6000 twips
+    EXPECT_GE(w.width(), 400);
+    w.SetStatusPanel(QStringLiteral("ProjName"), QStringLiteral("Project name：PlantNorth"));
+    w.resize(200, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(w.width(), w.minimumWidth());
+    for (const char* key : {"Status", "ProjName", "Mode", "Date"}) {
+        auto& panel = Child<QLabel>(w, key);
+        EXPECT_GE(panel.contentsRect().width(), panel.fontMetrics().horizontalAdvance(panel.text())) << key;
+    }
+    SaveScreen(&w, QStringLiteral("frmConfigMain-narrow"), 0);
+}
+
+TEST_F(MainWindow, FieldNodesFollowTheFieldsTheEditorLeaves) {
+    frmConfigMain& w = OpenDemo();
+    Select(QStringLiteral("SAVEGROUP,Cyclic1s"));
+    boxes.answers = {MsgAnswer::Yes};
+    {
+        NextModal drive([&](QDialog& dlg) {
+            auto& fields = Child<QTreeWidget>(dlg, "lvFields");
+            fields.setCurrentItem(fields.findItems(QStringLiteral("Temp"), Qt::MatchExactly).value(0));
+            Click(dlg, "cmdDeleteField");
+            Click(dlg, "cmdOK");
+        });
+        w.EditSaveGroup();
+    }
+    EXPECT_EQ(Children(QStringLiteral("SAVEGROUP,Cyclic1s")), "Flow,Level,Time");
+    EXPECT_EQ(w.SelectedTag(), "SAVEGROUP,Cyclic1s");
+    // A node whose field is no longer in the group goes on the next command on it.
+    State().Group(1).FieldCount = 2;
+    Select(QStringLiteral("FIELD,Cyclic1s,Time"));
+    boxes.answers = {MsgAnswer::Yes};
+    w.DeleteField();
+    EXPECT_EQ(Children(QStringLiteral("SAVEGROUP,Cyclic1s")), "Flow,Level");
+    EXPECT_EQ(w.SelectedTag(), "SAVEGROUP,Cyclic1s");
+}
+
+TEST_F(MainWindow, EveryDialogIsOwnedByTheWindowThatOpensIt) {
+    frmConfigMain& w = OpenDemo();
+    Select(QStringLiteral("SAVEGROUP,Cyclic1s"));
+    // A picker that is cancelled: its owner stays in front.
+    auto cancelledPicker = [](QWidget& owner) {
+        return std::make_unique<NextModal>([&owner](QDialog& file) {
+            EXPECT_EQ(OwnerOf(file), &owner) << file.metaObject()->className();
+            file.reject();
+        });
+    };
+    NextModal editor([&](QDialog& ed) {
+        EXPECT_EQ(OwnerOf(ed), &w);
+        {
+            NextModal content([&](QDialog& db) {
+                EXPECT_EQ(OwnerOf(db), &ed);
+                auto picker = cancelledPicker(db);
+                Click(db, "cmdSelectFile");
+                picker.reset();
+                EXPECT_EQ(OwnerOf(*QtMessageService::MakeBox(QStringLiteral("x"), MsgStyle::OkOnly, {})),
+                          &db);
+                Click(db, "cmdCancel");
+            });
+            Click(ed, "cmdDBContent");
+        }
+        {
+            NextModal page1([&](QDialog& p) {
+                EXPECT_EQ(OwnerOf(p), &ed);
+                Click(p, "chkSaveCSV");
+                NextModal layout([&](QDialog& csv) {
+                    EXPECT_EQ(OwnerOf(csv), &p);
+                    auto picker = cancelledPicker(csv);
+                    Click(csv, "cmdSelectDBFilePath");
+                    picker.reset();
+                    Click(csv, "cmdCancel");
+                });
+                Click(p, "cmdSelectCSVDB");
+                Click(p, "cmdCancel");
+            });
+            Click(ed, "cmdDBSetting");
+        }
+        Click(ed, "cmdCancel");
+    });
+    w.EditSaveGroup();
 }
 
 }  // namespace

@@ -139,6 +139,13 @@ TEST_F(Wizard, OnlineRunOnAnSqliteFileFillsTheGroupAndKeepsTagsAcrossPreviousAnd
              [&](QDialog& p) {
                  screen(p);
                  EXPECT_EQ(TextOf(p, "cmbTableName"), "Log1");
+                 // Enter keeps a typed name out of the list of the tables found.
+                 auto& tables = Child<QComboBox>(p, "cmbTableName");
+                 const int found = tables.count();
+                 tables.lineEdit()->setText(QStringLiteral("Bogus"));
+                 emit tables.lineEdit()->returnPressed();
+                 EXPECT_EQ(tables.count(), found);
+                 tables.setCurrentIndex(0);
                  Click(p, "cmdNext");
              }},
             {"frmDBSetup4",
@@ -272,6 +279,26 @@ TEST_F(Wizard, FirstPageAppliesTheTypeRulesAndNeedsARootFolderForDispersedFiles)
     WizardDriver none({{"frmDBSetup1", [](QDialog& p) { Click(p, "cmdNext"); }}});
     ApplyDBSetupWizard(group);
     EXPECT_EQ(GroupText(), before);
+}
+
+TEST_F(Wizard, TypeRulesApplyAtEveryChoiceAndADisabledBoxIsNotBlamed) {
+    WizardDriver pages({
+        First("MYSQL"),
+        {"frmDBSetup2_SQLServer", [](QDialog& p) { Click(p, "cmdPrevious"); }},
+        {"frmDBSetup1",
+         [](QDialog& p) {
+             ChooseType(p, "MYSQL");  // the type last seen: a server still keeps no dispersed files
+             EXPECT_FALSE(Child<QRadioButton>(p, "optDspersed").isEnabled());
+             EXPECT_TRUE(Child<QRadioButton>(p, "optSingle").isChecked());
+             ChooseType(p, "ACCESS");
+             Click(p, "optDspersed");
+             ChooseType(p, "CSV");  // the empty root folder can no longer be edited
+             Click(p, "cmdNext");
+         }},
+        Cancel("frmOfflineDBSetup4"),
+    });
+    DBSetupWizard::RunDBSetupWizard(false);
+    EXPECT_EQ(BoxTexts(), QStringList());
 }
 
 TEST_F(Wizard, CancelOnAnyPageLeavesTheGroupAsItWas) {

@@ -1,13 +1,32 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QFile>
+#include <QMessageBox>
 #include <QTemporaryFile>
 #include <cstdio>
 
+#include "common/Texts.h"
 #include "platform/msgbox/QtMessageService.h"
+#include "tests/support/Screens.h"
 
 namespace {
+
+TEST(QtMessageServiceTest, BoxIsAsWideAsItsTitleWithButtonsInTheProgramsLanguage) {
+    const QString title = QStringLiteral("Ledgrix config- Settings of Data group [Cyclic1s]");
+    for (int language : {0, 1}) {
+        UseToolkitTranslations(language);
+        const auto box =
+            QtMessageService::MakeBox(QStringLiteral("Saved."), MsgStyle::Question | MsgStyle::YesNo,
+                                      language == 0 ? title : QStringLiteral("儲存專案"));
+        box->adjustSize();
+        EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->windowTitle()));
+        EXPECT_EQ(box->button(QMessageBox::No)->text(), language == 0 ? "&No" : "否(&N)");
+        SaveScreen(box.get(), QStringLiteral("MsgBox"), language);
+    }
+    UseToolkitTranslations(0);
+}
 
 TEST(QtMessageServiceTest, HeadlessBoxesAreOneStderrLineAnsweredOk) {
     EXPECT_EQ(
