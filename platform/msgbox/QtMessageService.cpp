@@ -43,7 +43,7 @@ QString QtMessageService::StderrLine(const QString& text, int style, const QStri
     body.replace(QChar(u'\n'), QStringLiteral("\\n"));
     QString t = EffectiveTitle(title);
     t.replace(QChar(u'\r'), QChar(u' ')).replace(QChar(u'\n'), QChar(u' '));
-    return QStringLiteral("MSGBOX|%1|%2|%3").arg(QString::number(style), t, body);
+    return QStringLiteral("MSGBOX|%1|%2|%3").arg(QString::number(style & ~MsgStyle::FixedPitch), t, body);
 }
 
 QString QtMessageService::NextScriptedWord() {
@@ -68,6 +68,13 @@ int QtMessageService::Show(const QString& text, int style, const QString& title)
         return ScriptedAnswer(NextScriptedWord(), style);
     }
     QMessageBox box(IconOf(style), EffectiveTitle(title), text);
+    if (style & MsgStyle::FixedPitch) {
+        // Preformatted: a fixed-width font, line breaks and blanks kept, so the columns line up.
+        box.setTextFormat(Qt::RichText);
+        QString lines = text;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        box.setText(QStringLiteral("<pre>") + lines.toHtmlEscaped() + QStringLiteral("</pre>"));
+    }
     QMessageBox::StandardButton first = QMessageBox::Ok, second = QMessageBox::NoButton;
     switch (style & MsgStyle::Buttons) {
         case MsgStyle::OkCancel:

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <cstdio>
 
 #include "platform/msgbox/QtMessageService.h"
@@ -15,6 +18,9 @@ TEST(QtMessageServiceTest, HeadlessBoxesAreOneStderrLineAnsweredOk) {
         QStringLiteral("MSGBOX|16|Title|first\\nsecond\\nthird"));
     EXPECT_EQ(QtMessageService::StderrLine(QStringLiteral("..\\Project\\x"), 48, QStringLiteral("T")),
               QStringLiteral("MSGBOX|48|T|..\\Project\\x"));
+    EXPECT_EQ(
+        QtMessageService::StderrLine(QStringLiteral("usage"), 64 | MsgStyle::FixedPitch, QStringLiteral("T")),
+        QStringLiteral("MSGBOX|64|T|usage"));
 
     QTemporaryFile capture;
     ASSERT_TRUE(capture.open());
@@ -52,6 +58,20 @@ TEST(QtMessageServiceTest, HeadlessBoxesTakeTheScriptedAnswersInOrderThenTheirDe
     EXPECT_EQ(service.Show(QStringLiteral("f"), MsgStyle::OkCancel, QString()), MsgAnswer::Ok);
     qunsetenv("LEDGRIX_MSGBOX_ANSWERS");
     qunsetenv("LEDGRIX_MSGBOX");
+}
+
+TEST(QtMessageServiceTest, FixedPitchBoxesShowTheirTextAsWritten) {
+    qputenv("LEDGRIX_MSGBOX", "window");
+    QString shown;
+    QTimer::singleShot(50, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) shown = box->text();
+    });
+    QtMessageService service;
+    EXPECT_EQ(service.Show(QStringLiteral("  /NT    no <window>\r\n  /ONCE  once"),
+                           MsgStyle::Information | MsgStyle::FixedPitch, QStringLiteral("Help")),
+              MsgAnswer::Ok);
+    qunsetenv("LEDGRIX_MSGBOX");
+    EXPECT_EQ(shown, QStringLiteral("<pre>  /NT    no &lt;window&gt;\n  /ONCE  once</pre>"));
 }
 
 }  // namespace
