@@ -25,6 +25,18 @@ void ParseCommandLine(const QString& commandLine, std::vector<QString>& argument
     }
 }
 
+QString WithHelpSwitches(const QString& commandLine) {
+    QStringList words = commandLine.split(u' ');
+    for (QString& word : words)
+        if (word == QLatin1String("--help") || word == QLatin1String("-h")) word = QStringLiteral("/HELP");
+    return words.join(u' ');
+}
+
+bool IsHelpSwitch(const QString& word) {
+    const QString s = word.toUpper();
+    return s == QLatin1String("/HELP") || s == QLatin1String("/H") || s == QLatin1String("/?");
+}
+
 QString ReferenceDateTimeNow() {
     const double now = DateUtil::Now();
     return DateUtil::Format(now, QStringLiteral("Short Date")) + u' ' +

@@ -13,6 +13,12 @@ namespace CommandLineUtil {
 void ParseCommandLine(const QString& commandLine, std::vector<QString>& arguments, int16_t& argumentCount,
                       std::vector<QString>& switches, int16_t& switchCount);
 
+// The line with each word "--help" or "-h" (the help switches of Linux programs) written as
+// "/HELP", so that both programs take them as they take "/HELP".
+QString WithHelpSwitches(const QString& commandLine);
+// A switch word that asks for the command-line help: "/HELP", "/H" or "/?" in any letter case.
+bool IsHelpSwitch(const QString& word);
+
 // The start date and time as "Short Date" and "Long Time" text: the reference date-time that
 // the switches "/D:<date>" and "/T:<time>" change.
 QString ReferenceDateTimeNow();

@@ -23,8 +23,9 @@ constexpr int Critical = 16;
 constexpr int Question = 32;
 constexpr int Exclamation = 48;
 constexpr int Information = 64;
-constexpr int DefaultButton2 = 256;  // the second button is the default
-constexpr int Buttons = 0x0F;        // the part of a style that names the buttons
+constexpr int DefaultButton2 = 256;     // the second button is the default
+constexpr int Buttons = 0x0F;           // the part of a style that names the buttons
+constexpr int FixedPitch = 0x10000000;  // ours: the text in a fixed-width font, so columns line up
 }  // namespace MsgStyle
 namespace MsgAnswer {
 constexpr int Ok = 1;

@@ -231,7 +231,7 @@ void ProcessCommandLine(const QString& commandLine) {
     st.ProjectName.clear();
     st.WorkstationName.clear();
 
-    const QString line = SettingUtil::TrimSpaces(commandLine);
+    const QString line = CommandLineUtil::WithHelpSwitches(SettingUtil::TrimSpaces(commandLine));
     if (line.isEmpty()) {
         st.IsInteractive = 1;
         return;
@@ -257,8 +257,9 @@ void ProcessCommandLine(const QString& commandLine) {
             st.DebugLevel = 1;
         } else if (s == QLatin1String("/NT")) {
             cf.IsNT = -1;
-        } else if (s == QLatin1String("/HELP") || s == QLatin1String("/H") || s == QLatin1String("/?")) {
-            MsgBox(cf.HelpText, MsgStyle::Information | MsgStyle::OkOnly, QStringLiteral("命令行參數說明"));
+        } else if (CommandLineUtil::IsHelpSwitch(s)) {
+            MsgBox(cf.HelpText, MsgStyle::Information | MsgStyle::OkOnly | MsgStyle::FixedPitch,
+                   QStringLiteral("命令行參數說明"));
             ::sysExit(0);
         } else if (s == QLatin1String("/ONCE")) {
             cf.RunMode = QStringLiteral("ONCE");

@@ -14,21 +14,25 @@
 
 namespace TagListUtil {
 
-int16_t LoadProjectTagList(const QString& project, const QString& workstation, TagListBox& box,
-                           bool includeSystem) {
+namespace {
+
+// The tag names of the workstation's tag database in name order, those of class "SYSTEM" only with
+// `includeSystem`; nothing when there is no tag database or it cannot be read.
+std::optional<QStringList> ReadTagNames(const QString& project, const QString& workstation,
+                                        bool includeSystem) {
     const QString base = QStringLiteral("..\\Project\\") + project + u'\\' + workstation;
     QString path = base + QStringLiteral(".pam.mir");
     if (!FileUtil::FileExists(path)) path = base + QStringLiteral(".pam");
-    if (!FileUtil::FileExists(path)) return 0;
+    if (!FileUtil::FileExists(path)) return std::nullopt;
     const auto conn = ADOUtil::OpenMLDBConn(path);
-    if (!conn) return 0;
+    if (!conn) return std::nullopt;
     QStringList names;
     try {
         ado::Recordset rs;
         rs.Open(QStringLiteral("SELECT * FROM [Tag] ORDER BY TagName"), *conn, ado::adOpenKeyset,
                 ado::adLockPessimistic, -1);
         const auto rows = ADOUtil::CopyRecordset(&rs);
-        if (!rows) return 0;
+        if (!rows) return std::nullopt;
         for (rows->MoveFirst(); !rows->EOF_(); rows->MoveNext()) {
             const QString cls = SettingUtil::NullToEmpty(rows->Value(QStringLiteral("Class")));
             if (includeSystem || cls.toUpper() != QLatin1String("SYSTEM"))
@@ -42,12 +46,25 @@ int16_t LoadProjectTagList(const QString& project, const QString& workstation, T
                        QStringLiteral("\r\n錯誤說明:") + e.Description +
                        QStringLiteral("\r\n請檢查資料庫是否正確!"),
                    MsgStyle::Critical | MsgStyle::OkOnly, QStringLiteral("列舉Tag 名稱失敗"));
-        return 0;
+        return std::nullopt;
     }
+    return names;
+}
+
+}  // namespace
+
+int16_t LoadProjectTagList(const QString& project, const QString& workstation, TagListBox& box,
+                           bool includeSystem) {
+    const auto names = ReadTagNames(project, workstation, includeSystem);
+    if (!names) return 0;
     box.Clear();
-    for (const QString& name : names) box.AddItem(name);
+    for (const QString& name : *names) box.AddItem(name);
     if (box.Count() > 0) box.SetCurrentIndex(0);
-    return static_cast<int16_t>(names.size());
+    return static_cast<int16_t>(names->size());
+}
+
+std::optional<QStringList> ProjectTagNames(const QString& project, const QString& workstation) {
+    return ReadTagNames(project, workstation, true);
 }
 
 void RestoreProgramFolder() {

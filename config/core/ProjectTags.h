@@ -3,7 +3,9 @@
 // folder.
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <optional>
 
 class TagListBox;
 
@@ -15,6 +17,9 @@ namespace TagListUtil {
 // gives 0 and leaves the box untouched.
 int16_t LoadProjectTagList(const QString& project, const QString& workstation, TagListBox& box,
                            bool includeSystem);
+// Every tag name of the workstation's tag database (as above, all classes), in name order; nothing
+// when the tag database is missing or cannot be read.
+std::optional<QStringList> ProjectTagNames(const QString& project, const QString& workstation);
 // The file-open dialog in the project's data folder with one filter, repeated until a file that
 // exists is chosen or the dialog is cancelled: that file's full path, or empty. The type word is
 // not used.

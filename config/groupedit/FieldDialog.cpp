@@ -12,6 +12,8 @@
 #include "common/DateUtil.h"
 #include "common/Numbers.h"
 #include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "config/core/ProjectTags.h"
 #include "config/groupedit/TypedText.h"
 
 namespace {
@@ -29,6 +31,13 @@ const char* const kDatetimeFormats[] = {"yyyy/MM/dd hh:mm",
                                         "HH:mm:ss",
                                         "hh:mm:ss"};
 constexpr const char* kDefaultDatetimeFormat = "yyyy/MM/dd HH:mm:ss";
+
+constexpr TextPair kUndefinedTagTitle{"Warning - Tag is not defined", "警告 - Tag 在圖控中未定義"};
+constexpr TextPair kUndefinedTag{"The Tag name[%1] is not defined in the HMI project[%2].",
+                                 "圖控專案 [%2] 中未定義 Tag 名稱 [%1]。"};
+constexpr TextPair kUndefinedTagResult{"Until it is defined, the saver records -1 for this field.",
+                                       "定義此 Tag 之前，存檔程式會將此欄位的值記錄為 -1。"};
+constexpr TextPair kUndefinedTagCheck{"Please check the Tag name.", "請再次確認 Tag 名稱!"};
 
 bool IsEither(const QString& text, const TextPair& pair) {
     return text == QString::fromUtf8(pair.en) || text == QString::fromUtf8(pair.zh);
@@ -259,6 +268,17 @@ void FieldDialog::ShowFault(const FieldFault& fault, std::initializer_list<Field
         return;
     }
     Q_ASSERT_X(false, "ShowFault", "a fault without a message");
+}
+
+void FieldDialog::WarnUndefinedTag() const {
+    const QString name = SourceTagName();
+    if (c.optSaveDateTime->isChecked() || name.isEmpty() || name.toUpper() == QLatin1String("^DATETIME"))
+        return;
+    const ProgramState& st = State();
+    const auto tags = TagListUtil::ProjectTagNames(st.ProjectName, st.WorkstationName);
+    if (!tags || tags->contains(name, Qt::CaseInsensitive)) return;
+    MsgLines({Tx(kUndefinedTag).arg(name, st.ProjectName), Tx(kUndefinedTagResult), Tx(kUndefinedTagCheck)},
+             MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kUndefinedTagTitle));
 }
 
 void FieldDialog::SaveSource() {

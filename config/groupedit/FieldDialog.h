@@ -188,6 +188,10 @@ class FieldDialog : public ConfigDialog {
     QString SourceTagType() const;
     // The checks of the data source in their order; nothing when they pass.
     std::optional<FieldFault> CheckSource() const;
+    // After the checks have passed: a warning that refuses nothing, when the project's tag list
+    // is available and does not hold the tag name (any letter case), since the saver would record
+    // -1 for the field.
+    void WarnUndefinedTag() const;
     // Shows the message of a fault from a table of messages.
     void ShowFault(const FieldFault& fault, std::initializer_list<FieldMessage> messages) const;
     // Stores the data source into the result properties; an unrecognised tag part keeps mTagType.

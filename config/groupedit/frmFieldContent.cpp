@@ -104,7 +104,10 @@ void frmFieldContent::LoadFormObj(const QString& tmpDBTypeName, const QString& t
 bool frmFieldContent::CheckFormObj() {
     mFocusObj = nullptr;
     const auto fault = CheckSource();
-    if (!fault) return true;
+    if (!fault) {
+        WarnUndefinedTag();
+        return true;
+    }
     mFocusObj = fault->focus;
     ShowFault(
         *fault,

@@ -148,7 +148,10 @@ bool frmAddNewOfflineField::CheckFormObj() {
         return nameFault(*fault == TextFault::LineBreak ? kNameLineBreak : kNameComma);
 
     const auto fault = CheckSource();
-    if (!fault) return true;
+    if (!fault) {
+        WarnUndefinedTag();
+        return true;
+    }
     mFocusObj = fault->focus;
     if (fault->input == F::TagName && fault->kind == F::TooLong) {
         // Two lines in English, one in Chinese.

@@ -61,7 +61,7 @@ QString QtMessageService::StderrLine(const QString& text, int style, const QStri
     body.replace(QChar(u'\n'), QStringLiteral("\\n"));
     QString t = EffectiveTitle(title);
     t.replace(QChar(u'\r'), QChar(u' ')).replace(QChar(u'\n'), QChar(u' '));
-    return QStringLiteral("MSGBOX|%1|%2|%3").arg(QString::number(style), t, body);
+    return QStringLiteral("MSGBOX|%1|%2|%3").arg(QString::number(style & ~MsgStyle::FixedPitch), t, body);
 }
 
 QString QtMessageService::NextScriptedWord() {
@@ -121,6 +121,13 @@ std::unique_ptr<QMessageBox> QtMessageService::MakeBox(const QString& text, int 
     box->setDefaultButton((style & MsgStyle::DefaultButton2) && second != QMessageBox::NoButton ? second
                                                                                                 : first);
     box->setEscapeButton(second == QMessageBox::NoButton ? first : second);
+    if (style & MsgStyle::FixedPitch) {
+        // Preformatted: a fixed-width font, line breaks and blanks kept, so the columns line up.
+        box->setTextFormat(Qt::RichText);
+        QString lines = text;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        box->setText(QStringLiteral("<pre>") + lines.toHtmlEscaped() + QStringLiteral("</pre>"));
+    }
     // The window is at least as wide as its title and the title bar's icon and buttons, so the
     // window manager does not cut the title short.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {

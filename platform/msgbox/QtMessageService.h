@@ -3,7 +3,8 @@
 // "MSGBOX|<style>|<title>|<text>" with the line ends of the text written as \n. A headless box
 // takes its answer from LEDGRIX_MSGBOX_ANSWERS (comma-separated "ok", "cancel", "yes", "no",
 // one per box in order), else its default button's answer. With LEDGRIX_MSGBOX "window" each box
-// is a real window that its scripted answer closes.
+// is a real window that its scripted answer closes. A box of style MsgStyle::FixedPitch shows its
+// text in a fixed-width font, as written (the headless line leaves that bit out of the style).
 #pragma once
 #include <QString>
 #include <memory>

@@ -299,7 +299,7 @@ void ParseCommandLine(const QString& commandLine) {
     st.WorkstationName.clear();
     st.IsUserMode = false;
 
-    const QString line = commandLine.trimmed();
+    const QString line = CommandLineUtil::WithHelpSwitches(commandLine.trimmed());
     if (line.isEmpty()) Fatal(kNoProjectArg, kArgTitle);
 
     std::vector<QString> arguments(100), switches(100);
@@ -308,6 +308,14 @@ void ParseCommandLine(const QString& commandLine) {
         CommandLineUtil::ParseCommandLine(line, arguments, argumentCount, switches, switchCount);
     } catch (const Failure&) {
         // words beyond the table are ignored; those stored before them count
+    }
+    // The help is shown whatever else the line holds (also alone), before the names and the other
+    // switches are looked at; the saver then ends without a fault.
+    for (int k = 1; k <= switchCount; ++k) {
+        if (!CommandLineUtil::IsHelpSwitch(switches[static_cast<size_t>(k)])) continue;
+        MsgBox(sv.HelpText, MsgStyle::Information | MsgStyle::OkOnly | MsgStyle::FixedPitch,
+               QStringLiteral("命令行參數說明"));
+        sysExit(0);
     }
 
     if (argumentCount >= 1 && arguments[1].toUpper().endsWith(QLatin1String(".SVL"))) {
@@ -327,9 +335,6 @@ void ParseCommandLine(const QString& commandLine) {
             st.DebugLevel = 1;
         } else if (s == QLatin1String("/NT")) {
             sv.IsNT = true;
-        } else if (s == QLatin1String("/HELP") || s == QLatin1String("/H") || s == QLatin1String("/?")) {
-            MsgBox(sv.HelpText, MsgStyle::Information | MsgStyle::OkOnly, QStringLiteral("命令行參數說明"));
-            sysExit(-1);
         } else if (s == QLatin1String("/ONCE")) {
             sv.RunMode = QStringLiteral("ONCE");
         } else if (s == QLatin1String("/USERMODE")) {

@@ -10,13 +10,17 @@
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/window/frmDummy.h"
 #include "saver/runtime/xTagQueueUtil.h"
+#include "saver/writers/RecordSql.h"
+#include "saver/writers/WriterUtil.h"
 
 namespace {
 
 std::vector<tagDataBank> g_bank;  // position 0 is entry 1
 
-const TextPair kUndefinedText{"Please define the tags.\r\nTags: ",
-                              "圖控系統中未定義下列Tag, 請再次確認！\r\n"};
+const TextPair kUndefinedText{"Please define the tags.", "圖控系統中未定義下列Tag, 請再次確認！"};
+const TextPair kUndefinedRoles{"Tags: ", ""};
+const TextPair kUndefinedFields{"Field tags: ", "存檔欄位的Tag: "};
+const TextPair kUndefinedField{"%1 (save group [%2], field [%3])", "%1 (存檔群組 [%2], 欄位 [%3])"};
 const TextPair kUndefinedTitle{"Warnning - Tags donot be defined", "警告 - Tag 在圖控中未定義"};
 
 QString RoleKind(const xTag& tag) {
@@ -98,9 +102,25 @@ void CheckTagValue() {
     note(st.StopTag);
     note(st.AliveTag);
     note(st.DuringSavingTag);
-    if (missing.isEmpty()) return;
-    MsgBox(Tx(kUndefinedText) + missing.join(u','), MsgStyle::Information | MsgStyle::OkOnly,
-           Tx(kUndefinedTitle));
+    // Field tags too: a field whose tag is not defined records -1 in every record.
+    QStringList fields;
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        SaveGroupRecord& grp = st.Group(g);
+        for (int j = 1; j <= grp.FieldCount; ++j) {
+            const xField& f = grp.F(j);
+            if (f.TagName.isEmpty() || RecordSql::KindOf(f) == RecordSql::FieldKind::RecordTime) continue;
+            if (static_cast<uint16_t>(f.TagID) == PT_NO_TAG)
+                fields << Tx(kUndefinedField).arg(f.TagName, grp.S().SaveGroupName, f.FieldName);
+        }
+    }
+    if (missing.isEmpty() && fields.isEmpty()) return;
+    QString text = Tx(kUndefinedText);
+    if (!missing.isEmpty()) text += QStringLiteral("\r\n") + Tx(kUndefinedRoles) + missing.join(u',');
+    if (!fields.isEmpty())
+        text += QStringLiteral("\r\n") + Tx(kUndefinedFields) + fields.join(QStringLiteral(", "));
+    WriteLog(WriterUtil::NowText() + QStringLiteral(" | Warning | Ledgrix.System | ") +
+             QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
+    MsgBox(text, MsgStyle::Information | MsgStyle::OkOnly, Tx(kUndefinedTitle));
 }
 
 bool SetTagAdviseCallback() {

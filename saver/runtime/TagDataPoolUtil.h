@@ -31,7 +31,8 @@ void ResetTagDataBank();
 int32_t AddTagRole(xTag& tag, int16_t group, const QString& roleName);
 // Builds the bank from the settings; every role tag's UserParm gets its bank index.
 void PrepareTagDataBank();
-// One warning listing the role tags the HMI system does not define.
+// One warning (a box and a log line) listing the role tags and the field tags, with their group
+// and field, that the HMI system does not define.
 void CheckTagValue();
 // Installs the change callback and advises every bank entry.
 void RegisterXTag();

@@ -45,8 +45,10 @@ TEST_F(StartUpTest, CommandLineSetsNamesModesAndReferenceTime) {
 
 TEST_F(StartUpTest, HelpUnknownSwitchesAndMissingNamesEndTheProgram) {
     WriteFile(QStringLiteral("bin/help.txt"), "usage text");
-    EXPECT_EQ(Ends(QStringLiteral("P W /?")), 0);
-    EXPECT_EQ(LastBox(), QStringLiteral("命令行參數說明|usage text"));
+    for (const char* line : {"P W /?", "--help", "P -h"}) {
+        EXPECT_EQ(Ends(QString::fromLatin1(line)), 0) << line;
+        EXPECT_EQ(LastBox(), QStringLiteral("命令行參數說明|usage text")) << line;
+    }
 
     EXPECT_NE(Ends(QStringLiteral("P W /debug:1 /PAMADDWKS")), 0);
     EXPECT_EQ(

@@ -1,6 +1,9 @@
 // The real LedgrixConfig in a throw-away program folder, headless: message boxes are stderr
 // lines answered from LEDGRIX_MSGBOX_ANSWERS, and the program is ended as the desktop closes its
 // window (SIGTERM).
+#include <QCryptographicHash>
+#include <QRegularExpression>
+
 #include "tests/saver/SaverProcessFixture.h"
 #include "tests/support/TestSupport.h"
 
@@ -29,7 +32,8 @@ class ConfigProgramE2E : public SaverProcessFixture {
         QFile::copy(BinFile(QStringLiteral("help.txt")), bin + QStringLiteral("/help.txt"));
     }
 
-    std::unique_ptr<QProcess> Start(const QString& commandLine, const QString& answers) {
+    std::unique_ptr<QProcess> Start(const QString& commandLine, const QString& answers,
+                                    const QString& program = QString()) {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -38,9 +42,13 @@ class ConfigProgramE2E : public SaverProcessFixture {
         env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"), runtimeFolder.Path());
         env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        // The window's per-user settings and the registry file are the test's own.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root.path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("LEDGRIX_REGISTRY_FILE"), root.path() + QStringLiteral("/registry.ini"));
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(root.path());
-        p->start(bin + QStringLiteral("/LedgrixConfig"), commandLine.split(u' ', Qt::SkipEmptyParts));
+        p->start(program.isEmpty() ? bin + QStringLiteral("/LedgrixConfig") : program,
+                 commandLine.split(u' ', Qt::SkipEmptyParts));
         EXPECT_TRUE(p->waitForStarted(10000));
         return p;
     }
@@ -48,8 +56,9 @@ class ConfigProgramE2E : public SaverProcessFixture {
     static bool MainWindowShown() { return WindowCaptionExists(QStringLiteral("LedgrixConfig")); }
 
     // Runs the program to its end; with `close`, the main window is closed once it is shown.
-    ConfigRun Run(const QString& commandLine, const QString& answers = QString(), bool close = false) {
-        auto p = Start(commandLine, answers);
+    ConfigRun Run(const QString& commandLine, const QString& answers = QString(), bool close = false,
+                  const QString& program = QString()) {
+        auto p = Start(commandLine, answers, program);
         if (close) {
             EXPECT_TRUE(
                 WaitUntil([&] { return MainWindowShown() || p->state() == QProcess::NotRunning; }, 20000));
@@ -241,4 +250,54 @@ TEST_F(ConfigProgramE2E, DemoProjectIsOpenedUpgradedAndSavedThenRecordedByTheSav
               QStringList{QStringLiteral("12.5")});
     EXPECT_TRUE(LogLines().filter(QStringLiteral("| Error |")).isEmpty())
         << LogLines().join(u'\n').toStdString();
+}
+
+// The README's command that opens the demo, run as a newcomer runs it: from the root of a clone
+// in which scripts/demo.sh has built build/bin and laid out build/Project/Demo.
+TEST_F(ConfigProgramE2E, ReadmeCommandOpensTheDemoAndEndsInOrder) {
+    const QString source = QStringLiteral(LEDGRIX_TEST_DATA "/../..");
+    QFile readme(source + QStringLiteral("/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(readme.readAll()).split(u'\n');
+    const qsizetype demo = lines.indexOf(QStringLiteral("    scripts/demo.sh"));
+    const qsizetype open = lines.indexOf(QRegularExpression(QStringLiteral("^    \\S*LedgrixConfig .*$")));
+    ASSERT_GE(demo, 0);
+    ASSERT_GT(open, demo) << "the README opens the demo after scripts/demo.sh has laid it out";
+    QStringList words = lines[open].trimmed().split(u' ', Qt::SkipEmptyParts);
+    const QString program = root.path() + u'/' + words.takeFirst();
+
+    // What scripts/demo.sh lays out.
+    bin = root.path() + QStringLiteral("/build/bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    PlaceConfig();
+    ASSERT_EQ(program, bin + QStringLiteral("/LedgrixConfig"));
+    const QString demoProject = root.path() + QStringLiteral("/build/Project/Demo");
+    ASSERT_TRUE(CopyTree(source + QStringLiteral("/demo/Project/Demo"), demoProject));
+    ASSERT_TRUE(
+        QFile::copy(demoProject + QStringLiteral("/Demo.pam"), demoProject + QStringLiteral("/WS1.pam")));
+    // Every file of the project with the hash of its bytes; the log file that opening makes ready
+    // (empty) is left out.
+    auto files = [&] {
+        QStringList all;
+        QDirIterator it(demoProject, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            if (f.fileName().endsWith(QLatin1String("/cfg/WS1/Ledgrix.log")) && bytes.isEmpty()) continue;
+            all << f.fileName().mid(demoProject.size()) + u' ' +
+                       QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
+        }
+        all.sort();
+        return all.join(u'\n').toStdString();
+    };
+    const std::string laidOut = files();
+
+    // Ended as the desktop ends it once the window shows: the window closes in order (it keeps its
+    // place in the per-user settings). The demo's workstation and all its groups were opened as
+    // they are: nothing asked, nothing created or written.
+    const ConfigRun r = Run(words.join(u' '), QString(), true, program);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.boxes.isEmpty()) << r.boxes.join(u'\n').toStdString();
+    EXPECT_TRUE(QFileInfo::exists(root.path() + QStringLiteral("/config/LedgrixConfig/LedgrixConfig.conf")));
+    EXPECT_EQ(files(), laidOut);
 }

@@ -1,5 +1,5 @@
 // The field dialog: how it shows a stored field, which inputs it enables, what its checks
-// refuse, and what OK returns.
+// refuse, what it warns of, and what OK returns.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -10,6 +10,8 @@
 #include "common/ProgramState.h"
 #include "config/groupedit/frmFieldContent.h"
 #include "config/mainwin/FormSupport.h"
+#include "config/wizard/frmAddNewOfflineField.h"
+#include "tests/platform/hexvane-sim/HmiTestProject.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Screens.h"
 #include "tests/support/TestSupport.h"
@@ -246,6 +248,36 @@ TEST_F(FieldContent, SpeaksTheLanguageAndPlacesTheCsvFrame) {
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[1].text, "修改存檔欄位失敗!\r\nTag 名稱不得為空白!\r\n請重新輸入Tag 名稱!");
     EXPECT_EQ(boxes.boxes[1].title, "修改存檔欄位失敗");
+}
+
+TEST_F(FieldContent, WarnsWithoutRefusingATagThatTheProjectsTagListLacks) {
+    State().ProjectName = "P";
+    State().WorkstationName = "W";
+    ASSERT_TRUE(WriteTagDatabase(Path("Project/P/W.pam"), {{"FLOW", "ANALOG"}, {"CLOCK", "SYSTEM"}}));
+    for (const char* tag : {"flow", "CLOCK", "FLOWW"})
+        Open({.tag = tag}, [&](QDialog& dlg) { Click(dlg, "cmdOK"); });
+    EXPECT_EQ(form.mString, kResultOK);
+    EXPECT_EQ(form.mTagName, "FLOWW");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text,
+              "The Tag name[FLOWW] is not defined in the HMI project[P].\r\nUntil it is defined, the saver "
+              "records -1 for this field.\r\nPlease check the Tag name.");
+    EXPECT_EQ(boxes.boxes[0].style, MsgStyle::Exclamation);
+
+    // The dialog that adds a field off line warns alike.
+    State().LanguageIndex = 1;
+    auto& add = FormObj<frmAddNewOfflineField>();
+    NextModal drive([&](QDialog& dlg) {
+        SetText(dlg, "cmbFieldName", "Level");
+        SetText(dlg, "txtTagName", "LEVEL");
+        Click(dlg, "cmdOK");
+    });
+    add.LoadFormObj(true, false, false, "ACCESS", QString(), QString(), QString(), QString(), QString(),
+                    false);
+    EXPECT_EQ(add.mString, kResultOK);
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].title, "警告 - Tag 在圖控中未定義");
+    EXPECT_TRUE(boxes.boxes[1].text.startsWith("圖控專案 [P] 中未定義 Tag 名稱 [LEVEL]。\r\n"));
 }
 
 }  // namespace

@@ -370,19 +370,19 @@ TEST_F(MainWindow, FieldsAreEditedRenamedAndDeleted) {
     frmConfigMain& w = OpenDemo();
     SaveGroupRecord& cyclic = State().Group(1);
 
-    // The field dialog edits the source; the name stays.
+    // The field dialog edits the source (a tag the demo defines); the name stays.
     Select(QStringLiteral("SAVEGROUP,Cyclic1s"));
     w.lvListView->setCurrentItem(w.lvListView->topLevelItem(1));
     {
         NextModal drive([&](QDialog& dlg) {
             EXPECT_EQ(TextOf(dlg, "txtTagName"), "FLOW");
-            SetText(dlg, "txtTagName", "FT2");
+            SetText(dlg, "txtTagName", "WEIGHT");
             Click(dlg, "cmdOK");
         });
         w.lvListView_DblClick();
     }
-    EXPECT_EQ(cyclic.F(2).TagName, "FT2");
-    EXPECT_NE(Rows().find("\nFlow|FT2|VALUE||2||\n"), std::string::npos) << Rows();
+    EXPECT_EQ(cyclic.F(2).TagName, "WEIGHT");
+    EXPECT_NE(Rows().find("\nFlow|WEIGHT|VALUE||2||\n"), std::string::npos) << Rows();
     EXPECT_EQ(Config().IsModified, -1);
 
     // Rename: the old name again gives nothing; a name of another field of the group is refused.

@@ -180,6 +180,26 @@ TEST_F(RecordWritersE2E, CyclicAppendStampsRecordsWithTheirTargetTimes) {
     EXPECT_EQ(inRange, QStringList{QString::number(rows.size())});
 }
 
+TEST_F(RecordWritersE2E, FieldTagTheHmiDoesNotDefineIsNamedAtStartAndRecordsMinusOne) {
+    MakeDatabase(QStringLiteral("dat/acc.mdb"));
+    EditProjectFile(QStringLiteral("cfg/ACC/log1.svc"), "fd2=Flow,FLOW.VALUE", "fd2=Flow,FLOWW.VALUE");
+    QProcess& saver = Run(QStringLiteral("ACC"));
+    ASSERT_TRUE(WaitForCount(QStringLiteral("NREC"), 2));
+    StopSaver(saver);
+
+    const QString named = QStringLiteral("Field tags: FLOWW (save group [log1], field [Flow])");
+    EXPECT_TRUE(QString::fromUtf8(saver.readAllStandardError())
+                    .contains(QStringLiteral("MSGBOX|64|Warnning - Tags donot be defined|Please define the "
+                                             "tags.\\n") +
+                              named + u'\n'));
+    EXPECT_EQ(CountLog(QStringLiteral("ACC"),
+                       QStringLiteral(" | Warning | Ledgrix.System | Please define the tags. ") + named),
+              1)
+        << LogText(QStringLiteral("ACC"));
+    EXPECT_EQ(Sqlite(QStringLiteral("dat/acc.mdb"), {QStringLiteral("SELECT DISTINCT Flow FROM Log1")}),
+              QStringList{QStringLiteral("-1")});
+}
+
 TEST_F(RecordWritersE2E, HighSpeedAppendKeepsTheMillisecondsOfItsTargets) {
     MakeDatabase(QStringLiteral("dat/acc.mdb"));
     EditProjectFile(QStringLiteral("cfg/ACC/log1.svc"), "SaveTimeInterval=1\r\n",

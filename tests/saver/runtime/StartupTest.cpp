@@ -63,11 +63,21 @@ TEST_F(StartupTest, CommandLineFailuresEndTheSaverWithTheirBoxes) {
     EXPECT_TRUE(fails(QStringLiteral("P W /PURGE:abc")).text.contains(QStringLiteral("/PURGE:ABC")));
     EXPECT_TRUE(fails(QStringLiteral("P W /PURGE:40000")).text.contains(QStringLiteral("/PURGE:40000")));
 
+    // The help, also as --help or -h, whatever else the line holds; the saver then ends with 0.
     WriteFile(QStringLiteral("bin/help.txt"), "usage text");
-    const auto help = fails(QStringLiteral("P W /?"));
-    EXPECT_EQ(help.text, QStringLiteral("usage text"));
-    EXPECT_EQ(help.title, QStringLiteral("命令行參數說明"));
-    EXPECT_EQ(help.style, MsgStyle::Information);
+    for (const char* line : {"P W /?", "/HELP", "--help", "MyProj -h", "/BOGUS /h"}) {
+        boxes.boxes.clear();
+        try {
+            LedgrixMain::ParseCommandLine(QString::fromLatin1(line));
+            ADD_FAILURE() << line;
+        } catch (const ProgramExit& e) {
+            EXPECT_EQ(e.code, 0) << line;
+        }
+        ASSERT_EQ(boxes.boxes.size(), 1u) << line;
+        EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("usage text")) << line;
+    }
+    EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("命令行參數說明"));
+    EXPECT_EQ(boxes.boxes[0].style, MsgStyle::Information | MsgStyle::FixedPitch);
 }
 
 TEST_F(StartupTest, WorkstationLoadsResolvesSystemTagsAndSetsPaths) {

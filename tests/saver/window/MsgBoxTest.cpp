@@ -2,9 +2,11 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <cstdio>
 
 #include "common/Texts.h"
@@ -34,6 +36,9 @@ TEST(QtMessageServiceTest, HeadlessBoxesAreOneStderrLineAnsweredOk) {
         QStringLiteral("MSGBOX|16|Title|first\\nsecond\\nthird"));
     EXPECT_EQ(QtMessageService::StderrLine(QStringLiteral("..\\Project\\x"), 48, QStringLiteral("T")),
               QStringLiteral("MSGBOX|48|T|..\\Project\\x"));
+    EXPECT_EQ(
+        QtMessageService::StderrLine(QStringLiteral("usage"), 64 | MsgStyle::FixedPitch, QStringLiteral("T")),
+        QStringLiteral("MSGBOX|64|T|usage"));
 
     QTemporaryFile capture;
     ASSERT_TRUE(capture.open());
@@ -71,6 +76,20 @@ TEST(QtMessageServiceTest, HeadlessBoxesTakeTheScriptedAnswersInOrderThenTheirDe
     EXPECT_EQ(service.Show(QStringLiteral("f"), MsgStyle::OkCancel, QString()), MsgAnswer::Ok);
     qunsetenv("LEDGRIX_MSGBOX_ANSWERS");
     qunsetenv("LEDGRIX_MSGBOX");
+}
+
+TEST(QtMessageServiceTest, FixedPitchBoxesShowTheirTextAsWritten) {
+    qputenv("LEDGRIX_MSGBOX", "window");
+    QString shown;
+    QTimer::singleShot(50, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) shown = box->text();
+    });
+    QtMessageService service;
+    EXPECT_EQ(service.Show(QStringLiteral("  /NT    no <window>\r\n  /ONCE  once"),
+                           MsgStyle::Information | MsgStyle::FixedPitch, QStringLiteral("Help")),
+              MsgAnswer::Ok);
+    qunsetenv("LEDGRIX_MSGBOX");
+    EXPECT_EQ(shown, QStringLiteral("<pre>  /NT    no &lt;window&gt;\n  /ONCE  once</pre>"));
 }
 
 }  // namespace
