@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 
 #include "common/ADOUtil.h"
 #include "common/FileUtil.h"
@@ -44,6 +45,10 @@ int16_t LoadProjectTagList(const QString& project, const QString& workstation, T
                    MsgStyle::Critical | MsgStyle::OkOnly, QStringLiteral("列舉Tag 名稱失敗"));
         return 0;
     }
+    // Tag names are listed as the HMI system lists them, without regard to letter case.
+    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
     box.Clear();
     for (const QString& name : names) box.AddItem(name);
     if (box.Count() > 0) box.SetCurrentIndex(0);
