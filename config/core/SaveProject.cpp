@@ -40,9 +40,15 @@ QString Flag(bool b) {
     return b ? QStringLiteral("1") : QStringLiteral("0");
 }
 
+// A tag reference "NAME.PART". A name that begins with "." is read back whole, with the part
+// VALUE: it is written alone, so that each save does not add another part to it.
+QString TagReference(const QString& name, const QString& part) {
+    return name.startsWith(u'.') ? name : name + u'.' + part;
+}
+
 // A folder or file-name tag: "NAME.PART", or empty.
 QString PartTag(const xTag& t) {
-    return t.Name.isEmpty() ? QString() : t.Name + u'.' + t.DataType;
+    return t.Name.isEmpty() ? QString() : TagReference(t.Name, t.DataType);
 }
 
 QString NewlineWord(const QString& chars) {
@@ -65,7 +71,7 @@ QString ReferencePart(const xField& f) {
         format = Num(f.TagMessageLength);
     else if (type == QLatin1String("DATETIME"))
         format = f.DatetimeFormatString;
-    const QString reference = f.TagType.isEmpty() ? f.TagName : f.TagName + u'.' + f.TagType;
+    const QString reference = f.TagType.isEmpty() ? f.TagName : TagReference(f.TagName, f.TagType);
     return reference + u',' + format + u',' + length;
 }
 
