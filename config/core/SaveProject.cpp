@@ -12,6 +12,7 @@
 #include "common/SettingUtil.h"
 #include "common/Texts.h"
 #include "config/core/ConfigState.h"
+#include "config/core/OpenProject.h"
 #include "config/core/SaveGroupModel.h"
 
 namespace SettingWriter {
@@ -160,6 +161,8 @@ void ReportWriteFailure(const QString& path, const QString& why, const QString& 
 }
 
 bool CheckSaveGroups(QString& message) {
+    message = ProjectUtil::NotSavedMessage();
+    if (!message.isEmpty()) return false;
     ProgramState& st = State();
     for (int i = 1; i <= st.SaveGroupCount && i <= kMaxSaveGroups; ++i) {
         SaveGroupRecord& g = st.Group(i);
