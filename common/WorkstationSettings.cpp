@@ -21,6 +21,9 @@ const TextPair kDuplicateCaption{"SVC 設定檔重覆", "SVC 設定檔重覆"};
 const TextPair kLogPathHead{"Settings error!\r\ndbSLogFile Path[", "設定錯誤!\r\n指定的dbSLogFile路徑["};
 const TextPair kLogPathTail{"] does not exist.", "]不存在。\r\n請重新輸入檔案路徑!"};
 const TextPair kLogPathCaption{"Settings error", "設定錯誤"};
+const TextPair kSvcDefaultHead{"Settings error!\r\ndbSIsSvcDefaultPath[",
+                               "設定錯誤!\r\n指定的dbSIsSvcDefaultPath["};
+const TextPair kSvcDefaultTail{"] is not a whole number.\r\n", "]不是整數。\r\n"};
 
 // The numeric value of a text rounded halves to even; the fallback when it does not fit.
 int16_t RoundedNumber(const QString& text, int16_t fallback) {
@@ -102,6 +105,14 @@ void LoadWorkstationSettings(const SettingLookup& text) {
     st.DuringSavingTag.Name = SystemValue("dbSDuringSavingTag", "", text);
     st.dbSLogDisable = RoundedNumber(SystemValue("dbSLogDisable", "1", text), 1);
     st.dbSLogFileName = SystemValue("dbSLogFileName", "", text);
+    // The flag decides where every group file lies: a value that is no number is not taken as 0.
+    const QString svcDefault = SystemValue("dbSIsSvcDefaultPath", "0", text);
+    const auto n = Numbers::WholeTextNumber(svcDefault);
+    if (!svcDefault.isEmpty() && (!n || !Numbers::ToInt16(*n))) {
+        MsgBox(Tx(kSvcDefaultHead) + svcDefault + Tx(kSvcDefaultTail) + st.WorkstationFilePath,
+               MsgStyle::Critical, Tx(kLogPathCaption));
+        sysExit(-1);
+    }
     st.dbSIsSvcDefaultPath = SvcDefaultPathValue(text);
     // The file is the one source of this flag, so a workstation read after another one gets its own.
     st.dbSIsHideLedgrix = RoundedNumber(SystemValue("dbSIsHideLedgrix", "0", text), 0) == 1;

@@ -31,6 +31,9 @@ struct ConfigState {
     // True once every group of the open project is loaded; a project that is still being opened
     // (or failed half-way) is never saved.
     bool IsProjectLoaded = false;
+    // Settings of the open project's files that were not loaded (field lines after fd255, module
+    // lines after Module64), one line each: a save would drop them, so the project is not saved.
+    QStringList NotLoaded;
     QString RunMode;  // "ONCE" after /ONCE
     int16_t IsNT = 0;
     QString ReferenceDateTime;

@@ -1,9 +1,12 @@
 #include "config/core/OpenProject.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 
 #include "common/Failure.h"
 #include "common/FileUtil.h"
+#include "common/Numbers.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
@@ -23,6 +26,9 @@ const TextPair kNoProject{
 const TextPair kNoWorkstation{
     "No workstation is selected. Program will end.\r\nLedgrix initialization failed！",
     "使用者未挑選工作站名稱。\r\nLedgrix 資料庫存檔工具系統初始化失敗！"};
+// From the main window's open command the program goes on with the project that is open.
+const TextPair kNoWorkstationFromMenu{"No workstation is selected.\r\nLedgrix initialization failed！",
+                                      "使用者未挑選工作站名稱。\r\nLedgrix 資料庫存檔工具系統初始化失敗！"};
 const TextPair kCloseTitle{"Open Hexvane project", "開啟圖控專案"};
 const TextPair kClose{"Are you sure you want to close current project and open another?",
                       "您是否要更換目前圖控專案，欲改用新的圖控專案?"};
@@ -42,6 +48,70 @@ const TextPair kStatus{"Project name：", "專案名稱："};
 const TextPair kDefaultCaption{"Ledgrix for Windows", "Ledgrix 資料庫存檔工具程式"};
 const QString kUpgradeQuestion = QStringLiteral("是否要升級Ledgrix專案?");
 const QString kUpgradeTitle = QStringLiteral("升級專案");
+const TextPair kCreatedTitle{"Error-Upgrade project", "升級專案失敗"};
+const TextPair kCreatedHead{"Fail to upgrade the project!\r\nThe settings file [",
+                            "升級專案失敗!\r\n設定檔["};
+const TextPair kCreatedMid{"] was created empty by this opening and is not copied over [",
+                           "]是本次開啟時建立的空白檔案, 不會複製到已有設定的["};
+const TextPair kCreatedTail{"], which holds settings.\r\nPlease check the module lines of [",
+                            "]。\r\n請檢查工作站設定檔的 Module 設定["};
+const TextPair kSettingsTitle{"Settings error", "設定錯誤"};
+const TextPair kNotLoadedHead{"Settings error!", "設定錯誤!"};
+const TextPair kFieldsHead{"Save group [", "存檔群組 ["};
+const TextPair kFieldsMid{"]: the fields after fd255 were not loaded (", "]: fd255 之後的欄位未載入 ("};
+const TextPair kModulesHead{"The save groups after Module64 were not loaded (",
+                            "Module64 之後的存檔群組未載入 ("};
+const TextPair kTo{" to ", " 至 "};
+const TextPair kNotLoadedTail{").", ")。"};
+const TextPair kNotLoadedOpen{
+    "The project cannot be saved: a workstation keeps at most 64 save groups of at most 255 fields. "
+    "Please correct the settings files!",
+    "本專案無法儲存: 一個工作站最多 64 個存檔群組, 一個存檔群組最多 255 個存檔欄位。請修正設定檔!"};
+const TextPair kNotLoadedSaveHead{"Fail to save the project!", "專案儲存失敗!"};
+const TextPair kNotLoadedSave{
+    "Saving would drop them for good. Please correct the settings files and open the project again!",
+    "儲存將使其永久遺失。請修正設定檔後重新開啟專案!"};
+const TextPair kCycleHead{"Setting error!\r\nSaveTimeInterval:", "設定錯誤!\r\nSaveTimeInterval:"};
+const TextPair kCycleLong{"\r\nThe cycle is too long to be scheduled!\r\n",
+                          "\r\n存檔週期太長, 無法排程!\r\n"};
+const TextPair kCycleNone{"\r\nThe cycle cannot be scheduled: the group saves on its trigger only.\r\n",
+                          "\r\n存檔週期無法排程: 此群組只以觸發方式存檔。\r\n"};
+const TextPair kGroupName{"Save Group Name: ", "存檔群組名稱: "};
+
+// Group files created empty by the opening under way (resolved paths).
+QStringList g_createdGroupFiles;
+// The re-open pass loads the files that the first pass has reported on: it shows nothing again.
+bool g_reopenPass = false;
+
+bool IsCreatedGroupFile(const QString& path) {
+    return g_createdGroupFiles.contains(FileUtil::ResolvePath(path));
+}
+
+// The path as the file helpers resolve it, its existing part followed through links; empty when
+// a link leads nowhere.
+QString RealPath(const QString& path) {
+    QString head = FileUtil::ResolvePath(path);
+    QString tail;
+    for (QFileInfo info(head); !info.exists() && !info.isSymLink(); info.setFile(head)) {
+        if (info.isRoot()) return QString();
+        tail.prepend(u'/' + info.fileName());
+        head = info.path();
+    }
+    const QString real = QFileInfo(head).canonicalFilePath();
+    return real.isEmpty() ? QString() : QDir::cleanPath(real + tail);
+}
+
+bool IsWithin(const QString& realPath, const QString& folder) {
+    const QString root = RealPath(folder);
+    return !realPath.isEmpty() && !root.isEmpty() &&
+           (realPath == root || realPath.startsWith(root + u'/') || root == QLatin1String("/"));
+}
+
+// A missing group file is created empty only in the project's folder or the program folder.
+bool MayCreateGroupFile(const QString& path) {
+    const QString real = RealPath(path);
+    return IsWithin(real, State().ProjectFolder) || IsWithin(real, QDir::currentPath());
+}
 
 // A file in the open workstation's cfg folder, spelled as a default-path module line names it.
 QString InCfgFolder(const QString& fileName) {
@@ -74,7 +144,69 @@ void KeepCaptionLine(const SettingUtil::SettingLookup& workstation) {
     cf.CaptionAsRead = caption.value_or(QString());
 }
 
+// Module lines after the last one the table holds: one line naming them, for the report.
+void NoteGroupsNotLoaded(const SettingUtil::SettingLookup& workstation) {
+    if (State().SaveGroupCount < kMaxSaveGroups) return;
+    QStringList names;
+    for (int k = kMaxSaveGroups + 1;; ++k) {
+        const QString value =
+            workstation.Value(QStringLiteral("ModuleList"), QStringLiteral("Module") + QString::number(k));
+        if (value.isEmpty()) break;
+        const SettingUtil::ModuleLine m = SettingUtil::SplitModuleLine(value);
+        names << u'[' + (m.groupName.isEmpty() ? FileUtil::GetBaseName(m.file) : m.groupName) + u']';
+    }
+    if (names.isEmpty()) return;
+    Config().NotLoaded << Tx(kModulesHead) + QStringLiteral("Module65") + Tx(kTo) + QStringLiteral("Module") +
+                              QString::number(kMaxSaveGroups + names.size()) + QStringLiteral(": ") +
+                              names.join(QStringLiteral(", ")) + Tx(kNotLoadedTail);
+}
+
+// Once the groups are read, before anything can be saved over their files: the field lines after
+// the last one a group holds, and cycles the editor would refuse (the reader keeps no cycle below
+// a millisecond or below 0, so such a group saves on its trigger only).
+void ReportWhatWasNotTaken() {
+    ProgramState& st = State();
+    ConfigState& cf = Config();
+    for (int i = 1; i <= st.SaveGroupCount; ++i) {
+        SaveGroupRecord& g = st.Group(i);
+        if (g.FieldCount < kMaxFields) continue;
+        const SettingUtil::SettingLookup lookup(g.S().dbSettingString);
+        int last = kMaxFields;
+        while (!lookup.Value(QStringLiteral("FieldList"), QStringLiteral("fd") + QString::number(last + 1))
+                    .isEmpty())
+            ++last;
+        if (last > kMaxFields)
+            cf.NotLoaded << Tx(kFieldsHead) + g.R().ModuleName + Tx(kFieldsMid) + QStringLiteral("fd256") +
+                                Tx(kTo) + QStringLiteral("fd") + QString::number(last) + Tx(kNotLoadedTail);
+    }
+    if (g_reopenPass) return;
+    if (!cf.NotLoaded.isEmpty())
+        MsgBox(QStringList{Tx(kNotLoadedHead), cf.NotLoaded.join(QStringLiteral("\r\n")), Tx(kNotLoadedOpen)}
+                   .join(QStringLiteral("\r\n")),
+               MsgStyle::Critical | MsgStyle::OkOnly, Tx(kSettingsTitle));
+
+    for (int i = 1; i <= st.SaveGroupCount; ++i) {
+        const xSvcSettings& s = st.Group(i).S();
+        const QString text =
+            SettingUtil::GetSettingValue(QStringLiteral("Basic"), QStringLiteral("SaveTimeInterval"),
+                                         QStringLiteral("0"), s.dbSettingString);
+        const double cycle = Numbers::LeadingNumber(text);
+        const bool tooLong = cycle > 0 && !Numbers::ToInt32(cycle);
+        if (tooLong || (cycle != 0 && s.SaveTimeInterval == 0))
+            MsgBox(Tx(kCycleHead) + text + Tx(tooLong ? kCycleLong : kCycleNone) + Tx(kGroupName) +
+                       s.SaveGroupName,
+                   MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kSettingsTitle));
+    }
+}
+
 }  // namespace
+
+QString NotSavedMessage() {
+    const ConfigState& cf = Config();
+    if (cf.NotLoaded.isEmpty()) return QString();
+    return QStringList{Tx(kNotLoadedSaveHead), cf.NotLoaded.join(QStringLiteral("\r\n")), Tx(kNotLoadedSave)}
+        .join(QStringLiteral("\r\n"));
+}
 
 bool IsValidName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return false;
@@ -93,6 +225,10 @@ bool OpenProject(const QString& projName, bool reopen) {
     QString name = projName;
     QString wks = st.WorkstationName;
     bool result = false;
+    // The project that the main window shows while it asks for another one.
+    const bool wasOpen = cf.IsProjectLoaded && !st.ProjectName.isEmpty();
+    const QString openProject = st.ProjectName;
+    const QString openWorkstation = st.WorkstationName;
 
     if (st.ProjectName.isEmpty() || st.ProjectName != name) {
         if (name.isEmpty()) {
@@ -128,7 +264,8 @@ bool OpenProject(const QString& projName, bool reopen) {
     if (wks.isEmpty()) {
         const auto chosen = Windows().PickWorkstation(name);
         if (!chosen) {
-            MsgBox(Tx(kNoWorkstation), MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kInitTitle));
+            MsgBox(Tx(wasOpen ? kNoWorkstationFromMenu : kNoWorkstation),
+                   MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kInitTitle));
             return false;
         }
         wks = *chosen;
@@ -154,6 +291,8 @@ bool OpenProject(const QString& projName, bool reopen) {
     cf.IsModified = 0;
     cf.IsProjectLoaded = false;
     cf.FilesOfRemovedGroups.clear();
+    cf.NotLoaded.clear();
+    g_reopenPass = reopen;
 
     CreateMissingSettingFiles();
     LoadProject();
@@ -165,6 +304,14 @@ bool OpenProject(const QString& projName, bool reopen) {
         return true;
     }
     if (CheckProjectUpgrade()) return OpenProject(name, true);
+    // A project left without its upgrade, or half upgraded, is never saved; the window goes on
+    // with the project it showed, opened again from its files.
+    cf.IsProjectLoaded = false;
+    if (wasOpen) {
+        st.ProjectName = openProject;
+        st.WorkstationName = openWorkstation;
+        OpenProject(openProject, true);
+    }
     return false;
 }
 
@@ -184,12 +331,16 @@ void CreateMissingSettingFiles() {
     const SettingUtil::SettingLookup workstation(SettingUtil::ReadSettingFile(st.WorkstationFilePath));
     SettingUtil::LoadWorkstationSettings(workstation);
     KeepCaptionLine(workstation);
+    NoteGroupsNotLoaded(workstation);
     CheckLogFilePath();
+    g_createdGroupFiles.clear();
     for (int i = 1; i <= st.SaveGroupCount; ++i) {
         const QString path = st.Group(i).S().SvcFilePath;
-        if (!FileUtil::FileExists(path)) {
+        // Elsewhere a missing file stays missing, and LoadProject reports it.
+        if (!FileUtil::FileExists(path) && MayCreateGroupFile(path)) {
             try {
                 CreateSkeleton(path, {QStringLiteral("[Basic]"), QStringLiteral("[FieldList]")});
+                g_createdGroupFiles << FileUtil::ResolvePath(path);
             } catch (const Failure&) {
                 // LoadProject reports the file that is still missing.
             }
@@ -231,6 +382,7 @@ void LoadProject() {
     }
     if (!upgraded) {
         SettingUtil::LoadSaveGroupSettings(texts);
+        ReportWhatWasNotTaken();
         Config().IsProjectLoaded = true;
     }
     if (st.SaveGroupCount >= 1 && st.dbSCaption.isEmpty()) st.dbSCaption = Tx(kDefaultCaption);
@@ -238,6 +390,7 @@ void LoadProject() {
 
 void UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts) {
     SettingUtil::LoadSaveGroupSettings(texts);
+    ReportWhatWasNotTaken();
     ConfigState& cf = Config();
     cf.IsProjectLoaded = true;
     cf.IsModified = -1;
@@ -264,9 +417,17 @@ bool UpgradeProjectFiles() {
         const QString target = ExpectedGroupPath(s);
         ok = true;
         if (target.toUpper() == s.SvcFilePath.toUpper()) continue;
-        // Another spelling of the same file is not copied onto itself.
-        if (!FileUtil::IsSamePath(s.SvcFilePath, target))
+        // Another spelling of the same file is not copied onto itself, and a file this opening
+        // created empty never replaces one that holds settings.
+        if (IsCreatedGroupFile(s.SvcFilePath) && FileUtil::FileExists(target) &&
+            !IsCreatedGroupFile(target)) {
+            MsgBox(Tx(kCreatedHead) + s.SvcFilePath + Tx(kCreatedMid) + target + Tx(kCreatedTail) +
+                       st.WorkstationFilePath + u']',
+                   MsgStyle::Critical | MsgStyle::OkOnly, Tx(kCreatedTitle));
+            ok = false;
+        } else if (!FileUtil::IsSamePath(s.SvcFilePath, target)) {
             ok = FileUtil::CopyFileOverwrite(s.SvcFilePath, target, 10, true);
+        }
         s.SvcFilePath = target;
         if (!ok) break;
         cf.IsModified = -1;

@@ -32,6 +32,10 @@ void UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts = {});
 // reports a bad path instead of ending the program.
 bool CheckLogFilePath();
 
+// Why the open project may not be saved (settings of its files that were not loaded, which a
+// save would drop), or empty.
+QString NotSavedMessage();
+
 // A project or workstation name that may be used in a path: not empty, ".", or "..", and free
 // of "\", "/", ":" and control characters.
 bool IsValidName(const QString& name);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 
 #include "common/ADOUtil.h"
 #include "common/FileUtil.h"
@@ -48,6 +49,10 @@ std::optional<QStringList> ReadTagNames(const QString& project, const QString& w
                    MsgStyle::Critical | MsgStyle::OkOnly, QStringLiteral("列舉Tag 名稱失敗"));
         return std::nullopt;
     }
+    // Tag names are listed as the HMI system lists them, without regard to letter case.
+    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
     return names;
 }
 

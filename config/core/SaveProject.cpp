@@ -12,6 +12,7 @@
 #include "common/SettingUtil.h"
 #include "common/Texts.h"
 #include "config/core/ConfigState.h"
+#include "config/core/OpenProject.h"
 #include "config/core/SaveGroupModel.h"
 
 namespace SettingWriter {
@@ -43,9 +44,15 @@ QString Flag(bool b) {
     return b ? QStringLiteral("1") : QStringLiteral("0");
 }
 
+// A tag reference "NAME.PART". A name that begins with "." is read back whole, with the part
+// VALUE: it is written alone, so that each save does not add another part to it.
+QString TagReference(const QString& name, const QString& part) {
+    return name.startsWith(u'.') ? name : name + u'.' + part;
+}
+
 // A folder or file-name tag: "NAME.PART", or empty.
 QString PartTag(const xTag& t) {
-    return t.Name.isEmpty() ? QString() : t.Name + u'.' + t.DataType;
+    return t.Name.isEmpty() ? QString() : TagReference(t.Name, t.DataType);
 }
 
 QString NewlineWord(const QString& chars) {
@@ -68,7 +75,7 @@ QString ReferencePart(const xField& f) {
         format = Num(f.TagMessageLength);
     else if (type == QLatin1String("DATETIME"))
         format = f.DatetimeFormatString;
-    const QString reference = f.TagType.isEmpty() ? f.TagName : f.TagName + u'.' + f.TagType;
+    const QString reference = f.TagType.isEmpty() ? f.TagName : TagReference(f.TagName, f.TagType);
     return reference + u',' + format + u',' + length;
 }
 
@@ -157,6 +164,8 @@ void ReportWriteFailure(const QString& path, const QString& why, const QString& 
 }
 
 bool CheckSaveGroups(QString& message) {
+    message = ProjectUtil::NotSavedMessage();
+    if (!message.isEmpty()) return false;
     ProgramState& st = State();
     for (int i = 1; i <= st.SaveGroupCount && i <= kMaxSaveGroups; ++i) {
         SaveGroupRecord& g = st.Group(i);

@@ -136,6 +136,7 @@ class Engine {
     int busyTimeout = -1;
     QHash<QString, QHash<QString, QString>> declaredTypes;  // table (upper) -> column (upper) -> type
     QHash<QString, QSet<QString>> dateColumns;              // table (upper) -> its date columns
+    QHash<QString, QStringList> columnNames;                // table (upper) -> its columns, as stored
 
     QSqlDatabase Db() const { return QSqlDatabase::database(name, false); }
     bool IsSQLite() const { return plan.kind == ConnectionPlan::Kind::SQLite; }
@@ -154,12 +155,17 @@ class Engine {
         const auto it = declaredTypes.constFind(key);
         if (it != declaredTypes.constEnd()) return *it;
         QHash<QString, QString> types;
+        QStringList names;
         QSqlQuery q(Db());
         QString quoted = table;
         quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
         if (q.exec(QStringLiteral("PRAGMA table_info(\"") + quoted + QStringLiteral("\")"))) {
-            while (q.next()) types.insert(q.value(1).toString().toUpper(), q.value(2).toString());
+            while (q.next()) {
+                names << q.value(1).toString();
+                types.insert(names.last().toUpper(), q.value(2).toString());
+            }
         }
+        columnNames.insert(key, names);
         declaredTypes.insert(key, types);
         return types;
     }
@@ -220,6 +226,7 @@ class Engine {
                 head.startsWith(QLatin1String("DROP"))) {
                 declaredTypes.clear();
                 dateColumns.clear();
+                columnNames.clear();
             }
         }
     }
@@ -233,6 +240,7 @@ class Engine {
         if (!Run(q, text)) throw Error(adErrStatement, owner.MaskSecrets(SqlErrorText(q.lastError())));
         const QSqlRecord rec = q.record();
         QHash<QString, QString> declared;
+        QStringList stored;
         if (IsSQLite()) {
             const QStringList tables = [&] {
                 // The first table after FROM decides the declared types of the columns.
@@ -244,12 +252,23 @@ class Engine {
                 if (m.hasMatch()) r << (m.captured(1).isEmpty() ? m.captured(2) : m.captured(1));
                 return r;
             }();
-            if (!tables.isEmpty()) declared = ColumnTypes(tables.first());
+            if (!tables.isEmpty()) {
+                declared = ColumnTypes(tables.first());
+                stored = columnNames.value(tables.first().toUpper());
+            }
         }
         names.clear();
         types.clear();
         rows.clear();
         for (int i = 0; i < rec.count(); ++i) names << rec.fieldName(i);
+        // The SQLite driver drops double quotes from column names: the columns of the whole
+        // table are named as the engine stores them.
+        if (!stored.isEmpty() && stored.size() == names.size()) {
+            bool same = true;
+            for (qsizetype i = 0; i < names.size() && same; ++i)
+                same = QString(stored[i]).remove(u'"') == names[i];
+            if (same) names = stored;
+        }
         while (q.next()) {
             std::vector<QVariant> row;
             row.reserve(static_cast<size_t>(rec.count()));

@@ -115,6 +115,14 @@ TEST_F(DBProbeTest, ConnectionTestChecksTableAndFieldsInAnyLetterCase) {
     EXPECT_EQ(boxes.boxes.size(), shown);
     EXPECT_FALSE(TestDBConnection(State().Group(1), true));
     EXPECT_EQ(boxes.boxes.back().title, QStringLiteral("Error-Connect Database"));
+
+    // Column names are compared as the engine stores them, double quotes included.
+    SqliteRows(file, {QStringLiteral("CREATE TABLE Q (\"\"\"r\"\"\" TEXT, s TEXT)")});
+    Group({QStringLiteral("\"r\""), QStringLiteral("s")}).S().dbTableName = QStringLiteral("Q");
+    EXPECT_TRUE(TestDBConnection(State().Group(1), true));
+    EXPECT_EQ(boxes.boxes.back().text, QStringLiteral("Database connected successfully!"));
+    Group({QStringLiteral("r")}).S().dbTableName = QStringLiteral("Q");
+    EXPECT_FALSE(TestDBConnection(State().Group(1), true));
 }
 
 TEST_F(DBProbeTest, MariaDbListsItsTablesAndFields) {

@@ -1,6 +1,7 @@
 // Opening a project and workstation: pickers, missing files, the upgrades and the re-open pass.
 #include "config/core/ConfigMain.h"
 #include "config/core/OpenProject.h"
+#include "config/core/SaveProject.h"
 #include "tests/config/core/ConfigFixture.h"
 
 using ProjectUtil::OpenProject;
@@ -143,4 +144,76 @@ TEST_F(OpenProjectTest, CancelAtTheCloseQuestionKeepsTheOpenProject) {
     EXPECT_EQ(State().ProjectName, QStringLiteral("P"));
     EXPECT_EQ(State().SaveGroupCount, 2);
     EXPECT_EQ(windows.calls.filter(QStringLiteral("PickWorkstation")).size(), 0);
+}
+
+TEST_F(OpenProjectTest, MissingGroupFilesAreCreatedOnlyInTheProjectOrTheProgramFolder) {
+    WriteFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"),
+              "[ModuleList]\r\nModule1=G,..\\Project\\P\\cfg\\W\\new\\g.svc\r\nModule2=H,h.svc\r\n"
+              "Module3=L,..\\Project\\P\\link\\l.svc\r\n");
+    QDir().mkpath(Path(QStringLiteral("elsewhere")));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("elsewhere")), Path(QStringLiteral("Project/P/link"))));
+    State().WorkstationName = QStringLiteral("W");
+    EXPECT_THROW(OpenProject(QStringLiteral("P"), false), ProgramExit);
+    EXPECT_TRUE(Exists(QStringLiteral("Project/P/cfg/W/new/g.svc")) && Exists(QStringLiteral("bin/h.svc")));
+    EXPECT_FALSE(Exists(QStringLiteral("elsewhere/l.svc")));
+    EXPECT_EQ(BoxTexts(),
+              QStringList{QStringLiteral("Cannot find the setting file:..\\Project\\P\\link\\l.svc")});
+}
+
+TEST_F(OpenProjectTest, AFailedUpgradeCopySavesNothingAtAnyExit) {
+    OldProject("[Basic]\r\ndbDBTypeName=CSV\r\n");
+    WriteFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"),
+              "[ModuleList]\r\nModule1=G,..\\Project\\P\\g.svc\r\nModule2=H,..\\Project\\P\\h.svc\r\n");
+    WriteFile(QStringLiteral("Project/P/h.svc"), "[Basic]\r\n");
+    QDir().mkpath(Path(QStringLiteral("Project/P/cfg/W/h.svc")));  // a folder where the copy must go
+    State().WorkstationName = QStringLiteral("W");
+    boxes.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+    EXPECT_FALSE(OpenProject(QStringLiteral("P"), false));
+    UseOrderlyExit();
+    EXPECT_THROW(LedgrixConfigMain::sysExit(-1), ProgramExit);
+    EXPECT_EQ(BoxTexts(), QStringList{QStringLiteral("是否要升級Ledgrix專案?")});  // no save question
+    EXPECT_FALSE(ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl")).contains("CFG"));
+}
+
+TEST_F(OpenProjectTest, NoUpgradeFromTheMenuGoesOnWithTheProjectShown) {
+    CopyData();
+    WriteFile(QStringLiteral("Project/Q/cfg/V/Ledgrix.svl"),
+              "[ModuleList]\r\nModule1=X,..\\Project\\Q\\x.svc\r\n");
+    WriteFile(QStringLiteral("Project/Q/x.svc"), "[Basic]\r\n");
+    State().WorkstationName = QStringLiteral("W");
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    State().Group(1).S().dbTableName = QStringLiteral("Unsaved");
+    Config().IsModified = -1;
+    windows.calls.clear();
+    windows.projects = {QStringLiteral("Q"), QStringLiteral("P")};
+    windows.workstations = {QStringLiteral("V")};
+    boxes.answers = {MsgAnswer::No, MsgAnswer::Ok, MsgAnswer::No};
+    EXPECT_FALSE(OpenProject(QString(), false));
+    // The project shown is opened again from its files.
+    EXPECT_EQ(State().WorkstationFilePath, QStringLiteral("..\\Project\\P\\cfg\\W\\Ledgrix.svl"));
+    EXPECT_EQ(State().Group(1).S().dbTableName, QStringLiteral("Flow"));
+    EXPECT_EQ(windows.calls.mid(2), (QStringList{QStringLiteral("RefreshTree"),
+                                                 QStringLiteral("Status:ProjName=Project name：P")}));
+
+    // From the menu the program goes on: the box does not say that it ends.
+    EXPECT_FALSE(OpenProject(QString(), false));
+    EXPECT_EQ(BoxTexts().last(),
+              QStringLiteral("No workstation is selected.\r\nLedgrix initialization failed！"));
+}
+
+TEST_F(OpenProjectTest, GroupsBeyondTheTableAreReportedAndNeverSavedOver) {
+    QByteArray svl = "[SystemBasic]\r\ndbSIsSvcDefaultPath=1\r\n[ModuleList]\r\n";
+    for (int k = 1; k <= 66; ++k)
+        svl += "Module" + QByteArray::number(k) + "=G" + QByteArray::number(k) + ",g" +
+               QByteArray::number(k) + ".svc\r\n";
+    WriteFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"), svl);
+    State().WorkstationName = QStringLiteral("W");
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    ASSERT_EQ(boxes.boxes.size(), 1u);  // once, not again in the re-open pass
+    EXPECT_TRUE(BoxTexts()[0].contains(QStringLiteral("(Module65 to Module66: [G65], [G66])")));
+    Config().IsModified = -1;
+    EXPECT_FALSE(SettingWriter::SaveProject(true, false));
+    EXPECT_TRUE(
+        BoxTexts().last().startsWith(QStringLiteral("Fail to save the project!\r\nThe save groups after")));
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl")), svl);
 }

@@ -16,11 +16,14 @@ TEST_F(ConfigFixture, TagListComesFromTheWorkstationsTagDatabase) {
     ASSERT_TRUE(WriteTagDatabase(Path(QStringLiteral("Project/P/W.pam.mir")),
                                  {{QStringLiteral("ZETA"), QStringLiteral("ANALOG")},
                                   {QStringLiteral("$SEC"), QStringLiteral("system")},
+                                  {QStringLiteral("beta"), QString()},
                                   {QStringLiteral("ALPHA"), QString()}}));
-    EXPECT_EQ(LoadProjectTagList(QStringLiteral("P"), QStringLiteral("W"), box, false), 2);
-    EXPECT_EQ(box.items, (QStringList{QStringLiteral("ALPHA"), QStringLiteral("ZETA")}));
+    // Sorted without regard to letter case.
+    EXPECT_EQ(LoadProjectTagList(QStringLiteral("P"), QStringLiteral("W"), box, false), 3);
+    EXPECT_EQ(box.items,
+              (QStringList{QStringLiteral("ALPHA"), QStringLiteral("beta"), QStringLiteral("ZETA")}));
     EXPECT_EQ(box.current, 0);
-    EXPECT_EQ(LoadProjectTagList(QStringLiteral("P"), QStringLiteral("W"), box, true), 3);
+    EXPECT_EQ(LoadProjectTagList(QStringLiteral("P"), QStringLiteral("W"), box, true), 4);
     EXPECT_EQ(box.items.first(), QStringLiteral("$SEC"));
     EXPECT_TRUE(boxes.boxes.empty());
 }

@@ -38,6 +38,18 @@ TEST_F(SaveProjectTest, WrittenFilesAreTheFilesReadByteForByte) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(SaveProjectTest, TagReferencesThatBeginWithADotAreWrittenAsRead) {
+    QByteArray text = DataFile(kLines);
+    text.replace("dbSCSVDirTag=DIR.VALUE", "dbSCSVDirTag=.").replace("LEVEL.VAL,", ".x,");
+    WriteFile(kLines, text);
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(ProjectUtil::OpenProject(QStringLiteral("P"), true));
+        Config().IsModified = -1;
+        ASSERT_TRUE(SaveProject(true, false));
+        EXPECT_EQ(ReadFile(kLines), text);
+    }
+}
+
 TEST_F(SaveProjectTest, FileLocationTypeAndListRules) {
     xSvcSettings& flow = Group(1).S();
     // A file in the data folder keeps its full path in memory, written without it.

@@ -301,3 +301,47 @@ TEST_F(ConfigProgramE2E, ReadmeCommandOpensTheDemoAndEndsInOrder) {
     EXPECT_TRUE(QFileInfo::exists(root.path() + QStringLiteral("/config/LedgrixConfig/LedgrixConfig.conf")));
     EXPECT_EQ(files(), laidOut);
 }
+
+TEST_F(ConfigProgramE2E, OpeningMakesNoFileOutsideAndLosesNoSettingsItCannotHold) {
+    MakeConfigFolder();
+    const QString svl = QStringLiteral("P/cfg/W/Ledgrix.svl");
+    Write(svl, "[ModuleList]\r\nModule1=X,..\\Project\\P\\..\\..\\out\\x.svc\r\n");
+    EXPECT_EQ(Run(QStringLiteral("P W")).boxes,
+              QStringList{QStringLiteral(
+                  "Setting file error|Cannot find the setting file:..\\Project\\P\\..\\..\\out\\x.svc")});
+    EXPECT_FALSE(QFileInfo::exists(root.path() + QStringLiteral("/out")));
+
+    QByteArray group = "[Basic]\r\ndbDBTypeName=CSV\r\n[FieldList]\r\n";
+    for (int n = 1; n <= 256; ++n)
+        group += "fd" + QByteArray::number(n) + "=F" + QByteArray::number(n) + "\r\n";
+    Write(QStringLiteral("P/cfg/W/g.svc"), group);
+    Write(svl, "[SystemBasic]\r\ndbSIsSvcDefaultPath=true\r\n[ModuleList]\r\nModule1=G,g.svc\r\n");
+    EXPECT_EQ(Run(QStringLiteral("P W")).boxes,
+              QStringList{
+                  QStringLiteral("Settings error|Settings error!\\ndbSIsSvcDefaultPath[true] is not a whole "
+                                 "number.\\n..\\Project\\P\\cfg\\W\\Ledgrix.svl")});
+    Write(svl, "[ModuleList]\r\nModule1=G,g.svc\r\n");  // bare names, the flag missing
+    ConfigRun r = Run(QStringLiteral("P W"), QStringLiteral("yes"));
+    EXPECT_TRUE(
+        r.boxes.value(1).startsWith(QStringLiteral("Error-Upgrade project|Fail to upgrade the project!")));
+    EXPECT_EQ(r.boxes.size(), 2);  // nothing saved at the exit
+    Write(svl, "[SystemBasic]\r\ndbSIsSvcDefaultPath=1\r\n[ModuleList]\r\nModule1=G,g.svc\r\n");
+    r = Run(QStringLiteral("P W"), QString(), true);
+    EXPECT_EQ(r.boxes.size(), 1);
+    EXPECT_TRUE(
+        r.boxes.value(0).contains(QStringLiteral("Save group [G]: the fields after fd255 were not loaded")));
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W/g.svc")), group);
+
+    // An upgrade saves the group: a cycle it cannot keep is reported first, and tag references
+    // that begin with "." are written as read.
+    Write(svl, "[ModuleList]\r\nModule1=H,..\\Project\\P\\h.svc\r\n");
+    Write(QStringLiteral("P/h.svc"),
+          "[Basic]\r\ndbDBTypeName=CSV\r\nSaveTimeInterval=0.0001\r\n[CSV]\r\n"
+          "dbSCSVDirTag=.\r\n[FieldList]\r\nfd1=A,.x,-1,-1\r\n");
+    r = Run(QStringLiteral("P W"), QStringLiteral("ok,yes"), true);
+    EXPECT_TRUE(r.boxes.value(0).startsWith(
+        QStringLiteral("Settings error|Setting error!\\nSaveTimeInterval:0.0001")));
+    const QByteArray saved = File(QStringLiteral("P/cfg/W/h.svc"));
+    EXPECT_TRUE(saved.contains("\r\ndbSCSVDirTag=.\r\n") && saved.contains("\r\nfd1=A,.x,-1,-1\r\n"))
+        << saved.toStdString();
+}

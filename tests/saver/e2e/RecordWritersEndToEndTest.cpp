@@ -292,6 +292,18 @@ TEST_F(RecordWritersE2E, OnceSavesOneRoundedAndCutRecordAndEnds) {
     EXPECT_EQ(rows[0].section(u'|', 0, 0), literal.toString(kIso));
 }
 
+TEST_F(RecordWritersE2E, ColumnsAreFoundAsTheEngineStoresTheirNames) {
+    // A column named "Flow" with its double quotes, as SQLite stores it.
+    Sqlite(QStringLiteral("dat/acc.mdb"),
+           {QStringLiteral("CREATE TABLE Log1 (Time DATETIME, \"\"\"Flow\"\"\" DOUBLE, Note TEXT)")});
+    EditProjectFile(QStringLiteral("cfg/ACC/log1.svc"), "fd2=Flow,", "fd2=\"Flow\",");
+    QProcess& saver = SaverProcessFixture::StartSaver(
+        {QStringLiteral("E2E"), QStringLiteral("ACC"), QStringLiteral("/ONCE")});
+    ASSERT_TRUE(saver.waitForFinished(20000));
+    EXPECT_EQ(CountLog(QStringLiteral("ACC"), QStringLiteral("PrepareDB OK!")), 1)
+        << LogText(QStringLiteral("ACC"));
+}
+
 TEST_F(RecordWritersE2E, DispersedFilesFollowTheFolderAndFileTags) {
     MakeDatabase(QStringLiteral("dat/tmpl.mdb"));
     Sqlite(QStringLiteral("dat/tmpl.mdb"), {QStringLiteral("CREATE TABLE Info (Line TEXT)"),
