@@ -569,7 +569,6 @@ class Engine {
     }
 
     bool IsSQLite() const { return core->IsSQLite(); }
-    const ConnectionPlan& Plan() const { return core->plan; }
     // No call is under way and none outlived its limit.
     bool Idle() const { return !pending_ && !lost_; }
 
