@@ -9,6 +9,7 @@
 
 #include "config/core/ConfigMain.h"
 #include "config/mainwin/QtConfigWindows.h"
+#include "platform/ado/Ado.h"
 #include "platform/msgbox/QtMessageService.h"
 
 namespace {
@@ -18,6 +19,11 @@ int g_signalPipe[2] = {-1, -1};
 void OnSignal(int) {
     const char c = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+bool TakeStopRequest() {
+    char c;
+    return ::recv(g_signalPipe[0], &c, 1, MSG_DONTWAIT) == 1;
 }
 
 }  // namespace
@@ -35,9 +41,11 @@ int main(int argc, char** argv) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, [&windows] {
-            char c;
-            [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
-            windows.CloseMain();
+            if (TakeStopRequest()) windows.CloseMain();
+        });
+        // Also while the window thread waits for a database (a server that does not answer).
+        ado::SetWaitHook([&windows] {
+            if (TakeStopRequest()) windows.CloseMain();
         });
         std::signal(SIGTERM, OnSignal);
         std::signal(SIGINT, OnSignal);

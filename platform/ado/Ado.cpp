@@ -1,5 +1,5 @@
-// Connections and recordsets over QtSql. A connection owns one QSqlDatabase of its own;
-// recordsets fetch their rows at Open and keep them in memory.
+// Connections and recordsets over QtSql. A connection owns one QSqlDatabase of its own, on a
+// thread of its own; recordsets fetch their rows at Open and keep them in memory.
 #include "platform/ado/Ado.h"
 
 #include <QAtomicInt>
@@ -16,6 +16,11 @@
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <thread>
 
 #include "common/FileUtil.h"
 #include "platform/ado/JetSql.h"
@@ -126,13 +131,79 @@ QVariant DateValue(const QVariant& v) {
     return dt.isValid() ? QVariant(dt) : v;
 }
 
+constexpr long kDefaultConnectionTimeout = 15;  // seconds, as ADO's
+constexpr long kDefaultCommandTimeout = 30;
+// A driver that keeps to its own timeout has answered by then; one that does not is left behind.
+constexpr qint64 kDriverGraceMs = 2000;
+constexpr int kWaitStepMs = 50;
+const QString kTimeoutText = QStringLiteral("Timeout expired");
+const QString kLostText = QStringLiteral("Timeout expired: the connection no longer answers.");
+
+long TimeoutSeconds(long value, long defaultSeconds) {
+    return value > 0 ? std::min<long>(value, 86400) : defaultSeconds;
+}
+
+std::function<void()>& WaitHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+void RunWaitHook() {
+    static thread_local bool running = false;
+    if (running || !WaitHook()) return;
+    running = true;
+    struct Done {
+        ~Done() { running = false; }
+    } done;
+    WaitHook()();
+}
+
+QString MaskWithSecrets(const QString& text, const QStringList& secrets) {
+    QString out = MaskPasswords(text);
+    // Passwords of four characters and more are masked wherever they appear; shorter ones
+    // are too common as parts of other words and numbers.
+    for (const QString& s : secrets)
+        if (s.size() >= 4) out.replace(s, QStringLiteral("****"));
+    return out;
+}
+
+void CheckSQLiteFile(const QString& givenPath, QString& resolved) {
+    resolved = FileUtil::ResolvePath(givenPath);
+    QFile f(resolved);
+    if (!FileUtil::FileExists(givenPath) || !f.exists())
+        throw Error(adErrProvider, QStringLiteral("Could not find file '%1'.").arg(givenPath));
+    if (!f.open(QIODevice::ReadOnly))
+        throw Error(adErrProvider, QStringLiteral("The database file '%1' cannot be read.").arg(givenPath));
+    const QByteArray head = f.read(16);
+    if (head != QByteArray("SQLite format 3\0", 16))
+        throw Error(adErrProvider,
+                    QStringLiteral("Unrecognized database format '%1': the file is not an SQLite database.")
+                        .arg(givenPath));
+}
+
+// The result of a query: column names, their ADO types and every row.
+struct QueryRows {
+    QStringList names;
+    std::vector<int> types;
+    std::vector<std::vector<QVariant>> rows;
+};
+
 }  // namespace
 
-// One open database of a connection.
-class Engine {
+void SetWaitHook(std::function<void()> hook) {
+    WaitHook() = std::move(hook);
+}
+
+// The driver side of one connection. QtSql wants every call of a database made on the thread
+// that opened it: all of this runs on the connection's own thread (DriverThread), never on the
+// thread of the caller, which only waits.
+class EngineCore {
   public:
     ConnectionPlan plan;
     QString name;
+    QStringList secrets;
+    long connectSeconds = kDefaultConnectionTimeout;
+    long commandSeconds = kDefaultCommandTimeout;
     int busyTimeout = -1;
     QHash<QString, QHash<QString, QString>> declaredTypes;  // table (upper) -> column (upper) -> type
     QHash<QString, QSet<QString>> dateColumns;              // table (upper) -> its date columns
@@ -140,8 +211,88 @@ class Engine {
 
     QSqlDatabase Db() const { return QSqlDatabase::database(name, false); }
     bool IsSQLite() const { return plan.kind == ConnectionPlan::Kind::SQLite; }
+    QString Mask(const QString& text) const { return MaskWithSecrets(text, secrets); }
 
-    ~Engine() {
+    // A driver's failure. One that comes when the whole timeout has passed is that timeout,
+    // whatever the driver calls it (a lost connection, an unanswered handshake).
+    Error Failure(long number, const QSqlError& e, const QElapsedTimer& since, long limitSeconds) const {
+        const QString text = Mask(SqlErrorText(e));
+        if (!IsSQLite() && since.elapsed() >= limitSeconds * 1000)
+            return Error(adErrTimeout, kTimeoutText + QStringLiteral(" (") + text + u')');
+        return Error(number, text);
+    }
+
+    void Open(const QString& userId, const QString& password) {
+        if (IsSQLite()) {
+            OpenSQLite();
+            return;
+        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        // The driver's own timeouts, where it takes them from the connection string: MariaDB's
+        // connect (with the handshake), read and write; FreeTDS's statements. The version is
+        // fixed so that FreeTDS never falls back to the older protocol, whose failed logins it
+        // does not time out.
+        QString target = plan.odbcDatabase;
+        if (plan.mysql)
+            target += QStringLiteral(";CONN_TIMEOUT=%1;READ_TIMEOUT=%2;WRITE_TIMEOUT=%2")
+                          .arg(connectSeconds)
+                          .arg(commandSeconds);
+        else if (plan.freeTds)
+            target += QStringLiteral(";TDS_Version=7.4;Timeout=%1").arg(commandSeconds);
+        db.setDatabaseName(target);
+        const QString user = plan.odbcUser.isEmpty() ? userId : plan.odbcUser;
+        const QString pass = plan.odbcPassword.isEmpty() ? password : plan.odbcPassword;
+        // The ODBC driver appends these unquoted: brace them.
+        if (!user.isEmpty()) db.setUserName(u'{' + QString(user).replace(u'}', QStringLiteral("}}")) + u'}');
+        if (!pass.isEmpty()) db.setPassword(u'{' + QString(pass).replace(u'}', QStringLiteral("}}")) + u'}');
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+                                 .arg(connectSeconds)
+                                 .arg(commandSeconds));
+        QElapsedTimer since;
+        since.start();
+        if (!db.open()) throw Failure(adErrProvider, db.lastError(), since, connectSeconds);
+    }
+
+    void OpenSQLite() {
+        QString path;
+        CheckSQLiteFile(plan.filePath, path);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        // mode=rw: opening never creates a file.
+        // cache=shared: the connections of this process to one file share its schema and pages
+        // (64 groups of 255 fields in one file would otherwise hold 64 copies of its schema).
+        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=rw&cache=shared"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        if (!db.open()) throw Error(adErrProvider, Mask(SqlErrorText(db.lastError())));
+        QSqlQuery q(db);
+        // Every commit reaches the disk before it returns: a write-ahead log synced at each
+        // commit.
+        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+            throw Error(adErrProvider, QStringLiteral("Unrecognized database format '%1': %2")
+                                           .arg(plan.filePath, SqlErrorText(q.lastError())));
+    }
+
+    // The session of a MariaDB connection.
+    void SetUpSession() {
+        QSqlDatabase db = Db();
+        QSqlQuery q(db);
+        // Statements are written for engines that read a backslash in a literal as itself; so
+        // must MariaDB, else 'C:\temp' loses its backslash and 'x\' runs past its quote.
+        QElapsedTimer since;
+        since.start();
+        if (!q.exec(QStringLiteral("SET SESSION sql_mode = TRIM(BOTH ',' FROM "
+                                   "CONCAT(@@SESSION.sql_mode, ',NO_BACKSLASH_ESCAPES'))")))
+            throw Failure(adErrProvider, q.lastError(), since, commandSeconds);
+        // A statement held up by another session's lock gives up on the server as well, rather
+        // than running after the program has stopped waiting for it. (Each where the server
+        // knows it.)
+        q.exec(QStringLiteral("SET SESSION lock_wait_timeout = %1").arg(commandSeconds));
+        q.exec(QStringLiteral("SET SESSION innodb_lock_wait_timeout = %1").arg(commandSeconds));
+    }
+
+    void Close() {
         {
             QSqlDatabase db = Db();
             if (db.isOpen()) db.close();
@@ -183,15 +334,11 @@ class Engine {
         return jet::TranslateWithDateColumns(sql, [this](const QString& t) { return DateColumns(t); });
     }
 
-    void ApplyBusyTimeout(Properties& props) {
-        if (!IsSQLite()) return;
-        int retry = 20, delay = 60;
-        if (const Property* p = props.Find(QStringLiteral("Jet OLEDB:Lock Retry"))) retry = p->Value.toInt();
-        if (const Property* p = props.Find(QStringLiteral("Jet OLEDB:Lock Delay"))) delay = p->Value.toInt();
-        const int ms = std::clamp(retry, 0, 100000) * std::clamp(delay, 0, 100000);
-        if (ms == busyTimeout) return;
+    // ms < 0: not an SQLite connection.
+    void ApplyBusyTimeout(int ms) {
+        if (ms < 0 || ms == busyTimeout) return;
         QSqlQuery q(Db());
-        q.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(std::min(ms, 600000)));
+        q.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(ms));
         busyTimeout = ms;
     }
 
@@ -215,11 +362,13 @@ class Engine {
         return IsSQLite() && e.nativeErrorCode() == QLatin1String("262");  // SQLITE_LOCKED_SHAREDCACHE
     }
 
-    void Exec(const QString& sql, const Connection& owner) {
+    void Exec(const QString& sql) {
         const QString text = Translate(sql);
         QSqlQuery q(Db());
         q.setForwardOnly(true);
-        if (!Run(q, text)) throw Error(adErrStatement, owner.MaskSecrets(SqlErrorText(q.lastError())));
+        QElapsedTimer since;
+        since.start();
+        if (!Run(q, text)) throw Failure(adErrStatement, q.lastError(), since, commandSeconds);
         if (IsSQLite()) {
             const QString head = text.trimmed().left(6).toUpper();
             if (head.startsWith(QLatin1String("CREATE")) || head.startsWith(QLatin1String("ALTER")) ||
@@ -232,12 +381,13 @@ class Engine {
     }
 
     // Runs a query and fetches every row.
-    void Query(const QString& sql, const Connection& owner, QStringList& names, std::vector<int>& types,
-               std::vector<std::vector<QVariant>>& rows) {
+    QueryRows Query(const QString& sql) {
         const QString text = Translate(sql);
         QSqlQuery q(Db());
         q.setForwardOnly(true);
-        if (!Run(q, text)) throw Error(adErrStatement, owner.MaskSecrets(SqlErrorText(q.lastError())));
+        QElapsedTimer since;
+        since.start();
+        if (!Run(q, text)) throw Failure(adErrStatement, q.lastError(), since, commandSeconds);
         const QSqlRecord rec = q.record();
         QHash<QString, QString> declared;
         QStringList stored;
@@ -257,38 +407,241 @@ class Engine {
                 stored = columnNames.value(tables.first().toUpper());
             }
         }
-        names.clear();
-        types.clear();
-        rows.clear();
-        for (int i = 0; i < rec.count(); ++i) names << rec.fieldName(i);
+        QueryRows out;
+        for (int i = 0; i < rec.count(); ++i) out.names << rec.fieldName(i);
         // The SQLite driver drops double quotes from column names: the columns of the whole
         // table are named as the engine stores them.
-        if (!stored.isEmpty() && stored.size() == names.size()) {
+        if (!stored.isEmpty() && stored.size() == out.names.size()) {
             bool same = true;
-            for (qsizetype i = 0; i < names.size() && same; ++i)
-                same = QString(stored[i]).remove(u'"') == names[i];
-            if (same) names = stored;
+            for (qsizetype i = 0; i < out.names.size() && same; ++i)
+                same = QString(stored[i]).remove(u'"') == out.names[i];
+            if (same) out.names = stored;
         }
         while (q.next()) {
             std::vector<QVariant> row;
             row.reserve(static_cast<size_t>(rec.count()));
             for (int i = 0; i < rec.count(); ++i) row.push_back(q.value(i));
-            rows.push_back(std::move(row));
+            out.rows.push_back(std::move(row));
         }
         for (int i = 0; i < rec.count(); ++i) {
             if (IsSQLite()) {
-                const QVariant sample = rows.empty() ? QVariant() : rows.front()[static_cast<size_t>(i)];
-                const int type = TypeOfDeclared(declared.value(names[i].toUpper()), sample);
-                types.push_back(type);
+                const QVariant sample =
+                    out.rows.empty() ? QVariant() : out.rows.front()[static_cast<size_t>(i)];
+                const int type = TypeOfDeclared(declared.value(out.names[i].toUpper()), sample);
+                out.types.push_back(type);
                 if (type == 7)
-                    for (auto& r : rows) r[static_cast<size_t>(i)] = DateValue(r[static_cast<size_t>(i)]);
+                    for (auto& r : out.rows) r[static_cast<size_t>(i)] = DateValue(r[static_cast<size_t>(i)]);
             } else {
-                types.push_back(TypeOfOdbc(rec.field(i)));
+                out.types.push_back(TypeOfOdbc(rec.field(i)));
             }
         }
         if (q.lastError().isValid() && q.lastError().type() != QSqlError::NoError)
-            throw Error(adErrStatement, owner.MaskSecrets(SqlErrorText(q.lastError())));
+            throw Failure(adErrStatement, q.lastError(), since, commandSeconds);
+        return out;
     }
+
+    // One step of a transaction: "BEGIN", "COMMIT" or "ROLLBACK".
+    void Transaction(const QString& step) {
+        QSqlDatabase db = Db();
+        QElapsedTimer since;
+        since.start();
+        if (IsSQLite()) {
+            QSqlQuery q(db);
+            if (!Run(q, step)) throw Error(adErrProvider, Mask(SqlErrorText(q.lastError())));
+            return;
+        }
+        const bool ok = step == QLatin1String("BEGIN")    ? db.transaction()
+                        : step == QLatin1String("COMMIT") ? db.commit()
+                                                          : db.rollback();
+        if (!ok) throw Failure(adErrProvider, db.lastError(), since, commandSeconds);
+    }
+
+    // The rows of the table schema: catalog, schema, name, type.
+    std::vector<std::vector<QVariant>> Tables() {
+        std::vector<std::vector<QVariant>> rows;
+        QSqlDatabase db = Db();
+        QElapsedTimer since;
+        since.start();
+        if (IsSQLite()) {
+            QSqlQuery q(db);
+            if (!q.exec(
+                    QStringLiteral("SELECT name, type FROM sqlite_master WHERE type IN ('table','view')")))
+                throw Error(adErrProvider, Mask(SqlErrorText(q.lastError())));
+            while (q.next()) {
+                const QString name = q.value(0).toString();
+                QString type = q.value(1).toString() == QLatin1String("view") ? QStringLiteral("VIEW")
+                                                                              : QStringLiteral("TABLE");
+                if (type == QLatin1String("TABLE") &&
+                    (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive) ||
+                     (plan.excel && name.endsWith(u'$'))))
+                    type = QStringLiteral("SYSTEM TABLE");
+                rows.push_back({QVariant(), QVariant(), name, type});
+            }
+        } else if (plan.mysql) {
+            // The ODBC table list of this driver spans every database of the server.
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            if (!q.exec(QStringLiteral(
+                    "SELECT TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE FROM information_schema.TABLES "
+                    "WHERE TABLE_SCHEMA = DATABASE()")))
+                throw Failure(adErrProvider, q.lastError(), since, commandSeconds);
+            while (q.next()) {
+                QString type = q.value(2).toString().toUpper();
+                if (type == QLatin1String("BASE TABLE")) type = QStringLiteral("TABLE");
+                rows.push_back({q.value(0), QVariant(), q.value(1).toString(), type});
+            }
+        } else {
+            const std::pair<QSql::TableType, const char*> kinds[] = {
+                {QSql::Tables, "TABLE"}, {QSql::Views, "VIEW"}, {QSql::SystemTables, "SYSTEM TABLE"}};
+            for (const auto& [kind, label] : kinds) {
+                const QStringList names = db.tables(kind);
+                if (db.lastError().isValid() && db.lastError().type() != QSqlError::NoError &&
+                    names.isEmpty() && kind == QSql::Tables)
+                    throw Failure(adErrProvider, db.lastError(), since, commandSeconds);
+                for (const QString& n : names)
+                    rows.push_back({QVariant(), QVariant(), n, QString::fromLatin1(label)});
+            }
+        }
+        return rows;
+    }
+};
+
+// The thread on which one connection makes its driver calls, one after the other.
+class DriverThread {
+  public:
+    DriverThread() : queue_(std::make_shared<Queue>()), thread_([q = queue_] { Loop(*q); }) {}
+    DriverThread(const DriverThread&) = delete;
+    DriverThread& operator=(const DriverThread&) = delete;
+    ~DriverThread() { Finish(true); }
+
+    void Post(std::function<void()> task) {
+        {
+            const std::lock_guard lock(queue_->mutex);
+            queue_->tasks.push_back(std::move(task));
+        }
+        queue_->ready.notify_one();
+    }
+
+    // Ends the thread after the tasks posted. With `join` it is waited for; otherwise (it is
+    // still inside a driver call that may never end) it is left to end on its own.
+    void Finish(bool join) {
+        if (!thread_.joinable()) return;
+        {
+            const std::lock_guard lock(queue_->mutex);
+            queue_->stop = true;
+        }
+        queue_->ready.notify_one();
+        if (join)
+            thread_.join();
+        else
+            thread_.detach();
+    }
+
+  private:
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::deque<std::function<void()>> tasks;
+        bool stop = false;
+    };
+    static void Loop(Queue& q) {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(q.mutex);
+                q.ready.wait(lock, [&] { return q.stop || !q.tasks.empty(); });
+                if (q.tasks.empty()) return;
+                task = std::move(q.tasks.front());
+                q.tasks.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::shared_ptr<Queue> queue_;
+    std::thread thread_;
+};
+
+// One open database of a connection, as its caller sees it: each call is handed to the
+// connection's thread and waited for, within its limit.
+class Engine {
+  public:
+    explicit Engine(std::shared_ptr<EngineCore> c) : core(std::move(c)) {}
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    ~Engine() {
+        // The database is closed on its own thread. A thread still inside a driver call closes
+        // it when that call ends, if ever; nobody waits for that.
+        auto closing = std::make_shared<std::packaged_task<void()>>([c = core] { c->Close(); });
+        std::future<void> closed = closing->get_future();
+        thread.Post([closing] { (*closing)(); });
+        bool done = false;
+        if (Idle()) {
+            if (IsSQLite())
+                closed.wait();
+            else
+                closed.wait_for(std::chrono::milliseconds(Limit(core->commandSeconds)));
+            done = closed.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        }
+        thread.Finish(done);
+    }
+
+    bool IsSQLite() const { return core->IsSQLite(); }
+    // No call is under way and none outlived its limit.
+    bool Idle() const { return !pending_ && !lost_; }
+
+    // The longest wait for a call bounded by a timeout of that many seconds: the driver's own
+    // timeout and a grace for its answer. An SQLite call is never given up: its only waits on
+    // others are the busy waits, which the busy timeout bounds.
+    qint64 Limit(long seconds) const { return IsSQLite() ? 0 : seconds * 1000 + kDriverGraceMs; }
+    qint64 CommandLimit(long commandTimeout) const {
+        return Limit(TimeoutSeconds(commandTimeout, kDefaultCommandTimeout));
+    }
+    // The busy timeout of the next SQLite call: "Lock Retry" x "Lock Delay" milliseconds, at
+    // most the command timeout; -1 for other engines.
+    int BusyMs(Properties& props, long commandTimeout) const {
+        if (!IsSQLite()) return -1;
+        int retry = 20, delay = 60;
+        if (const Property* p = props.Find(QStringLiteral("Jet OLEDB:Lock Retry"))) retry = p->Value.toInt();
+        if (const Property* p = props.Find(QStringLiteral("Jet OLEDB:Lock Delay"))) delay = p->Value.toInt();
+        const qint64 ms = qint64{std::clamp(retry, 0, 100000)} * std::clamp(delay, 0, 100000);
+        return static_cast<int>(
+            std::min<qint64>(ms, qint64{TimeoutSeconds(commandTimeout, kDefaultCommandTimeout)} * 1000));
+    }
+
+    // Runs fn on the connection's thread and waits for its result, running the wait hook
+    // meanwhile (unless `hook` is false). When `limitMs` (0: none) passes first, the call is
+    // left to the driver, the connection is lost and the timeout raised. `fn` holds its
+    // arguments by value: a call left behind may still run after its caller is gone.
+    template <typename R>
+    R Call(std::function<R(EngineCore&)> fn, qint64 limitMs, bool hook = true) {
+        if (lost_) throw Error(adErrTimeout, kLostText);
+        auto task =
+            std::make_shared<std::packaged_task<R()>>([c = core, f = std::move(fn)] { return f(*c); });
+        std::future<R> result = task->get_future();
+        pending_ = true;
+        thread.Post([task] { (*task)(); });
+        QElapsedTimer waited;
+        waited.start();
+        while (result.wait_for(std::chrono::milliseconds(kWaitStepMs)) != std::future_status::ready) {
+            if (limitMs > 0 && waited.elapsed() >= limitMs) {
+                lost_ = true;
+                throw Error(adErrTimeout, kTimeoutText);
+            }
+            // The hook may end the program, and release this connection on its way.
+            if (hook) RunWaitHook();
+        }
+        pending_ = false;
+        return result.get();
+    }
+
+    std::shared_ptr<EngineCore> core;  // before the thread: the thread ends first
+    DriverThread thread;
+
+  private:
+    bool pending_ = false;  // a call was handed to the thread and not seen to end
+    bool lost_ = false;     // a call outlived its limit: the driver may never answer
 };
 
 bool OracleOdbcDriverInstalled();
@@ -316,29 +669,14 @@ QString Connection::ConnectionString() const {
 }
 
 QString Connection::MaskSecrets(const QString& text) const {
-    QString out = MaskPasswords(text);
-    // Passwords of four characters and more are masked wherever they appear; shorter ones
-    // are too common as parts of other words and numbers.
-    for (const QString& s : secrets_)
-        if (s.size() >= 4) out.replace(s, QStringLiteral("****"));
-    return out;
+    return MaskWithSecrets(text, secrets_);
 }
 
 namespace {
 
-void CheckSQLiteFile(const QString& givenPath, QString& resolved) {
-    resolved = FileUtil::ResolvePath(givenPath);
-    QFile f(resolved);
-    if (!FileUtil::FileExists(givenPath) || !f.exists())
-        throw Error(adErrProvider, QStringLiteral("Could not find file '%1'.").arg(givenPath));
-    if (!f.open(QIODevice::ReadOnly))
-        throw Error(adErrProvider, QStringLiteral("The database file '%1' cannot be read.").arg(givenPath));
-    const QByteArray head = f.read(16);
-    if (head != QByteArray("SQLite format 3\0", 16))
-        throw Error(adErrProvider,
-                    QStringLiteral("Unrecognized database format '%1': the file is not an SQLite database.")
-                        .arg(givenPath));
-}
+const QString kClosedText = QStringLiteral(
+    "The connection cannot be used to perform this operation. It is either closed or invalid in this "
+    "context.");
 
 }  // namespace
 
@@ -358,67 +696,41 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
     secrets_ = plan.secrets;
     if (!password.isEmpty()) secrets_ << password;
 
-    auto engine = std::make_unique<Engine>();
-    engine->plan = plan;
-    engine->name = QStringLiteral("ledgrix-ado-%1").arg(connectionCounter.fetchAndAddRelaxed(1) + 1);
+    auto core = std::make_shared<EngineCore>();
+    core->plan = plan;
+    core->name = QStringLiteral("ledgrix-ado-%1").arg(connectionCounter.fetchAndAddRelaxed(1) + 1);
+    core->secrets = secrets_;
+    core->connectSeconds = TimeoutSeconds(ConnectionTimeout, kDefaultConnectionTimeout);
+    core->commandSeconds = TimeoutSeconds(CommandTimeout, kDefaultCommandTimeout);
+    auto engine = std::make_unique<Engine>(core);
+    engine->Call<void>([userId, password](EngineCore& c) { c.Open(userId, password); },
+                       engine->Limit(core->connectSeconds));
+    if (plan.mysql)
+        engine->Call<void>([](EngineCore& c) { c.SetUpSession(); }, engine->Limit(core->commandSeconds));
     if (plan.kind == ConnectionPlan::Kind::SQLite) {
-        QString path;
-        CheckSQLiteFile(plan.filePath, path);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), engine->name);
-        // mode=rw: opening never creates a file.
-        // cache=shared: the connections of this process to one file share its schema and pages
-        // (64 groups of 255 fields in one file would otherwise hold 64 copies of its schema).
-        db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rw&cache=shared"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-        if (!db.open()) throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
-        QSqlQuery q(db);
-        // Every commit reaches the disk before it returns: a write-ahead log synced at each
-        // commit.
-        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-            throw Error(adErrProvider, QStringLiteral("Unrecognized database format '%1': %2")
-                                           .arg(plan.filePath, SqlErrorText(q.lastError())));
         properties_.Add(QStringLiteral("Provider Name"), QStringLiteral("SQLite"));
         properties_.Add(QStringLiteral("Data Source"), plan.filePath);
         properties_.Add(QStringLiteral("Jet OLEDB:Lock Retry"), 20);
         properties_.Add(QStringLiteral("Jet OLEDB:Lock Delay"), 60);
         properties_.Add(QStringLiteral("Jet OLEDB:User Commit Sync"), true);
     } else {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), engine->name);
-        db.setDatabaseName(plan.odbcDatabase);
-        QString user = plan.odbcUser.isEmpty() ? userId : plan.odbcUser;
-        QString pass = plan.odbcPassword.isEmpty() ? password : plan.odbcPassword;
-        // The ODBC driver appends these unquoted: brace them.
-        if (!user.isEmpty()) db.setUserName(u'{' + QString(user).replace(u'}', QStringLiteral("}}")) + u'}');
-        if (!pass.isEmpty()) db.setPassword(u'{' + QString(pass).replace(u'}', QStringLiteral("}}")) + u'}');
-        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15"));
-        if (!db.open()) throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
-        if (plan.mysql) {
-            // Statements are written for engines that read a backslash in a literal as itself; so
-            // must MariaDB, else 'C:\temp' loses its backslash and 'x\' runs past its quote.
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SET SESSION sql_mode = TRIM(BOTH ',' FROM "
-                                       "CONCAT(@@SESSION.sql_mode, ',NO_BACKSLASH_ESCAPES'))")))
-                throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
-        }
         properties_.Add(QStringLiteral("Provider Name"), QStringLiteral("ODBC"));
     }
     engine_ = std::move(engine);
-    engine_->ApplyBusyTimeout(properties_);
 }
 
 void Connection::Close() {
     if (!engine_) return;
-    if (inTransaction_) {
-        QSqlDatabase db = engine_->Db();
-        if (engine_->IsSQLite())
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        else
-            db.rollback();
-        inTransaction_ = false;
+    // An open transaction is rolled back; on a connection still inside a driver call the
+    // server does that when the connection ends.
+    if (inTransaction_ && engine_->Idle()) {
+        try {
+            engine_->Call<void>([](EngineCore& c) { c.Transaction(QStringLiteral("ROLLBACK")); },
+                                engine_->CommandLimit(CommandTimeout), false);
+        } catch (const Error&) {
+        }
     }
+    inTransaction_ = false;
     engine_.reset();
 }
 
@@ -427,45 +739,36 @@ int Connection::State() const {
 }
 
 void Connection::Execute(const QString& sql, long) {
-    if (!engine_)
-        throw Error(adErrConnectionInvalid,
-                    QStringLiteral("The connection cannot be used to perform this operation. "
-                                   "It is either closed or invalid in this context."));
-    engine_->ApplyBusyTimeout(properties_);
-    engine_->Exec(sql, *this);
+    if (!engine_) throw Error(adErrConnectionInvalid, kClosedText);
+    const int busy = engine_->BusyMs(properties_, CommandTimeout);
+    engine_->Call<void>(
+        [sql, busy](EngineCore& c) {
+            c.ApplyBusyTimeout(busy);
+            c.Exec(sql);
+        },
+        engine_->CommandLimit(CommandTimeout));
 }
 
 void Connection::BeginTrans() {
-    if (!engine_)
-        throw Error(adErrConnectionInvalid,
-                    QStringLiteral("The connection cannot be used to perform this operation. "
-                                   "It is either closed or invalid in this context."));
+    if (!engine_) throw Error(adErrConnectionInvalid, kClosedText);
     if (inTransaction_)
         throw Error(adErrTransactionExists,
                     QStringLiteral("Cannot start more transactions on this session."));
-    engine_->ApplyBusyTimeout(properties_);
-    QSqlDatabase db = engine_->Db();
-    if (engine_->IsSQLite()) {
-        QSqlQuery q(db);
-        if (!engine_->Run(q, QStringLiteral("BEGIN")))
-            throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
-    } else if (!db.transaction()) {
-        throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
-    }
+    const int busy = engine_->BusyMs(properties_, CommandTimeout);
+    engine_->Call<void>(
+        [busy](EngineCore& c) {
+            c.ApplyBusyTimeout(busy);
+            c.Transaction(QStringLiteral("BEGIN"));
+        },
+        engine_->CommandLimit(CommandTimeout));
     inTransaction_ = true;
 }
 
 void Connection::CommitTrans() {
     if (!engine_ || !inTransaction_)
         throw Error(adErrNoTransaction, QStringLiteral("No transaction is active."));
-    QSqlDatabase db = engine_->Db();
-    if (engine_->IsSQLite()) {
-        QSqlQuery q(db);
-        if (!engine_->Run(q, QStringLiteral("COMMIT")))
-            throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
-    } else if (!db.commit()) {
-        throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
-    }
+    engine_->Call<void>([](EngineCore& c) { c.Transaction(QStringLiteral("COMMIT")); },
+                        engine_->CommandLimit(CommandTimeout));
     inTransaction_ = false;
 }
 
@@ -473,65 +776,17 @@ void Connection::RollbackTrans() {
     if (!engine_ || !inTransaction_)
         throw Error(adErrNoTransaction, QStringLiteral("No transaction is active."));
     inTransaction_ = false;
-    QSqlDatabase db = engine_->Db();
-    if (engine_->IsSQLite()) {
-        QSqlQuery q(db);
-        if (!engine_->Run(q, QStringLiteral("ROLLBACK")))
-            throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
-    } else if (!db.rollback()) {
-        throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
-    }
+    engine_->Call<void>([](EngineCore& c) { c.Transaction(QStringLiteral("ROLLBACK")); },
+                        engine_->CommandLimit(CommandTimeout));
 }
 
 std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
-    if (!engine_)
-        throw Error(adErrConnectionInvalid,
-                    QStringLiteral("The connection cannot be used to perform this operation. "
-                                   "It is either closed or invalid in this context."));
+    if (!engine_) throw Error(adErrConnectionInvalid, kClosedText);
     if (schema != adSchemaTables)
         throw Error(adErrNotCapable,
                     QStringLiteral("Object or provider is not capable of performing requested operation."));
-    std::vector<std::vector<QVariant>> rows;
-    QSqlDatabase db = engine_->Db();
-    if (engine_->IsSQLite()) {
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("SELECT name, type FROM sqlite_master WHERE type IN ('table','view')")))
-            throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
-        while (q.next()) {
-            const QString name = q.value(0).toString();
-            QString type = q.value(1).toString() == QLatin1String("view") ? QStringLiteral("VIEW")
-                                                                          : QStringLiteral("TABLE");
-            if (type == QLatin1String("TABLE") &&
-                (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive) ||
-                 (engine_->plan.excel && name.endsWith(u'$'))))
-                type = QStringLiteral("SYSTEM TABLE");
-            rows.push_back({QVariant(), QVariant(), name, type});
-        }
-    } else if (engine_->plan.mysql) {
-        // The ODBC table list of this driver spans every database of the server.
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.exec(
-                QStringLiteral("SELECT TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE FROM information_schema.TABLES "
-                               "WHERE TABLE_SCHEMA = DATABASE()")))
-            throw Error(adErrProvider, MaskSecrets(SqlErrorText(q.lastError())));
-        while (q.next()) {
-            QString type = q.value(2).toString().toUpper();
-            if (type == QLatin1String("BASE TABLE")) type = QStringLiteral("TABLE");
-            rows.push_back({q.value(0), QVariant(), q.value(1).toString(), type});
-        }
-    } else {
-        const std::pair<QSql::TableType, const char*> kinds[] = {
-            {QSql::Tables, "TABLE"}, {QSql::Views, "VIEW"}, {QSql::SystemTables, "SYSTEM TABLE"}};
-        for (const auto& [kind, label] : kinds) {
-            const QStringList names = db.tables(kind);
-            if (db.lastError().isValid() && db.lastError().type() != QSqlError::NoError && names.isEmpty() &&
-                kind == QSql::Tables)
-                throw Error(adErrProvider, MaskSecrets(SqlErrorText(db.lastError())));
-            for (const QString& n : names)
-                rows.push_back({QVariant(), QVariant(), n, QString::fromLatin1(label)});
-        }
-    }
+    std::vector<std::vector<QVariant>> rows = engine_->Call<std::vector<std::vector<QVariant>>>(
+        [](EngineCore& c) { return c.Tables(); }, engine_->CommandLimit(CommandTimeout));
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
         const int c = a[3].toString().compare(b[3].toString());
         if (c != 0) return c < 0;
@@ -559,12 +814,18 @@ void Recordset::Open(const QString& sql, Connection& connection, int cursorType,
     if (open_)
         throw Error(adErrNotAllowedClosed,
                     QStringLiteral("Operation is not allowed when the object is open."));
-    if (!connection.engine())
-        throw Error(adErrConnectionInvalid,
-                    QStringLiteral("The connection cannot be used to perform this operation. "
-                                   "It is either closed or invalid in this context."));
-    connection.engine()->ApplyBusyTimeout(connection.GetProperties());
-    connection.engine()->Query(sql, connection, names_, types_, rows_);
+    Engine* engine = connection.engine();
+    if (!engine) throw Error(adErrConnectionInvalid, kClosedText);
+    const int busy = engine->BusyMs(connection.GetProperties(), connection.CommandTimeout);
+    QueryRows result = engine->Call<QueryRows>(
+        [sql, busy](EngineCore& c) {
+            c.ApplyBusyTimeout(busy);
+            return c.Query(sql);
+        },
+        engine->CommandLimit(connection.CommandTimeout));
+    names_ = std::move(result.names);
+    types_ = std::move(result.types);
+    rows_ = std::move(result.rows);
     if (CursorLocation == adUseClient)
         cursorType_ = adOpenStatic;
     else

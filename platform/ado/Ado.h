@@ -5,11 +5,15 @@
 //   SQLOLEDB.1 -> FreeTDS ODBC;  MSDAORA.1 -> ODBC data source
 // Every failure is raised as ado::Error with a number and a description; descriptions never
 // carry a password.
+// Waits are bounded: every driver call runs on the connection's own thread, within the
+// connection's ConnectionTimeout or CommandTimeout, and the calling thread runs the wait hook
+// while it waits (see SetWaitHook).
 #pragma once
 #include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -33,6 +37,12 @@ constexpr long adErrNotCapable = 3251;            // the operation is not suppor
 constexpr long adErrBackward = -2147217884;       // a forward-only recordset moved back
 constexpr long adErrNoTransaction = -2147168242;  // commit or rollback without a transaction
 constexpr long adErrTransactionExists = -2147168237;
+constexpr long adErrTimeout = -2147217871;  // the connection or command timeout passed
+
+// What the calling thread does while it waits for a driver call of any connection: the hook runs
+// about every 50 ms until the call ends. The programs act on a stop request there; the hook may
+// end the program. Never run from within itself.
+void SetWaitHook(std::function<void()> hook);
 
 // Connection strings: "key=value;" pieces. A value may be quoted with {..} ("}}" stands for
 // "}") or with double quotes (two quotes stand for one); keys are matched without regard to
@@ -57,6 +67,7 @@ struct ConnectionPlan {
     bool excel = false;    // an Excel workbook (worksheets are listed as system tables)
     bool jet = false;      // Jet/ACE semantics: Jet properties, Jet SQL translation
     bool mysql = false;    // a MariaDB/MySQL server (schema rows of the current database only)
+    bool freeTds = false;  // a SQL Server through FreeTDS
     QString odbcDatabase;  // ODBC: the connection string or data source name handed to QODBC
     QString odbcUser;      // ODBC: user and password handed separately (data source names)
     QString odbcPassword;
@@ -120,6 +131,13 @@ class Connection {
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
+
+    // Seconds, as ADO's. Opening gives up after ConnectionTimeout; a statement, a schema
+    // listing or a transaction step after CommandTimeout (SQLite: its busy waits on locks held
+    // by others). The driver's own connect, read and write timeouts are set from the values at
+    // Open. 0 or less takes the default.
+    long ConnectionTimeout = 15;
+    long CommandTimeout = 30;
 
     // Opens from a connection string. A missing database file is never created; a file that is
     // not an SQLite database is refused.

@@ -252,6 +252,7 @@ ConnectionPlan PlanConnection(const QString& connectionString) {
         s += QStringLiteral("UID=") + OdbcValue(user) + QStringLiteral(";PWD=") + OdbcValue(password) +
              QStringLiteral(";ClientCharset=UTF-8");
         plan.odbcDatabase = s;
+        plan.freeTds = true;
         return plan;
     }
     if (provider == QLatin1String("MSDASQL.1") && driverUpper.contains(QLatin1String("MYSQL"))) {

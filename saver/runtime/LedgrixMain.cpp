@@ -205,18 +205,23 @@ void OnStopSignal(int number) {
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
+// A stop signal noted by the handler ends the saver through the orderly exit.
+void ActOnStopSignal() {
+    char c = 0;
+    if (::read(g_signalPipe[0], &c, 1) != 1 || g_exiting) return;
+    WriteLog(WriterUtil::NowText() + Tx(kSignalLog) + QString::number(c) + u')');
+    sysExit(-1);
+}
+
 }  // namespace
 
 void RouteStopSignals() {
     if (g_signalPipe[0] >= 0 || ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     auto* notifier =
         new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
-        char c = 0;
-        if (::read(g_signalPipe[0], &c, 1) != 1 || g_exiting) return;
-        WriteLog(WriterUtil::NowText() + Tx(kSignalLog) + QString::number(c) + u')');
-        sysExit(-1);
-    });
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] { ActOnStopSignal(); });
+    // Also while the window thread waits for a database (a server that does not answer).
+    ado::SetWaitHook(ActOnStopSignal);
     struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);

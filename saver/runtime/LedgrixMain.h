@@ -30,7 +30,8 @@ void SetRunStateMarkers();
 // Runs one step of the saver (start-up, a pass, a window event); a failure that escapes it is
 // logged, shown and ends the saver through the orderly exit.
 void RunGuarded(const std::function<void()>& step);
-// SIGTERM, SIGINT and SIGHUP end the saver through the orderly exit, on the window thread.
+// SIGTERM, SIGINT and SIGHUP end the saver through the orderly exit, on the window thread, also
+// while it waits for a database.
 void RouteStopSignals();
 // The caption of the saver's main window in the current language.
 QString SaverCaption();

@@ -1,10 +1,12 @@
 // Probing live databases: SQLite files for the Access and Excel types, the test MariaDB server.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include "common/DBConnect.h"
 #include "config/core/DBProbe.h"
 #include "platform/ado/Ado.h"
 #include "tests/config/core/ConfigFixture.h"
+#include "tests/support/SilentServer.h"
 
 using namespace DBProbeUtil;
 
@@ -123,6 +125,23 @@ TEST_F(DBProbeTest, ConnectionTestChecksTableAndFieldsInAnyLetterCase) {
     EXPECT_EQ(boxes.boxes.back().text, QStringLiteral("Database connected successfully!"));
     Group({QStringLiteral("r")}).S().dbTableName = QStringLiteral("Q");
     EXPECT_FALSE(TestDBConnection(State().Group(1), true));
+}
+
+TEST_F(DBProbeTest, AServerThatNeverAnswersIsAFailedConnectionWithinTheConnectionTimeout) {
+    SilentServer server;
+    ASSERT_TRUE(server.IsListening());
+    xSvcSettings& s = Group({QStringLiteral("Flow")}).S();
+    s.dbDBTypeName = QStringLiteral("MYSQL");
+    s.dbProvider = QStringLiteral("MSDASQL.1");
+    s.dbDriver = QStringLiteral("{MySQL ODBC 3.51 Driver}");
+    s.dbDataSource = server.Address();
+    s.dbFullPath.clear();
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(TestDBConnection(State().Group(1), true));
+    EXPECT_LT(t.elapsed(), 15000 + 2500);
+    EXPECT_EQ(boxes.boxes.back().text,
+              QStringLiteral("Fail to connect Database!\r\nPlease make sure the database is correct!"));
 }
 
 TEST_F(DBProbeTest, MariaDbListsItsTablesAndFields) {

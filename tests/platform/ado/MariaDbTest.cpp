@@ -2,6 +2,8 @@
 // (LEDGRIX_TEST_MYSQL_*); in CI a missing server is a failure.
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QThread>
 #include <cstdlib>
 
 #include "platform/ado/Ado.h"
@@ -123,4 +125,27 @@ TEST_F(MariaDbTest, FailuresNeverShowThePassword) {
             << e.Description.toStdString();
         EXPECT_FALSE(e.Description.contains(password));
     }
+}
+
+TEST_F(MariaDbTest, AStatementHeldUpByALockEndsWithTheCommandTimeout) {
+    conn.Open(ConnectionString(password));
+    conn.Execute(QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (A INT PRIMARY KEY)"));
+    Connection writer;
+    writer.CommandTimeout = 1;
+    writer.Open(ConnectionString(password));
+    conn.BeginTrans();
+    conn.Execute(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (A) VALUES (1)"));
+    QElapsedTimer t;
+    t.start();
+    try {
+        writer.Execute(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (A) VALUES (1)"));
+        ADD_FAILURE() << "wrote through a held lock";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number, adErrTimeout) << e.Description.toStdString();
+    }
+    EXPECT_LT(t.elapsed(), 2500);
+    // Given up on the server as well: the lock's end does not let the statement run after all.
+    conn.RollbackTrans();
+    QThread::msleep(300);
+    EXPECT_EQ(Count(), 0);
 }

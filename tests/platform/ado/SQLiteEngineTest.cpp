@@ -226,6 +226,14 @@ TEST_F(SQLiteEngineTest, LockedFileWaitsByTheLockPropertiesThenFails) {
     }
     EXPECT_GE(t.elapsed(), 90);
     EXPECT_LT(t.elapsed(), 3000);
+    // However long the lock properties would wait, the command timeout ends the wait.
+    b.GetProperties().Find(QStringLiteral("Jet OLEDB:Lock Retry"))->Value = 100;
+    b.GetProperties().Find(QStringLiteral("Jet OLEDB:Lock Delay"))->Value = 1000;
+    b.CommandTimeout = 1;
+    t.restart();
+    EXPECT_THROW(b.Execute(QStringLiteral("Delete From [Log1] Where N = 2")), Error);
+    EXPECT_GE(t.elapsed(), 900);
+    EXPECT_LT(t.elapsed(), 3000);
     a.CommitTrans();
     b.Execute(QStringLiteral("Delete From [Log1] Where N = 2"));
     EXPECT_EQ(QueryRows(p, QStringLiteral("SELECT N FROM Log1")), QStringList{QStringLiteral("3")});

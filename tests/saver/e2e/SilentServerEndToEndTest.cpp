@@ -1,0 +1,59 @@
+// The real Ledgrix program with a MySQL target whose server accepts connections and never
+// answers.
+#include <signal.h>
+
+#include "tests/saver/SaverProcessFixture.h"
+#include "tests/support/SilentServer.h"
+#include "tests/support/TestSupport.h"
+
+using SilentServerE2E = SaverProcessFixture;
+
+TEST_F(SilentServerE2E, IsALoggedFailureAndAStopSignalStillEndsTheSaverInOrder) {
+    MakeProgramFolder(BinFile(QStringLiteral("Ledgrix.set")), QStringLiteral(LEDGRIX_TEST_DATA "/e2e"),
+                      QStringLiteral("E2E"),
+                      {{QStringLiteral("STOP"), QStringLiteral("DIGITAL")},
+                       {QStringLiteral("ALIVE"), QStringLiteral("DIGITAL")},
+                       {QStringLiteral("NREC"), QStringLiteral("ANALOG")},
+                       {QStringLiteral("FLOW"), QStringLiteral("ANALOG")},
+                       {QStringLiteral("NOTE"), QStringLiteral("TEXT")},
+                       {QStringLiteral("PURGE"), QStringLiteral("ANALOG")}});
+    SilentServer silent;
+    ASSERT_TRUE(silent.IsListening());
+    const QString svc = QStringLiteral("cfg/MY/my.svc");
+    EditProjectFile(svc, "@TABLE@", "Log1");
+    EditProjectFile(svc, "@SERVER@", silent.Address().toUtf8());
+    EditProjectFile(svc, "@DATABASE@", "plant");
+    EditProjectFile(svc, "@USER@", "u");
+    EditProjectFile(svc, "@PASSWORD@", "p");
+    const auto failures = [&] {
+        return LogLines(QStringLiteral("MY")).filter(QStringLiteral("PrepareDB Fail!"));
+    };
+
+    QProcess& saver = StartSaver({QStringLiteral("E2E"), QStringLiteral("MY")});
+    // The preparation at start connects, waits and fails within the connection timeout.
+    ASSERT_TRUE(silent.WaitForConnection(30000)) << saver.readAllStandardError().toStdString();
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(WaitUntil([&] { return !failures().isEmpty(); }, 25000));
+    EXPECT_LT(t.elapsed(), 15000 + 2500);
+    const QStringList lines = LogLines(QStringLiteral("MY"));
+    const qsizetype at = lines.indexOf(failures().first());
+    ASSERT_LT(at + 1, lines.size());
+    EXPECT_TRUE(lines[at + 1].startsWith(QStringLiteral("Error Description = Timeout expired")))
+        << lines[at + 1].toStdString();
+
+    // The first record tries again; a stop signal during that wait ends the saver at once, in order.
+    ASSERT_TRUE(silent.WaitForConnection(10000));
+    t.restart();
+    ::kill(static_cast<pid_t>(saver.processId()), SIGTERM);
+    ASSERT_TRUE(saver.waitForFinished(10000));
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);
+    EXPECT_EQ(failures().size(), 1);
+    EXPECT_FALSE(
+        LogLines(QStringLiteral("MY")).filter(QStringLiteral("Stopped by the system (signal 15)")).isEmpty());
+    EXPECT_TRUE(
+        LastLogLine(QStringLiteral("MY")).endsWith(QStringLiteral(" | Ledgrix.System | Ledgrix is closed.")))
+        << LastLogLine(QStringLiteral("MY")).toStdString();
+}
