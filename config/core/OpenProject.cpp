@@ -209,7 +209,7 @@ void LoadProject() {
         xSvcSettings& s = g.S();
         g.NameCount = 0;
         if (!FileUtil::FileExists(s.SvcFilePath)) {
-            st.ErrorText = Tx(kMissingFileHead) + s.SvcFilePath;
+            st.ErrorText = Tx(kMissingFileHead) + s.SvcFilePath + SettingUtil::NotAFileLine(s.SvcFilePath);
             st.ErrorCaption = Tx(kMissingFileTitle);
             MsgBox(st.ErrorText, MsgStyle::Critical | MsgStyle::OkOnly, st.ErrorCaption);
             sysExit(-1);
@@ -265,10 +265,14 @@ bool UpgradeProjectFiles() {
         ok = true;
         if (target.toUpper() == s.SvcFilePath.toUpper()) continue;
         // Another spelling of the same file is not copied onto itself.
+        QString why;
         if (!FileUtil::IsSamePath(s.SvcFilePath, target))
-            ok = FileUtil::CopyFileOverwrite(s.SvcFilePath, target, 10, true);
+            ok = FileUtil::CopyFileOverwrite(s.SvcFilePath, target, 10, true, &why);
         s.SvcFilePath = target;
-        if (!ok) break;
+        if (!ok) {
+            SettingWriter::ReportWriteFailure(target, why, kUpgradeTitle);
+            break;
+        }
         cf.IsModified = -1;
         if (s.dbIsDefaultFilePath == 1 && SaveGroupUtil::IsFileDBType(s.dbDBTypeName.toUpper())) {
             s.dbDataSource = SettingUtil::DataFilePath(st.ProjectName, s.dbFileName);
