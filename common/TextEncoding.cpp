@@ -40,6 +40,8 @@ QString Decode(const QByteArray& bytes, Encoding encoding, std::vector<qsizetype
         return QString::fromUtf8(bytes.constData() + i, bytes.size() - i);
     QString text;
     text.reserve(bytes.size() - i);
+    // Stateless: every character is decoded whole and by itself.
+    QStringDecoder big5(kBig5, QStringConverter::Flag::Stateless);
     while (i < bytes.size()) {
         const auto c = static_cast<uchar>(bytes[i]);
         qsizetype length = 1;
@@ -50,7 +52,6 @@ QString Decode(const QByteArray& bytes, Encoding encoding, std::vector<qsizetype
             text += QString::fromUtf8(bytes.constData() + i, length);
         } else {
             length = Big5Length(bytes, i);
-            QStringDecoder big5(kBig5, QStringConverter::Flag::Stateless);
             const QString character =
                 big5.isValid() ? big5.decode(QByteArrayView(bytes.constData() + i, length)) : QString();
             text += character.isEmpty() ? QString(QChar::ReplacementCharacter) : character;
