@@ -1,4 +1,4 @@
-// Settings files on a full disk and in legacy Big5 text: every write leaves a whole file.
+// Settings files on a full disk: every write leaves a whole file and says which one failed.
 #include "config/core/OpenProject.h"
 #include "config/core/SaveProject.h"
 #include "config/core/WorkstationActions.h"
@@ -8,16 +8,13 @@
 using ProjectUtil::OpenProject;
 using SettingWriter::SaveProject;
 
-class SettingsFilesTest : public ConfigFixture {
+// A small file system over the projects folder; the test is skipped where none can be mounted.
+#define MOUNT_PROJECTS()                                                                 \
+    if (const QString why = disk.Mount(Path(QStringLiteral("Project"))); !why.isEmpty()) \
+    GTEST_SKIP() << why.toStdString()
+
+class FullDiskTest : public ConfigFixture {
   protected:
-    // Mounts a small file system over the projects folder; false (the test skipped) where none
-    // can be mounted.
-    bool MountProjects() {
-        const QString why = disk.Mount(Path(QStringLiteral("Project")));
-        if (why.isEmpty()) return true;
-        skipped = why;
-        return false;
-    }
     // Every file below the projects folder, hidden ones included, with its bytes.
     QMap<QString, QByteArray> Snapshot() const {
         QMap<QString, QByteArray> files;
@@ -30,11 +27,10 @@ class SettingsFilesTest : public ConfigFixture {
         return files;
     }
     FullDisk disk;
-    QString skipped;
 };
 
-TEST_F(SettingsFilesTest, AFullDiskLeavesTheFilesWholeWhenSavingOrUpgrading) {
-    if (!MountProjects()) GTEST_SKIP() << skipped.toStdString();
+TEST_F(FullDiskTest, AFullDiskLeavesTheFilesWholeWhenSavingOrUpgrading) {
+    MOUNT_PROJECTS();
     CopyData();
     // An old-format group in the workstation folder; an old-layout group beside the project,
     // whose place in the workstation folder already holds a file.
@@ -76,8 +72,8 @@ TEST_F(SettingsFilesTest, AFullDiskLeavesTheFilesWholeWhenSavingOrUpgrading) {
     EXPECT_EQ(Snapshot(), before);
 }
 
-TEST_F(SettingsFilesTest, WorkstationActionsOnAFullDiskFailAndLeaveTheFilesWhole) {
-    if (!MountProjects()) GTEST_SKIP() << skipped.toStdString();
+TEST_F(FullDiskTest, WorkstationActionsOnAFullDiskFailAndLeaveTheFilesWhole) {
+    MOUNT_PROJECTS();
     WriteFile(QStringLiteral("Project/P/cfg/W1/Ledgrix.svl"),
               "[SystemBasic]\r\n[ModuleList]\r\nModule1=A,..\\Project\\P\\cfg\\W1\\a.svc\r\n");
     WriteFile(QStringLiteral("Project/P/cfg/W1/a.svc"),
@@ -102,36 +98,4 @@ TEST_F(SettingsFilesTest, WorkstationActionsOnAFullDiskFailAndLeaveTheFilesWhole
     // Deleting needs no room.
     EXPECT_TRUE(WorkstationUtil::DeleteWorkstation(QStringLiteral("P"), QStringLiteral("W1")));
     EXPECT_FALSE(Exists(QStringLiteral("Project/P/cfg/W1/a.svc")));
-}
-
-TEST_F(SettingsFilesTest, Big5SettingsAreSavedBackInBig5) {
-    // 生產 in Big5 as the group's name in the workstation file and a field's name in its file.
-    WriteFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"),
-              "[SystemBasic]\r\ndbSCaption=\xA5\xCD\xB2\xA3\r\n[ModuleList]\r\n"
-              "Module1=\xA5\xCD\xB2\xA3,..\\PROJECT\\P\\CFG\\W\\g.svc\r\n");
-    WriteFile(QStringLiteral("Project/P/cfg/W/g.svc"),
-              "[Basic]\r\ndbDBTypeName=CSV\r\n[FieldList]\r\nfd1=\xA5\xCD\xB2\xA3,T1.VALUE,2,-1\r\n");
-    State().WorkstationName = QStringLiteral("W");
-    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
-    EXPECT_EQ(State().Group(1).R().ModuleName, QStringLiteral("生產"));
-    EXPECT_EQ(State().Group(1).F(1).FieldName, QStringLiteral("生產"));
-
-    Config().IsModified = -1;
-    ASSERT_TRUE(SaveProject(true, false));
-    EXPECT_TRUE(ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"))
-                    .contains("\r\nModule1=\xA5\xCD\xB2\xA3,..\\PROJECT\\P\\CFG\\W\\g.svc\r\n"));
-    EXPECT_TRUE(ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"))
-                    .contains("\r\ndbSCaption=\xA5\xCD\xB2\xA3\r\n"));
-    EXPECT_TRUE(ReadFile(QStringLiteral("Project/P/cfg/W/g.svc"))
-                    .contains("\r\nfd1=\xA5\xCD\xB2\xA3,T1.VALUE,2,-1\r\n"));
-
-    // A name that Big5 cannot hold is refused, naming the file, and the change stays unsaved.
-    const QByteArray group = ReadFile(QStringLiteral("Project/P/cfg/W/g.svc"));
-    State().Group(1).F(1).FieldName = QStringLiteral("简");
-    Config().IsModified = -1;
-    EXPECT_FALSE(SaveProject(true, false));
-    EXPECT_EQ(Config().IsModified, -1);
-    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/cfg/W/g.svc")), group);
-    EXPECT_TRUE(BoxTexts().last().contains(QStringLiteral("[..\\PROJECT\\P\\CFG\\W\\g.svc]")) &&
-                BoxTexts().last().contains(QStringLiteral("简")));
 }
