@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cstring>
 
 #include "common/Failure.h"
 #include "common/FileUtil.h"
@@ -108,14 +105,7 @@ TEST_F(FileUtilTest, OnlyRegularFilesAreReadOrWrittenAndNothingWaitsForAPipe) {
     WriteFile("src.db", "template");
     QDir().mkpath(Path("folder.svc"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.svc")).constData(), 0600), 0);
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray socketPath = QFile::encodeName(Path("socket.svc"));
-    std::strncpy(address.sun_path, socketPath.constData(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    for (const QString& path :
-         {Path("folder.svc"), Path("pipe.svc"), Path("socket.svc"), QString("/dev/null")}) {
+    for (const QString& path : {Path("folder.svc"), Path("pipe.svc"), QString("/dev/null")}) {
         QString text;
         EXPECT_FALSE(ReadTextFile(path, text)) << path.toStdString();
         try {
@@ -127,7 +117,6 @@ TEST_F(FileUtilTest, OnlyRegularFilesAreReadOrWrittenAndNothingWaitsForAPipe) {
         }
         EXPECT_FALSE(CopyFileOverwrite(Path("src.db"), path, 1, true));
     }
-    ::close(sock);
     // A log file chosen anywhere is the engineer's choice, but a pipe is no log file.
     State().dbSLogFileName = Path("pipe.svc");
     EXPECT_FALSE(SettingUtil::SettleLogFilePath());
