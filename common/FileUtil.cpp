@@ -3,13 +3,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringList>
 #include <filesystem>
 
 #include "common/DateUtil.h"
 #include "common/Failure.h"
+#include "common/FileIO.h"
 #include "common/ProgramHooks.h"
+#include "common/TextEncoding.h"
 
 namespace fs = std::filesystem;
 
@@ -52,6 +53,10 @@ bool WaitFor(Cond cond, int16_t timeoutSeconds) {
         DoEvents();
         if (cond()) return true;
     }
+}
+
+Failure AccessError(const QString& path, const QString& why) {
+    return Failure(75, QStringLiteral("Path/File access error: ") + path + QStringLiteral(" (") + why + u')');
 }
 
 // Creates the missing folders above the target, starting one part above it.
@@ -194,27 +199,39 @@ QString ReadTextFile(const QString& path) {
 
 bool ReadTextFile(const QString& path, QString& text) {
     text.clear();
-    QFile f(ResolvePath(path));
-    if (!f.open(QIODevice::ReadOnly)) return !f.exists();
-    QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError) return false;
-    if (data.startsWith("\xEF\xBB\xBF")) data.remove(0, 3);
-    text = QString::fromUtf8(data);
+    QByteArray bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    text = TextEncoding::Decode(bytes);
     return true;
 }
 
+bool ReadFileBytes(const QString& path, QByteArray& bytes, QString* why) {
+    bytes.clear();
+    const QString p = ResolvePath(path);
+    if (FileIO::KindOf(p) == FileIO::Kind::Missing) return true;
+    const QString failure = FileIO::ReadAll(p, bytes);
+    if (why) *why = failure;
+    return failure.isEmpty();
+}
+
 int32_t CreateTextFile(const QString& text, const QString& path) {
-    TextFileStream stream(path, TextFileStream::Mode::Create);
-    stream.Write(text);
+    ReplaceTextFile(text, path);
     return static_cast<int32_t>(text.size());
 }
 
 void ReplaceTextFile(const QString& text, const QString& path) {
-    QSaveFile file(ResolvePath(path));
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Failure(75, QStringLiteral("Path/File access error: ") + path + QStringLiteral(" (") +
-                              file.errorString() + u')');
+    // Written back in the encoding of the file it replaces; a new file is UTF-8.
+    QByteArray old;
+    ReadFileBytes(path, old);
+    QByteArray bytes;
+    QString why;
+    if (!TextEncoding::Encode(text, TextEncoding::Detect(old), bytes, &why)) throw AccessError(path, why);
+    ReplaceFileBytes(bytes, path);
+}
+
+void ReplaceFileBytes(const QByteArray& bytes, const QString& path) {
+    const QString why = FileIO::Replace(ResolvePath(path), bytes);
+    if (!why.isEmpty()) throw AccessError(path, why);
 }
 
 bool IsSamePath(const QString& a, const QString& b) {
@@ -251,23 +268,24 @@ QString GetExtensionName(const QString& path) {
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
-bool CopyFileOverwrite(const QString& source, const QString& target, int16_t timeoutSeconds, bool overwrite) {
+bool CopyFileOverwrite(const QString& source, const QString& target, int16_t timeoutSeconds, bool overwrite,
+                       QString* why) {
     if (!FileExists(source)) return false;
-    if (overwrite && !DeleteFileIfExists(target)) return false;
-    std::error_code ec;
-    fs::copy_file(ToFs(ResolvePath(source)), ToFs(ResolvePath(target)), fs::copy_options::overwrite_existing,
-                  ec);
-    if (ec) return false;
+    // The copy replaces the target whole in one step, so an existing target is never deleted
+    // first: a copy that fails leaves it as it was.
+    (void)overwrite;
+    const QString failure = FileIO::Copy(ResolvePath(source), ResolvePath(target));
+    if (why) *why = failure;
+    if (!failure.isEmpty()) return false;
     return WaitFor([&] { return FileExists(target); }, timeoutSeconds);
 }
 
-bool CopyFileToFolder(const QString& source, const QString& target, int16_t timeoutSeconds) {
+bool CopyFileToFolder(const QString& source, const QString& target, int16_t timeoutSeconds, QString* why) {
     if (!FileExists(source)) return false;
     if (!FileExists(target)) MakeParents(target);
-    std::error_code ec;
-    fs::copy_file(ToFs(ResolvePath(source)), ToFs(ResolvePath(target)), fs::copy_options::overwrite_existing,
-                  ec);
-    if (ec) return false;
+    const QString failure = FileIO::Copy(ResolvePath(source), ResolvePath(target));
+    if (why) *why = failure;
+    if (!failure.isEmpty()) return false;
     return WaitFor([&] { return FileExists(target); }, timeoutSeconds);
 }
 

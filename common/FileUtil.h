@@ -22,16 +22,25 @@ bool DeleteFileWait(const QString& path, int16_t timeoutSeconds);
 bool FileExists(const QString& path);
 bool FolderExists(const QString& path);
 bool IsValidPath(const QString& path);
-// The whole text of a file (UTF-8, a BOM skipped); empty when the file is missing or empty.
+// The whole text of a file (UTF-8, a BOM skipped, or Big5 when it is not valid UTF-8); empty when
+// the file is missing or empty.
 QString ReadTextFile(const QString& path);
-// The same, false when the file exists but cannot be opened or read.
+// The same, false when the path names something other than a regular file, or a file that
+// cannot be opened or read.
 bool ReadTextFile(const QString& path, QString& text);
-// Creates or replaces the file with the text; returns the number of characters written.
-// Raises Failure when the file cannot be written.
+// The bytes of a file by the same rule (a missing file gives none); `why` tells a failure.
+bool ReadFileBytes(const QString& path, QByteArray& bytes, QString* why = nullptr);
+// Creates or replaces the file with the text, as ReplaceTextFile; returns the number of characters
+// written.
 int32_t CreateTextFile(const QString& text, const QString& path);
-// Writes the text to a new file beside the target, pushes it to the disk and renames it into
-// place, so the target holds either its old or its whole new text. Raises Failure.
+// Replaces a regular (or missing) file with the text, in the encoding of the file it replaces (a
+// new file is UTF-8): through a temporary file beside it, every write checked and pushed to the
+// disk before the rename, so the target holds either its old or its whole new text. Raises
+// Failure naming the file when it is no regular file, a write fails, or its Big5 text cannot
+// hold a character of the text.
 void ReplaceTextFile(const QString& text, const QString& path);
+// The same for bytes written as they are.
+void ReplaceFileBytes(const QByteArray& bytes, const QString& path);
 // True when two paths name one file or folder (both resolved, letters compared as they are).
 bool IsSamePath(const QString& a, const QString& b);
 QString GetFileName(const QString& path);
@@ -39,8 +48,12 @@ QString GetBaseName(const QString& path);
 QString GetExtensionName(const QString& path);
 QString GetParentFolderName(const QString& path);
 QString GetAbsolutePathName(const QString& path);
-bool CopyFileOverwrite(const QString& source, const QString& target, int16_t timeoutSeconds, bool overwrite);
-bool CopyFileToFolder(const QString& source, const QString& target, int16_t timeoutSeconds);
+// Copies replace the target whole through a temporary file beside it, so a copy cut short never
+// takes its place; `why` tells a failure.
+bool CopyFileOverwrite(const QString& source, const QString& target, int16_t timeoutSeconds, bool overwrite,
+                       QString* why = nullptr);
+bool CopyFileToFolder(const QString& source, const QString& target, int16_t timeoutSeconds,
+                      QString* why = nullptr);
 bool CopyFolderTo(const QString& source, const QString& target, int16_t timeoutSeconds);
 bool DirExists(const QString& path);
 

@@ -143,7 +143,8 @@ void LoadGroup(int16_t i, const std::optional<QString>& readText) {
     xSvcSettings& s = g.S();
 
     if (!FileUtil::FileExists(s.SvcFilePath)) {
-        MsgBox(Tx(kMissingHead) + s.SvcFilePath, MsgStyle::Critical, Tx(kMissingCaption));
+        MsgBox(Tx(kMissingHead) + s.SvcFilePath + NotAFileLine(s.SvcFilePath), MsgStyle::Critical,
+               Tx(kMissingCaption));
         sysExit(-1);
     }
     const QString text = readText ? *readText : ReadSettingFile(s.SvcFilePath);

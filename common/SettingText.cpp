@@ -2,6 +2,7 @@
 #include <QMetaType>
 #include <algorithm>
 
+#include "common/FileIO.h"
 #include "common/FileUtil.h"
 #include "common/Numbers.h"
 #include "common/ProgramHooks.h"
@@ -13,6 +14,11 @@ namespace {
 
 const TextPair kUnreadableHead{"Cannot read the setting file:", "無法讀取設定檔:"};
 const TextPair kUnreadableCaption{"Setting file error", "無法讀取設定檔"};
+const TextPair kNotAFile{"\r\n[%1] is %2, not a file.", "\r\n[%1] 是%2, 不是檔案。"};
+const TextPair kFolder{"a folder", "資料夾"};
+const TextPair kDevice{"a device", "裝置"};
+const TextPair kPipe{"a pipe", "管道"};
+const TextPair kSocket{"a socket", "通訊端"};
 
 constexpr QChar kCR = u'\r';
 constexpr QChar kLF = u'\n';
@@ -276,10 +282,28 @@ QString NullToEmpty(const QVariant& value) {
     }
 }
 
+QString NotAFileLine(const QString& path) {
+    if (path.isEmpty()) return QString();
+    switch (FileIO::KindOf(FileUtil::ResolvePath(path))) {
+        case FileIO::Kind::Missing:
+        case FileIO::Kind::Regular:
+            return QString();
+        case FileIO::Kind::Folder:
+            return Tx(kNotAFile).arg(path, Tx(kFolder));
+        case FileIO::Kind::Device:
+            return Tx(kNotAFile).arg(path, Tx(kDevice));
+        case FileIO::Kind::Pipe:
+            return Tx(kNotAFile).arg(path, Tx(kPipe));
+        case FileIO::Kind::Socket:
+            return Tx(kNotAFile).arg(path, Tx(kSocket));
+    }
+    return QString();
+}
+
 QString ReadSettingFile(const QString& path) {
     QString text;
     if (!FileUtil::ReadTextFile(path, text)) {
-        MsgBox(Tx(kUnreadableHead) + path, MsgStyle::Critical, Tx(kUnreadableCaption));
+        MsgBox(Tx(kUnreadableHead) + path + NotAFileLine(path), MsgStyle::Critical, Tx(kUnreadableCaption));
         sysExit(-1);
     }
     return text;

@@ -77,6 +77,9 @@ QString TrimSpaces(const QString& text);
 // Reads the program setting file: language, timer and the database-type templates. Ends the
 // program when the file is missing.
 void LoadProgramSettings();
+// A line for a message about a path that names a folder, device, pipe or socket instead of a
+// file ("\r\n[path] is a pipe, not a file."); empty for a file or nothing.
+QString NotAFileLine(const QString& path);
 // The whole text of a settings file. A file that exists but cannot be read is a settings error
 // that names it: a critical box, then the program's exit.
 QString ReadSettingFile(const QString& path);
@@ -128,8 +131,10 @@ bool IsFullPath(const QString& path);
 bool ProjectExists(const QString& projectName);
 bool ProjectCfgExists(const QString& projectName, const QString& workstationName);
 bool SvlExists(const QString& projectName, const QString& workstationName);
-// Creates an empty workstation file when there is none; false when it cannot be written.
-bool CreateEmptySvl(const QString& projectName, const QString& workstationName);
+// Creates an empty workstation file when there is none, or with `replace` in place of one (in one
+// step: a failure leaves the old file); false when it cannot be written, `why` telling why.
+bool CreateEmptySvl(const QString& projectName, const QString& workstationName, bool replace = false,
+                    QString* why = nullptr);
 
 // ---- Save-group files ----
 

@@ -181,7 +181,7 @@ bool SettleLogFilePath() {
 
 void ReportBadLogPath(const QString& configured) {
     ProgramState& st = State();
-    st.ErrorText = Tx(kLogPathHead) + configured + Tx(kLogPathTail);
+    st.ErrorText = Tx(kLogPathHead) + configured + Tx(kLogPathTail) + NotAFileLine(configured);
     st.ErrorCaption = Tx(kLogPathCaption);
     MsgBox(st.ErrorText, MsgStyle::Critical, st.ErrorCaption);
 }
@@ -206,14 +206,15 @@ bool SvlExists(const QString& projectName, const QString& workstationName) {
                                 QStringLiteral("\\Ledgrix.svl"));
 }
 
-bool CreateEmptySvl(const QString& projectName, const QString& workstationName) {
+bool CreateEmptySvl(const QString& projectName, const QString& workstationName, bool replace, QString* why) {
     const QString folder = CfgFolder(projectName, workstationName);
     const QString path = folder + QStringLiteral("\\Ledgrix.svl");
-    if (FileUtil::FileExists(path)) return true;
+    if (!replace && FileUtil::FileExists(path)) return true;
     if (!FileUtil::FolderExists(folder) && !FileUtil::MakeFullDir(folder)) return false;
     try {
         FileUtil::CreateTextFile(QStringLiteral("[SystemBasic]\r\n\r\n[ModuleList]\r\n\r\n"), path);
-    } catch (const Failure&) {
+    } catch (const Failure& f) {
+        if (why) *why = f.description;
         return false;
     }
     return true;

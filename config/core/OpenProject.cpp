@@ -360,7 +360,7 @@ void LoadProject() {
         xSvcSettings& s = g.S();
         g.NameCount = 0;
         if (!FileUtil::FileExists(s.SvcFilePath)) {
-            st.ErrorText = Tx(kMissingFileHead) + s.SvcFilePath;
+            st.ErrorText = Tx(kMissingFileHead) + s.SvcFilePath + SettingUtil::NotAFileLine(s.SvcFilePath);
             st.ErrorCaption = Tx(kMissingFileTitle);
             MsgBox(st.ErrorText, MsgStyle::Critical | MsgStyle::OkOnly, st.ErrorCaption);
             sysExit(-1);
@@ -419,17 +419,23 @@ bool UpgradeProjectFiles() {
         if (target.toUpper() == s.SvcFilePath.toUpper()) continue;
         // Another spelling of the same file is not copied onto itself, and a file this opening
         // created empty never replaces one that holds settings.
+        QString why;
         if (IsCreatedGroupFile(s.SvcFilePath) && FileUtil::FileExists(target) &&
             !IsCreatedGroupFile(target)) {
             MsgBox(Tx(kCreatedHead) + s.SvcFilePath + Tx(kCreatedMid) + target + Tx(kCreatedTail) +
                        st.WorkstationFilePath + u']',
                    MsgStyle::Critical | MsgStyle::OkOnly, Tx(kCreatedTitle));
+            s.SvcFilePath = target;
             ok = false;
-        } else if (!FileUtil::IsSamePath(s.SvcFilePath, target)) {
-            ok = FileUtil::CopyFileOverwrite(s.SvcFilePath, target, 10, true);
+            break;
         }
+        if (!FileUtil::IsSamePath(s.SvcFilePath, target))
+            ok = FileUtil::CopyFileOverwrite(s.SvcFilePath, target, 10, true, &why);
         s.SvcFilePath = target;
-        if (!ok) break;
+        if (!ok) {
+            SettingWriter::ReportWriteFailure(target, why, kUpgradeTitle);
+            break;
+        }
         cf.IsModified = -1;
         if (s.dbIsDefaultFilePath == 1 && SaveGroupUtil::IsFileDBType(s.dbDBTypeName.toUpper())) {
             s.dbDataSource = SettingUtil::DataFilePath(st.ProjectName, s.dbFileName);

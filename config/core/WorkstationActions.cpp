@@ -5,6 +5,7 @@
 #include "common/ProgramHooks.h"
 #include "common/SettingUtil.h"
 #include "common/Settings.h"
+#include "common/TextEncoding.h"
 #include "config/core/OpenProject.h"
 
 namespace WorkstationUtil {
@@ -79,6 +80,44 @@ QStringList ListedFiles(const QString& svlText, const QString& project, const QS
     return files;
 }
 
+// Files that the running action could not write, each with why; reported when the action ends.
+QStringList g_writeFailures;
+
+void NoteWriteFailure(const QString& path, const QString& why) {
+    g_writeFailures << u'[' + path + u']' + (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
+}
+
+// One box for the files the action could not write (each was left as it was); false when there
+// were any.
+bool ReportWriteFailures(const QString& action) {
+    if (g_writeFailures.isEmpty()) return true;
+    QStringList lines;
+    for (const QString& failure : std::as_const(g_writeFailures))
+        lines << QStringLiteral("無法寫入檔案") + failure;
+    lines << QStringLiteral("原有檔案保持不變。");
+    g_writeFailures.clear();
+    MsgBox(action + QStringLiteral("失敗!") + kCRLF + lines.join(kCRLF),
+           MsgStyle::Critical | MsgStyle::OkOnly,
+           QStringLiteral("Ledgrix 程式 - ") + action + QStringLiteral("失敗!"));
+    return false;
+}
+
+// The positions in the text where `find` (any letter case) stands as a whole path component.
+QList<qsizetype> PathMatches(const QString& text, const QString& find) {
+    QList<qsizetype> matches;
+    if (find.isEmpty()) return matches;
+    for (qsizetype from = 0;;) {
+        const qsizetype at = text.indexOf(find, from, Qt::CaseInsensitive);
+        if (at < 0) break;
+        const qsizetype end = at + find.size();
+        if (end == text.size() || text[end] == u'\\' || text[end] == u'/' || text[end] == u'\r' ||
+            text[end] == u'\n')
+            matches << at;
+        from = end;
+    }
+    return matches;
+}
+
 bool IsInside(const QString& path, const QString& folder) {
     return FileUtil::ResolvePath(path).startsWith(FileUtil::ResolvePath(folder) + u'/');
 }
@@ -101,18 +140,22 @@ bool AddWorkstation(const QString& project, const QString& workstation) {
     if (!ProjectUsable(kAdd, project, {workstation})) return false;
     if (!SettingUtil::ProjectCfgExists(project, workstation))
         return RefuseMissingWorkstation(kAdd, project, workstation);
+    g_writeFailures.clear();
     const QString svl = SvlPath(project, workstation);
     bool ok = true;
+    QString why;
+    // An existing file is replaced in one step: a failure leaves it whole.
     if (!SettingUtil::SvlExists(project, workstation))
-        ok = SettingUtil::CreateEmptySvl(project, workstation);
+        ok = SettingUtil::CreateEmptySvl(project, workstation, false, &why);
     else if (Confirm(QStringLiteral("基本設定檔[") + svl + QStringLiteral("]已存在! ") + kCRLF +
                          QStringLiteral("是否覆蓋此基本設定檔?"),
                      kAdd))
-        ok = FileUtil::DeleteFileIfExists(svl) && SettingUtil::CreateEmptySvl(project, workstation);
+        ok = SettingUtil::CreateEmptySvl(project, workstation, true, &why);
+    if (!ok) NoteWriteFailure(svl, why);
     // The data folder is made also when the existing file is kept.
     const QString data = DataFolder(project, workstation);
     if (!FileUtil::FolderExists(data)) FileUtil::MakeFullDir(data);
-    return ok && FileUtil::FolderExists(data);
+    return ReportWriteFailures(kAdd) && ok && FileUtil::FolderExists(data);
 }
 
 bool RenameWorkstation(const QString& project, const QString& oldName, const QString& newName) {
@@ -126,6 +169,7 @@ bool RenameWorkstation(const QString& project, const QString& oldName, const QSt
         return Refuse(kRename,
                       {QStringLiteral("所指定的新工作站名稱[") + newName + QStringLiteral("]已存在。"),
                        ProjectLine(project)});
+    g_writeFailures.clear();
     bool ok = ReplaceInFileIfExists(SvlPath(project, oldName), SettingUtil::CfgFolder(project, oldName),
                                     SettingUtil::CfgFolder(project, newName));
     const QString oldData = DataFolder(project, oldName), newData = DataFolder(project, newName);
@@ -134,7 +178,7 @@ bool RenameWorkstation(const QString& project, const QString& oldName, const QSt
         // The old folder goes only once its copy is complete.
         ok = FileUtil::CopyFolderTo(oldData, newData, 10) && FileUtil::DeleteFolderAndWait(oldData, 10) && ok;
     }
-    return ok;
+    return ReportWriteFailures(kRename) && ok;
 }
 
 bool CopyWorkstation(const QString& project, const QString& oldName, const QString& newName) {
@@ -153,11 +197,13 @@ bool CopyWorkstation(const QString& project, const QString& oldName, const QStri
         return false;
     // A workstation without a workstation file has nothing to copy.
     if (!SettingUtil::SvlExists(project, oldName)) return true;
+    g_writeFailures.clear();
     bool ok = CopyWorkstationFiles(project, oldName, project, newName);
     // The copies only: the source workstation's files stay as they are.
     const QString newSvl = SvlPath(project, newName);
     ok = RenameModuleListEntries(newSvl, oldCfg, newCfg) && ok;
-    return ReplaceInFileIfExists(newSvl, oldCfg, newCfg) && ok;
+    ok = ReplaceInFileIfExists(newSvl, oldCfg, newCfg) && ok;
+    return ReportWriteFailures(kCopy) && ok;
 }
 
 bool DeleteWorkstation(const QString& project, const QString& workstation) {
@@ -177,11 +223,17 @@ bool CopyWorkstationFiles(const QString& sourceProject, const QString& sourceWor
     if (!SettingUtil::SvlExists(sourceProject, sourceWorkstation)) return false;
     const QStringList files = ModuleListFiles(sourceProject, sourceWorkstation);
     const QString targetCfg = SettingUtil::CfgFolder(targetProject, targetWorkstation);
-    bool ok = FileUtil::CopyFileToFolder(SvlPath(sourceProject, sourceWorkstation),
-                                         SvlPath(targetProject, targetWorkstation), 10);
+    // Each copy replaces its target whole, or leaves it as it was.
+    const auto copy = [](const QString& from, const QString& to) {
+        QString why;
+        if (FileUtil::CopyFileToFolder(from, to, 10, &why)) return true;
+        NoteWriteFailure(to, why);
+        return false;
+    };
+    bool ok = copy(SvlPath(sourceProject, sourceWorkstation), SvlPath(targetProject, targetWorkstation));
     for (const QString& file : files)
         if (FileUtil::FileExists(file))
-            ok = FileUtil::CopyFileToFolder(file, targetCfg + u'\\' + FileUtil::GetFileName(file), 10) && ok;
+            ok = copy(file, targetCfg + u'\\' + FileUtil::GetFileName(file)) && ok;
     return ok;
 }
 
@@ -205,34 +257,52 @@ bool DeleteWorkstationDataFolder(const QString& project, const QString& workstat
 }
 
 QString ReplacePathText(const QString& text, const QString& find, const QString& replacement) {
-    if (find.isEmpty()) return text;
     const QString upper = replacement.toUpper();
     QString out;
     qsizetype from = 0;
-    for (;;) {
-        const qsizetype at = text.indexOf(find, from, Qt::CaseInsensitive);
-        if (at < 0) break;
-        const qsizetype end = at + find.size();
-        const bool wholeComponent = end == text.size() || text[end] == u'\\' || text[end] == u'/' ||
-                                    text[end] == u'\r' || text[end] == u'\n';
-        out += text.mid(from, at - from);
-        out += wholeComponent ? upper : text.mid(at, find.size());
-        from = end;
+    for (const qsizetype at : PathMatches(text, find)) {
+        out += text.mid(from, at - from) + upper;
+        from = at + find.size();
     }
     return out + text.mid(from);
 }
 
+std::optional<QByteArray> ReplacePathBytes(const QByteArray& bytes, const QString& find,
+                                           const QString& replacement, QString* why) {
+    const TextEncoding::Encoding encoding = TextEncoding::Detect(bytes);
+    std::vector<qsizetype> starts;
+    const QString text = TextEncoding::Decode(bytes, encoding, &starts);
+    const QList<qsizetype> matches = PathMatches(text, find);
+    if (matches.isEmpty()) return bytes;
+    QByteArray upper;
+    if (!TextEncoding::Encode(replacement.toUpper(), encoding, upper, why)) return std::nullopt;
+    QByteArray out;
+    qsizetype from = 0;
+    for (const qsizetype at : matches) {
+        const qsizetype begin = starts[static_cast<size_t>(at)];
+        out += bytes.mid(from, begin - from) + upper;
+        from = starts[static_cast<size_t>(at + find.size())];
+    }
+    return out + bytes.mid(from);
+}
+
 bool ReplaceInFile(const QString& file, const QString& find, const QString& replacement) {
     if (!FileUtil::FileExists(file)) return false;
-    const QString text = FileUtil::ReadTextFile(file);
-    const QString replaced = ReplacePathText(text, find, replacement);
-    if (replaced == text) return true;
-    try {
-        FileUtil::ReplaceTextFile(replaced, file);
-    } catch (const Failure&) {
-        return false;
+    QByteArray bytes;
+    QString why;
+    if (FileUtil::ReadFileBytes(file, bytes, &why)) {
+        if (const auto replaced = ReplacePathBytes(bytes, find, replacement, &why)) {
+            if (*replaced == bytes) return true;
+            try {
+                FileUtil::ReplaceFileBytes(*replaced, file);
+                return true;
+            } catch (const Failure& f) {
+                why = f.description;
+            }
+        }
     }
-    return true;
+    NoteWriteFailure(file, why);
+    return false;
 }
 
 bool ReplaceInFileIfExists(const QString& file, const QString& find, const QString& replacement) {

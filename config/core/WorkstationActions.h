@@ -5,6 +5,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace WorkstationUtil {
 
@@ -38,8 +39,13 @@ bool DeleteWorkstationDataFolder(const QString& project, const QString& workstat
 // "/", a line end or the end of the text, replaced by the replacement in upper case. An empty
 // `find` replaces nothing.
 QString ReplacePathText(const QString& text, const QString& find, const QString& replacement);
-// ReplacePathText on a file, written back whole; false when the file is missing or cannot be
-// written.
+// ReplacePathText on a file's bytes: the matched paths are replaced in the file's own encoding
+// (UTF-8, or Big5 when it is not valid UTF-8) and every other byte is kept. Nothing, with `why`,
+// when the encoding cannot hold the replacement.
+std::optional<QByteArray> ReplacePathBytes(const QByteArray& bytes, const QString& find,
+                                           const QString& replacement, QString* why = nullptr);
+// ReplacePathBytes on a file, which is replaced whole or left as it was; false when the file is
+// missing or cannot be written (the failure is reported when the action ends).
 bool ReplaceInFile(const QString& file, const QString& find, const QString& replacement);
 // True when the file is missing or was rewritten.
 bool ReplaceInFileIfExists(const QString& file, const QString& find, const QString& replacement);

@@ -1,13 +1,13 @@
 #include "platform/registry/Registry.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <optional>
+
+#include "common/FileIO.h"
 
 namespace Registry {
 namespace {
@@ -91,9 +91,10 @@ struct Document {
 
 Document Load() {
     Document doc;
-    QFile f(FilePath());
-    if (!f.open(QIODevice::ReadOnly)) return doc;
-    const QString text = QString::fromUtf8(f.readAll());
+    QByteArray bytes;
+    // A missing file, or anything but a regular file, holds no keys.
+    if (!FileIO::ReadAll(FilePath(), bytes).isEmpty()) return doc;
+    const QString text = QString::fromUtf8(bytes);
     for (QString line : text.split(u'\n')) {
         if (line.endsWith(u'\r')) line.chop(1);
         const QString t = line.trimmed();
@@ -116,10 +117,8 @@ bool Save(const Document& doc) {
     }
     const QString path = FilePath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    f.write(text.toUtf8());
-    return f.commit();
+    // A full disk or a file that is no regular file leaves the old file as it was.
+    return FileIO::Replace(path, text.toUtf8()).isEmpty();
 }
 
 // Holds the file's lock while the file is read and rewritten, so that both programs can write.

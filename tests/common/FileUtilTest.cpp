@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +8,8 @@
 
 #include "common/Failure.h"
 #include "common/FileUtil.h"
+#include "common/ProgramState.h"
+#include "common/SettingUtil.h"
 #include "tests/support/TestSupport.h"
 
 using namespace FileUtil;
@@ -95,4 +99,55 @@ TEST_F(FileUtilTest, TextFilesAndPathParts) {
     EXPECT_EQ(ReadFile("out.csv"), "a,b\r\n1,2\r\n");
     EXPECT_EQ(ReadFirstLine(Path("out.csv")), "a,b");
     EXPECT_THROW(ReadFirstLine(Path("empty.txt")), Failure);
+}
+
+TEST_F(FileUtilTest, OnlyRegularFilesAreReadOrWrittenAndNothingWaitsForAPipe) {
+    WriteFile("src.db", "template");
+    QDir().mkpath(Path("folder.svc"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.svc")).constData(), 0600), 0);
+    for (const QString& path : {Path("folder.svc"), Path("pipe.svc"), QString("/dev/null")}) {
+        QString text;
+        EXPECT_FALSE(ReadTextFile(path, text)) << path.toStdString();
+        try {
+            CreateTextFile("[Basic]\r\n", path);
+            ADD_FAILURE() << "written: " << path.toStdString();
+        } catch (const Failure& f) {
+            EXPECT_TRUE(f.description.contains(path) && f.description.contains("not a file"))
+                << f.description.toStdString();
+        }
+        EXPECT_FALSE(CopyFileOverwrite(Path("src.db"), path, 1, true));
+    }
+    // A log file chosen anywhere is the engineer's choice, but a pipe is no log file.
+    State().dbSLogFileName = Path("pipe.svc");
+    EXPECT_FALSE(SettingUtil::SettleLogFilePath());
+    EXPECT_TRUE(QFileInfo(Path("folder.svc")).isDir());
+    EXPECT_EQ(QFileInfo(Path("pipe.svc")).size(), 0);
+}
+
+TEST_F(FileUtilTest, Big5FilesAreReadAndWrittenBackAsBig5) {
+    // 生產 "許" (its second byte is a backslash) in Big5; 简 has no Big5 form.
+    const QByteArray big5 = "[Basic]\r\nName=\xA5\xCD\xB2\xA3 \xB3\x5C\r\n";
+    WriteFile("cfg/g.svc", big5);
+    const QString text = ReadTextFile(Path("cfg/g.svc"));
+    EXPECT_EQ(text, QString::fromUtf8("[Basic]\r\nName=生產 許\r\n"));
+    WriteFile("cfg/.g.svc.ledgrix-tmp", "left by a killed save");
+    ReplaceTextFile(text + "x=1\r\n", Path("cfg/g.svc"));
+    EXPECT_EQ(ReadFile("cfg/g.svc"), big5 + "x=1\r\n");
+    EXPECT_EQ(QDir(Path("cfg")).entryList(QDir::Files | QDir::Hidden), QStringList{"g.svc"});
+    try {
+        ReplaceTextFile(QString::fromUtf8("Name=简"), Path("cfg/g.svc"));
+        ADD_FAILURE() << "written";
+    } catch (const Failure& f) {
+        EXPECT_TRUE(f.description.contains(Path("cfg/g.svc")) &&
+                    f.description.contains(QString::fromUtf8("简")))
+            << f.description.toStdString();
+    }
+    EXPECT_EQ(ReadFile("cfg/g.svc"), big5 + "x=1\r\n");
+
+    // A UTF-8 file stays UTF-8; bytes that are no Big5 either read as U+FFFD.
+    WriteFile("cfg/u.svc", "Name=\xE7\x94\x9F\r\n");
+    ReplaceTextFile(QString::fromUtf8("Name=简"), Path("cfg/u.svc"));
+    EXPECT_EQ(ReadFile("cfg/u.svc"), "Name=\xE7\xAE\x80");
+    WriteFile("cfg/bad.svc", "a\xA5\r\nb\xA5");
+    EXPECT_EQ(ReadTextFile(Path("cfg/bad.svc")), QString::fromUtf8("a\xEF\xBF\xBD\r\nb\xEF\xBF\xBD"));
 }

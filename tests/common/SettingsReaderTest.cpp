@@ -239,7 +239,10 @@ TEST_F(SettingsReader, LogFilePath) {
         boxes.boxes.clear();
         EXPECT_THROW(CheckLogFilePath(), ProgramExit) << bad.toStdString();
         ASSERT_EQ(boxes.boxes.size(), 1u);
-        EXPECT_EQ(boxes.boxes[0].text, "Settings error!\r\ndbSLogFile Path[" + bad + "] does not exist.");
+        // A path that names a folder says so.
+        const QString folderLine = bad == "..\\logs" ? "\r\n[..\\logs] is a folder, not a file." : "";
+        EXPECT_EQ(boxes.boxes[0].text,
+                  "Settings error!\r\ndbSLogFile Path[" + bad + "] does not exist." + folderLine);
         EXPECT_EQ(st.ErrorCaption, "Settings error");
     }
 }

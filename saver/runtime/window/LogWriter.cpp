@@ -165,7 +165,9 @@ void WriteLog(const QString& text) {
     SaverState& sv = Saver();
     // The file gets the whole line; a file that cannot be opened or written loses only this
     // line of the file, never the list line.
-    if (sv.IsLogFileReady && State().dbSLogDisable == 0) {
+    // Only a regular file takes the line: a pipe put in its place would stop the saver, a device
+    // would be written over.
+    if (sv.IsLogFileReady && State().dbSLogDisable == 0 && FileUtil::FileExists(LogFileName())) {
         try {
             TextFileStream stream(LogFileName(), TextFileStream::Mode::Append);
             sv.LogFileStreamSet = true;

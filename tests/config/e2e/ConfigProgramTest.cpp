@@ -1,6 +1,8 @@
 // The real LedgrixConfig in a throw-away program folder, headless: message boxes are stderr
 // lines answered from LEDGRIX_MSGBOX_ANSWERS, and the program is ended as the desktop closes its
 // window (SIGTERM).
+#include <sys/stat.h>
+
 #include <QCryptographicHash>
 #include <QRegularExpression>
 
@@ -130,6 +132,65 @@ TEST_F(ConfigProgramE2E, WorkstationActionsChangeTheDiskAndEndWithTheirStatus) {
     EXPECT_FALSE(Exists(QStringLiteral("P/cfg/W1/g.svc")));
     EXPECT_TRUE(Exists(QStringLiteral("P/dat/Ledgrix/W1")));
     EXPECT_EQ(Run(QStringLiteral("Nope W1 /PAMADDWKS")).status, 1);
+}
+
+TEST_F(ConfigProgramE2E, LegacyBig5FilesKeepEveryByteButThePathsThatChange) {
+    MakeConfigFolder();
+    // 生產 and 許 in Big5; the second byte of 許 is a backslash, right before a path.
+    const QByteArray svl =
+        "[SystemBasic]\r\ndbSCaption=\xA5\xCD\xB2\xA3 \xB3\x5C..\\Project\\P\\cfg\\W1\r\n[ModuleList]\r\n"
+        "Module1=\xA5\xCD\xB2\xA3,..\\Project\\P\\cfg\\W1\\g.svc\r\n";
+    const QByteArray group =
+        "[Basic]\r\ndbDBTypeName=CSV\r\n[CSV]\r\ndbCSVFilePath=..\\project\\p\\cfg\\w1\\\xB2\xA3.csv\r\n"
+        "[FieldList]\r\nfd1=\xA5\xCD\xB2\xA3,T1.VALUE,2,-1\r\n";
+    Write(QStringLiteral("P/cfg/W1/Ledgrix.svl"), svl);
+    Write(QStringLiteral("P/cfg/W1/g.svc"), group);
+    const auto moved = [](QByteArray bytes, const QByteArray& to) {
+        return bytes.replace("..\\Project\\P\\cfg\\W1", to).replace("..\\project\\p\\cfg\\w1", to);
+    };
+    EXPECT_EQ(Run(QStringLiteral("P W1 W2 /PAMCOPYWKS")).status, 0);
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W2/Ledgrix.svl")), moved(svl, "..\\PROJECT\\P\\CFG\\W2"));
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W2/g.svc")), moved(group, "..\\PROJECT\\P\\CFG\\W2"));
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W1/Ledgrix.svl")), svl);
+    EXPECT_EQ(Run(QStringLiteral("P W2 W3 /PAMRENAMEWKS")).status, 0);
+    EXPECT_EQ(File(QStringLiteral("P/cfg/W2/Ledgrix.svl")), moved(svl, "..\\PROJECT\\P\\CFG\\W3"));
+
+    // Opened, upgraded into the workstation folder and saved: still Big5.
+    Write(QStringLiteral("P/cfg/W1/Ledgrix.svl"), moved(svl, "..\\Project\\P"));
+    Write(QStringLiteral("P/g.svc"), group);
+    const ConfigRun r = Run(QStringLiteral("P W1"), QStringLiteral("yes"), true);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.boxes, QStringList{QStringLiteral("升級專案|是否要升級Ledgrix專案?")});
+    const QByteArray saved = File(QStringLiteral("P/cfg/W1/Ledgrix.svl"));
+    EXPECT_TRUE(saved.contains("\r\nModule1=\xA5\xCD\xB2\xA3,..\\PROJECT\\P\\CFG\\W1\\g.svc\r\n") &&
+                saved.contains("\r\ndbSCaption=\xA5\xCD\xB2\xA3 \xB3\x5C..\\Project\\P\r\n"))
+        << saved.toStdString();
+    EXPECT_TRUE(
+        File(QStringLiteral("P/cfg/W1/g.svc")).contains("\r\nfd1=\xA5\xCD\xB2\xA3,T1.VALUE,2,-1\r\n"));
+}
+
+TEST_F(ConfigProgramE2E, PipesNamedAsSettingsOrLogFilesAreRefusedWithoutWaiting) {
+    MakeConfigFolder();
+    Write(QStringLiteral("P/cfg/W/Ledgrix.svl"),
+          "[SystemBasic]\r\ndbSLogDisable=0\r\ndbSLogFileName=..\\Project\\P\\cfg\\W\\pipe.log\r\n"
+          "[ModuleList]\r\nModule1=G,..\\Project\\P\\cfg\\W\\g.svc\r\n");
+    for (const char* name : {"pipe.log", "g.svc"}) {
+        const QString pipe = root.path() + QStringLiteral("/Project/P/cfg/W/") + QLatin1String(name);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    }
+    const ConfigRun r = Run(QStringLiteral("P W"));
+    EXPECT_NE(r.status, 0);
+    // Each box names the pipe for what it is.
+    EXPECT_EQ(
+        r.boxes.filter(QStringLiteral("[..\\Project\\P\\cfg\\W\\pipe.log] is a pipe, not a file.")).size(), 1)
+        << r.boxes.join(u'\n').toStdString();
+    EXPECT_EQ(r.boxes.filter(QStringLiteral("[..\\Project\\P\\cfg\\W\\g.svc] is a pipe, not a file.")).size(),
+              1);
+    struct stat st;
+    ASSERT_EQ(
+        ::stat(QFile::encodeName(root.path() + QStringLiteral("/Project/P/cfg/W/g.svc")).constData(), &st),
+        0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(ConfigProgramE2E, FirstOpeningOfAnEmptyWorkstationAndASecondStart) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "platform/registry/Registry.h"
@@ -69,4 +73,13 @@ TEST_F(RegistryFile, UnwritableFileFails) {
     EXPECT_FALSE(Registry::CreateKey(Registry::Root::LocalMachine, "SOFTWARE\\X", k));
     EXPECT_FALSE(Registry::CreateKey(Registry::Root::LocalMachine, "\\", k));
     EXPECT_FALSE(Registry::ValueExists(k, "v"));
+}
+
+TEST_F(RegistryFile, APipeInPlaceOfTheFileIsNeitherWaitedForNorWritten) {
+    QDir().mkpath(dir.path() + "/sub");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    Registry::Key k;
+    EXPECT_FALSE(Registry::CreateKey(Registry::Root::LocalMachine, "SOFTWARE\\X", k));
+    EXPECT_FALSE(Registry::ValueExists(Registry::Key{Registry::Root::LocalMachine, "SOFTWARE\\X"}, "v"));
+    EXPECT_FALSE(QFileInfo(file).isFile());
 }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -172,6 +174,11 @@ TEST_F(LogWriterTest, VanishedLogFileIsNotCreatedAndTheListLineStays) {
     EXPECT_NO_THROW(Log::WriteLog(QStringLiteral("after removal")));
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_EQ(ListLines(), QStringList{QStringLiteral("after removal")});
+
+    // A pipe in its place is not waited for.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    Log::WriteLog(QStringLiteral("beside a pipe"));
+    EXPECT_EQ(ListLines().back(), QStringLiteral("beside a pipe"));
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+// Whole-file reads and replacements on Linux paths, shared by the file helpers and the registry
+// stand-in. A file is replaced through a temporary file beside it: every write is checked, the
+// data is pushed to the disk, and only then is the temporary file renamed over the target, so
+// the target holds either its old or its whole new content. Only regular files are read or
+// replaced; what a path names is learnt without opening it, so a pipe never blocks a program.
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+namespace FileIO {
+
+enum class Kind { Missing, Regular, Folder, Device, Pipe, Socket };
+
+// What the path names, links followed.
+Kind KindOf(const QString& path);
+// The refusal of a path that names no regular file ("... is a pipe, not a file"); empty for a
+// regular or missing file.
+QString KindRefusal(const QString& path);
+
+// The temporary file that replaces `target` (a hidden name beside it, the same on every save,
+// so that one left by a killed program is removed by the next).
+QString TemporaryPathFor(const QString& target);
+
+// Reads a regular file whole. Empty on success, else why it failed; a missing file fails too.
+QString ReadAll(const QString& path, QByteArray& bytes);
+// Replaces the file (a link: the file it leads to) with the bytes. Empty on success, else why it
+// failed; the target is then as it was.
+QString Replace(const QString& path, const QByteArray& bytes);
+// Copies a regular file onto the target in the same way, with the source's permissions.
+QString Copy(const QString& source, const QString& target);
+
+}  // namespace FileIO

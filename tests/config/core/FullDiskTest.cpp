@@ -1,0 +1,101 @@
+// Settings files on a full disk: every write leaves a whole file and says which one failed.
+#include "config/core/OpenProject.h"
+#include "config/core/SaveProject.h"
+#include "config/core/WorkstationActions.h"
+#include "tests/config/core/ConfigFixture.h"
+#include "tests/support/FullDisk.h"
+
+using ProjectUtil::OpenProject;
+using SettingWriter::SaveProject;
+
+// A small file system over the projects folder; the test is skipped where none can be mounted.
+#define MOUNT_PROJECTS()                                                                 \
+    if (const QString why = disk.Mount(Path(QStringLiteral("Project"))); !why.isEmpty()) \
+    GTEST_SKIP() << why.toStdString()
+
+class FullDiskTest : public ConfigFixture {
+  protected:
+    // Every file below the projects folder, hidden ones included, with its bytes.
+    QMap<QString, QByteArray> Snapshot() const {
+        QMap<QString, QByteArray> files;
+        QDirIterator it(Path(QStringLiteral("Project")), QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString f = it.next().mid(root.path().size() + 1);
+            if (!f.endsWith(QLatin1String("/.filler"))) files.insert(f, ReadFile(f));
+        }
+        return files;
+    }
+    FullDisk disk;
+};
+
+TEST_F(FullDiskTest, AFullDiskLeavesTheFilesWholeWhenSavingOrUpgrading) {
+    MOUNT_PROJECTS();
+    CopyData();
+    // An old-format group in the workstation folder; an old-layout group beside the project,
+    // whose place in the workstation folder already holds a file.
+    WriteFile(QStringLiteral("Project/Q/cfg/W/Ledgrix.svl"),
+              "[ModuleList]\r\nModule1=G,..\\Project\\Q\\cfg\\W\\g.svc\r\n");
+    WriteFile(QStringLiteral("Project/Q/cfg/W/g.svc"), "[Basic]\r\ndbProvider=SQLOLEDB.1\r\n");
+    WriteFile(QStringLiteral("Project/R/cfg/W/Ledgrix.svl"),
+              "[ModuleList]\r\nModule1=H,..\\Project\\R\\h.svc\r\n");
+    WriteFile(QStringLiteral("Project/R/h.svc"), "[Basic]\r\ndbDBTypeName=CSV\r\n");
+    WriteFile(QStringLiteral("Project/R/cfg/W/h.svc"), "[Basic]\r\ndbDBTypeName=CSV\r\ndbTableName=Real\r\n");
+    for (const char* project : {"Q", "R"})
+        WriteFile(QStringLiteral("Project/%1/cfg/W/Ledgrix.log").arg(project), {});
+    State().WorkstationName = QStringLiteral("W");
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    const auto before = Snapshot();
+    disk.Fill();
+
+    Config().IsModified = -1;
+    EXPECT_FALSE(SaveProject(true, true));
+    EXPECT_EQ(Config().IsModified, -1);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].text.contains(QStringLiteral("[..\\PROJECT\\P\\CFG\\W\\flow.svc]")) &&
+                boxes.boxes[0].text.contains(QStringLiteral("No space left on device")))
+        << boxes.boxes[0].text.toStdString();
+
+    // The format upgrade saves in place; the layout upgrade copies first.
+    boxes.boxes.clear();
+    boxes.answers = {MsgAnswer::Yes, MsgAnswer::Ok, MsgAnswer::No};
+    State().ProjectName.clear();
+    EXPECT_THROW(OpenProject(QStringLiteral("Q"), false), ProgramExit);
+    ASSERT_GE(BoxTexts().size(), 2);
+    EXPECT_TRUE(BoxTexts()[1].contains(QStringLiteral("[..\\Project\\Q\\cfg\\W\\g.svc]")));
+    boxes.boxes.clear();
+    boxes.answers = {MsgAnswer::Yes};
+    State().ProjectName.clear();
+    EXPECT_FALSE(OpenProject(QStringLiteral("R"), false));
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_TRUE(BoxTexts()[1].contains(QStringLiteral("[..\\PROJECT\\R\\CFG\\W\\h.svc]")));
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(FullDiskTest, WorkstationActionsOnAFullDiskFailAndLeaveTheFilesWhole) {
+    MOUNT_PROJECTS();
+    WriteFile(QStringLiteral("Project/P/cfg/W1/Ledgrix.svl"),
+              "[SystemBasic]\r\n[ModuleList]\r\nModule1=A,..\\Project\\P\\cfg\\W1\\a.svc\r\n");
+    WriteFile(QStringLiteral("Project/P/cfg/W1/a.svc"),
+              "[CSV]\r\ndbCSVFilePath=..\\Project\\P\\cfg\\W1\\a.csv\r\n");
+    WriteFile(QStringLiteral("Project/P/cfg/W2/Ledgrix.svl"), "[SystemBasic]\r\n[ModuleList]\r\n");
+    const auto before = Snapshot();
+    disk.Fill();
+
+    boxes.answers = {MsgAnswer::Ok};
+    EXPECT_FALSE(WorkstationUtil::AddWorkstation(QStringLiteral("P"), QStringLiteral("W2")));
+    EXPECT_FALSE(
+        WorkstationUtil::RenameWorkstation(QStringLiteral("P"), QStringLiteral("W1"), QStringLiteral("W3")));
+    EXPECT_FALSE(
+        WorkstationUtil::CopyWorkstation(QStringLiteral("P"), QStringLiteral("W1"), QStringLiteral("W4")));
+    EXPECT_EQ(Snapshot(), before);
+    const QStringList texts = BoxTexts();
+    ASSERT_EQ(texts.size(), 4);
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("[..\\Project\\P\\cfg\\W2\\Ledgrix.svl]: ")));
+    EXPECT_TRUE(texts[2].contains(QStringLiteral("[..\\Project\\P\\cfg\\W1\\Ledgrix.svl]: ")));
+    EXPECT_TRUE(texts[3].contains(QStringLiteral("[..\\Project\\P\\cfg\\W4\\Ledgrix.svl]: ")));
+    EXPECT_EQ(boxes.boxes[3].title, QStringLiteral("Ledgrix 程式 - 複製工作站失敗!"));
+    // Deleting needs no room.
+    EXPECT_TRUE(WorkstationUtil::DeleteWorkstation(QStringLiteral("P"), QStringLiteral("W1")));
+    EXPECT_FALSE(Exists(QStringLiteral("Project/P/cfg/W1/a.svc")));
+}

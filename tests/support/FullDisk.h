@@ -1,0 +1,49 @@
+// A small file system that the test fills: a tmpfs mounted over a folder of the test. Mounting
+// needs root (the CI runs as root); elsewhere the test is skipped and says why.
+#pragma once
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <cerrno>
+#include <cstring>
+
+class FullDisk {
+  public:
+    FullDisk() = default;
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+    ~FullDisk() {
+        if (!folder_.isEmpty()) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
+    }
+
+    // Mounts an empty tmpfs of `kib` KiB over the folder (made when missing). Empty when done,
+    // else why not.
+    QString Mount(const QString& folder, int kib = 256) {
+        if (::geteuid() != 0) return QStringLiteral("mounting a small tmpfs needs root");
+        QDir().mkpath(folder);
+        const QByteArray options = "size=" + QByteArray::number(kib) + "k";
+        if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) != 0)
+            return QStringLiteral("cannot mount a tmpfs here: ") +
+                   QString::fromLocal8Bit(std::strerror(errno));
+        folder_ = folder;
+        return QString();
+    }
+
+    // Fills the file system: from now on every write that needs room fails.
+    void Fill() const {
+        const QByteArray path = QFile::encodeName(folder_ + QStringLiteral("/.filler"));
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        const QByteArray block(4096, 'x');
+        for (qsizetype size = block.size(); fd >= 0 && size > 0;) {
+            if (::write(fd, block.constData(), static_cast<size_t>(size)) < 0) size /= 2;
+        }
+        if (fd >= 0) ::close(fd);
+    }
+
+  private:
+    QString folder_;
+};
