@@ -291,6 +291,40 @@ TEST_F(DBAppendTest, StatementFormsFollowTheDatabaseType) {
                   "Update T SET V=2, TS= to_date('2024/03/05 14:00:00','yyyy/MM/dd hh24:mi:ss') Where (TS "
                   "= (SELECT MAX(TS) From T))"));
     EXPECT_EQ(RecordSql::ProbeStatement(s), QStringLiteral("Select * From T Where rownum=1"));
+
+    // Purge, by provider (any letter case) and type: keep days -2, then rows before 2024-03-01.
+    using Run = RecordSql::PurgeRun;
+    const QString jet = QStringLiteral("Delete From [T] Where (((TS) < #2024/03/01#))");
+    const struct {
+        const char *provider, *type;
+        QString all, older;
+        Run run;
+    } purges[] = {
+        {"Microsoft.Jet.OLEDB.4.0", "EXCEL", "Delete From [T]", jet, Run::Execute},
+        {"Microsoft.ACE.OLEDB.12.0", "ACCESS2007", "Delete From [T]", jet, Run::Execute},
+        {"Microsoft.ACE.OLEDB.12.0", "EXCEL2007", "Delete From [T]", jet, Run::PrepareThenDirect},
+        {"sqloledb.1", "SQLSERVER", "Delete From [T]", "Delete From [T] Where (((TS) < '2024/03/01'))",
+         Run::Execute},
+        {"MSDAORA.1", "ORACLE", "Delete From T",
+         "Delete From T Where (((TS) < to_date('2024/03/01 00:00:00', 'yyyy/MM/dd hh24:mi:ss')))",
+         Run::DirectThenCommit},
+        {"MSDASQL.1", "MYSQL", "Delete From T", "Delete From T Where (((TS) < '2024/03/01 00:00:00'))",
+         Run::Execute},
+        {"MSDASQL.1", "EXCEL", "Delete From [T]", jet, Run::PrepareThenDirect},
+        {"SQLOLEDB", "SQLSERVER", "", "", Run::Unknown},
+    };
+    s.dbSPurgeFieldName = QStringLiteral("TS");
+    for (const auto& p : purges) {
+        SCOPED_TRACE(p.provider + std::string(" ") + p.type);
+        s.dbProvider = QLatin1String(p.provider);
+        s.dbDBTypeName = QLatin1String(p.type);
+        const RecordSql::PurgePlan all = RecordSql::PurgeStatement(s, true, At(2024, 3, 1));
+        const RecordSql::PurgePlan older = RecordSql::PurgeStatement(s, false, At(2024, 3, 1));
+        EXPECT_EQ(all.statement, p.all);
+        EXPECT_EQ(older.statement, p.older);
+        EXPECT_EQ(all.run, p.run);
+        EXPECT_EQ(older.run, p.run);
+    }
 }
 
 TEST(RecordFieldKind, NamesAndTypesInAnyLetterCase) {
