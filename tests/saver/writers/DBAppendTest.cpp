@@ -55,9 +55,17 @@ TEST_F(DBAppendTest, ExampleStatementIsExactAndQuotesStayData) {
               1);
     g.F(3).TagMessageLength = 0;
     Record(0, 1, QStringLiteral("O'Neil'); DROP TABLE Log1; --"));
+    // A cut through a character pair keeps the whole characters before it, in the copy too.
+    g.F(3).TagMessageLength = 4;
+    g.S().dbSIsSaveCSV = true;
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\copy.csv");
+    Record(1, 2, QStringLiteral("Pum😀p"));
     EXPECT_EQ(Table(), (QStringList{QStringLiteral("2024-03-05 09:00:00|1|O'Neil'); DROP TABLE Log1; --"),
+                                    QStringLiteral("2024-03-05 09:00:01|2|Pum"),
                                     QStringLiteral("2024-03-05 14:07:09|12.35|Pump")}));
-    EXPECT_EQ(g.R().NumRecordsSaved, 2);
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/dat/copy.csv")).toStdString(),
+              "2024/3/5 09:00:01,2.00,Pum\r\n");
+    EXPECT_EQ(g.R().NumRecordsSaved, 3);
 }
 
 TEST_F(DBAppendTest, HugeAndNonFiniteValuesKeepTheRecordAndItsCsvCopy) {
