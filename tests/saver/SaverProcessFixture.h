@@ -111,15 +111,15 @@ class SaverProcessFixture : public ::testing::Test {
         return *savers.back();
     }
 
-    // Sets a tag and waits until the saver has taken the change from its queue, as the records
-    // of a cyclic group counted in `countTag` show: the first record counted after the change
-    // may have been under way before it came, the second is saved by a later pass, and every
-    // pass takes the queued changes first.
-    void SetAndSettle(const QString& tag, double value, const QString& countTag) {
+    // Sets a tag and waits until the saver has taken the change from its queue, as the count of
+    // a cyclic group's records shows: the first record counted after the change may have been
+    // under way before it came, the second is saved by a later pass, and every pass takes the
+    // queued changes first.
+    void SetAndSettle(const QString& tag, double value, const std::function<double()>& records) {
         ASSERT_TRUE(server->SetValue(tag, value));
-        const double counted = server->Value(countTag);
-        ASSERT_TRUE(WaitUntil([&] { return server->Value(countTag) >= counted + 2; }, kPatienceMs))
-            << "no records of " << countTag.toStdString() << " after " << tag.toStdString() << " changed";
+        const double counted = records();
+        ASSERT_TRUE(WaitUntil([&] { return records() >= counted + 2; }, kPatienceMs))
+            << "no records after " << tag.toStdString() << " changed";
     }
 
     // Sets the stop tag and waits for the saver to end by itself.

@@ -109,11 +109,12 @@ class RecordWritersE2E : public SaverProcessFixture {
         EXPECT_EQ(CountLog(workstation, QStringLiteral("Purge Action! PurgeKeepDays=5")), 1);
 
         // The first change seen only primes the tag.
-        SetAndSettle(QStringLiteral("PURGE"), 1, QStringLiteral("NREC"));
+        const auto counted = [this] { return server->Value(QStringLiteral("NREC")); };
+        SetAndSettle(QStringLiteral("PURGE"), 1, counted);
         EXPECT_EQ(table.rows(marks).size(), 2);
         // 0 then 1 purges and resets the tag. The saver reads the value as it takes a change from
         // its queue, so it is given the time to take the 0 before the 1 comes.
-        SetAndSettle(QStringLiteral("PURGE"), 0, QStringLiteral("NREC"));
+        SetAndSettle(QStringLiteral("PURGE"), 0, counted);
         ASSERT_TRUE(server->SetValue(QStringLiteral("PURGE"), 1));
         ASSERT_TRUE(server->WaitForValue(QStringLiteral("PURGE"), 0, kPatienceMs)) << "purge tag not reset\n"
                                                                                    << LogText(workstation);
