@@ -214,7 +214,7 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
                     text = FormatDate(recordTime, f.DatetimeFormatString);
                 break;
             case RecordSql::FieldKind::Message:
-                text = f.TagMessageLength >= 1 ? f.TagMessage.left(f.TagMessageLength) : f.TagMessage;
+                text = RecordSql::MessageText(f);
                 break;
             case RecordSql::FieldKind::TagTime:
                 text = FormatVariant(f.TagTime, f.DatetimeFormatString);

@@ -58,12 +58,17 @@ QString ValueLiteral(const xField& f) {
 }
 
 QString MessageLiteral(const xField& f) {
-    QString m = f.TagMessage;
-    if (f.TagMessageLength > 0) m = m.left(f.TagMessageLength);
-    return u'\'' + WriterUtil::SqlText(m) + u'\'';
+    return u'\'' + WriterUtil::SqlText(MessageText(f)) + u'\'';
 }
 
 }  // namespace
+
+QString MessageText(const xField& f) {
+    if (f.TagMessageLength <= 0 || f.TagMessage.size() <= f.TagMessageLength) return f.TagMessage;
+    // Half a character pair is no text: it would cost the record.
+    const bool halfPair = f.TagMessage[f.TagMessageLength - 1].isHighSurrogate();
+    return f.TagMessage.left(f.TagMessageLength - (halfPair ? 1 : 0));
+}
 
 // The field's own time when it holds one, else the run's reference time kept in its value,
 // else the record time.

@@ -12,6 +12,10 @@ namespace RecordSql {
 enum class FieldKind { RecordTime, Message, TagTime, Value, None };
 FieldKind KindOf(const xField& f);
 
+// A message field's text, cut to its first TagMessageLength characters when that is above 0;
+// a cut never keeps half of a character pair.
+QString MessageText(const xField& f);
+
 // The time an "ONCE" record carries in a record-time column.
 double OnceTime(const xField& f, double recordTime);
 

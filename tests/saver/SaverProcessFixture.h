@@ -59,6 +59,8 @@ inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
 class SaverProcessFixture : public ::testing::Test {
   protected:
     using TagList = QVector<QPair<QString, QString>>;
+    // How long a wait for an event of the saver may take on a loaded machine.
+    static constexpr int kPatienceMs = 30000;
 
     void TearDown() override {
         for (auto& p : savers) {
@@ -109,10 +111,15 @@ class SaverProcessFixture : public ::testing::Test {
         return *savers.back();
     }
 
-    // Sets a tag and waits until the saver has had time to see it (the tag's next change).
-    void SetAndSettle(const QString& tag, double value) {
+    // Sets a tag and waits until the saver has taken the change from its queue, as the count of
+    // a cyclic group's records shows: the first record counted after the change may have been
+    // under way before it came, the second is saved by a later pass, and every pass takes the
+    // queued changes first.
+    void SetAndSettle(const QString& tag, double value, const std::function<double()>& records) {
         ASSERT_TRUE(server->SetValue(tag, value));
-        QThread::msleep(300);
+        const double counted = records();
+        ASSERT_TRUE(WaitUntil([&] { return records() >= counted + 2; }, kPatienceMs))
+            << "no records after " << tag.toStdString() << " changed";
     }
 
     // Sets the stop tag and waits for the saver to end by itself.

@@ -1,17 +1,21 @@
 // Random and hostile inputs for the fuzz-style tests: texts with quotes, backslashes, ";", "=",
 // brackets, line breaks, control characters and overlong runs; numbers huge, tiny and not finite.
 // LEDGRIX_FUZZ_ROUNDS sets how many rounds a test runs (small by default, for CI);
-// LEDGRIX_FUZZ_SEED replays a run.
+// LEDGRIX_FUZZ_SEED replays a run. Every run prints its seed.
 #pragma once
 #include <QString>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <random>
 
 class Hostile {
   public:
-    Hostile() : seed_(EnvNumber("LEDGRIX_FUZZ_SEED", std::random_device{}())), rng_(seed_) {}
+    Hostile() : seed_(EnvNumber("LEDGRIX_FUZZ_SEED", std::random_device{}())), rng_(seed_) {
+        std::printf("Hostile inputs of seed %u (LEDGRIX_FUZZ_SEED=%u replays them)\n", seed_, seed_);
+        std::fflush(stdout);
+    }
 
     static unsigned EnvNumber(const char* name, unsigned fallback) {
         const char* v = std::getenv(name);

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -83,12 +84,17 @@ std::vector<Seen> SeenNow() {
     return seen;
 }
 
-bool WaitSeen(std::size_t count, int ms = 5000) {
-    for (int i = 0; i < ms / 10; ++i) {
-        if (SeenNow().size() >= count) return true;
+// Polls a condition for up to 30 s, time enough on a loaded machine.
+bool WaitUntil(const std::function<bool()>& condition) {
+    for (int i = 0; i < 3000; ++i) {
+        if (condition()) return true;
         QThread::msleep(10);
     }
     return false;
+}
+
+bool WaitSeen(std::size_t count) {
+    return WaitUntil([count] { return SeenNow().size() >= count; });
 }
 
 class Ptserv32 : public ::testing::Test {
@@ -108,7 +114,10 @@ class Ptserv32 : public ::testing::Test {
         ASSERT_FALSE(project.isEmpty());
         server = std::make_unique<HexvaneServer>(project);
     }
-    void TearDown() override { Lib().SetAdviseCallback(7, nullptr); }
+    void TearDown() override {
+        Lib().SetAdviseCallback(7, nullptr);
+        Lib().SetAdviseCallback(8, nullptr);
+    }
 
     PrivateRuntimeFolder runtime;
     QTemporaryDir dir;
@@ -258,8 +267,12 @@ TEST_F(Ptserv32, AdviseCallsBackOnTheLibrarysThread) {
     EXPECT_EQ(SeenNow().back().handle, t1);
     EXPECT_EQ(Lib().SetAdviseCallback(7, nullptr), 1);
     server->SetValue("T1", 5);
-    QThread::msleep(200);
-    EXPECT_EQ(SeenNow().size(), 4u);
+    // Another client's callback, called in order after the change above, shows it has passed.
+    ASSERT_EQ(Lib().SetAdviseCallback(8, OnChange), 1);
+    ASSERT_GT(Lib().TagAdvise(t1, 8, 11), 0);
+    server->SetValue("T1", 6);
+    ASSERT_TRUE(WaitUntil([] { return SeenNow().back().index == 11; }));
+    EXPECT_EQ(SeenNow().size(), 5u);
 }
 
 TEST_F(Ptserv32, LostRuntimeFailsReadsUntilOneRunsAgain) {
@@ -358,7 +371,7 @@ TEST_F(Ptserv32, CallbackReadsTheValueThatCausedIt) {
         std::lock_guard<std::mutex> lk(seenMutex);
         return readInCallback;
     };
-    for (int i = 0; i < 500 && reads().size() < N; ++i) QThread::msleep(10);
+    WaitUntil([&] { return reads().size() >= static_cast<std::size_t>(N); });
     const std::vector<double> r = reads();
     ASSERT_EQ(r.size(), static_cast<std::size_t>(N));
     for (int i = 0; i < N; ++i) EXPECT_GE(r[i], i + 1) << "change " << i + 1;
@@ -429,11 +442,18 @@ TEST_F(Ptserv32, HostileRequestsAndTextsNeitherCrashNorCorruptTheRuntime) {
         raw.write(line + '\n');
         raw.waitForBytesWritten(100);
         raw.readAll();
-        const std::string text = h.Text().toStdString();
-        if (Lib().SetTagMessage(msg, nullptr, 0, 0, text.c_str(), 7) == 1) {
-            ASSERT_EQ(server->Message(QStringLiteral("MSG1")).toStdString(), text);
-        }
-        Lib().RegisterTag(h.Text(10).toStdString().c_str());
+        // Every message within the runtime's limit is taken and reads back as written, through
+        // the library as its first 81 characters (a character pair is never cut in half).
+        const QString text = h.Text();
+        ASSERT_EQ(Lib().SetTagMessage(msg, nullptr, 0, 0, text.toStdString().c_str(), 7), 1);
+        ASSERT_EQ(server->Message(QStringLiteral("MSG1")).toStdString(), text.toStdString());
+        char back[PT_MESSAGE_BUFFER_BYTES];
+        PT_TIME t;
+        uint16_t status;
+        ASSERT_EQ(Lib().GetTagMessage(msg, &t, &status, back), 1);
+        const QString head = text.left(text.size() > 81 && text[80].isHighSurrogate() ? 80 : 81);
+        ASSERT_EQ(std::string(back), head.toStdString());
+        EXPECT_EQ(Lib().RegisterTag(h.Text(10).toStdString().c_str()), PT_NO_TAG);  // no such tag
     }
     ASSERT_TRUE(server->SetValue(QStringLiteral("T1"), 2.5));
     PT_TIME t;

@@ -26,6 +26,7 @@ class RuntimeFixture : public ProgramFixture {
         DestroyMainForm();
         ClosexTagQueueMutex();
         TagAccess::ResetTagLibrary();
+        ResetState();  // closes what a test left open while the program is still there
         ProgramFixture::TearDown();
     }
 

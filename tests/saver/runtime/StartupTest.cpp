@@ -1,13 +1,30 @@
 // Start-up: the command line, the paths and settings of a workstation, and the orderly exit.
 #include <QDirIterator>
+#include <filesystem>
 
 #include "common/DateUtil.h"
 #include "common/FileUtil.h"
 #include "common/SettingUtil.h"
+#include "platform/ado/Ado.h"
 #include "platform/captions/Captions.h"
 #include "saver/runtime/CheckSettings.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "tests/saver/runtime/RuntimeFixture.h"
+
+namespace {
+
+// How many descriptors of this program are open on a file.
+int HeldOpen(const QString& path) {
+    const std::filesystem::path file = std::filesystem::canonical(path.toStdString());
+    int n = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        n += std::filesystem::read_symlink(fd.path(), ec) == file ? 1 : 0;
+    }
+    return n;
+}
+
+}  // namespace
 
 class StartupTest : public RuntimeFixture {
   protected:
@@ -206,8 +223,18 @@ TEST_F(StartupTest, OrderlyExitResetsAliveSumsUpLostSlotsAndReleasesEveryStream)
     EXPECT_EQ(log.filter(QStringLiteral("ALIVE")).size(), 0);
     log.clear();
 
-    g3.R().CSVFSO = std::make_shared<TextFileStream>(WriteFile(QStringLiteral("g3.csv"), ""),
-                                                     TextFileStream::Mode::Append);
+    // Connections with their record sets and a CSV file, also of a group after the unnamed one.
+    const QString csv = WriteFile(QStringLiteral("g3.csv"), "");
+    g3.R().CSVFSO = std::make_shared<TextFileStream>(csv, TextFileStream::Mode::Append);
+    const QString db = Path(QStringLiteral("db.mdb"));
+    SqliteRows(db, {QStringLiteral("CREATE TABLE Log1 (V DOUBLE)")});
+    for (SaveGroupRecord* g : {&g1, &g3}) {
+        g->R().conn = std::make_shared<ado::Connection>();
+        g->R().conn->Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + db);
+        g->R().rs = std::make_shared<ado::Recordset>();
+        g->R().rs->Open(QStringLiteral("SELECT * FROM Log1"), *g->R().conn);
+    }
+    ASSERT_GT(HeldOpen(db), 0);
     EXPECT_THROW(LedgrixMain::sysExit(-1), ProgramExit);
     EXPECT_EQ(FakeTags::Get(QStringLiteral("ALIVE")).value, 0);
     ASSERT_EQ(log.size(), 3) << log.join(u'\n').toStdString();
@@ -215,6 +242,10 @@ TEST_F(StartupTest, OrderlyExitResetsAliveSumsUpLostSlotsAndReleasesEveryStream)
     EXPECT_TRUE(log[1].endsWith(QStringLiteral(
         " | Warning | Ledgrix.G1 | [Overrun 2024/03/05 12:00:10 PM] Loss 3 times records. (sysExit)")));
     EXPECT_TRUE(log[2].endsWith(QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.\r\n")));
-    // Groups after the first unnamed one get no summary, but their files are released too.
+    // Groups after the first unnamed one get no summary, but their files are released too: no
+    // handle of the program holds the database or the CSV file any more.
     EXPECT_EQ(g3.R().CSVFSO, nullptr);
+    for (SaveGroupRecord* g : {&g1, &g3}) EXPECT_FALSE(g->R().rs || g->R().conn);
+    EXPECT_EQ(HeldOpen(db), 0);
+    EXPECT_EQ(HeldOpen(csv), 0);
 }

@@ -1,4 +1,11 @@
 // CSV groups: title line, record line, line ends, fixed widths, quoting and backups.
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "common/FileUtil.h"
 #include "saver/writers/CSVText.h"
 #include "tests/saver/writers/WriterFixture.h"
@@ -41,6 +48,12 @@ class CSVWriterTest : public WriterFixture {
     }
     QByteArray File(const QString& name = QStringLiteral("g1.csv")) {
         return ReadFile(QStringLiteral("Project/P/dat/") + name);
+    }
+    // The line of a record that is lost, written at 2024-03-05 09:00:<second>.
+    int LostLines(int second) const {
+        return CountLog(QStringLiteral("2024/03/05 09:00:%1 | Error | Ledgrix.G1 | Append Data to CSV file "
+                                       "Fail! Please check CSV File.")
+                            .arg(second, 2, 10, QLatin1Char('0')));
     }
 };
 
@@ -128,6 +141,58 @@ TEST_F(CSVWriterTest, EmptyFilesMissingFoldersAndKeepAliveZero) {
         File(QStringLiteral("empty.csv")),
         QByteArray("Temp,Msg,Time\r\n3.14,hel,2024/03/05 09:00:02\r\n3.14,hel,2024/03/05 09:00:03\r\n"));
     EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0);
+}
+
+TEST_F(CSVWriterTest, AFileThatCannotBeOpenedLosesItsRecordsUntilItCan) {
+    // Its folder is a file: no open succeeds, not even as root (whom a read-only folder lets in).
+    SaveGroupRecord& g = CsvGroup();
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\blocked\\g1.csv");
+    WriteFile(QStringLiteral("Project/P/dat/blocked"), "a file");
+    Record(1);
+    EXPECT_EQ(CountLog(QStringLiteral(" | Message | Ledgrix.G1 | PrepareCSVDB Fail!  ")), 1);
+    EXPECT_EQ(LostLines(1), 1);
+    EXPECT_EQ(g.R().NumRecordsSaved, 0);
+    Record(2);  // tried again, lost again
+    EXPECT_EQ(LostLines(2), 1);
+
+    ASSERT_TRUE(QFile::remove(Path(QStringLiteral("Project/P/dat/blocked"))));
+    Record(3);
+    EXPECT_EQ(File(QStringLiteral("blocked/g1.csv")),
+              QByteArray("Temp,Msg,Time\r\n3.14,hel,2024/03/05 09:00:03\r\n"));
+    EXPECT_EQ(g.R().NumRecordsSaved, 1);
+}
+
+TEST_F(CSVWriterTest, AWriteToAFullFileSystemLosesTheRecordAndTheNextOneIsSaved) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a full file system needs a small one mounted, which needs root";
+    const QString mount = Path(QStringLiteral("Project/P/dat/full"));
+    ASSERT_TRUE(QDir().mkpath(mount));
+    if (::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no small file system could be mounted: " << std::strerror(errno);
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        State().Group(1).R().CSVFSO.reset();
+        ::umount2(QFile::encodeName(mount).constData(), MNT_DETACH);
+    });
+    const QByteArray filler = QFile::encodeName(mount + QStringLiteral("/filler"));
+    const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    const QByteArray block(4096, 'x');
+    while (::write(fd, block.constData(), block.size()) > 0) {
+    }
+    ::close(fd);
+
+    // The file is made (empty, without a title), the record's write fails.
+    SaveGroupRecord& g = CsvGroup();
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\full\\g1.csv");
+    g.S().dbSCSVIsUseFieldTitle = false;
+    Record(1);
+    EXPECT_EQ(CountLog(QStringLiteral("Prepare CSVDB OK!")), 1);
+    EXPECT_EQ(LostLines(1), 1);
+    EXPECT_EQ(g.R().NumRecordsSaved, 0);
+
+    ASSERT_EQ(::unlink(filler.constData()), 0);
+    Record(2);
+    EXPECT_EQ(File(QStringLiteral("full/g1.csv")), QByteArray("3.14,hel,2024/03/05 09:00:02\r\n"));
+    EXPECT_EQ(g.R().NumRecordsSaved, 1);
 }
 
 TEST_F(CSVWriterTest, DispersedFilesFollowTheTagsAndStayInsideTheRoot) {

@@ -55,9 +55,17 @@ TEST_F(DBAppendTest, ExampleStatementIsExactAndQuotesStayData) {
               1);
     g.F(3).TagMessageLength = 0;
     Record(0, 1, QStringLiteral("O'Neil'); DROP TABLE Log1; --"));
+    // A cut through a character pair keeps the whole characters before it, in the copy too.
+    g.F(3).TagMessageLength = 4;
+    g.S().dbSIsSaveCSV = true;
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\copy.csv");
+    Record(1, 2, QStringLiteral("Pum😀p"));
     EXPECT_EQ(Table(), (QStringList{QStringLiteral("2024-03-05 09:00:00|1|O'Neil'); DROP TABLE Log1; --"),
+                                    QStringLiteral("2024-03-05 09:00:01|2|Pum"),
                                     QStringLiteral("2024-03-05 14:07:09|12.35|Pump")}));
-    EXPECT_EQ(g.R().NumRecordsSaved, 2);
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/dat/copy.csv")).toStdString(),
+              "2024/3/5 09:00:01,2.00,Pum\r\n");
+    EXPECT_EQ(g.R().NumRecordsSaved, 3);
 }
 
 TEST_F(DBAppendTest, HugeAndNonFiniteValuesKeepTheRecordAndItsCsvCopy) {
@@ -291,6 +299,40 @@ TEST_F(DBAppendTest, StatementFormsFollowTheDatabaseType) {
                   "Update T SET V=2, TS= to_date('2024/03/05 14:00:00','yyyy/MM/dd hh24:mi:ss') Where (TS "
                   "= (SELECT MAX(TS) From T))"));
     EXPECT_EQ(RecordSql::ProbeStatement(s), QStringLiteral("Select * From T Where rownum=1"));
+
+    // Purge, by provider (any letter case) and type: keep days -2, then rows before 2024-03-01.
+    using Run = RecordSql::PurgeRun;
+    const QString jet = QStringLiteral("Delete From [T] Where (((TS) < #2024/03/01#))");
+    const struct {
+        const char *provider, *type;
+        QString all, older;
+        Run run;
+    } purges[] = {
+        {"Microsoft.Jet.OLEDB.4.0", "EXCEL", "Delete From [T]", jet, Run::Execute},
+        {"Microsoft.ACE.OLEDB.12.0", "ACCESS2007", "Delete From [T]", jet, Run::Execute},
+        {"Microsoft.ACE.OLEDB.12.0", "EXCEL2007", "Delete From [T]", jet, Run::PrepareThenDirect},
+        {"sqloledb.1", "SQLSERVER", "Delete From [T]", "Delete From [T] Where (((TS) < '2024/03/01'))",
+         Run::Execute},
+        {"MSDAORA.1", "ORACLE", "Delete From T",
+         "Delete From T Where (((TS) < to_date('2024/03/01 00:00:00', 'yyyy/MM/dd hh24:mi:ss')))",
+         Run::DirectThenCommit},
+        {"MSDASQL.1", "MYSQL", "Delete From T", "Delete From T Where (((TS) < '2024/03/01 00:00:00'))",
+         Run::Execute},
+        {"MSDASQL.1", "EXCEL", "Delete From [T]", jet, Run::PrepareThenDirect},
+        {"SQLOLEDB", "SQLSERVER", "", "", Run::Unknown},
+    };
+    s.dbSPurgeFieldName = QStringLiteral("TS");
+    for (const auto& p : purges) {
+        SCOPED_TRACE(p.provider + std::string(" ") + p.type);
+        s.dbProvider = QLatin1String(p.provider);
+        s.dbDBTypeName = QLatin1String(p.type);
+        const RecordSql::PurgePlan all = RecordSql::PurgeStatement(s, true, At(2024, 3, 1));
+        const RecordSql::PurgePlan older = RecordSql::PurgeStatement(s, false, At(2024, 3, 1));
+        EXPECT_EQ(all.statement, p.all);
+        EXPECT_EQ(older.statement, p.older);
+        EXPECT_EQ(all.run, p.run);
+        EXPECT_EQ(older.run, p.run);
+    }
 }
 
 TEST(RecordFieldKind, NamesAndTypesInAnyLetterCase) {
