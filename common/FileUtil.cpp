@@ -8,9 +8,10 @@
 
 #include "common/DateUtil.h"
 #include "common/Failure.h"
-#include "common/FileIO.h"
 #include "common/ProgramHooks.h"
 #include "common/TextEncoding.h"
+#include "platform/fileio/FileIO.h"
+#include "platform/fileio/WindowsPath.h"
 
 namespace fs = std::filesystem;
 
@@ -21,27 +22,8 @@ fs::path ToFs(const QString& p) {
     return fs::path(p.toStdString());
 }
 
-bool IsDriveRooted(const QString& p) {
-    return p.size() >= 2 && p[1] == u':' && p[0].isLetter() && p[0].unicode() < 128;
-}
-
-// Lexical absolute form: "/" separators, "." and ".." applied, no trailing "/".
-QStringList AbsoluteParts(const QString& path) {
-    QString p = path;
-    p.replace(u'\\', u'/');
-    if (IsDriveRooted(p)) p = p.mid(2);
-    if (!p.startsWith(u'/')) p = QDir::currentPath() + u'/' + p;
-    QStringList out;
-    for (const QString& part : p.split(u'/', Qt::SkipEmptyParts)) {
-        if (part == QLatin1String(".")) continue;
-        if (part == QLatin1String("..")) {
-            if (!out.isEmpty()) out.removeLast();
-            continue;
-        }
-        out.append(part);
-    }
-    return out;
-}
+using WindowsPath::AbsoluteParts;
+using WindowsPath::IsDriveRooted;
 
 // Waits until the condition holds or more whole seconds than the time-out have passed.
 template <typename Cond>
@@ -69,39 +51,7 @@ bool MakeParents(const QString& target) {
 }  // namespace
 
 QString ResolvePath(const QString& path) {
-    const QStringList parts = AbsoluteParts(path);
-    QString current;
-    bool exists = true;
-    for (const QString& part : parts) {
-        const QString exact = current + u'/' + part;
-        if (!exists) {
-            current = exact;
-            continue;
-        }
-        std::error_code ec;
-        if (fs::exists(ToFs(exact), ec)) {
-            current = exact;
-            continue;
-        }
-        // The first entry, in name order, that matches without regard to letter case.
-        QDir dir(current.isEmpty() ? QStringLiteral("/") : current);
-        const QStringList entries =
-            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        QString match;
-        for (const QString& e : entries) {
-            if (e.compare(part, Qt::CaseInsensitive) == 0) {
-                match = e;
-                break;
-            }
-        }
-        if (match.isEmpty()) {
-            exists = false;
-            current = exact;
-        } else {
-            current += u'/' + match;
-        }
-    }
-    return current.isEmpty() ? QStringLiteral("/") : current;
+    return WindowsPath::Resolve(path);
 }
 
 QString GetAbsolutePathName(const QString& path) {

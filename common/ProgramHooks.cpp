@@ -7,28 +7,8 @@ ProgramHooks::ExitFn g_exit;
 ProgramHooks::ExitFn g_endProcess;
 ProgramHooks::LogFn g_log;
 ProgramHooks::EventsFn g_events;
-MessageService* g_messages = nullptr;
 RecordingMessageService g_fallbackMessages;
 }  // namespace
-
-int FirstButtonAnswer(int style) {
-    return (style & MsgStyle::Buttons) == MsgStyle::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
-}
-
-int SecondButtonAnswer(int style) {
-    switch (style & MsgStyle::Buttons) {
-        case MsgStyle::YesNo:
-            return MsgAnswer::No;
-        case MsgStyle::OkCancel:
-            return MsgAnswer::Cancel;
-        default:
-            return MsgAnswer::Ok;  // a box with one button
-    }
-}
-
-int DefaultAnswer(int style) {
-    return (style & MsgStyle::DefaultButton2) ? SecondButtonAnswer(style) : FirstButtonAnswer(style);
-}
 
 int RecordingMessageService::Show(const QString& text, int style, const QString& title) {
     boxes.push_back({text, style, title});
@@ -53,10 +33,11 @@ void SetProcessEvents(EventsFn fn) {
     g_events = std::move(fn);
 }
 void SetMessageService(MessageService* service) {
-    g_messages = service;
+    InstallMessageService(service);
 }
 MessageService* Messages() {
-    return g_messages ? g_messages : &g_fallbackMessages;
+    MessageService* installed = InstalledMessageService();
+    return installed ? installed : &g_fallbackMessages;
 }
 
 void InstallTestHooks(QStringList* log, RecordingMessageService* boxes) {

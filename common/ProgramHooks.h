@@ -8,42 +8,12 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/msgbox/MessageService.h"
+
 // Thrown by the test exit hook in place of ending the process.
 struct ProgramExit : std::runtime_error {
     int code;
     explicit ProgramExit(int c) : std::runtime_error("program exit"), code(c) {}
-};
-
-// Message box styles and answers, as the callers pass and compare them.
-namespace MsgStyle {
-constexpr int OkOnly = 0;
-constexpr int OkCancel = 1;
-constexpr int YesNo = 4;
-constexpr int Critical = 16;
-constexpr int Question = 32;
-constexpr int Exclamation = 48;
-constexpr int Information = 64;
-constexpr int DefaultButton2 = 256;     // the second button is the default
-constexpr int Buttons = 0x0F;           // the part of a style that names the buttons
-constexpr int FixedPitch = 0x10000000;  // ours: the text in a fixed-width font, so columns line up
-}  // namespace MsgStyle
-namespace MsgAnswer {
-constexpr int Ok = 1;
-constexpr int Cancel = 2;
-constexpr int Yes = 6;
-constexpr int No = 7;
-}  // namespace MsgAnswer
-
-// The answer of a box's first and second button, and of its default button.
-int FirstButtonAnswer(int style);
-int SecondButtonAnswer(int style);
-int DefaultAnswer(int style);
-
-class MessageService {
-  public:
-    virtual ~MessageService() = default;
-    // Shows one box and returns the answer (MsgAnswer).
-    virtual int Show(const QString& text, int style, const QString& title) = 0;
 };
 
 // Records every box; answers from a queue, else the box's default button.
@@ -70,7 +40,8 @@ void SetExit(ExitFn fn);
 void SetEndProcess(ExitFn fn);
 void SetLog(LogFn fn);
 void SetProcessEvents(EventsFn fn);
-void SetMessageService(MessageService* service);  // not owned
+void SetMessageService(MessageService* service);  // not owned; installed as the program's service
+// The installed service, else one that records the boxes and gives their default answers.
 MessageService* Messages();
 
 // For tests: exit throws ProgramExit, logs collect into `log`, events do nothing, boxes are

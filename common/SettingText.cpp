@@ -2,12 +2,12 @@
 #include <QMetaType>
 #include <algorithm>
 
-#include "common/FileIO.h"
 #include "common/FileUtil.h"
 #include "common/Numbers.h"
 #include "common/ProgramHooks.h"
 #include "common/SettingUtil.h"
 #include "common/Texts.h"
+#include "platform/fileio/FileIO.h"
 
 namespace SettingUtil {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "common/Settings.h"
 #include "common/Texts.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 
 class QCheckBox;
 class QComboBox;

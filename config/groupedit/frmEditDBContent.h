@@ -10,7 +10,7 @@
 
 #include "common/Texts.h"
 
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "ui_frmEditDBContent.h"
 
 class frmGroupConfig;

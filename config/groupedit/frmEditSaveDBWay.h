@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "common/Settings.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "ui_frmEditSaveDBWay.h"
 
 class frmEditSaveDBWay : public ConfigDialog, public Ui::frmEditSaveDBWay {

@@ -1,7 +1,7 @@
 #include "config/groupedit/frmFieldContent.h"
 
 #include "common/ProgramState.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 
 namespace {
 

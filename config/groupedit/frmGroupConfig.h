@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "common/Settings.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "ui_frmGroupConfig.h"
 
 class QTreeWidgetItem;

@@ -2,8 +2,8 @@
 
 #include "common/ProgramState.h"
 #include "common/ProgramVersion.h"
-#include "config/mainwin/ConfigImages.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/ConfigImages.h"
+#include "config/forms/FormSupport.h"
 
 namespace {
 constexpr TextPair kCaption{"About LedgrixConfig....", "關於 LedgrixConfig 資料庫存檔設定工具程式"};

@@ -3,7 +3,7 @@
 #include "common/ProgramHooks.h"
 #include "common/SettingUtil.h"
 #include "config/core/SaveGroupModel.h"
-#include "config/mainwin/NameRules.h"
+#include "config/forms/NameRules.h"
 
 namespace {
 constexpr TextPair kTitle{"Error-Add a new data group", "新增存檔群組失敗"};

@@ -2,7 +2,7 @@
 // group of the workstation has already (also in another letter case, or through its settings
 // file); the caller reads the trimmed name from txtSaveGroupName.
 #pragma once
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "ui_frmAddNewSaveGroup.h"
 
 class frmAddNewSaveGroup : public ConfigDialog, public Ui::frmAddNewSaveGroup {

@@ -3,7 +3,7 @@
 // these settings only; OK stores them and marks the project modified, and the next save writes
 // them. The tag list beside the stop tag lists the HMI project's tags to look up.
 #pragma once
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "ui_frmBasicConfig.h"
 
 class QCheckBox;

@@ -1,7 +1,7 @@
 // The project picker: the HMI projects are the folders under "..\Project". The caller reads
 // mbuttonOK and then mProjName (or the caption of lblProjName).
 #pragma once
-#include "config/mainwin/FolderPicker.h"
+#include "config/forms/FolderPicker.h"
 #include "ui_frmOpenProj.h"
 
 class frmOpenProj : public FolderPicker, public Ui::frmOpenProj {

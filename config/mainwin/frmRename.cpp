@@ -7,7 +7,7 @@
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
 #include "config/core/SaveGroupModel.h"
-#include "config/mainwin/NameRules.h"
+#include "config/forms/NameRules.h"
 
 namespace {
 // C is the form's caption, N the new name's label.

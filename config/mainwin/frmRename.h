@@ -4,7 +4,7 @@
 // messages built from the form's caption (C) and the new name's label (N); the caller reads the
 // trimmed new name from txtNewName.
 #pragma once
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "ui_frmRename.h"
 
 class frmRename : public ConfigDialog, public Ui::frmRename {

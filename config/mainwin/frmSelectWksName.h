@@ -1,7 +1,7 @@
 // The workstation picker: the workstations of a project are the folders under its "CFG"
 // folder. The caller reads mbuttonOK and then mDBName (or the caption of lblDBName).
 #pragma once
-#include "config/mainwin/FolderPicker.h"
+#include "config/forms/FolderPicker.h"
 #include "ui_frmSelectWksName.h"
 
 class frmSelectWksName : public FolderPicker, public Ui::frmSelectWksName {

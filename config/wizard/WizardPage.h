@@ -11,7 +11,7 @@
 
 #include "common/Settings.h"
 #include "config/core/SaveGroupModel.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 
 namespace ado {
 class Connection;

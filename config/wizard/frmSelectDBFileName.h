@@ -1,7 +1,7 @@
 // The file picker for a database file in the project data folder (made when missing). The
 // caller passes the file pattern of the type and, when mString is "確定", reads mDBFilePath.
 #pragma once
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "ui_frmSelectDBFileName.h"
 
 class frmSelectDBFileName : public ConfigDialog, public Ui::frmSelectDBFileName {

@@ -2,7 +2,7 @@
 // list and a folder list. The caller passes the folder to start in (empty: the project folder)
 // and, when mString is "確定", reads mDataBaseRootDir.
 #pragma once
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "ui_frmSelectDataBaseRootDir.h"
 
 class frmSelectDataBaseRootDir : public ConfigDialog, public Ui::frmSelectDataBaseRootDir {

@@ -18,12 +18,13 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <future>
 #include <mutex>
 #include <thread>
 
-#include "common/FileUtil.h"
 #include "platform/ado/JetSql.h"
+#include "platform/fileio/WindowsPath.h"
 
 namespace ado {
 
@@ -168,9 +169,10 @@ QString MaskWithSecrets(const QString& text, const QStringList& secrets) {
 }
 
 void CheckSQLiteFile(const QString& givenPath, QString& resolved) {
-    resolved = FileUtil::ResolvePath(givenPath);
+    resolved = WindowsPath::Resolve(givenPath);
     QFile f(resolved);
-    if (!FileUtil::FileExists(givenPath) || !f.exists())
+    std::error_code ec;
+    if (givenPath.isEmpty() || !std::filesystem::is_regular_file(resolved.toStdString(), ec) || !f.exists())
         throw Error(adErrProvider, QStringLiteral("Could not find file '%1'.").arg(givenPath));
     if (!f.open(QIODevice::ReadOnly))
         throw Error(adErrProvider, QStringLiteral("The database file '%1' cannot be read.").arg(givenPath));

@@ -7,8 +7,6 @@
 #include <cmath>
 #include <vector>
 
-#include "common/DateUtil.h"
-
 namespace ado::jet {
 
 namespace {

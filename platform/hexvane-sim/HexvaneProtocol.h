@@ -20,7 +20,9 @@
 //                answer to the write that caused it and before the notifications of it.
 // Plain C++ so that the tag-manager library can use it without Qt.
 #pragma once
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -93,6 +95,28 @@ inline std::string FormatNumber(double v) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
+}
+
+// A value as the command line shows it, the way the saver writes a number: up to 15 significant
+// digits, "." as decimal point, no trailing zeros, an exponent ("1E+20") only beyond ordinary
+// magnitudes.
+inline std::string DisplayNumber(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    if (value == 0.0) return "0";
+    char buf[64];
+    char* end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15).ptr;
+    if (char* e = std::find(buf, end, 'e'); e != end) {
+        const double a = std::fabs(value);
+        if (a >= 1e-6 && a < 1e15) {
+            end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 15).ptr;
+            while (end[-1] == '0') --end;
+            if (end[-1] == '.') --end;
+        } else {
+            *e = 'E';
+        }
+    }
+    return std::string(buf, end);
 }
 
 inline std::optional<double> ParseNumber(std::string_view token) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <unistd.h>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 
@@ -11,7 +12,6 @@
 #include <QSocketNotifier>
 #include <QStringList>
 
-#include "common/Numbers.h"
 #include "platform/captions/RuntimeFolder.h"
 #include "platform/hexvane-sim/HexvaneProtocol.h"
 #include "platform/hexvane-sim/HexvaneScript.h"
@@ -156,9 +156,12 @@ QString RowText(const std::string& row) {
         return QString::fromStdString(HexvaneWire::DecodeText(t[i]).value_or(""));
     };
     const double value = HexvaneWire::ParseNumber(t[4]).value_or(0);
-    return QStringList{
-        text(0),  text(1), Numbers::NumberText(value), QString::fromStdString(std::string(t[3])),
-        timeText, text(5)}
+    return QStringList{text(0),
+                       text(1),
+                       QString::fromStdString(HexvaneWire::DisplayNumber(value)),
+                       QString::fromStdString(std::string(t[3])),
+                       timeText,
+                       text(5)}
         .join(u'\t');
 }
 
@@ -167,9 +170,10 @@ int Client(const QString& command, const QStringList& args) {
     auto name = [&] { return HexvaneWire::EncodeText(args[0].toStdString()); };
     std::string request;
     if (command == QLatin1String("set") && args.size() == 2) {
-        const auto v = Numbers::WholeTextNumber(args[1]);
-        if (!v) return Fail(QStringLiteral("\"%1\" is not a number").arg(args[1]));
-        request = "SETN " + name() + ' ' + HexvaneWire::FormatNumber(*v);
+        bool ok = false;
+        const double v = args[1].trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(v)) return Fail(QStringLiteral("\"%1\" is not a number").arg(args[1]));
+        request = "SETN " + name() + ' ' + HexvaneWire::FormatNumber(v);
     } else if (command == QLatin1String("msg") && !args.isEmpty()) {
         request = "MSGN " + name() + ' ' + HexvaneWire::EncodeText(args.mid(1).join(u' ').toStdString());
     } else if (command == QLatin1String("get") && args.size() == 1) {

@@ -142,5 +142,5 @@ std::unique_ptr<QMessageBox> QtMessageService::MakeBox(const QString& text, int 
 
 void InstallQtMessageService() {
     static QtMessageService service;
-    ProgramHooks::SetMessageService(&service);
+    InstallMessageService(&service);
 }

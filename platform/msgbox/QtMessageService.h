@@ -9,7 +9,7 @@
 #include <QString>
 #include <memory>
 
-#include "common/ProgramHooks.h"
+#include "platform/msgbox/MessageService.h"
 
 class QMessageBox;
 

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "common/FileIO.h"
+#include "platform/fileio/FileIO.h"
 
 namespace Registry {
 namespace {

@@ -8,8 +8,8 @@
 #include <QRadioButton>
 
 #include "common/ProgramState.h"
+#include "config/forms/FormSupport.h"
 #include "config/groupedit/frmFieldContent.h"
-#include "config/mainwin/FormSupport.h"
 #include "config/wizard/frmAddNewOfflineField.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
 #include "tests/support/Dialogs.h"

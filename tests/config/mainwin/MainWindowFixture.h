@@ -6,7 +6,7 @@
 
 #include "config/core/ConfigMain.h"
 #include "config/core/OpenProject.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "config/mainwin/QtConfigWindows.h"
 #include "config/mainwin/frmConfigMain.h"
 #include "tests/config/core/ConfigFixture.h"

@@ -2,7 +2,7 @@
 #include <QListWidget>
 
 #include "common/ProgramState.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "config/mainwin/frmAboutLedgrixConfig.h"
 #include "config/mainwin/frmDummy.h"
 #include "config/mainwin/frmOpenProj.h"

@@ -3,7 +3,7 @@
 #include <QListWidget>
 
 #include "common/ProgramState.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 #include "config/wizard/frmSelectDBFileName.h"
 #include "config/wizard/frmSelectDataBaseRootDir.h"
 #include "tests/support/Dialogs.h"

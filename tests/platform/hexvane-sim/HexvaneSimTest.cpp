@@ -6,7 +6,11 @@
 #include <QProcess>
 #include <QThread>
 
+#include <limits>
+
+#include "common/Numbers.h"
 #include "platform/captions/Captions.h"
+#include "platform/hexvane-sim/HexvaneProtocol.h"
 #include "platform/hexvane-sim/HexvaneScript.h"
 #include "platform/hexvane-sim/HexvaneServer.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
@@ -62,6 +66,20 @@ class RawClient {
 auto Known = [](const QString& t) { return t.compare(QLatin1String("T1"), Qt::CaseInsensitive) == 0; };
 
 }  // namespace
+
+// The command line shows values as the saver writes numbers; the stand-in keeps its own copy of
+// that rule, so both must agree at every magnitude.
+TEST(HexvaneWire, DisplayNumberIsTheSaversNumberText) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double v : {0.0,       -0.0,       3.0,
+                           7.25,      -0.25,      0.1 + 0.2,
+                           1234567.0, 1e14 + 0.5, 999999999999999.9,
+                           1e15,      1e20,       -1e21,
+                           1.5e-6,    1e-6,       9.99e-7,
+                           1e-300,    4.9e-324,   1.7976931348623157e308,
+                           inf,       -inf,       std::numeric_limits<double>::quiet_NaN()})
+        EXPECT_EQ(QString::fromStdString(HexvaneWire::DisplayNumber(v)), Numbers::NumberText(v)) << v;
+}
 
 TEST(HexvaneScript, ParsesEveryFormAndNamesTheBadLine) {
     QString error;

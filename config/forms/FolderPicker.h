@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 
 class QLabel;
 class QListWidget;

@@ -1,4 +1,4 @@
-#include "config/mainwin/NameRules.h"
+#include "config/forms/NameRules.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/FormSupport.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -1,4 +1,4 @@
-#include "config/mainwin/ConfigImages.h"
+#include "config/forms/ConfigImages.h"
 
 #include <QPainter>
 #include <QPolygon>

@@ -1,4 +1,4 @@
-#include "config/mainwin/FolderPicker.h"
+#include "config/forms/FolderPicker.h"
 
 #include <QDir>
 #include <QLabel>
@@ -7,8 +7,8 @@
 
 #include "common/FileUtil.h"
 #include "common/ProgramHooks.h"
-#include "config/mainwin/ConfigImages.h"
-#include "config/mainwin/FormSupport.h"
+#include "config/forms/ConfigImages.h"
+#include "config/forms/FormSupport.h"
 
 QStringList ListSubfolders(const QString& folder) {
     const QDir dir(FileUtil::ResolvePath(folder));

@@ -1,4 +1,4 @@
-#include "common/FileIO.h"
+#include "platform/fileio/FileIO.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
