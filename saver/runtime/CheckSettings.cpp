@@ -13,8 +13,8 @@
 #include "saver/SaverState.h"
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/LedgrixMain.h"
+#include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
-#include "saver/runtime/window/frmMain.h"
 #include "saver/writers/WriterUtil.h"
 
 namespace {
@@ -181,5 +181,5 @@ void CheckSaveGroupSettings() {
         MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kRunningTitle));
         LedgrixMain::sysExit(0);
     }
-    MainForm().txtCfgSetting->setPlainText(st.Group(1).S().dbSettingString);
+    Window().ShowSettingsText(st.Group(1).S().dbSettingString);
 }

@@ -1,13 +1,13 @@
 #include "saver/runtime/FieldValues.h"
 
-#include <QTreeWidgetItem>
+#include <algorithm>
 
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
+#include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
-#include "saver/runtime/window/frmMain.h"
 #include "saver/writers/RecordSql.h"
 
 QString NotDefinedTagTime() {
@@ -91,13 +91,12 @@ bool GetTagRefData(const QString& reference, QString& kind, double& value, QStri
 }
 
 void RefreshTagView() {
-    if (!MainFormExists()) return;
-    QTreeWidget* view = MainForm().ListViewSpcTag;
-    if (!view) return;
-    const int rows = std::min(9, view->topLevelItemCount());
+    SaverWindow& window = Window();
+    if (!window.Exists()) return;
+    const QStringList references = window.TagViewTags();
+    const int rows = std::min(9, static_cast<int>(references.size()));
     for (int row = 0; row < rows; ++row) {
-        QTreeWidgetItem* item = view->topLevelItem(row);
-        const QString reference = item->text(1);
+        const QString& reference = references[row];
         if (reference.isEmpty()) continue;
         QString kind, message, shown;
         double value = 0;
@@ -112,7 +111,7 @@ void RefreshTagView() {
                 shown = message;
             if (Saver().IsLinkOnline && readFlag == 0) SetLinkState(false, false);
         }
-        item->setText(2, shown);
+        window.ShowTagValue(row, shown);
     }
 }
 

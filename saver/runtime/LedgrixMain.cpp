@@ -4,8 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <cstdio>
@@ -23,17 +23,15 @@
 #include "common/Texts.h"
 #include "platform/ado/Ado.h"
 #include "platform/captions/Captions.h"
-#include "platform/msgbox/QtMessageService.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/CheckSettings.h"
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
+#include "saver/runtime/LogWriter.h"
 #include "saver/runtime/SaverTexts.h"
+#include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
-#include "saver/runtime/window/LogWriter.h"
-#include "saver/runtime/window/frmDummy.h"
-#include "saver/runtime/window/frmMain.h"
 #include "saver/runtime/xTagQueueUtil.h"
 #include "saver/writers/WriterServices.h"
 #include "saver/writers/WriterUtil.h"
@@ -118,14 +116,12 @@ struct LogFirstBoxes : MessageService {
 };
 
 void ShowRecordCount(int16_t group) {
-    if (group != Saver().ShownGroupIndex || !MainFormExists()) return;
-    const QString n = Numbers::NumberText(State().Group(group).R().NumRecordsSaved);
-    MainForm().lblNumRecSaved->setText(n);
-    MainForm().lblNumRecSavedinDB->setText(n);
+    if (group != Saver().ShownGroupIndex || !Window().Exists()) return;
+    Window().ShowRecordCount(Numbers::NumberText(State().Group(group).R().NumRecordsSaved));
 }
 
 void ShowTargetPath(const QString& path) {
-    if (MainFormExists()) MainForm().txtTargetDB->setPlainText(path);
+    if (Window().Exists()) Window().ShowTargetPath(path);
 }
 
 }  // namespace
@@ -156,10 +152,11 @@ void InstallSaverServices() {
         QCoreApplication::processEvents();
     });
     InstallSaverLog();
-    InstallQtMessageService();
     static LogFirstBoxes boxes;
-    boxes.inner = ProgramHooks::Messages();  // the Qt service just installed
-    ProgramHooks::SetMessageService(&boxes);
+    if (ProgramHooks::Messages() != &boxes) {
+        boxes.inner = ProgramHooks::Messages();  // the program's service
+        ProgramHooks::SetMessageService(&boxes);
+    }
 
     WriterServices& ws = Services();
     ws.GetFieldValues = [](int16_t group) { GetFieldValues(group); };
@@ -229,12 +226,13 @@ void RouteStopSignals() {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(number, &sa, nullptr);
 }
 
-int Main() {
+int Main(SaverWindow& window) {
+    SetSaverWindow(&window);
     // The orderly exit is the only way out: no closed window (a message box of a hidden saver)
     // ends the event loop.
-    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     RunGuarded(StartAndRun);
-    QApplication::exec();
+    QGuiApplication::exec();
     sysExit(-1);
 }
 
@@ -407,10 +405,10 @@ void LoadWorkstationSettings() {
         sysExit(-1);
     }
     if (st.dbSLogDisable != 0) {
-        MainForm().lblLogFilePath->setText(Tx(kLogNone));
+        Window().ShowLogFilePath(Tx(kLogNone));
     } else {
         sv.IsLogFileReady = SettingUtil::CheckLogFilePath();
-        MainForm().lblLogFilePath->setText(st.dbSLogFileName);
+        Window().ShowLogFilePath(st.dbSLogFileName);
     }
     ResolveTagID(st.StopTag);
     ResolveTagID(st.AliveTag);
@@ -450,7 +448,7 @@ void sysExit(int16_t code) {
         WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.System | ") + st.AliveTag.Name +
                  QStringLiteral(" = 0"));
     }
-    if (MainFormExists()) MainForm().tmrLedgrix->stop();
+    if (Window().Exists()) Window().StopTimer();
 
     bool summaries = true;
     for (int16_t g = 1; g <= st.SaveGroupCount && g <= kMaxSaveGroups; ++g) {
@@ -482,7 +480,7 @@ void sysExit(int16_t code) {
 
     if (TagAccess::IsTagLibraryLoaded()) {
         UnadviseAllTags();
-        CallSetAdviseCallback(ClientHandle(), nullptr);
+        CallSetAdviseCallback(Window().ClientHandle(), nullptr);
     }
     ClosexTagQueueMutex();
     g_exiting = false;

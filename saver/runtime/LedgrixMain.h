@@ -6,11 +6,15 @@
 #include <cstdint>
 #include <functional>
 
+class SaverWindow;
+
 namespace LedgrixMain {
 
-// The program entry (a QApplication exists). Returns only when the timer form's event loop ends.
-int Main();
-// Installs the saver's exit, log, message, window-message and record-writer services.
+// The program entry (a QApplication exists, the program's message service is installed): installs
+// the saver's window and runs the saver. Returns only when the timer form's event loop ends.
+int Main(SaverWindow& window);
+// Installs the saver's exit, log, message, window-message and record-writer services; the boxes
+// are those of the installed message service, shown after the held log lines.
 void InstallSaverServices();
 void sysInit();
 // Reads the process command line.

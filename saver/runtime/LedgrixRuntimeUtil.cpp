@@ -1,7 +1,7 @@
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 
 #include <QAbstractEventDispatcher>
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QTimer>
 #include <algorithm>
@@ -16,10 +16,10 @@
 #include "saver/SaverState.h"
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/LedgrixMain.h"
+#include "saver/runtime/LogWriter.h"
+#include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
-#include "saver/runtime/window/LogWriter.h"
-#include "saver/runtime/window/frmMain.h"
 #include "saver/runtime/xTagQueueUtil.h"
 #include "saver/writers/WriterUtil.h"
 #include "saver/writers/Writers.h"
@@ -54,17 +54,11 @@ bool IsShown(int16_t g) {
 }
 
 void ShowNextSaveTime(const QString& text) {
-    MainForm().lblNextSaveTime->setText(text);
+    Window().ShowNextSaveTime(text);
 }
 
 void DebugBox(const QString& text) {
     if (State().DebugLevel > 0) MsgBox(text, MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
-}
-
-void ShowStatusPicture(const QString& key) {
-    QLabel* img = MainForm().imgStatus;
-    img->setPixmap(MainForm().StatusImage(key));
-    img->setProperty("pictureKey", key);
 }
 
 // The overrun line written just before the save that ends a series of lost slots.
@@ -135,15 +129,16 @@ void CloseDBConnection(int16_t& group) {
 }
 
 void SetLinkState(bool online, bool ask) {
+    SaverWindow& window = Window();
     if (online) {
-        ShowStatusPicture(QStringLiteral("online"));
-        MainForm().lblStatus->setText(Tx(kOnline));
+        window.ShowLinkPicture(true);
+        window.ShowLinkStatus(Tx(kOnline));
         return;
     }
     Saver().IsLinkOnline = false;
-    ShowStatusPicture(QStringLiteral("offline"));
+    window.ShowLinkPicture(false);
     RefreshTagView();
-    MainForm().lblStatus->setText(Tx(kOffline));
+    window.ShowLinkStatus(Tx(kOffline));
     WriteLog(Stamp(DateUtil::Now()) + Tx(kLinkLost));
     if (ask) {
         const int answer = MsgBox(Stamp(DateUtil::Now()) + Tx(kAskText),
@@ -205,8 +200,7 @@ void RuntimeMain() {
                      r.ModuleName + QStringLiteral(" | ") + s.dbSEnableTag.Name + u'=' + valueText);
         }
     }
-    MainForm().lblNumRecSaved->setText(QStringLiteral("0"));
-    MainForm().lblNumRecSavedinDB->setText(QStringLiteral("0"));
+    Window().ShowRecordCount(QStringLiteral("0"));
 
     if (st.AliveTag.IsDefined()) {
         WriteStatusTag(st.AliveTag.UserParm, 1);
@@ -248,11 +242,8 @@ void RuntimeMain() {
         }
     }
 
-    frmMain& form = MainForm();
-    form.LoadFormObj();
-    form.show();
-    form.setWindowState(form.windowState() | Qt::WindowMinimized);
-    if (st.dbSIsHideLedgrix) form.hide();
+    SaverWindow& window = Window();
+    window.ShowMain(st.dbSIsHideLedgrix);
 
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
         SaveGroupRecord& grp = st.Group(g);
@@ -263,15 +254,10 @@ void RuntimeMain() {
     }
 
     if (!st.IsUseTimer) {
-        form.tmrLedgrix->stop();
+        window.StopTimer();
         LedgrixRuntime::RunLoop();
     }
-    form.tmrLedgrix->setInterval(st.TimerInterval);
-    static bool connected = false;
-    if (!connected)
-        QObject::connect(form.tmrLedgrix, &QTimer::timeout, form.tmrLedgrix, [] { tmrLedgrix_Timer(); });
-    connected = true;
-    form.tmrLedgrix->start();
+    window.StartTimer(st.TimerInterval);
 }
 
 void tmrLedgrix_Timer() {
@@ -289,7 +275,7 @@ void RunPass(PassForm form) {
     // for a pass of many records.
     const LedgrixRuntimeUtil::HeldLogList held;
     ProgramState& st = State();
-    MainForm().lblNow->setText(DateUtil::DefaultText(DateUtil::Now()));
+    Window().ShowNow(DateUtil::DefaultText(DateUtil::Now()));
     DrainxTagQueue();
     if (st.dbSLiveAlone == 0 && !WindowCaptionExists(QStringLiteral("Vellumdock for Windows"))) {
         WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));

@@ -10,7 +10,7 @@
 
 // Takes over once the settings are loaded and checked. Returns only in the timer form.
 void RuntimeMain();
-// One tick of the main window's timer.
+// One tick of the main window's timer (the timer form's pass).
 void tmrLedgrix_Timer();
 // Saves one record of the group stamped with its target time and marks the slot as saved.
 void DoCyclicSave(int16_t& group);

@@ -9,9 +9,9 @@
 #include "saver/SaverState.h"
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
+#include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
-#include "saver/runtime/window/frmMain.h"
 #include "saver/writers/WriterUtil.h"
 #include "saver/writers/Writers.h"
 
@@ -29,7 +29,7 @@ QString GroupLine(double time, const char* level, int16_t g, const QString& text
 }
 
 void ShowNextSaveTime(int16_t g, const QString& text) {
-    if (g == Saver().ShownGroupIndex && MainFormExists()) MainForm().lblNextSaveTime->setText(text);
+    if (g == Saver().ShownGroupIndex && Window().Exists()) Window().ShowNextSaveTime(text);
 }
 
 void HandleEnable(int16_t g, double v, double tagTime) {

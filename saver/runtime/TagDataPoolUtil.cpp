@@ -7,8 +7,8 @@
 #include "common/ProgramState.h"
 #include "common/Texts.h"
 #include "saver/SaverState.h"
+#include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
-#include "saver/runtime/window/frmDummy.h"
 #include "saver/runtime/xTagQueueUtil.h"
 #include "saver/writers/RecordSql.h"
 #include "saver/writers/WriterUtil.h"
@@ -124,7 +124,7 @@ void CheckTagValue() {
 }
 
 bool SetTagAdviseCallback() {
-    return CallSetAdviseCallback(ClientHandle(), &TagChangeCallback);
+    return CallSetAdviseCallback(Window().ClientHandle(), &TagChangeCallback);
 }
 
 void RegisterXTag() {
@@ -140,7 +140,7 @@ void RegisterXTag() {
         if (State().DebugLevel > 0)
             MsgBox(QStringLiteral("i=%1,myTagID=%2,myTagName=%3").arg(i).arg(e->xTagID).arg(e->xTagName),
                    MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
-        e->xUnadviseTagID = CallTagAdvise(e->xTagID, ClientHandle(), i);
+        e->xUnadviseTagID = CallTagAdvise(e->xTagID, Window().ClientHandle(), i);
     }
 }
 
@@ -158,5 +158,5 @@ void WriteStatusTag(int32_t index, double value) {
     if (!e) return;
     if (e->xTagID == PT_NO_TAG) e->xTagID = FindTagHandle(e->xTagName);
     if (e->xTagID == PT_NO_TAG) return;
-    WriteTagValue(e->xTagID, value, 0, QString(), ClientHandle());
+    WriteTagValue(e->xTagID, value, 0, QString(), Window().ClientHandle());
 }

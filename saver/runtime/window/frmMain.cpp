@@ -17,6 +17,7 @@
 #include "platform/captions/Captions.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/runtime/SaverTexts.h"
 #include "saver/runtime/window/DrawnImages.h"
 #include "saver/runtime/window/frmAbout.h"
@@ -316,6 +317,7 @@ frmMain::frmMain() {
 
     tmrLedgrix = new QTimer(this);
     tmrLedgrix->setObjectName(QStringLiteral("tmrLedgrix"));
+    connect(tmrLedgrix, &QTimer::timeout, tmrLedgrix, [] { tmrLedgrix_Timer(); });
 
     // Menus: the save-group blocks and items stay hidden until mkModuleMenu
     mFile = menuBar()->addMenu(QString());

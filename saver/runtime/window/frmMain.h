@@ -1,6 +1,6 @@
 // The saver's only window: one save group at a time, the log list, the tag view, the link state.
-// Child widgets carry their control names as objectName and are public, as the runtime writes
-// into them directly.
+// Child widgets carry their control names as objectName and are public: the runtime reaches them
+// through QtSaverWindow, tests directly. Its timer runs the runtime's timer form.
 #pragma once
 #include <QCloseEvent>
 #include <QIcon>

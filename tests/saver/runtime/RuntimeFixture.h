@@ -1,13 +1,14 @@
-// A fresh saver state with the fake tag manager installed and the queue opened.
+// A fresh saver state with the fake tag manager and the recording window installed and the queue
+// opened.
 #pragma once
 #include "common/ProgramState.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
-#include "saver/runtime/window/frmMain.h"
 #include "saver/runtime/xTagQueueUtil.h"
 #include "tests/saver/runtime/FakeTagManager.h"
+#include "tests/saver/runtime/RecordingSaverWindow.h"
 #include "tests/support/TestSupport.h"
 
 class RuntimeFixture : public ProgramFixture {
@@ -18,12 +19,11 @@ class RuntimeFixture : public ProgramFixture {
         ResetTagDataBank();
         LedgrixMain::ResetStartup();
         FakeTags::Install();
-        // The main window refuses to load without the library file beside it.
-        WriteFile(QStringLiteral("bin/PTSERV32.dll"), QByteArray());
+        SetSaverWindow(&window);
         InitxTagQueue();
     }
     void TearDown() override {
-        DestroyMainForm();
+        SetSaverWindow(nullptr);
         ClosexTagQueueMutex();
         TagAccess::ResetTagLibrary();
         ResetState();  // closes what a test left open while the program is still there
@@ -52,4 +52,6 @@ class RuntimeFixture : public ProgramFixture {
             if (l.contains(part)) return true;
         return false;
     }
+
+    RecordingSaverWindow window;
 };

@@ -118,8 +118,7 @@ TEST_F(StartupTest, WorkstationLoadsResolvesSystemTagsAndSetsPaths) {
     EXPECT_EQ(st.Group(1).F(1).TagID, static_cast<int16_t>(FakeTags::Get(QStringLiteral("T1")).handle));
     EXPECT_TRUE(Saver().IsLogFileReady);
     EXPECT_TRUE(Saver().IsLinkOnline);
-    EXPECT_EQ(MainForm().txtCfgSetting->toPlainText(),
-              QString(st.Group(1).S().dbSettingString).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    EXPECT_EQ(window.Last(QStringLiteral("SettingsText")), st.Group(1).S().dbSettingString);
 
     // A saver already running with this settings file: refused with code 0.
     CaptionHold other(LedgrixRuntime::WorkstationCaption());

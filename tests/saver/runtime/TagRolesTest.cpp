@@ -1,6 +1,4 @@
 // The tag data bank, the handling of control tags and the reading of field values.
-#include <QTreeWidgetItem>
-
 #include "common/DateUtil.h"
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/TagChangeUtil.h"
@@ -89,11 +87,14 @@ TEST_F(TagRolesTest, DisablingReportsLostSlotsAndStopEndsTheSaver) {
     EXPECT_TRUE(g.R().IsDisableDBAppend);
     EXPECT_TRUE(LogHas(QStringLiteral(
         "| Warning | Ledgrix.G1 | [Overrun 2024/03/05 12:00:10 PM] Loss 3 times records. (DisableLedgrix)")));
+    EXPECT_EQ(window.Last(QStringLiteral("NextSaveTime")), QStringLiteral("(None)"));  // the shown group
     FakeTags::Get(QStringLiteral("EN")).value = 1;
     ProcessTagChange(en);
     EXPECT_FALSE(g.R().IsDisableDBAppend);
     EXPECT_EQ(g.R().CountinuousOverrunCount, 0);
     EXPECT_GT(g.R().TargetSaveTime, DateUtil::Now() - 1.0 / 86400);
+    EXPECT_EQ(window.Last(QStringLiteral("NextSaveTime")),
+              DateUtil::Format(g.R().TargetSaveTime, QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM")));
 
     DefineTag(State().StopTag, QStringLiteral("STOP"), 0);
     int32_t stop = AddTagRole(State().StopTag, 0, QStringLiteral("dbSStopTag"));
@@ -116,7 +117,8 @@ TEST_F(TagRolesTest, AFailedReadTakesTheLinkOfflineAndAsks) {
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Connect to Hexvane is failure"));
     EXPECT_EQ(g.R().LastdbSTriggerTagValue, -9999.99);  // no role handled
-    EXPECT_EQ(MainForm().lblStatus->text(), QStringLiteral("（Offline）"));
+    EXPECT_EQ(window.Last(QStringLiteral("LinkPicture")), QStringLiteral("offline"));
+    EXPECT_EQ(window.Last(QStringLiteral("LinkStatus")), QStringLiteral("（Offline）"));
 }
 
 TEST_F(TagRolesTest, FieldValuesReadEveryPartAndNeverKeepAStaleTime) {
@@ -175,15 +177,10 @@ TEST_F(TagRolesTest, TagReferencesAndTheTagViewTreatUndefinedTagsAsNoFailure) {
     EXPECT_EQ(FormatNameWithTags(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")),
               QStringLiteral("a [b] [c]"));
 
-    QTreeWidget* view = MainForm().ListViewSpcTag;
-    view->clear();
-    for (const char* ref : {"GHOST", "T1", ""}) {
-        auto* item = new QTreeWidgetItem(view);
-        item->setText(1, QString::fromLatin1(ref));
-    }
+    window.tagViewTags = {QStringLiteral("GHOST"), QStringLiteral("T1"), QString()};
     Saver().IsLinkOnline = true;
     RefreshTagView();
-    EXPECT_EQ(view->topLevelItem(0)->text(2), QStringLiteral("圖控中未定義"));
-    EXPECT_EQ(view->topLevelItem(1)->text(2), QStringLiteral("3"));
+    EXPECT_EQ(window.calls,
+              (QStringList{QStringLiteral("TagValue:0=圖控中未定義"), QStringLiteral("TagValue:1=3")}));
     EXPECT_TRUE(Saver().IsLinkOnline);
 }

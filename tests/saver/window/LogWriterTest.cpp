@@ -5,7 +5,7 @@
 #include <QFontMetrics>
 #include <QScrollBar>
 
-#include "saver/runtime/window/LogWriter.h"
+#include "saver/runtime/LogWriter.h"
 #include "tests/saver/window/WindowFixture.h"
 
 namespace Log = LedgrixRuntimeUtil;

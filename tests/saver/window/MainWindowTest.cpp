@@ -1,4 +1,6 @@
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QUrl>
 
 #include "common/DateUtil.h"
@@ -345,6 +347,59 @@ TEST_F(MainWindowTest, ShownWindowHoldsItsCaptions) {
     DestroyMainForm();
     EXPECT_FALSE(WindowCaptionExists(QStringLiteral("Ledgrix for Windows")));
     EXPECT_FALSE(WindowCaptionExists(settingsCaption));
+}
+
+TEST_F(MainWindowTest, EveryRuntimeCallLandsInItsControl) {
+    AddGroups(1);
+    State().Group(1).S().dbSTriggerTag.Name = QStringLiteral("TRG");
+    EXPECT_FALSE(window.Exists());
+    window.ShowMain(false);
+    ASSERT_TRUE(window.Exists());
+    frmMain& f = MainForm();
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(f.isMinimized());
+    EXPECT_EQ(f.lblModuleName->text(), QStringLiteral("Group1"));  // filled
+
+    window.ShowNow(QStringLiteral("now"));
+    window.ShowNextSaveTime(QStringLiteral("next"));
+    window.ShowRecordCount(QStringLiteral("12"));
+    window.ShowTargetPath(QStringLiteral("t.mdb"));
+    window.ShowLogFilePath(QStringLiteral("x.log"));
+    window.ShowSettingsText(QStringLiteral("[a]\r\nb=1"));
+    window.ShowLinkStatus(QStringLiteral("（Offline）"));
+    EXPECT_EQ(f.lblNow->text(), QStringLiteral("now"));
+    EXPECT_EQ(f.lblNextSaveTime->text(), QStringLiteral("next"));
+    EXPECT_EQ(f.lblNumRecSaved->text(), QStringLiteral("12"));
+    EXPECT_EQ(f.lblNumRecSavedinDB->text(), QStringLiteral("12"));
+    EXPECT_EQ(f.txtTargetDB->toPlainText(), QStringLiteral("t.mdb"));
+    EXPECT_EQ(f.lblLogFilePath->text(), QStringLiteral("x.log"));
+    EXPECT_EQ(f.txtCfgSetting->toPlainText(), QStringLiteral("[a]\nb=1"));
+    EXPECT_EQ(f.lblStatus->text(), QStringLiteral("（Offline）"));
+    for (const bool online : {false, true}) {
+        window.ShowLinkPicture(online);
+        EXPECT_EQ(f.imgStatus->pixmap().toImage(),
+                  f.StatusImage(online ? QStringLiteral("online") : QStringLiteral("offline")).toImage());
+    }
+
+    const QStringList tags = window.TagViewTags();
+    ASSERT_EQ(tags.size(), 9);
+    EXPECT_EQ(tags[1], QStringLiteral("TRG"));
+    window.ShowTagValue(1, QStringLiteral("5"));
+    EXPECT_EQ(f.ListViewSpcTag->topLevelItem(1)->text(2), QStringLiteral("5"));
+
+    // The timer runs the runtime's timer form until stopped.
+    window.StartTimer(1);
+    EXPECT_EQ(f.tmrLedgrix->interval(), 1);
+    QElapsedTimer waited;
+    waited.start();
+    while (Fakes::timerTicks == 0 && waited.elapsed() < 2000) QCoreApplication::processEvents();
+    EXPECT_GT(Fakes::timerTicks, 0);
+    window.StopTimer();
+    EXPECT_FALSE(f.tmrLedgrix->isActive());
+
+    EXPECT_EQ(window.ClientHandle(), ClientHandle());
+    window.ShowMain(true);  // a hidden saver
+    EXPECT_FALSE(f.isVisible());
 }
 
 TEST_F(MainWindowTest, ClientHandleIsNonZeroAndStable) {

@@ -1,19 +1,26 @@
 #include "tests/saver/window/RuntimeFakes.h"
 
 #include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/writers/Writers.h"
 
 namespace Fakes {
 std::vector<AppendCall> appendCalls;
 int refreshCount = 0;
+int timerTicks = 0;
 void Reset() {
     appendCalls.clear();
     refreshCount = 0;
+    timerTicks = 0;
 }
 }  // namespace Fakes
 
 void RefreshTagView() {
     ++Fakes::refreshCount;
+}
+
+void tmrLedgrix_Timer() {
+    ++Fakes::timerTicks;
 }
 
 void DBAppend(int16_t groupIndex, double& recordTime) {

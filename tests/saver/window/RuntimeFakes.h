@@ -10,5 +10,6 @@ struct AppendCall {
 };
 extern std::vector<AppendCall> appendCalls;
 extern int refreshCount;
+extern int timerTicks;
 void Reset();
 }  // namespace Fakes

@@ -1,4 +1,4 @@
-#include "saver/runtime/window/LogWriter.h"
+#include "saver/runtime/window/LogList.h"
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -8,10 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/Failure.h"
-#include "common/FileUtil.h"
-#include "common/ProgramHooks.h"
-#include "common/ProgramState.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/window/frmMain.h"
 
@@ -101,7 +97,6 @@ int TextWidth(const QFont& font, const QString& text) {
     return widest;
 }
 
-int g_holds = 0;
 QStringList g_held;    // lines for the list while it is held, the newest last, at most a listful
 int g_heldWidest = 0;  // the widest of the held lines that no longer fit the list
 
@@ -127,58 +122,25 @@ void ShowInList(frmMain& form, const QStringList& lines, int widest = 0) {
 
 }  // namespace
 
-namespace LedgrixRuntimeUtil {
+namespace LogList {
 
-HeldLogList::HeldLogList() {
-    ++g_holds;
-}
-
-HeldLogList::~HeldLogList() {
-    if (--g_holds == 0) ShowHeldLogLines();
-}
-
-void ShowHeldLogLines() {
-    if (g_held.isEmpty()) return;
-    const QStringList lines = std::exchange(g_held, QStringList());
-    ShowInList(MainForm(), lines, std::exchange(g_heldWidest, 0));
-}
-
-QString LogFileName() {
-    const ProgramState& st = State();
-    if (!st.dbSLogFileName.isEmpty()) return st.dbSLogFileName;
-    return FileUtil::GetParentFolderName(st.WorkstationFilePath) + u'\\' +
-           FileUtil::GetBaseName(st.WorkstationFilePath) + QStringLiteral(".log");
-}
-
-void WriteLog(const QString& text) {
+void AddLine(const QString& text, bool held) {
     frmMain& form = MainForm();
     const QString display =
         text.size() > kMaxDisplayChars ? text.left(kMaxDisplayChars) + QStringLiteral(" ...") : text;
-    if (g_holds == 0) {
+    if (!held) {
         ShowInList(form, QStringList{display});
     } else {
         g_held.append(display);
         if (g_held.size() > kMaxListLines)
             g_heldWidest = std::max(g_heldWidest, TextWidth(form.font(), g_held.takeFirst()));
     }
-
-    SaverState& sv = Saver();
-    // The file gets the whole line; a file that cannot be opened or written loses only this
-    // line of the file, never the list line.
-    // Only a regular file takes the line: a pipe put in its place would stop the saver, a device
-    // would be written over.
-    if (sv.IsLogFileReady && State().dbSLogDisable == 0 && FileUtil::FileExists(LogFileName())) {
-        try {
-            TextFileStream stream(LogFileName(), TextFileStream::Mode::Append);
-            sv.LogFileStreamSet = true;
-            stream.Write(text + QStringLiteral("\r\n"));
-        } catch (const Failure&) {
-        }
-    }
 }
 
-}  // namespace LedgrixRuntimeUtil
-
-void InstallSaverLog() {
-    ProgramHooks::SetLog([](const QString& line) { LedgrixRuntimeUtil::WriteLog(line); });
+void ShowHeldLines() {
+    if (g_held.isEmpty()) return;
+    const QStringList lines = std::exchange(g_held, QStringList());
+    ShowInList(MainForm(), lines, std::exchange(g_heldWidest, 0));
 }
+
+}  // namespace LogList

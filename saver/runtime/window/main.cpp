@@ -1,8 +1,10 @@
-// The saver program.
+// The saver program: its application, its window and message boxes, and the runtime's entry.
 #include <QApplication>
 #include <functional>
 
+#include "platform/msgbox/QtMessageService.h"
 #include "saver/runtime/LedgrixMain.h"
+#include "saver/runtime/window/QtSaverWindow.h"
 
 namespace {
 
@@ -24,5 +26,7 @@ class SaverApplication : public QApplication {
 
 int main(int argc, char** argv) {
     SaverApplication app(argc, argv);
-    return LedgrixMain::Main();
+    InstallQtMessageService();
+    static QtSaverWindow window;
+    return LedgrixMain::Main(window);
 }

@@ -4,8 +4,8 @@
 
 namespace LedgrixRuntimeUtil {
 
-// Shows one whole log line in the main window's log list (creating the window when it does not
-// exist yet) and, when file logging is on and the log file is ready, appends it to the log file.
+// Shows one whole log line in the main window's log list (making the window when it is not made
+// yet) and, when file logging is on and the log file is ready, appends it to the log file.
 void WriteLog(const QString& text);
 
 // While one lives (the outermost one), the list and its extent take the log lines when it ends,

@@ -1,0 +1,59 @@
+#include "saver/runtime/LogWriter.h"
+
+#include "common/Failure.h"
+#include "common/FileUtil.h"
+#include "common/ProgramHooks.h"
+#include "common/ProgramState.h"
+#include "saver/SaverState.h"
+#include "saver/runtime/SaverWindow.h"
+
+namespace {
+
+int g_holds = 0;
+
+}  // namespace
+
+namespace LedgrixRuntimeUtil {
+
+HeldLogList::HeldLogList() {
+    ++g_holds;
+}
+
+HeldLogList::~HeldLogList() {
+    if (--g_holds == 0) ShowHeldLogLines();
+}
+
+void ShowHeldLogLines() {
+    Window().ShowHeldLogLines();
+}
+
+QString LogFileName() {
+    const ProgramState& st = State();
+    if (!st.dbSLogFileName.isEmpty()) return st.dbSLogFileName;
+    return FileUtil::GetParentFolderName(st.WorkstationFilePath) + u'\\' +
+           FileUtil::GetBaseName(st.WorkstationFilePath) + QStringLiteral(".log");
+}
+
+void WriteLog(const QString& text) {
+    Window().AddLogLine(text, g_holds > 0);
+
+    SaverState& sv = Saver();
+    // The file gets the whole line; a file that cannot be opened or written loses only this
+    // line of the file, never the list line.
+    // Only a regular file takes the line: a pipe put in its place would stop the saver, a device
+    // would be written over.
+    if (sv.IsLogFileReady && State().dbSLogDisable == 0 && FileUtil::FileExists(LogFileName())) {
+        try {
+            TextFileStream stream(LogFileName(), TextFileStream::Mode::Append);
+            sv.LogFileStreamSet = true;
+            stream.Write(text + QStringLiteral("\r\n"));
+        } catch (const Failure&) {
+        }
+    }
+}
+
+}  // namespace LedgrixRuntimeUtil
+
+void InstallSaverLog() {
+    ProgramHooks::SetLog([](const QString& line) { LedgrixRuntimeUtil::WriteLog(line); });
+}
