@@ -1,5 +1,5 @@
-// Connections and recordsets over QtSql. A connection owns one QSqlDatabase of its own, on a
-// thread of its own; recordsets fetch their rows at Open and keep them in memory.
+// Connections and recordsets over QtSql. A connection owns one QSqlDatabase of its own, a server's
+// on a thread of its own; recordsets fetch their rows at Open and keep them in memory.
 #include "platform/ado/Ado.h"
 
 #include <QAtomicInt>
@@ -197,8 +197,8 @@ void SetWaitHook(std::function<void()> hook) {
 }
 
 // The driver side of one connection. QtSql wants every call of a database made on the thread
-// that opened it: all of this runs on the connection's own thread (DriverThread), never on the
-// thread of the caller, which only waits.
+// that opened it: for a server all of this runs on the connection's own thread (DriverThread),
+// never on the thread of the caller, which only waits; for SQLite on the caller's thread.
 class EngineCore {
   public:
     ConnectionPlan plan;
@@ -568,16 +568,22 @@ class DriverThread {
 // connection's thread and waited for, within its limit.
 class Engine {
   public:
-    explicit Engine(std::shared_ptr<EngineCore> c) : core(std::move(c)) {}
+    explicit Engine(std::shared_ptr<EngineCore> c) : core(std::move(c)) {
+        if (!core->IsSQLite()) thread = std::make_unique<DriverThread>();
+    }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
     ~Engine() {
+        if (!thread) {
+            core->Close();
+            return;
+        }
         // The database is closed on its own thread. A thread still inside a driver call closes
         // it when that call ends, if ever; nobody waits for that.
         auto closing = std::make_shared<std::packaged_task<void()>>([c = core] { c->Close(); });
         std::future<void> closed = closing->get_future();
-        thread.Post([closing] { (*closing)(); });
+        thread->Post([closing] { (*closing)(); });
         bool done = false;
         if (Idle()) {
             if (IsSQLite())
@@ -586,7 +592,7 @@ class Engine {
                 closed.wait_for(std::chrono::milliseconds(Limit(core->commandSeconds)));
             done = closed.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
         }
-        thread.Finish(done);
+        thread->Finish(done);
     }
 
     bool IsSQLite() const { return core->IsSQLite(); }
@@ -619,11 +625,17 @@ class Engine {
     template <typename R>
     R Call(std::function<R(EngineCore&)> fn, qint64 limitMs, bool hook = true) {
         if (lost_) throw Error(adErrTimeout, kLostText);
+        // An SQLite call runs on the caller's thread: its only waits on others are the lock
+        // waits, which the busy timeout bounds, and a record's statements pay no hand-over.
+        if (!thread) {
+            const std::shared_ptr<EngineCore> keep = core;
+            return fn(*keep);
+        }
         auto task =
             std::make_shared<std::packaged_task<R()>>([c = core, f = std::move(fn)] { return f(*c); });
         std::future<R> result = task->get_future();
         pending_ = true;
-        thread.Post([task] { (*task)(); });
+        thread->Post([task] { (*task)(); });
         QElapsedTimer waited;
         waited.start();
         while (result.wait_for(std::chrono::milliseconds(kWaitStepMs)) != std::future_status::ready) {
@@ -638,8 +650,8 @@ class Engine {
         return result.get();
     }
 
-    std::shared_ptr<EngineCore> core;  // before the thread: the thread ends first
-    DriverThread thread;
+    std::shared_ptr<EngineCore> core;      // before the thread: the thread ends first
+    std::unique_ptr<DriverThread> thread;  // the driver's own thread; none for SQLite
 
   private:
     bool pending_ = false;  // a call was handed to the thread and not seen to end
