@@ -82,6 +82,10 @@ void ConfigDialog::reject() {
 int ConfigDialog::exec() {
     TakeOwnerWindow(*this);
     KeepTypedTexts(*this);
+    // At least as wide as its title in the language shown, so the window manager does not cut
+    // the title short.
+    if (designedMinimumWidth_ < 0) designedMinimumWidth_ = minimumWidth();
+    setMinimumWidth(std::max(designedMinimumWidth_, TitleBarWidth(*this)));
     return QDialog::exec();
 }
 

@@ -91,4 +91,7 @@ class ConfigDialog : public QDialog {
     // Binds the buttons to their handlers; a dialog without a help button passes null.
     void BindButtons(QPushButton* ok, QPushButton* cancel, QPushButton* help);
     void reject() override;
+
+  private:
+    int designedMinimumWidth_ = -1;  // the form's own minimum width, before its title's
 };

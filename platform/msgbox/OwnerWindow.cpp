@@ -1,6 +1,7 @@
 #include "platform/msgbox/OwnerWindow.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMainWindow>
 #include <QWidget>
 #include <QWindow>
@@ -39,4 +40,10 @@ QWidget* OwnerOf(const QWidget& window) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->windowHandle() == owner) return w;
     return nullptr;
+}
+
+int TitleBarWidth(const QWidget& window) {
+    QFont bold = window.font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(window.windowTitle()) + kTitleBarAllowance;
 }

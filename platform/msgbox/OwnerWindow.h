@@ -16,3 +16,10 @@ void TakeOwnerWindow(QWidget& opening);
 
 // The window that owns a shown or shown-before window; none when it has no owner.
 QWidget* OwnerOf(const QWidget& window);
+
+// Pixels of a title bar beside its title: the window's icon and buttons.
+constexpr int kTitleBarAllowance = 140;
+
+// The width a window needs for the window manager to show its whole title: the title in the
+// bold face that title bars use, and the icon and buttons beside it.
+int TitleBarWidth(const QWidget& window);

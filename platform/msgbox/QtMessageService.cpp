@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
@@ -131,11 +130,8 @@ std::unique_ptr<QMessageBox> QtMessageService::MakeBox(const QString& text, int 
     // The window is at least as wide as its title and the title bar's icon and buttons, so the
     // window manager does not cut the title short.
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-        QFont bold = box->font();
-        bold.setBold(true);
-        const int width = QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + kTitleBarAllowance;
-        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(),
-                      0, 1, grid->columnCount());
+        grid->addItem(new QSpacerItem(TitleBarWidth(*box), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     }
     return box;
 }

@@ -27,8 +27,6 @@ class QtMessageService : public MessageService {
     // The window of a box: icon, title, text and buttons of its style, owned by the window that
     // opens it, and at least as wide as its title bar needs.
     static std::unique_ptr<QMessageBox> MakeBox(const QString& text, int style, const QString& title);
-    // Pixels of a title bar beside its title: the window's icon and buttons.
-    static constexpr int kTitleBarAllowance = 140;
 
   private:
     QString NextScriptedWord();

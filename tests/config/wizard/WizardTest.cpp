@@ -14,6 +14,7 @@
 #include "config/wizard/DBSetupWizard.h"
 #include "config/wizard/WizardPage.h"
 #include "config/wizard/frmDBSetup1.h"
+#include "platform/msgbox/OwnerWindow.h"
 #include "tests/config/core/ConfigFixture.h"
 #include "tests/config/wizard/WizardDriver.h"
 #include "tests/support/Screens.h"
@@ -97,7 +98,11 @@ TEST_F(Wizard, OnlineRunOnAnSqliteFileFillsTheGroupAndKeepsTagsAcrossPreviousAnd
         State().LanguageIndex = static_cast<int16_t>(language);
         boxes.boxes.clear();
         ResetGroup();
-        auto screen = [language](QDialog& p) { SaveScreen(&p, p.objectName(), language); };
+        // Every page is at least as wide as its title bar needs.
+        auto screen = [language](QDialog& p) {
+            EXPECT_GE(p.width(), TitleBarWidth(p)) << p.objectName().toStdString();
+            SaveScreen(&p, p.objectName(), language);
+        };
         WizardDriver pages({
             {"frmDBSetup1",
              [&](QDialog& p) {
