@@ -320,6 +320,11 @@ std::optional<Numbers::Fixed4> SubSecondCycle(double seconds) {
     return ms;
 }
 
+bool SchedulableCycle(double seconds) {
+    if (!(seconds > 0) || !Numbers::ToInt32(seconds)) return false;
+    return seconds >= 1 || SubSecondCycle(seconds).has_value();
+}
+
 bool CheckSettingNotBlank(int16_t groupIndex, const QString& section, const QString& key) {
     ProgramState& st = State();
     const xSvcSettings& s = st.Group(groupIndex).S();

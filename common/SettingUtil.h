@@ -147,6 +147,9 @@ void LoadSaveGroupSettings(const GroupFileTexts& texts);
 // A cycle below a second as the saver schedules it: the seconds to four decimals, in
 // milliseconds. Nothing for a cycle outside (0, 1) or one that rounds below a millisecond.
 std::optional<Numbers::Fixed4> SubSecondCycle(double seconds);
+// A cycle the saver can schedule: more than 0, at least a millisecond on its grid, and no more
+// whole seconds than it counts.
+bool SchedulableCycle(double seconds);
 // True when the key has a non-empty value in the group's file (the text it was read from); otherwise
 // shows the blank-setting message and returns false.
 bool CheckSettingNotBlank(int16_t groupIndex, const QString& section, const QString& key);

@@ -192,7 +192,7 @@ void ReportWhatWasNotTaken() {
                                          QStringLiteral("0"), s.dbSettingString);
         const double cycle = Numbers::LeadingNumber(text);
         const bool tooLong = cycle > 0 && !Numbers::ToInt32(cycle);
-        if (tooLong || (cycle != 0 && s.SaveTimeInterval == 0))
+        if (cycle != 0 && !SettingUtil::SchedulableCycle(cycle))
             MsgBox(Tx(kCycleHead) + text + Tx(tooLong ? kCycleLong : kCycleNone) + Tx(kGroupName) +
                        s.SaveGroupName,
                    MsgStyle::Exclamation | MsgStyle::OkOnly, Tx(kSettingsTitle));

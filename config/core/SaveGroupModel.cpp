@@ -69,7 +69,8 @@ bool IsServerDBType(const QString& typeName) {
 }
 
 bool KeepsNoDatabaseFiles(const QString& typeName) {
-    return IsServerDBType(typeName.toUpper()) || typeName.toUpper() == QLatin1String("POSTGRESQL");
+    const QString t = typeName.toUpper();
+    return IsServerDBType(t) || t == QLatin1String("POSTGRESQL");
 }
 
 bool IsSameFieldName(const QString& a, const QString& b, const QString& typeName) {

@@ -256,17 +256,6 @@ bool DeleteWorkstationDataFolder(const QString& project, const QString& workstat
     return FileUtil::DeleteFolderIfExists(data);
 }
 
-QString ReplacePathText(const QString& text, const QString& find, const QString& replacement) {
-    const QString upper = replacement.toUpper();
-    QString out;
-    qsizetype from = 0;
-    for (const qsizetype at : PathMatches(text, find)) {
-        out += text.mid(from, at - from) + upper;
-        from = at + find.size();
-    }
-    return out + text.mid(from);
-}
-
 std::optional<QByteArray> ReplacePathBytes(const QByteArray& bytes, const QString& find,
                                            const QString& replacement, QString* why) {
     const TextEncoding::Encoding encoding = TextEncoding::Detect(bytes);

@@ -36,11 +36,9 @@ bool DeleteWorkstationFiles(const QString& project, const QString& workstation);
 bool DeleteWorkstationDataFolder(const QString& project, const QString& workstation, bool noAsk);
 
 // Every occurrence of `find` (any letter case) that is a whole path component, followed by "\",
-// "/", a line end or the end of the text, replaced by the replacement in upper case. An empty
-// `find` replaces nothing.
-QString ReplacePathText(const QString& text, const QString& find, const QString& replacement);
-// ReplacePathText on a file's bytes: the matched paths are replaced in the file's own encoding
-// (UTF-8, or Big5 when it is not valid UTF-8) and every other byte is kept. Nothing, with `why`,
+// "/", a line end or the end of the text, replaced by the replacement in upper case, in a file's
+// bytes: the paths are matched in the file's own encoding (UTF-8, or Big5 when it is not valid
+// UTF-8) and every other byte is kept. An empty `find` replaces nothing. Nothing, with `why`,
 // when the encoding cannot hold the replacement.
 std::optional<QByteArray> ReplacePathBytes(const QByteArray& bytes, const QString& find,
                                            const QString& replacement, QString* why = nullptr);

@@ -834,9 +834,7 @@ bool frmGroupConfig::CheckFormObj() {
         // The whole text must be the number ("1,5" is none), and a cycle the saver can
         // schedule: at least a millisecond on its grid and no more whole seconds than it counts.
         const double interval = Numbers::WholeTextNumber(txtSaveTimeInterval->text()).value_or(0);
-        bool schedulable = interval > 0 && Numbers::ToInt32(interval).has_value();
-        if (schedulable && interval < 1) schedulable = SettingUtil::SubSecondCycle(interval).has_value();
-        if (!schedulable) {
+        if (!SettingUtil::SchedulableCycle(interval)) {
             MsgLines({Tx(kInterval1), Tx(kInterval2), Tx(kInterval3)}, kStyleError, Tx(kIntervalTitle));
             return Blame(txtSaveTimeInterval);
         }

@@ -172,7 +172,7 @@ void CheckSQLiteFile(const QString& givenPath, QString& resolved) {
     resolved = WindowsPath::Resolve(givenPath);
     QFile f(resolved);
     std::error_code ec;
-    if (givenPath.isEmpty() || !std::filesystem::is_regular_file(resolved.toStdString(), ec) || !f.exists())
+    if (givenPath.isEmpty() || !std::filesystem::is_regular_file(resolved.toStdString(), ec))
         throw Error(adErrProvider, QStringLiteral("Could not find file '%1'.").arg(givenPath));
     if (!f.open(QIODevice::ReadOnly))
         throw Error(adErrProvider, QStringLiteral("The database file '%1' cannot be read.").arg(givenPath));
@@ -564,8 +564,9 @@ class DriverThread {
     std::thread thread_;
 };
 
-// One open database of a connection, as its caller sees it: each call is handed to the
-// connection's thread and waited for, within its limit.
+// One open database of a connection, as its caller sees it: each call of a server connection is
+// handed to the connection's thread and waited for, within its limit; an SQLite call is made
+// where it is asked for.
 class Engine {
   public:
     explicit Engine(std::shared_ptr<EngineCore> c) : core(std::move(c)) {
@@ -586,10 +587,7 @@ class Engine {
         thread->Post([closing] { (*closing)(); });
         bool done = false;
         if (Idle()) {
-            if (IsSQLite())
-                closed.wait();
-            else
-                closed.wait_for(std::chrono::milliseconds(Limit(core->commandSeconds)));
+            closed.wait_for(std::chrono::milliseconds(Limit(core->commandSeconds)));
             done = closed.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
         }
         thread->Finish(done);
@@ -599,11 +597,10 @@ class Engine {
     // No call is under way and none outlived its limit.
     bool Idle() const { return !pending_ && !lost_; }
 
-    // The longest wait for a call bounded by a timeout of that many seconds: the driver's own
-    // timeout and a grace for its answer. An SQLite call is never given up: its only waits on
-    // others are the busy waits, which the busy timeout bounds.
-    qint64 Limit(long seconds) const { return IsSQLite() ? 0 : seconds * 1000 + kDriverGraceMs; }
-    qint64 CommandLimit(long commandTimeout) const {
+    // The longest wait for a server's call bounded by a timeout of that many seconds: the
+    // driver's own timeout and a grace for its answer.
+    static qint64 Limit(long seconds) { return seconds * 1000 + kDriverGraceMs; }
+    static qint64 CommandLimit(long commandTimeout) {
         return Limit(TimeoutSeconds(commandTimeout, kDefaultCommandTimeout));
     }
     // The busy timeout of the next SQLite call: "Lock Retry" x "Lock Delay" milliseconds, at
@@ -619,8 +616,8 @@ class Engine {
     }
 
     // Runs fn on the connection's thread and waits for its result, running the wait hook
-    // meanwhile (unless `hook` is false). When `limitMs` (0: none) passes first, the call is
-    // left to the driver, the connection is lost and the timeout raised. `fn` holds its
+    // meanwhile (unless `hook` is false). When `limitMs` passes first, the call is left to the
+    // driver, the connection is lost and the timeout raised. `fn` holds its
     // arguments by value: a call left behind may still run after its caller is gone.
     template <typename R>
     R Call(std::function<R(EngineCore&)> fn, qint64 limitMs, bool hook = true) {
@@ -639,7 +636,7 @@ class Engine {
         QElapsedTimer waited;
         waited.start();
         while (result.wait_for(std::chrono::milliseconds(kWaitStepMs)) != std::future_status::ready) {
-            if (limitMs > 0 && waited.elapsed() >= limitMs) {
+            if (waited.elapsed() >= limitMs) {
                 lost_ = true;
                 throw Error(adErrTimeout, kTimeoutText);
             }

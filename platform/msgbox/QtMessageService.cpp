@@ -86,7 +86,8 @@ int QtMessageService::Show(const QString& text, int style, const QString& title)
     }
     const std::unique_ptr<QMessageBox> made = MakeBox(text, style, title);
     QMessageBox& box = *made;
-    const QMessageBox::StandardButton first = ButtonsOf(style).first, second = ButtonsOf(style).second;
+    const auto buttons = ButtonsOf(style);
+    const QMessageBox::StandardButton first = buttons.first, second = buttons.second;
     if (qEnvironmentVariable("LEDGRIX_MSGBOX").compare(QStringLiteral("window"), Qt::CaseInsensitive) == 0) {
         // A real window that its scripted answer closes as an operator would: the escape
         // button's answer by closing the window, any other by its button.

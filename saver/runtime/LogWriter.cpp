@@ -42,9 +42,11 @@ void WriteLog(const QString& text) {
     // line of the file, never the list line.
     // Only a regular file takes the line: a pipe put in its place would stop the saver, a device
     // would be written over.
-    if (sv.IsLogFileReady && State().dbSLogDisable == 0 && FileUtil::FileExists(LogFileName())) {
+    if (!sv.IsLogFileReady || State().dbSLogDisable != 0) return;
+    const QString path = LogFileName();
+    if (FileUtil::FileExists(path)) {
         try {
-            TextFileStream stream(LogFileName(), TextFileStream::Mode::Append);
+            TextFileStream stream(path, TextFileStream::Mode::Append);
             sv.LogFileStreamSet = true;
             stream.Write(text + QStringLiteral("\r\n"));
         } catch (const Failure&) {

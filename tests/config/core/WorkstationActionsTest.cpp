@@ -48,12 +48,14 @@ class WorkstationActionsTest : public ConfigFixture {
 TEST_F(WorkstationActionsTest, PathsAreReplacedAsWholeComponentsInUpperCase) {
     const QString find = QStringLiteral("..\\Project\\P\\cfg\\W1");
     EXPECT_EQ(
-        ReplacePathText(
-            QStringLiteral("a=..\\project\\p\\CFG\\w1\\a.svc\r\nb=..\\Project\\P\\cfg\\W10\\x\nc=") + find,
+        ReplacePathBytes(
+            (QStringLiteral("a=..\\project\\p\\CFG\\w1\\a.svc\r\nb=..\\Project\\P\\cfg\\W10\\x\nc=") + find)
+                .toUtf8(),
             find, QStringLiteral("..\\Project\\P\\cfg\\W2")),
         QStringLiteral(
-            "a=..\\PROJECT\\P\\CFG\\W2\\a.svc\r\nb=..\\Project\\P\\cfg\\W10\\x\nc=..\\PROJECT\\P\\CFG\\W2"));
-    EXPECT_EQ(ReplacePathText(QStringLiteral("abc"), QString(), QStringLiteral("x")), QStringLiteral("abc"));
+            "a=..\\PROJECT\\P\\CFG\\W2\\a.svc\r\nb=..\\Project\\P\\cfg\\W10\\x\nc=..\\PROJECT\\P\\CFG\\W2")
+            .toUtf8());
+    EXPECT_EQ(ReplacePathBytes("abc", QString(), QStringLiteral("x")), QByteArray("abc"));
 }
 
 TEST_F(WorkstationActionsTest, NamesThatLeaveTheFoldersAreRefusedBeforeTheDiskIsTouched) {
