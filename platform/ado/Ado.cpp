@@ -830,12 +830,15 @@ class Engine {
         if (status->lost) {
             call->Settle(nullptr, std::make_exception_ptr(Error(adErrTimeout, kLostText)));
         } else if (!thread) {
-            Run(*call, *core, fn, *status);
+            auto [value, error] = Run(*core, fn, *status);
+            call->Settle(std::move(value), std::move(error));
         } else {
             ++status->unfinished;
             thread->Post([call, c = core, f = std::move(fn), st = status] {
-                Run(*call, *c, f, *st);
+                auto [value, error] = Run(*c, f, *st);
+                // Out of the driver before anyone hears of the outcome.
                 --st->unfinished;
+                call->Settle(std::move(value), std::move(error));
                 TellCallEnded();
             });
         }
@@ -849,22 +852,19 @@ class Engine {
   private:
     static constexpr int kIdleCloseMs = 1000;
 
+    // The call's result or failure.
     template <typename R>
-    static void Run(CallState& call, EngineCore& c, const std::function<R(EngineCore&)>& fn,
-                    EngineStatus& st) {
+    static std::pair<std::shared_ptr<void>, std::exception_ptr> Run(EngineCore& c,
+                                                                    const std::function<R(EngineCore&)>& fn,
+                                                                    EngineStatus& st) {
         try {
-            if constexpr (std::is_same_v<R, Nothing>) {
-                fn(c);
-                call.Settle(std::make_shared<Nothing>(), nullptr);
-            } else {
-                call.Settle(std::make_shared<R>(fn(c)), nullptr);
-            }
+            return {std::make_shared<R>(fn(c)), nullptr};
         } catch (const Error& e) {
             // A driver that gave up by its own timeout leaves the connection as unusable.
             if (e.Number == adErrTimeout) st.lost = true;
-            call.Settle(nullptr, std::current_exception());
+            return {nullptr, std::current_exception()};
         } catch (...) {
-            call.Settle(nullptr, std::current_exception());
+            return {nullptr, std::current_exception()};
         }
     }
 };

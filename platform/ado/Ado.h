@@ -83,6 +83,9 @@ struct ConnectionPlan {
 };
 // Works out the engine for a connection string; raises Error when it cannot be served.
 ConnectionPlan PlanConnection(const QString& connectionString);
+// Whether a connection string's calls go to a database server (on the connection's own thread),
+// not to an SQLite file.
+bool IsServerConnectionString(const QString& connectionString);
 
 constexpr int adStateClosed = 0;
 constexpr int adStateOpen = 1;

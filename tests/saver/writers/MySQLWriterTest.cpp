@@ -48,7 +48,7 @@ class MySQLWriterTest : public WriterFixture {
     QStringList Exec(const QString& sql) {
         int16_t index = 1;
         xRuntimeInfo& r = State().Group(1).R();
-        if (!r.conn || r.conn->State() != ado::adStateOpen) PrepareDB(index, false);
+        if (!r.conn || r.conn->State() != ado::adStateOpen) ado::RunSync(PrepareDB(index, false));
         ado::Recordset rs;
         rs.CursorLocation = ado::adUseClient;
         rs.Open(sql, *r.conn);
@@ -69,7 +69,7 @@ class MySQLWriterTest : public WriterFixture {
             State().Group(g).F(2).TagValue = flow;
             State().Group(g).F(3).TagMessage = note;
         };
-        DBAppend(1, t);
+        ado::RunSync(DBAppend(1, t));
     }
 
     QString table;
@@ -92,10 +92,10 @@ TEST_F(MySQLWriterTest, RecordsUpdatesAndPurgeRunOnTheServer) {
     EXPECT_EQ(Table(), (QStringList{d0 + QStringLiteral(" 06:00:00|1.2|it's old"),
                                     d1 + QStringLiteral(" 18:00:00|9|upd")}));
 
-    PurgeDatabase(1, 1);
+    ado::RunSync(PurgeDatabase(1, 1));
     EXPECT_EQ(CountLog(QStringLiteral("Purge Action! PurgeKeepDays=1")), 1) << log.join(u'\n').toStdString();
     EXPECT_EQ(Table(), QStringList{d1 + QStringLiteral(" 18:00:00|9|upd")});
-    PurgeDatabase(1, -2);
+    ado::RunSync(PurgeDatabase(1, -2));
     EXPECT_TRUE(Table().isEmpty());
 }
 
