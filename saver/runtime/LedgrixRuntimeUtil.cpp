@@ -348,9 +348,10 @@ void RunPass(PassForm form) {
 qint64 MillisecondsToNextTarget() {
     ProgramState& st = State();
     qint64 best = -1;
-    const QDateTime clock = QDateTime::currentDateTime();
     DatetimeWithMilliSeconds nowMs;
     nowMs.SetNow();
+    const DateUtil::Fields f = DateUtil::NowFields();
+    const QDateTime clock(QDate(f.year, f.month, f.day), QTime(f.hour, f.minute, f.second, f.millisecond));
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
         SaveGroupRecord& grp = st.Group(g);
         xRuntimeInfo& r = grp.R();
