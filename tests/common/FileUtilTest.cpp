@@ -196,6 +196,7 @@ QString FailureOf(const std::function<void()>& call) {
 }  // namespace
 
 TEST_F(FileUtilTest, ReplacementsSyncBeforeTheRenameFailWholeAndKeepEachOthersTemporaries) {
+    g_calls.clear();
     FileIO::Calls() = Recording();
     const std::shared_ptr<void> restore(nullptr, [](void*) { FileIO::Calls() = FileIO::DefaultCalls(); });
     const QString g = WriteFile("cfg/g.svc", "old");
