@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyle>
 
 #include "common/DBConnect.h"
@@ -190,6 +191,7 @@ TEST_F(Wizard, OnlineRunOnAnSqliteFileFillsTheGroupAndKeepsTagsAcrossPreviousAnd
                  EXPECT_EQ(Column(p, "lvFields", 2), (QStringList{"", "VALUE"}));
                  EXPECT_EQ(Column(p, "lvFields", 4), (QStringList{"", ""}));
                  screen(p);
+                 EXPECT_TRUE(CoveredOrOutside(p, "lvFields").isEmpty());
                  boxes.answers = {MsgAnswer::No};
                  Click(p, "cmdFinish");  // Time has no tag: asked first
                  EXPECT_TRUE(p.isVisible());
@@ -788,4 +790,41 @@ TEST_F(Wizard, OfflineFieldListAddsFieldsThroughTheOfflineFieldDialog) {
     ASSERT_EQ(group.FieldCount, 1);
     EXPECT_EQ(group.F(1).TagName, "FLOW");
     EXPECT_EQ(group.F(1).TagType, "VALUE");
+}
+
+TEST_F(Wizard, FieldListPagesShowTheWholeListBesideItsButtons) {
+    // The off-line page of the CSV path and of the off-line path (their titles differ), with
+    // enough rows for the scroll bar, in both languages.
+    for (int language : {0, 1}) {
+        State().LanguageIndex = static_cast<int16_t>(language);
+        for (const QString type : {"CSV", "ACCESS"}) {
+            auto fields = [&](QDialog& p) {
+                auto& list = Child<QTreeWidget>(p, "lvFields");
+                for (int i = 1; i <= 40; ++i) AddFieldRow(list, Row(QString::number(i), "T", "VALUE"));
+                list.doItemsLayout();
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(list.verticalScrollBar()->isVisible());
+                const QStringList faults = CoveredOrOutside(p, "lvFields");
+                EXPECT_TRUE(faults.isEmpty()) << type.toStdString() << ' ' << language << ": "
+                                              << faults.join(QStringLiteral(", ")).toStdString();
+                Click(p, "cmdCancel");
+            };
+            std::vector<WizardDriver::Step> steps{First(type)};
+            if (type == "ACCESS") {
+                steps.push_back({"frmDBSetup2_Access", [](QDialog& p) {
+                                     Click(p, "optUserFilePath");
+                                     SetText(p, "txtFilePath", "new.mdb");
+                                     Click(p, "chkOffLineConfigDB");
+                                     Click(p, "cmdNext");
+                                 }});
+                steps.push_back({"frmOfflineDBSetup3", [](QDialog& p) {
+                                     SetText(p, "txtTableName", "Log");
+                                     Click(p, "cmdNext");
+                                 }});
+            }
+            steps.push_back({"frmOfflineDBSetup4", fields});
+            WizardDriver pages(steps);
+            DBSetupWizard::RunDBSetupWizard(false);
+        }
+    }
 }
