@@ -828,3 +828,70 @@ TEST_F(Wizard, FieldListPagesShowTheWholeListBesideItsButtons) {
         }
     }
 }
+
+TEST_F(Wizard, GetFieldOnTheOfflineListConnectsWithTheAnswersForANewGroup) {
+    // A new group in the editor holds no database yet: the fields come from the file, server
+    // and table answered so far.
+    Config().WorkingGroup = SaveGroupRecord();
+    auto offline = [](const std::function<void(QDialog&)>& connection, const QString& table) {
+        QStringList listed;
+        WizardDriver pages({First(connection ? "ACCESS" : "MYSQL"),
+                            {connection ? "frmDBSetup2_Access" : "frmDBSetup2_SQLServer",
+                             [connection](QDialog& p) {
+                                 if (connection)
+                                     connection(p);
+                                 else {
+                                     SetText(p, "txtPCName",
+                                             Env("LEDGRIX_TEST_MYSQL_HOST") + u':' +
+                                                 Env("LEDGRIX_TEST_MYSQL_PORT"));
+                                     SetText(p, "txtDataBaseName", Env("LEDGRIX_TEST_MYSQL_DATABASE"));
+                                     SetText(p, "txtUserName", Env("LEDGRIX_TEST_MYSQL_USER"));
+                                     SetText(p, "txtPassword", Env("LEDGRIX_TEST_MYSQL_PASSWORD"));
+                                 }
+                                 Click(p, "chkOffLineConfigDB");
+                                 Click(p, "cmdNext");
+                             }},
+                            {"frmOfflineDBSetup3",
+                             [table](QDialog& p) {
+                                 SetText(p, "txtTableName", table);
+                                 Click(p, "cmdNext");
+                             }},
+                            {"frmOfflineDBSetup4", [&listed](QDialog& p) {
+                                 NextModal dialog([&listed](QDialog& d) {
+                                     Click(d, "cmdFindFields");
+                                     const auto& names = Child<QComboBox>(d, "cmbFieldName");
+                                     for (int i = 0; i < names.count(); ++i) listed << names.itemText(i);
+                                     Click(d, "cmdCancel");
+                                 });
+                                 Click(p, "cmdAddNewField");
+                                 Click(p, "cmdCancel");
+                             }}});
+        ApplyDBSetupWizard(Config().WorkingGroup);
+        return listed;
+    };
+    EXPECT_EQ(offline(
+                  [this](QDialog& p) {
+                      Click(p, "optUserFilePath");
+                      SetText(p, "txtFilePath", plant);
+                  },
+                  "Log1"),
+              (QStringList{"Time", "Flow", "Level", "Note"}));
+    EXPECT_EQ(BoxTexts(), QStringList());
+
+    if (Env("LEDGRIX_TEST_MYSQL_HOST").isEmpty()) {
+        if (!Env("CI").isEmpty())
+            FAIL() << "LEDGRIX_TEST_MYSQL_* is not set: no MariaDB server for the tests";
+        GTEST_SKIP() << "no MariaDB server (LEDGRIX_TEST_MYSQL_* not set)";
+    }
+    const QString table = QStringLiteral("wiz_get_%1").arg(QCoreApplication::applicationPid());
+    ado::Connection admin;
+    ASSERT_TRUE(OpenDBConnectionByType(
+        "MYSQL", QString(), Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT"), QString(),
+        Env("LEDGRIX_TEST_MYSQL_DATABASE"), Env("LEDGRIX_TEST_MYSQL_USER"),
+        Env("LEDGRIX_TEST_MYSQL_PASSWORD"), admin));
+    admin.Execute("CREATE TABLE " + table + " (Stamp DATETIME, Flow DOUBLE)");
+    const QStringList listed = offline(nullptr, table);
+    admin.Execute("DROP TABLE " + table);
+    EXPECT_EQ(listed, (QStringList{"Stamp", "Flow"}));
+    EXPECT_EQ(BoxTexts(), QStringList());
+}
