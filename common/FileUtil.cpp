@@ -10,6 +10,7 @@
 #include "common/Failure.h"
 #include "common/ProgramHooks.h"
 #include "common/TextEncoding.h"
+#include "common/Texts.h"
 #include "platform/fileio/FileIO.h"
 #include "platform/fileio/WindowsPath.h"
 
@@ -39,6 +40,21 @@ bool WaitFor(Cond cond, int16_t timeoutSeconds) {
 
 Failure AccessError(const QString& path, const QString& why) {
     return Failure(75, QStringLiteral("Path/File access error: ") + path + QStringLiteral(" (") + why + u')');
+}
+
+const QByteArray kBom("\xEF\xBB\xBF");
+const TextPair kBadBytes{"line %1 holds bytes that are no Big5 character: %2",
+                         "第 %1 行含有不是 Big5 字元的位元組: %2"};
+
+// The first line of a file's bytes that holds bytes its encoding has no character for, with its
+// number; empty when there is none.
+QString BadBytesLine(const QByteArray& bytes, TextEncoding::Encoding encoding) {
+    const QStringList lines =
+        TextEncoding::Decode(bytes, encoding).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (lines[i].contains(QChar::ReplacementCharacter))
+            return Tx(kBadBytes).arg(QString::number(i + 1), lines[i]);
+    return QString();
 }
 
 // Creates the missing folders above the target, starting one part above it.
@@ -97,7 +113,7 @@ bool RecreateFolder(const QString& path) {
     return fs::create_directory(ToFs(ResolvePath(path)), ec) && !ec;
 }
 
-bool MakeFullDir(const QString& path) {
+bool MakeFullDir(const QString& path, QString* why) {
     if (!IsValidPath(path)) return false;
     const QString target = ResolvePath(path);
     std::error_code ec;
@@ -108,7 +124,11 @@ bool MakeFullDir(const QString& path) {
     for (int i = parts.size() - 1; i >= 0; --i) {
         const QString level = u'/' + parts.mid(0, i + 1).join(u'/');
         if (fs::is_directory(ToFs(level), ec)) {
-            for (int j = i + 1; j < parts.size(); ++j) RecreateFolder(u'/' + parts.mid(0, j + 1).join(u'/'));
+            for (int j = i + 1; j < parts.size(); ++j) {
+                std::error_code made;
+                fs::create_directory(ToFs(u'/' + parts.mid(0, j + 1).join(u'/')), made);
+                if (made && why) *why = QString::fromLocal8Bit(made.message().c_str());
+            }
             break;
         }
     }
@@ -173,10 +193,24 @@ void ReplaceTextFile(const QString& text, const QString& path) {
     // Written back in the encoding of the file it replaces; a new file is UTF-8.
     QByteArray old;
     ReadFileBytes(path, old);
+    const TextEncoding::Encoding encoding = TextEncoding::Detect(old);
     QByteArray bytes;
     QString why;
-    if (!TextEncoding::Encode(text, TextEncoding::Detect(old), bytes, &why)) throw AccessError(path, why);
+    if (!TextEncoding::Encode(text, encoding, bytes, &why)) {
+        // A character read from bytes that are no Big5 cannot be written back: the line that holds
+        // them is what the engineer must correct.
+        const QString line = BadBytesLine(old, encoding);
+        if (!line.isEmpty() && why.contains(QLatin1String("(U+FFFD)"))) why = line;
+        throw AccessError(path, why);
+    }
+    if (encoding == TextEncoding::Encoding::Utf8 && old.startsWith(kBom)) bytes.prepend(kBom);
     ReplaceFileBytes(bytes, path);
+}
+
+bool CreateFileIfMissing(const QString& path, QString* why) {
+    const QString failure = FileIO::CreateIfMissing(ResolvePath(path));
+    if (why) *why = failure;
+    return failure.isEmpty();
 }
 
 void ReplaceFileBytes(const QByteArray& bytes, const QString& path) {

@@ -14,7 +14,8 @@ namespace FileUtil {
 QString ResolvePath(const QString& path);
 
 bool RecreateFolder(const QString& path);
-bool MakeFullDir(const QString& path);
+// True when the folder is there afterwards; `why` tells why a missing level could not be made.
+bool MakeFullDir(const QString& path, QString* why = nullptr);
 bool DeleteFileIfExists(const QString& path);
 bool DeleteFolderIfExists(const QString& path);
 bool DeleteFolderAndWait(const QString& path, int16_t timeoutSeconds);
@@ -34,13 +35,17 @@ bool ReadFileBytes(const QString& path, QByteArray& bytes, QString* why = nullpt
 // written.
 int32_t CreateTextFile(const QString& text, const QString& path);
 // Replaces a regular (or missing) file with the text, in the encoding of the file it replaces (a
-// new file is UTF-8): through a temporary file beside it, every write checked and pushed to the
-// disk before the rename, so the target holds either its old or its whole new text. Raises
-// Failure naming the file when it is no regular file, a write fails, or its Big5 text cannot
-// hold a character of the text.
+// new file is UTF-8; a UTF-8 file keeps its byte-order mark): through a temporary file of its own
+// beside it, every write checked and pushed to the disk before the rename, so the target holds
+// either its old or its whole new text. Raises Failure naming the file when it is no regular
+// file, the user may not write it, a write fails, or its Big5 text cannot hold a character of the
+// text (bytes of the file that are no Big5 character: naming their line).
 void ReplaceTextFile(const QString& text, const QString& path);
 // The same for bytes written as they are.
 void ReplaceFileBytes(const QByteArray& bytes, const QString& path);
+// Creates an empty file when none is there; an existing regular file, also one another program
+// has just made, is kept as it is. False, with `why`, when it cannot be made.
+bool CreateFileIfMissing(const QString& path, QString* why = nullptr);
 // True when two paths name one file or folder (both resolved, letters compared as they are).
 bool IsSamePath(const QString& a, const QString& b);
 QString GetFileName(const QString& path);

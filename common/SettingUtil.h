@@ -113,11 +113,15 @@ int16_t SvcDefaultPathValue(const SettingLookup& workstation);
 QString ModuleFilePath(const QString& file, int16_t svcDefaultPath, const QString& project,
                        const QString& workstation);
 
-// Settles the log file's path in dbSLogFileName, creating its folder and an empty file; false,
-// with dbSLogFileName unchanged, on a bad path.
-bool SettleLogFilePath();
-// Shows the bad log path message for the configured name (also left in ErrorText/ErrorCaption).
-void ReportBadLogPath(const QString& configured);
+// Settles the log file's path in dbSLogFileName, creating its folder and an empty file (one that
+// another program makes at the same moment is as good); false, with dbSLogFileName unchanged, on
+// a bad path. When the path is good but its folder or file cannot be made, `cause` tells why and
+// `settled` names the file.
+bool SettleLogFilePath(QString* cause = nullptr, QString* settled = nullptr);
+// Shows the bad log path message for the configured name (also left in ErrorText/ErrorCaption);
+// with a cause, the message names the file that could not be made and why.
+void ReportBadLogPath(const QString& configured, const QString& cause = QString(),
+                      const QString& settled = QString());
 // SettleLogFilePath; a bad path is reported and ends the program.
 bool CheckLogFilePath();
 // The workstation's cfg folder "..\Project\<project>\cfg\<workstation>".

@@ -21,6 +21,8 @@ const TextPair kDuplicateCaption{"SVC 設定檔重覆", "SVC 設定檔重覆"};
 const TextPair kLogPathHead{"Settings error!\r\ndbSLogFile Path[", "設定錯誤!\r\n指定的dbSLogFile路徑["};
 const TextPair kLogPathTail{"] does not exist.", "]不存在。\r\n請重新輸入檔案路徑!"};
 const TextPair kLogPathCaption{"Settings error", "設定錯誤"};
+const TextPair kLogFileNotMade{"Settings error!\r\nThe log file [%1] cannot be made: %2",
+                               "設定錯誤!\r\n無法建立記錄檔[%1]: %2"};
 const TextPair kSvcDefaultHead{"Settings error!\r\ndbSIsSvcDefaultPath[",
                                "設定錯誤!\r\n指定的dbSIsSvcDefaultPath["};
 const TextPair kSvcDefaultTail{"] is not a whole number.\r\n", "]不是整數。\r\n"};
@@ -152,7 +154,7 @@ void LoadWorkstationSettings(const SettingLookup& text) {
     }
 }
 
-bool SettleLogFilePath() {
+bool SettleLogFilePath(QString* cause, QString* settled) {
     ProgramState& st = State();
     QString path = st.dbSLogFileName;
     if (path.isEmpty())
@@ -167,29 +169,33 @@ bool SettleLogFilePath() {
         path = folder + u'\\' + name;
     }
     // A folder or file that cannot be made is a bad path too, not a settled one.
-    if (!folder.isEmpty() && !FileUtil::FolderExists(folder) && !FileUtil::MakeFullDir(folder)) return false;
-    if (!FileUtil::FileExists(path)) {
-        try {
-            FileUtil::CreateTextFile(QString(), path);
-        } catch (const Failure&) {
-            return false;
-        }
+    QString why;
+    const bool made =
+        folder.isEmpty() || FileUtil::FolderExists(folder) || FileUtil::MakeFullDir(folder, &why);
+    if (!made || !FileUtil::CreateFileIfMissing(path, &why)) {
+        // A path that names no file is reported as such; any other failure by its cause.
+        if (cause && SettingUtil::NotAFileLine(path).isEmpty()) *cause = why;
+        if (settled) *settled = path;
+        return false;
     }
     st.dbSLogFileName = path;
     return true;
 }
 
-void ReportBadLogPath(const QString& configured) {
+void ReportBadLogPath(const QString& configured, const QString& cause, const QString& settled) {
     ProgramState& st = State();
-    st.ErrorText = Tx(kLogPathHead) + configured + Tx(kLogPathTail) + NotAFileLine(configured);
+    st.ErrorText = cause.isEmpty()
+                       ? Tx(kLogPathHead) + configured + Tx(kLogPathTail) + NotAFileLine(configured)
+                       : Tx(kLogFileNotMade).arg(settled, cause);
     st.ErrorCaption = Tx(kLogPathCaption);
     MsgBox(st.ErrorText, MsgStyle::Critical, st.ErrorCaption);
 }
 
 bool CheckLogFilePath() {
     const QString configured = State().dbSLogFileName;
-    if (SettleLogFilePath()) return true;
-    ReportBadLogPath(configured);
+    QString cause, settled;
+    if (SettleLogFilePath(&cause, &settled)) return true;
+    ReportBadLogPath(configured, cause, settled);
     sysExit(-1);
 }
 

@@ -39,9 +39,11 @@ const TextPair kBadNameTitle{"Error-Open project", "開啟專案失敗"};
 const TextPair kBadNameHead{"The name [", "名稱["};
 const TextPair kBadNameTail{
     "] cannot be used for a project or workstation: a name must not be empty, \".\" or "
-    "\"..\", nor hold \\, /, : or control characters.",
-    "]不能作為專案或工作站名稱: 名稱不得為空白、\".\" 或 \"..\"，也不得含有 \\、/、: "
+    "\"..\", nor hold \\ / : * ? \" < > | or control characters.",
+    "]不能作為專案或工作站名稱: 名稱不得為空白、\".\" 或 \"..\"，也不得含有 \\ / : * ? \" < > | "
     "或控制字元。"};
+// What no folder name can hold: a name is one folder of a path.
+const QString kRefusedInNames = QStringLiteral("\\/:*?\"<>|");
 const TextPair kMissingFileHead{"Cannot find the setting file:", "找不到設定檔:"};
 const TextPair kMissingFileTitle{"Setting file error", "找不到設定檔"};
 const TextPair kStatus{"Project name：", "專案名稱："};
@@ -211,7 +213,7 @@ QString NotSavedMessage() {
 bool IsValidName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return false;
     for (const QChar c : name)
-        if (c == u'\\' || c == u'/' || c == u':' || c.category() == QChar::Other_Control) return false;
+        if (kRefusedInNames.contains(c) || c.category() == QChar::Other_Control) return false;
     return true;
 }
 
@@ -295,19 +297,21 @@ bool OpenProject(const QString& projName, bool reopen) {
     g_reopenPass = reopen;
 
     CreateMissingSettingFiles();
-    LoadProject();
+    // An upgrade whose save failed has been reported: the project is not taken as loaded, so
+    // nothing else saves (or reports) its half upgraded state again.
+    const bool loaded = LoadProject();
 
-    if (reopen) {
+    if (reopen && loaded) {
         if (st.IsInteractive == 1) Windows().RefreshTree();
         Windows().SetStatusPanel(QStringLiteral("ProjName"), Tx(kStatus) + st.ProjectName);
         cf.IsModified = 0;
         return true;
     }
-    if (CheckProjectUpgrade()) return OpenProject(name, true);
+    if (!reopen && loaded && CheckProjectUpgrade()) return OpenProject(name, true);
     // A project left without its upgrade, or half upgraded, is never saved; the window goes on
     // with the project it showed, opened again from its files.
     cf.IsProjectLoaded = false;
-    if (wasOpen) {
+    if (wasOpen && !(reopen && st.ProjectName == openProject)) {
         st.ProjectName = openProject;
         st.WorkstationName = openWorkstation;
         OpenProject(openProject, true);
@@ -332,7 +336,11 @@ void CreateMissingSettingFiles() {
     SettingUtil::LoadWorkstationSettings(workstation);
     KeepCaptionLine(workstation);
     NoteGroupsNotLoaded(workstation);
-    CheckLogFilePath();
+    // The re-open pass settles the path again but has reported it already.
+    if (g_reopenPass)
+        SettingUtil::SettleLogFilePath();
+    else
+        CheckLogFilePath();
     g_createdGroupFiles.clear();
     for (int i = 1; i <= st.SaveGroupCount; ++i) {
         const QString path = st.Group(i).S().SvcFilePath;
@@ -349,7 +357,7 @@ void CreateMissingSettingFiles() {
     }
 }
 
-void LoadProject() {
+bool LoadProject() {
     ProgramState& st = State();
     bool upgraded = false;
     // Each file is read once: the texts read for the format check go on to the reader, which
@@ -375,8 +383,11 @@ void LoadProject() {
         // A provider without a type name is the old format.
         if (!s.dbProvider.isEmpty() && s.dbDBTypeName.isEmpty()) {
             if (!AgreeToUpgrade()) sysExit(-1);
-            UpgradeAndSaveProject(texts);
             upgraded = true;
+            if (!UpgradeAndSaveProject(texts)) {
+                Config().IsProjectLoaded = false;
+                return false;
+            }
             break;
         }
     }
@@ -386,15 +397,16 @@ void LoadProject() {
         Config().IsProjectLoaded = true;
     }
     if (st.SaveGroupCount >= 1 && st.dbSCaption.isEmpty()) st.dbSCaption = Tx(kDefaultCaption);
+    return true;
 }
 
-void UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts) {
+bool UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts) {
     SettingUtil::LoadSaveGroupSettings(texts);
     ReportWhatWasNotTaken();
     ConfigState& cf = Config();
     cf.IsProjectLoaded = true;
     cf.IsModified = -1;
-    SettingWriter::SaveProject(true, false);
+    return SettingWriter::SaveProject(true, false);
 }
 
 bool CheckProjectUpgrade() {
@@ -449,8 +461,9 @@ bool UpgradeProjectFiles() {
 
 bool CheckLogFilePath() {
     const QString configured = State().dbSLogFileName;
-    if (SettingUtil::SettleLogFilePath()) return true;
-    SettingUtil::ReportBadLogPath(configured);
+    QString cause, settled;
+    if (SettingUtil::SettleLogFilePath(&cause, &settled)) return true;
+    SettingUtil::ReportBadLogPath(configured, cause, settled);
     return false;
 }
 

@@ -14,8 +14,9 @@ namespace ProjectUtil {
 // and a missing group file end the program.
 bool OpenProject(const QString& projName, bool reopen);
 // Checks and loads the group files of the workstation (an old-format file is upgraded after
-// asking).
-void LoadProject();
+// asking). False when the upgrade's save failed (and was reported): the project is then not
+// loaded.
+bool LoadProject();
 // Creates a missing workstation file, reads it, settles the log file and creates missing group
 // files.
 void CreateMissingSettingFiles();
@@ -26,8 +27,8 @@ bool CheckProjectUpgrade();
 // failed.
 bool UpgradeProjectFiles();
 // Loads an old-format project whole (taking the group files' texts already read) and saves it in
-// the current format.
-void UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts = {});
+// the current format; false when the save failed.
+bool UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts = {});
 // The configuration program's check of the log file path: settles it like the saver's, but
 // reports a bad path instead of ending the program.
 bool CheckLogFilePath();
@@ -37,7 +38,7 @@ bool CheckLogFilePath();
 QString NotSavedMessage();
 
 // A project or workstation name that may be used in a path: not empty, ".", or "..", and free
-// of "\", "/", ":" and control characters.
+// of \ / : * ? " < > | and control characters.
 bool IsValidName(const QString& name);
 // The message line that refuses such a name, in the given language.
 QString InvalidNameLine(const QString& name, int languageIndex);

@@ -118,6 +118,20 @@ QList<qsizetype> PathMatches(const QString& text, const QString& find) {
     return matches;
 }
 
+// The files an action will rewrite, each of which must be able to hold the new cfg folder path in
+// its own encoding (a Big5 file cannot hold every name): those that cannot are noted before
+// anything is changed. False when there are any.
+bool CanTakeNewPath(const QStringList& files, const QString& find, const QString& replacement) {
+    for (const QString& file : files) {
+        QByteArray bytes;
+        QString why;
+        if (FileUtil::FileExists(file) && FileUtil::ReadFileBytes(file, bytes) &&
+            !ReplacePathBytes(bytes, find, replacement, &why))
+            NoteWriteFailure(file, why);
+    }
+    return g_writeFailures.isEmpty();
+}
+
 bool IsInside(const QString& path, const QString& folder) {
     return FileUtil::ResolvePath(path).startsWith(FileUtil::ResolvePath(folder) + u'/');
 }
@@ -170,8 +184,10 @@ bool RenameWorkstation(const QString& project, const QString& oldName, const QSt
                       {QStringLiteral("所指定的新工作站名稱[") + newName + QStringLiteral("]已存在。"),
                        ProjectLine(project)});
     g_writeFailures.clear();
-    bool ok = ReplaceInFileIfExists(SvlPath(project, oldName), SettingUtil::CfgFolder(project, oldName),
-                                    SettingUtil::CfgFolder(project, newName));
+    const QString oldCfg = SettingUtil::CfgFolder(project, oldName),
+                  newCfg = SettingUtil::CfgFolder(project, newName);
+    if (!CanTakeNewPath({SvlPath(project, oldName)}, oldCfg, newCfg)) return ReportWriteFailures(kRename);
+    bool ok = ReplaceInFileIfExists(SvlPath(project, oldName), oldCfg, newCfg);
     const QString oldData = DataFolder(project, oldName), newData = DataFolder(project, newName);
     if (!FileUtil::FolderExists(newData)) FileUtil::MakeFullDir(newData);
     if (FileUtil::FolderExists(oldData)) {
@@ -198,11 +214,17 @@ bool CopyWorkstation(const QString& project, const QString& oldName, const QStri
     // A workstation without a workstation file has nothing to copy.
     if (!SettingUtil::SvlExists(project, oldName)) return true;
     g_writeFailures.clear();
-    bool ok = CopyWorkstationFiles(project, oldName, project, newName);
-    // The copies only: the source workstation's files stay as they are.
+    if (!CanTakeNewPath(QStringList{SvlPath(project, oldName)} + ModuleListFiles(project, oldName), oldCfg,
+                        newCfg))
+        return ReportWriteFailures(kCopy);
+    // The copies only: the source workstation's files stay as they are. Without a complete copy
+    // the workstation file there is not this copy's, and its files are not rewritten.
     const QString newSvl = SvlPath(project, newName);
-    ok = RenameModuleListEntries(newSvl, oldCfg, newCfg) && ok;
-    ok = ReplaceInFileIfExists(newSvl, oldCfg, newCfg) && ok;
+    bool ok = CopyWorkstationFiles(project, oldName, project, newName);
+    if (ok) {
+        ok = RenameModuleListEntries(newSvl, oldCfg, newCfg);
+        ok = ReplaceInFileIfExists(newSvl, oldCfg, newCfg) && ok;
+    }
     return ReportWriteFailures(kCopy) && ok;
 }
 
@@ -230,11 +252,13 @@ bool CopyWorkstationFiles(const QString& sourceProject, const QString& sourceWor
         NoteWriteFailure(to, why);
         return false;
     };
-    bool ok = copy(SvlPath(sourceProject, sourceWorkstation), SvlPath(targetProject, targetWorkstation));
+    // The group files first, the workstation file that names them last, and only when every group
+    // file is there: a copy cut short never leaves a workstation file naming groups it lacks.
+    bool ok = true;
     for (const QString& file : files)
         if (FileUtil::FileExists(file))
             ok = copy(file, targetCfg + u'\\' + FileUtil::GetFileName(file)) && ok;
-    return ok;
+    return ok && copy(SvlPath(sourceProject, sourceWorkstation), SvlPath(targetProject, targetWorkstation));
 }
 
 bool DeleteWorkstationFiles(const QString& project, const QString& workstation) {

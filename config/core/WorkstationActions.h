@@ -19,7 +19,8 @@ bool AddWorkstation(const QString& project, const QString& workstation);
 // Rewrites the old cfg folder path in the workstation file and moves the data folder.
 bool RenameWorkstation(const QString& project, const QString& oldName, const QString& newName);
 // Copies the workstation file and its group files into the new cfg folder and rewrites the
-// old cfg folder path in the copies. The source is never changed; a copy onto itself is refused.
+// old cfg folder path in the copies (only after a complete copy). The source is never changed; a
+// copy onto itself is refused.
 bool CopyWorkstation(const QString& project, const QString& oldName, const QString& newName);
 // Deletes the workstation file, its group files inside its cfg folder and (after OK) its data
 // folder.
@@ -27,6 +28,7 @@ bool DeleteWorkstation(const QString& project, const QString& workstation);
 
 // The group files the workstation file lists, read by the saver's rule.
 QStringList ModuleListFiles(const QString& project, const QString& workstation);
+// The group files first, the workstation file last and only when every group file was copied.
 // False when the source workstation file is missing or a copy failed.
 bool CopyWorkstationFiles(const QString& sourceProject, const QString& sourceWorkstation,
                           const QString& targetProject, const QString& targetWorkstation);

@@ -83,9 +83,10 @@ int ConfigDialog::exec() {
     TakeOwnerWindow(*this);
     KeepTypedTexts(*this);
     // At least as wide as its title in the language shown, so the window manager does not cut
-    // the title short.
+    // the title short, and never narrower than its layout needs in that language: a minimum
+    // width of its own replaces the layout's, which would let the controls overlap.
     if (designedMinimumWidth_ < 0) designedMinimumWidth_ = minimumWidth();
-    setMinimumWidth(std::max(designedMinimumWidth_, TitleBarWidth(*this)));
+    setMinimumWidth(std::max({designedMinimumWidth_, minimumSizeHint().width(), TitleBarWidth(*this)}));
     return QDialog::exec();
 }
 

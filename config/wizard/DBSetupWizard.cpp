@@ -130,6 +130,11 @@ void RunDBSetupWizard(bool tmpIsOfflineConfigDB) {
     RunPages(tmpIsOfflineConfigDB);
 }
 
+void TakeConnectionAnswers(xSvcSettings& s, const QString& typeName) {
+    ApplyTemplate(s, typeName);
+    ApplyConnection(s, typeName);
+}
+
 }  // namespace DBSetupWizard
 
 void ApplyDBSetupWizard(SaveGroupRecord& group) {
@@ -148,9 +153,8 @@ void ApplyDBSetupWizard(SaveGroupRecord& group) {
     if ((endedOffline ? offline.mString : online.mString) != kResultFinish) return;
 
     xSvcSettings& s = group.S();
-    ApplyTemplate(s, t);
+    DBSetupWizard::TakeConnectionAnswers(s, t);
     ApplyFileUsage(s, page1);
-    ApplyConnection(s, t);
     if (endedOffline) {
         if (t != QLatin1String("CSV")) s.dbTableName = FormObj<frmOfflineDBSetup3>().mTableName;
         ApplyFields(group, ReadFieldRows(*offline.lvFields));

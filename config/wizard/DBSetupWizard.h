@@ -9,6 +9,10 @@ namespace DBSetupWizard {
 // until it ends with Finish or Cancel. Applies nothing.
 void RunDBSetupWizard(bool tmpIsOfflineConfigDB);
 
+// The connection that the answers so far give a group of the type: the type template's keys
+// and what its connection page holds (the file, or the server and database, and the login).
+void TakeConnectionAnswers(xSvcSettings& s, const QString& typeName);
+
 }  // namespace DBSetupWizard
 
 // Runs the wizard for the group open in the save-group editor and, when it ended with Finish,

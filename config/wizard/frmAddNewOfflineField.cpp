@@ -68,7 +68,7 @@ void frmAddNewOfflineField::LoadFormObj(bool tmpIsNew, bool tmpbSaveCSV, bool tm
                                         const QString& tmpDBTypeName, const QString& tmpSaveGroupName,
                                         const QString& tmpTableName, const QString& tmpFieldName,
                                         const QString& tmpTagName, const QString& tmpTagType,
-                                        bool tmpIsCheckFieldNameExist) {
+                                        bool tmpIsCheckFieldNameExist, const xSvcSettings* tmpConnection) {
     mFocusObj = nullptr;
     mString.clear();
     isNew_ = tmpIsNew;
@@ -80,6 +80,8 @@ void frmAddNewOfflineField::LoadFormObj(bool tmpIsNew, bool tmpbSaveCSV, bool tm
     mFieldName = tmpFieldName;
     mTagName = tmpTagName;
     mTagType = tmpTagType;
+    connection_.reset();
+    if (tmpConnection) connection_ = *tmpConnection;
 
     optTag->setChecked(true);
     txtTagName->setText(mTagName);
@@ -251,7 +253,7 @@ void frmAddNewOfflineField::SaveFormObj() {
 void frmAddNewOfflineField::cmdFindFields_Click() {
     const QString kept = cmbFieldName->currentText().trimmed();
     cmbFieldName->clear();
-    xSvcSettings& s = group_.S();
+    const xSvcSettings& s = connection_ ? *connection_ : group_.S();
     ado::Connection conn;
     const bool open = DBProbeUtil::OpenGroupConnection(conn, s, mDBTypeName.toUpper());
     std::vector<TableFieldInfo> fields(kMaxTableFields + 1);

@@ -1,6 +1,7 @@
 #include "config/wizard/frmOfflineDBSetup4.h"
 
 #include "common/ProgramHooks.h"
+#include "config/wizard/DBSetupWizard.h"
 #include "config/wizard/frmAddNewOfflineField.h"
 #include "config/wizard/frmDBSetup1.h"
 #include "config/wizard/frmOfflineDBSetup3.h"
@@ -58,8 +59,12 @@ void frmOfflineDBSetup4::AddNewField() {
     // The table typed on the table page; the CSV path has none.
     const QString table =
         page1.mDBTypeName == QLatin1String("CSV") ? QString() : FormObj<frmOfflineDBSetup3>().mTableName;
+    // "Get Field..." connects with the answers so far: the group may not hold a database yet.
+    xSvcSettings answers;
+    DBSetupWizard::TakeConnectionAnswers(answers, page1.mDBTypeName);
+    answers.dbTableName = table;
     dlg.LoadFormObj(true, IsCSV(), page1.mbFixDataLength, page1.mDBTypeName, QString(), table, QString(),
-                    QString(), QString(), false);
+                    QString(), QString(), false, &answers);
     if (dlg.mString == kResultOK) {
         const QString name = dlg.mFieldName;
         for (const FieldRow& r : ReadFieldRows(*lvFields)) {

@@ -1,19 +1,28 @@
 #include "platform/fileio/FileIO.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace FileIO {
 namespace {
 
 constexpr char kTempSuffix[] = ".ledgrix-tmp";
+// A temporary file without a program's number was written by an older build; once it has not
+// been written for this long, no replacement is still at work on it.
+constexpr time_t kOldFormLeftOverSeconds = 60;
 
 QByteArray Native(const QString& path) {
     return QFile::encodeName(path);
@@ -33,7 +42,7 @@ QString FollowLinks(const QString& path) {
 
 QString WriteAll(int fd, const char* data, qsizetype size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        const ssize_t n = Calls().write(fd, data, static_cast<size_t>(size));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return n < 0 ? LastError() : QStringLiteral("nothing written");
         data += n;
@@ -42,13 +51,80 @@ QString WriteAll(int fd, const char* data, qsizetype size) {
     return QString();
 }
 
-// The temporary file of one replacement: removed unless it was renamed over the target.
+// An existing target is replaced only when the user may write it, as a direct write would be.
+QString RefuseUnwritable(const QString& target) {
+    if (::faccessat(AT_FDCWD, Native(target).constData(), W_OK, AT_EACCESS) == 0 || errno == ENOENT)
+        return QString();
+    return LastError();
+}
+
+bool ProcessEnded(long pid) {
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// The temporary files of one target: ".<name>.<process>.<serial>.ledgrix-tmp" beside it, each
+// replacement with a file of its own (a name near the length limit gets a shorter one).
+class TemporaryNames {
+  public:
+    explicit TemporaryNames(const QString& target) {
+        const QFileInfo info(target);
+        folder_ = Native(info.absolutePath());
+        QByteArray name = Native(info.fileName());
+        if (name.size() > 200) name = QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex();
+        prefix_ = '.' + name + '.';
+    }
+    QByteArray Path(quint32 serial) const {
+        return folder_ + '/' + prefix_ + QByteArray::number(::getpid()) + '.' + QByteArray::number(serial) +
+               kTempSuffix;
+    }
+
+    // Removes the temporary files of earlier replacements that no running program is writing:
+    // the program that made one has ended and nobody holds its lock.
+    void RemoveLeftOvers() const {
+        DIR* dir = ::opendir(folder_.constData());
+        if (!dir) return;
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (!name.startsWith(prefix_) || !name.endsWith(kTempSuffix)) continue;
+            const QByteArray middle =
+                name.mid(prefix_.size(),
+                         name.size() - prefix_.size() - static_cast<qsizetype>(sizeof kTempSuffix - 1));
+            const QList<QByteArray> numbers = middle.split('.');
+            bool isPid = false, isSerial = false;
+            const long pid = numbers.size() == 2 ? numbers[0].toLong(&isPid) : 0;
+            if (numbers.size() == 2) numbers[1].toUInt(&isSerial);
+            const bool oldForm = name == prefix_.chopped(1) + kTempSuffix;
+            if ((isPid && isSerial && ProcessEnded(pid)) || oldForm)
+                RemoveIfUnused(folder_ + '/' + name, oldForm);
+        }
+        ::closedir(dir);
+    }
+
+  private:
+    static void RemoveIfUnused(const QByteArray& path, bool oldForm) {
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) return;
+        struct stat st;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            (!oldForm || std::time(nullptr) - st.st_mtime >= kOldFormLeftOverSeconds))
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+
+    QByteArray folder_;
+    QByteArray prefix_;
+};
+
+std::atomic<quint32> g_serial{0};
+
+// The temporary file of one replacement: locked while it is written, removed unless it was
+// renamed over the target.
 class TemporaryFile {
   public:
-    explicit TemporaryFile(const QString& target) : target_(target), temp_(TemporaryPathFor(target)) {}
+    explicit TemporaryFile(const QString& target) : target_(target) {}
     ~TemporaryFile() {
+        if (!renamed_ && !temp_.isEmpty()) ::unlink(temp_.constData());
         if (fd_ >= 0) ::close(fd_);
-        if (!renamed_) ::unlink(Native(temp_).constData());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -56,10 +132,20 @@ class TemporaryFile {
     // Creates the temporary file; `like` (when given) lends it its permissions, and its owner
     // with `keepOwner`.
     QString Open(const struct stat* like, bool keepOwner) {
-        ::unlink(Native(temp_).constData());  // left by a killed program
-        fd_ = ::open(Native(temp_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                     like ? 0600 : 0666);
-        if (fd_ < 0) return LastError();
+        const TemporaryNames names(target_);
+        names.RemoveLeftOvers();
+        for (int attempt = 0; fd_ < 0; ++attempt) {
+            temp_ = names.Path(g_serial++);
+            fd_ = ::open(temp_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                         like ? 0600 : 0666);
+            // A name of an ended program that this one now carries: the next serial.
+            if (fd_ < 0 && (errno != EEXIST || attempt >= 100)) {
+                temp_.clear();
+                return LastError();
+            }
+        }
+        // Shows the other programs that this file is being written.
+        ::flock(fd_, LOCK_EX | LOCK_NB);
         if (like) {
             // Best effort, as the file being replaced had them.
             if (keepOwner && ::fchown(fd_, like->st_uid, like->st_gid) != 0) {
@@ -70,14 +156,13 @@ class TemporaryFile {
         return QString();
     }
     QString Write(const char* data, qsizetype size) { return WriteAll(fd_, data, size); }
-    // Pushes the data to the disk and renames the file over the target.
+    // Pushes the data to the disk, then renames the file over the target.
     QString Commit() {
-        if (::fsync(fd_) != 0) return LastError();
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) return LastError();
-        if (::rename(Native(temp_).constData(), Native(target_).constData()) != 0) return LastError();
+        if (Calls().fsync(fd_) != 0) return LastError();
+        if (Calls().rename(temp_.constData(), Native(target_).constData()) != 0) return LastError();
         renamed_ = true;
+        ::close(fd_);
+        fd_ = -1;
         // The rename itself reaches the disk with the folder.
         const int dir =
             ::open(Native(QFileInfo(target_).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -90,7 +175,7 @@ class TemporaryFile {
 
   private:
     QString target_;
-    QString temp_;
+    QByteArray temp_;
     int fd_ = -1;
     bool renamed_ = false;
 };
@@ -114,6 +199,15 @@ int OpenRegular(const QString& path, QString& why) {
 }
 
 }  // namespace
+
+SystemCalls DefaultCalls() {
+    return SystemCalls{::write, ::fsync, ::rename};
+}
+
+SystemCalls& Calls() {
+    static SystemCalls calls = DefaultCalls();
+    return calls;
+}
 
 Kind KindOf(const QString& path) {
     struct stat st;
@@ -144,15 +238,6 @@ QString KindRefusal(const QString& path) {
     return QString();
 }
 
-QString TemporaryPathFor(const QString& target) {
-    const QFileInfo info(target);
-    QString name = info.fileName();
-    // A name near the length limit gets a shorter one of its own.
-    if (Native(name).size() + static_cast<qsizetype>(sizeof kTempSuffix) > 255)
-        name = QString::fromLatin1(QCryptographicHash::hash(Native(name), QCryptographicHash::Sha1).toHex());
-    return info.absolutePath() + QStringLiteral("/.") + name + QLatin1String(kTempSuffix);
-}
-
 QString ReadAll(const QString& path, QByteArray& bytes) {
     bytes.clear();
     if (KindOf(path) == Kind::Missing) return QString::fromLocal8Bit(std::strerror(ENOENT));
@@ -178,6 +263,7 @@ QString ReadAll(const QString& path, QByteArray& bytes) {
 QString Replace(const QString& path, const QByteArray& bytes) {
     const QString target = FollowLinks(path);
     if (QString refusal = KindRefusal(target); !refusal.isEmpty()) return refusal;
+    if (QString refusal = RefuseUnwritable(target); !refusal.isEmpty()) return refusal;
     struct stat old;
     const bool existed = ::stat(Native(target).constData(), &old) == 0;
     TemporaryFile temp(target);
@@ -191,6 +277,7 @@ QString Copy(const QString& source, const QString& target) {
     if (KindOf(source) == Kind::Missing) return QString::fromLocal8Bit(std::strerror(ENOENT));
     const QString to = FollowLinks(target);
     if (QString refusal = KindRefusal(to); !refusal.isEmpty()) return refusal;
+    if (QString refusal = RefuseUnwritable(to); !refusal.isEmpty()) return refusal;
     QString why;
     const int in = OpenRegular(source, why);
     if (in < 0) return why;
@@ -209,6 +296,20 @@ QString Copy(const QString& source, const QString& target) {
     ::close(in);
     if (why.isEmpty()) why = temp.Commit();
     return why;
+}
+
+QString CreateIfMissing(const QString& path) {
+    if (KindOf(path) != Kind::Missing) return KindRefusal(path);
+    const QByteArray native = Native(path);
+    int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        // Made by another program meanwhile; or a link that leads nowhere yet, whose file is made.
+        if (KindOf(path) != Kind::Missing) return KindRefusal(path);
+        fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    }
+    if (fd < 0) return LastError();
+    ::close(fd);
+    return QString();
 }
 
 }  // namespace FileIO

@@ -1,9 +1,12 @@
 // Whole-file reads and replacements on Linux paths, shared by the file helpers and the registry
-// stand-in. A file is replaced through a temporary file beside it: every write is checked, the
-// data is pushed to the disk, and only then is the temporary file renamed over the target, so
-// the target holds either its old or its whole new content. Only regular files are read or
-// replaced; what a path names is learnt without opening it, so a pipe never blocks a program.
+// stand-in. A file is replaced through a temporary file of its own beside it: every write is
+// checked, the data is pushed to the disk, and only then is the temporary file renamed over the
+// target, so the target holds either its old or its whole new content. Only regular files are
+// read or replaced, and only files the user may write are replaced; what a path names is learnt
+// without opening it, so a pipe never blocks a program.
 #pragma once
+#include <sys/types.h>
+
 #include <QByteArray>
 #include <QString>
 
@@ -17,10 +20,6 @@ Kind KindOf(const QString& path);
 // regular or missing file.
 QString KindRefusal(const QString& path);
 
-// The temporary file that replaces `target` (a hidden name beside it, the same on every save,
-// so that one left by a killed program is removed by the next).
-QString TemporaryPathFor(const QString& target);
-
 // Reads a regular file whole. Empty on success, else why it failed; a missing file fails too.
 QString ReadAll(const QString& path, QByteArray& bytes);
 // Replaces the file (a link: the file it leads to) with the bytes. Empty on success, else why it
@@ -28,5 +27,18 @@ QString ReadAll(const QString& path, QByteArray& bytes);
 QString Replace(const QString& path, const QByteArray& bytes);
 // Copies a regular file onto the target in the same way, with the source's permissions.
 QString Copy(const QString& source, const QString& target);
+// Creates an empty file when nothing is there; a regular file that exists, also one that another
+// program has just made, is left as it is. Empty on success, else why it failed.
+QString CreateIfMissing(const QString& path);
+
+// The system calls that write a replacement, in one place so that a test can make one fail.
+struct SystemCalls {
+    ssize_t (*write)(int fd, const void* data, size_t size);
+    int (*fsync)(int fd);
+    int (*rename)(const char* from, const char* to);
+};
+SystemCalls DefaultCalls();
+// The calls in use (the defaults until a test puts others in place).
+SystemCalls& Calls();
 
 }  // namespace FileIO

@@ -5,11 +5,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <utility>
 
 #include "common/Failure.h"
 #include "common/FileUtil.h"
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
+#include "platform/fileio/FileIO.h"
 #include "tests/support/TestSupport.h"
 
 using namespace FileUtil;
@@ -130,7 +137,10 @@ TEST_F(FileUtilTest, Big5FilesAreReadAndWrittenBackAsBig5) {
     WriteFile("cfg/g.svc", big5);
     const QString text = ReadTextFile(Path("cfg/g.svc"));
     EXPECT_EQ(text, QString::fromUtf8("[Basic]\r\nName=生產 許\r\n"));
-    WriteFile("cfg/.g.svc.ledgrix-tmp", "left by a killed save");
+    // Left by a killed save of an older build: not written for minutes.
+    const QString old = WriteFile("cfg/.g.svc.ledgrix-tmp", "left by a killed save");
+    std::filesystem::last_write_time(old.toStdString(),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::minutes(2));
     ReplaceTextFile(text + "x=1\r\n", Path("cfg/g.svc"));
     EXPECT_EQ(ReadFile("cfg/g.svc"), big5 + "x=1\r\n");
     EXPECT_EQ(QDir(Path("cfg")).entryList(QDir::Files | QDir::Hidden), QStringList{"g.svc"});
@@ -150,4 +160,101 @@ TEST_F(FileUtilTest, Big5FilesAreReadAndWrittenBackAsBig5) {
     EXPECT_EQ(ReadFile("cfg/u.svc"), "Name=\xE7\xAE\x80");
     WriteFile("cfg/bad.svc", "a\xA5\r\nb\xA5");
     EXPECT_EQ(ReadTextFile(Path("cfg/bad.svc")), QString::fromUtf8("a\xEF\xBF\xBD\r\nb\xEF\xBF\xBD"));
+}
+
+namespace {
+
+// The system calls of replacements, in order, through the file helper's seam: `failing` fails,
+// `beforeRename` runs once inside the next rename.
+QStringList g_calls;
+QString g_failing;
+std::function<void()> g_beforeRename;
+
+FileIO::SystemCalls Recording() {
+    return {[](int fd, const void* data, size_t size) {
+                g_calls << "write";
+                return ::write(fd, data, size);
+            },
+            [](int fd) { return g_calls << "fsync", g_failing == "fsync" ? (errno = EIO, -1) : ::fsync(fd); },
+            [](const char* from, const char* to) {
+                g_calls << "rename";
+                if (g_beforeRename) std::exchange(g_beforeRename, {})();
+                return g_failing == "rename" ? (errno = EXDEV, -1) : ::rename(from, to);
+            }};
+}
+
+// The description of the failure the call raises; empty when it raises none.
+QString FailureOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Failure& f) {
+        return f.description;
+    }
+    return QString();
+}
+
+}  // namespace
+
+TEST_F(FileUtilTest, ReplacementsSyncBeforeTheRenameFailWholeAndKeepEachOthersTemporaries) {
+    g_calls.clear();
+    FileIO::Calls() = Recording();
+    const std::shared_ptr<void> restore(nullptr, [](void*) { FileIO::Calls() = FileIO::DefaultCalls(); });
+    const QString g = WriteFile("cfg/g.svc", "old");
+    const auto files = [&] { return QDir(Path("cfg")).entryList(QDir::Files | QDir::Hidden); };
+    // Another program replaces the same file while this one is about to rename.
+    g_beforeRename = [&] { ReplaceTextFile("second", g); };
+    ReplaceTextFile("first", g);
+    EXPECT_EQ(g_calls, (QStringList{"write", "fsync", "rename", "write", "fsync", "rename"}));
+    EXPECT_EQ(ReadFile("cfg/g.svc"), "first");
+    for (const char* step : {"fsync", "rename"}) {
+        g_failing = step;
+        EXPECT_TRUE(FailureOf([&] { ReplaceTextFile("lost", g); }).contains(g)) << step;
+        EXPECT_EQ(ReadFile("cfg/g.svc"), "first");
+        EXPECT_EQ(files(), QStringList{"g.svc"});
+    }
+    g_failing.clear();
+    // Left by an ended program: removed; being written by a running one (pid 1): kept.
+    WriteFile("cfg/.g.svc.2147483647.0.ledgrix-tmp", "");
+    WriteFile("cfg/.g.svc.1.0.ledgrix-tmp", "");
+    ReplaceTextFile("third", g);
+    EXPECT_EQ(files(), (QStringList{".g.svc.1.0.ledgrix-tmp", "g.svc"}));
+}
+
+TEST_F(FileUtilTest, FilesTheUserMayNotWriteAreRefusedOthersKeepTheirMode) {
+    const QString folder = WriteFile("cfg/mine.svc", "").section(u'/', 0, -2);
+    QStringList refused{WriteFile("cfg/readonly.svc", "kept")};
+    ::chmod(QFile::encodeName(refused[0]).constData(), 0444);
+    ::chmod(QFile::encodeName(folder + "/mine.svc").constData(), 0640);
+    if (::geteuid() == 0) {  // root writes anything: act as another user
+        refused << WriteFile("cfg/roots.svc", "kept");
+        for (const QString& p : {root.path(), folder}) ::chmod(QFile::encodeName(p).constData(), 0777);
+        ASSERT_EQ(::chown(QFile::encodeName(folder + "/mine.svc").constData(), 65534, 65534), 0);
+        ASSERT_EQ(::setegid(65534), 0);
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    for (const QString& file : refused)
+        EXPECT_TRUE(
+            FailureOf([&] { ReplaceTextFile("replaced", file); }).contains(file + " (Permission denied)"))
+            << file.toStdString();
+    ReplaceTextFile("replaced", folder + "/mine.svc");
+    if (::getuid() == 0) {
+        ASSERT_EQ(::seteuid(0), 0);
+        ASSERT_EQ(::setegid(0), 0);
+    }
+    for (const QString& file : refused) EXPECT_EQ(ReadTextFile(file), "kept");
+    EXPECT_EQ(ReadTextFile(folder + "/mine.svc"), "replaced");
+    EXPECT_EQ(QFileInfo(folder + "/mine.svc").permissions() & 0x0777, QFile::Permissions(0x0640));
+}
+
+TEST_F(FileUtilTest, AByteOrderMarkIsKeptAndBytesThatAreNoBig5AreNamedByTheirLine) {
+    const QString bom = WriteFile("bom.svc", "\xEF\xBB\xBF[Basic]\r\n");
+    ReplaceTextFile(ReadTextFile(bom) + "x=1\r\n", bom);
+    EXPECT_EQ(ReadFile("bom.svc"), "\xEF\xBB\xBF[Basic]\r\nx=1\r\n");
+    // 生產 in Big5, then a byte pair that is no character.
+    const QString bad = WriteFile("bad.svc", "[Basic]\r\nName=\xA5\xCD\xB2\xA3\r\nTable=\xA3\xC0x\r\n");
+    const QString why = FailureOf([&] { ReplaceTextFile(ReadTextFile(bad), bad); });
+    EXPECT_TRUE(why.contains(bad) &&
+                why.endsWith(QString::fromUtf8(
+                    "(line 3 holds bytes that are no Big5 character: Table=\xEF\xBF\xBDx)")))
+        << why.toStdString();
 }

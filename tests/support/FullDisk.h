@@ -20,12 +20,13 @@ class FullDisk {
         if (!folder_.isEmpty()) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
     }
 
-    // Mounts an empty tmpfs of `kib` KiB over the folder (made when missing). Empty when done,
-    // else why not.
-    QString Mount(const QString& folder, int kib = 256) {
+    // Mounts an empty tmpfs of `kib` KiB (and `inodes` files and folders, when given) over the
+    // folder (made when missing). Empty when done, else why not.
+    QString Mount(const QString& folder, int kib = 256, int inodes = 0) {
         if (::geteuid() != 0) return QStringLiteral("mounting a small tmpfs needs root");
         QDir().mkpath(folder);
-        const QByteArray options = "size=" + QByteArray::number(kib) + "k";
+        QByteArray options = "size=" + QByteArray::number(kib) + "k";
+        if (inodes > 0) options += ",nr_inodes=" + QByteArray::number(inodes);
         if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) != 0)
             return QStringLiteral("cannot mount a tmpfs here: ") +
                    QString::fromLocal8Bit(std::strerror(errno));
@@ -42,6 +43,19 @@ class FullDisk {
             if (::write(fd, block.constData(), static_cast<size_t>(size)) < 0) size /= 2;
         }
         if (fd >= 0) ::close(fd);
+    }
+
+    // Uses up the file system's inodes with empty files in a folder ".inodes": from now on no
+    // file or folder can be made.
+    void UseUpInodes() const {
+        const QString dir = folder_ + QStringLiteral("/.inodes");
+        QDir().mkpath(dir);
+        for (int n = 0;; ++n) {
+            const int fd = ::open(QFile::encodeName(dir + u'/' + QString::number(n)).constData(),
+                                  O_WRONLY | O_CREAT | O_EXCL, 0600);
+            if (fd < 0) break;
+            ::close(fd);
+        }
     }
 
   private:

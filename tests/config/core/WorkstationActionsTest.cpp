@@ -73,6 +73,41 @@ TEST_F(WorkstationActionsTest, NamesThatLeaveTheFoldersAreRefusedBeforeTheDiskIs
     EXPECT_EQ(Snapshot(), source);
 }
 
+TEST_F(WorkstationActionsTest, NamesNoFolderCanHoldAreRefusedEvenWhereTheirCfgFolderExists) {
+    for (const QString& bad : {QStringLiteral("W*"), QStringLiteral("W?"), QStringLiteral("W|")}) {
+        QDir().mkpath(Path(QStringLiteral("Project/P/cfg/") + bad));
+        EXPECT_FALSE(AddWorkstation(P, bad));
+        EXPECT_TRUE(
+            boxes.boxes.back().text.contains(QStringLiteral("名稱[") + bad + QStringLiteral("]不能作為")));
+    }
+    EXPECT_EQ(boxes.boxes.size(), 3u);
+    EXPECT_EQ(Snapshot(), source);
+}
+
+TEST_F(WorkstationActionsTest, ChineseNamesGoIntoBig5FilesInBig5OrAreRefusedBeforeAnythingChanges) {
+    const QByteArray zh = "\xA5\xCD\xB2\xA3";  // 生產 in Big5
+    const QString svl = WriteFile(QStringLiteral("Project/P/cfg/B/Ledgrix.svl"),
+                                  "[ModuleList]\r\nModule1=" + zh + ",..\\Project\\P\\cfg\\B\\b.svc\r\n");
+    WriteFile(QStringLiteral("Project/P/cfg/B/b.svc"),
+              "[CSV]\r\ndbCSVFilePath=..\\Project\\P\\cfg\\B\\" + zh + "\r\n");
+    const QString chinese = QString::fromUtf8("生產"), B = QStringLiteral("B");
+    ASSERT_TRUE(CopyWorkstation(P, B, chinese));
+    const QByteArray moved = "..\\PROJECT\\P\\CFG\\" + zh;
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/cfg/生產/b.svc")),
+              "[CSV]\r\ndbCSVFilePath=" + moved + '\\' + zh + "\r\n");
+
+    const auto before = Snapshot();  // 简 has no Big5 form
+    EXPECT_FALSE(CopyWorkstation(P, B, QString::fromUtf8("简")));
+    EXPECT_FALSE(RenameWorkstation(P, B, QString::fromUtf8("简")));
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(boxes.boxes.size(), 2u);
+    for (const auto& box : boxes.boxes)
+        EXPECT_TRUE(box.text.contains(
+            QString::fromUtf8("[..\\Project\\P\\cfg\\B\\Ledgrix.svl]: Big5 text cannot hold \"简\"")));
+    EXPECT_TRUE(RenameWorkstation(P, B, chinese + u'2'));
+    EXPECT_TRUE(ReadFile(svl.mid(root.path().size() + 1)).contains(moved + "2\\b.svc"));
+}
+
 TEST_F(WorkstationActionsTest, AddCreatesAnEmptyWorkstationFileAndTheDataFolder) {
     QDir().mkpath(Path(QStringLiteral("Project/P/cfg/W3")));
     EXPECT_TRUE(AddWorkstation(P, QStringLiteral("W3")));

@@ -34,14 +34,17 @@ class ConfigProgramE2E : public SaverProcessFixture {
         QFile::copy(BinFile(QStringLiteral("help.txt")), bin + QStringLiteral("/help.txt"));
     }
 
+    // With `windowDir`, the program's windows are registered there (a desktop of its own).
     std::unique_ptr<QProcess> Start(const QString& commandLine, const QString& answers,
-                                    const QString& program = QString()) {
+                                    const QString& program = QString(),
+                                    const QString& windowDir = QString()) {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("LEDGRIX_MSGBOX"), QStringLiteral("stderr"));
         env.insert(QStringLiteral("LEDGRIX_MSGBOX_ANSWERS"), answers);
-        env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"), runtimeFolder.Path());
+        env.insert(QStringLiteral("LEDGRIX_WINDOW_DIR"),
+                   windowDir.isEmpty() ? runtimeFolder.Path() : windowDir);
         env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         // The window's per-user settings and the registry file are the test's own.
@@ -167,6 +170,58 @@ TEST_F(ConfigProgramE2E, LegacyBig5FilesKeepEveryByteButThePathsThatChange) {
         << saved.toStdString();
     EXPECT_TRUE(
         File(QStringLiteral("P/cfg/W1/g.svc")).contains("\r\nfd1=\xA5\xCD\xB2\xA3,T1.VALUE,2,-1\r\n"));
+}
+
+TEST_F(ConfigProgramE2E, TwoProgramsUpgradingOneProjectAtOnceBothSucceed) {
+    MakeConfigFolder();
+    // An old-format workstation of 64 groups, which each program saves whole when it opens it.
+    const auto layOut = [&] {
+        QByteArray svl = "[ModuleList]\r\n";
+        for (int i = 1; i <= 64; ++i) {
+            svl += QStringLiteral("Module%1=G%1,..\\Project\\P\\cfg\\W\\g%1.svc\r\n").arg(i).toUtf8();
+            Write(QStringLiteral("P/cfg/W/g%1.svc").arg(i),
+                  "[Basic]\r\ndbProvider=Microsoft.Jet.OLEDB.4.0\r\ndbTableName=T\r\n[FieldList]\r\nfd1=F,T."
+                  "VALUE\r\n");
+        }
+        Write(QStringLiteral("P/cfg/W/Ledgrix.svl"), svl);
+        QFile::remove(root.path() + QStringLiteral("/Project/P/cfg/W/Ledgrix.log"));
+    };
+    const auto files = [&] {
+        QStringList all;
+        for (const QString& name :
+             QDir(root.path() + QStringLiteral("/Project/P/cfg/W")).entryList(QDir::Files | QDir::Hidden))
+            all << name + u' ' + QString::fromLatin1(File(QStringLiteral("P/cfg/W/") + name).toBase64());
+        return all;
+    };
+    layOut();
+    ASSERT_EQ(Run(QStringLiteral("P W"), QStringLiteral("yes"), true).status, 0);
+    const QStringList upgraded = files();
+    ASSERT_EQ(upgraded.size(), 66);
+
+    // Two desktops, one project: both programs upgrade it at the same moment.
+    QTemporaryDir desktops[2];
+    for (int round = 0; round < 6; ++round) {
+        layOut();
+        std::unique_ptr<QProcess> programs[2];
+        for (int i = 0; i < 2; ++i)
+            programs[i] = Start(QStringLiteral("P W"), QStringLiteral("yes"), QString(), desktops[i].path());
+        for (int i = 0; i < 2; ++i) {
+            const QByteArray own = qgetenv("LEDGRIX_WINDOW_DIR");
+            qputenv("LEDGRIX_WINDOW_DIR", QFile::encodeName(desktops[i].path()));
+            EXPECT_TRUE(WaitUntil(
+                [&] { return MainWindowShown() || programs[i]->state() == QProcess::NotRunning; }, 20000));
+            qputenv("LEDGRIX_WINDOW_DIR", own);
+            programs[i]->terminate();
+            ASSERT_TRUE(programs[i]->waitForFinished(20000));
+            const ConfigRun r = Finished(*programs[i]);
+            EXPECT_EQ(r.status, 0);
+            // The upgrade question, unless the other program had upgraded every file already.
+            EXPECT_LE(r.boxes.size(), 1) << "round " << round << ": " << r.boxes.join(u'\n').toStdString();
+            EXPECT_EQ(r.boxes.value(0, QStringLiteral("升級專案|是否要升級Ledgrix專案?")),
+                      QStringLiteral("升級專案|是否要升級Ledgrix專案?"));
+        }
+        EXPECT_EQ(files(), upgraded) << "round " << round;
+    }
 }
 
 TEST_F(ConfigProgramE2E, PipesNamedAsSettingsOrLogFilesAreRefusedWithoutWaiting) {

@@ -68,3 +68,21 @@ inline void DoubleClick(QDialog& page, const QString& list, const QString& name)
     auto& lv = Child<QTreeWidget>(page, list);
     emit lv.itemDoubleClicked(lv.currentItem(), 0);
 }
+
+// The named controls of a page that do not lie wholly inside it, or that overlap the list (its
+// scroll bar included), as the window shows them.
+inline QStringList CoveredOrOutside(QDialog& page, const QString& list) {
+    const QRect inside = page.rect();
+    auto& lv = Child<QTreeWidget>(page, list);
+    const QRect listRect(lv.mapTo(&page, QPoint(0, 0)), lv.size());
+    QStringList faults;
+    for (QWidget* w : page.findChildren<QWidget*>()) {
+        const QString name = w->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || !w->isVisible()) continue;
+        const QRect r(w->mapTo(&page, QPoint(0, 0)), w->size());
+        if (!inside.contains(r)) faults << name + QStringLiteral(" outside");
+        if (w != &lv && !w->isAncestorOf(&lv) && !lv.isAncestorOf(w) && r.intersects(listRect))
+            faults << name + QStringLiteral(" over ") + list;
+    }
+    return faults;
+}

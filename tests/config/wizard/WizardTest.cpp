@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStyle>
 
 #include "common/DBConnect.h"
@@ -190,6 +191,7 @@ TEST_F(Wizard, OnlineRunOnAnSqliteFileFillsTheGroupAndKeepsTagsAcrossPreviousAnd
                  EXPECT_EQ(Column(p, "lvFields", 2), (QStringList{"", "VALUE"}));
                  EXPECT_EQ(Column(p, "lvFields", 4), (QStringList{"", ""}));
                  screen(p);
+                 EXPECT_TRUE(CoveredOrOutside(p, "lvFields").isEmpty());
                  boxes.answers = {MsgAnswer::No};
                  Click(p, "cmdFinish");  // Time has no tag: asked first
                  EXPECT_TRUE(p.isVisible());
@@ -788,4 +790,108 @@ TEST_F(Wizard, OfflineFieldListAddsFieldsThroughTheOfflineFieldDialog) {
     ASSERT_EQ(group.FieldCount, 1);
     EXPECT_EQ(group.F(1).TagName, "FLOW");
     EXPECT_EQ(group.F(1).TagType, "VALUE");
+}
+
+TEST_F(Wizard, FieldListPagesShowTheWholeListBesideItsButtons) {
+    // The off-line page of the CSV path and of the off-line path (their titles differ), with
+    // enough rows for the scroll bar, in both languages.
+    for (int language : {0, 1}) {
+        State().LanguageIndex = static_cast<int16_t>(language);
+        for (const QString type : {"CSV", "ACCESS"}) {
+            auto fields = [&](QDialog& p) {
+                auto& list = Child<QTreeWidget>(p, "lvFields");
+                for (int i = 1; i <= 40; ++i) AddFieldRow(list, Row(QString::number(i), "T", "VALUE"));
+                list.doItemsLayout();
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(list.verticalScrollBar()->isVisible());
+                const QStringList faults = CoveredOrOutside(p, "lvFields");
+                EXPECT_TRUE(faults.isEmpty()) << type.toStdString() << ' ' << language << ": "
+                                              << faults.join(QStringLiteral(", ")).toStdString();
+                Click(p, "cmdCancel");
+            };
+            std::vector<WizardDriver::Step> steps{First(type)};
+            if (type == "ACCESS") {
+                steps.push_back({"frmDBSetup2_Access", [](QDialog& p) {
+                                     Click(p, "optUserFilePath");
+                                     SetText(p, "txtFilePath", "new.mdb");
+                                     Click(p, "chkOffLineConfigDB");
+                                     Click(p, "cmdNext");
+                                 }});
+                steps.push_back({"frmOfflineDBSetup3", [](QDialog& p) {
+                                     SetText(p, "txtTableName", "Log");
+                                     Click(p, "cmdNext");
+                                 }});
+            }
+            steps.push_back({"frmOfflineDBSetup4", fields});
+            WizardDriver pages(steps);
+            DBSetupWizard::RunDBSetupWizard(false);
+        }
+    }
+}
+
+TEST_F(Wizard, GetFieldOnTheOfflineListConnectsWithTheAnswersForANewGroup) {
+    // A new group in the editor holds no database yet: the fields come from the file, server
+    // and table answered so far.
+    Config().WorkingGroup = SaveGroupRecord();
+    auto offline = [](const std::function<void(QDialog&)>& connection, const QString& table) {
+        QStringList listed;
+        WizardDriver pages({First(connection ? "ACCESS" : "MYSQL"),
+                            {connection ? "frmDBSetup2_Access" : "frmDBSetup2_SQLServer",
+                             [connection](QDialog& p) {
+                                 if (connection)
+                                     connection(p);
+                                 else {
+                                     SetText(p, "txtPCName",
+                                             Env("LEDGRIX_TEST_MYSQL_HOST") + u':' +
+                                                 Env("LEDGRIX_TEST_MYSQL_PORT"));
+                                     SetText(p, "txtDataBaseName", Env("LEDGRIX_TEST_MYSQL_DATABASE"));
+                                     SetText(p, "txtUserName", Env("LEDGRIX_TEST_MYSQL_USER"));
+                                     SetText(p, "txtPassword", Env("LEDGRIX_TEST_MYSQL_PASSWORD"));
+                                 }
+                                 Click(p, "chkOffLineConfigDB");
+                                 Click(p, "cmdNext");
+                             }},
+                            {"frmOfflineDBSetup3",
+                             [table](QDialog& p) {
+                                 SetText(p, "txtTableName", table);
+                                 Click(p, "cmdNext");
+                             }},
+                            {"frmOfflineDBSetup4", [&listed](QDialog& p) {
+                                 NextModal dialog([&listed](QDialog& d) {
+                                     Click(d, "cmdFindFields");
+                                     const auto& names = Child<QComboBox>(d, "cmbFieldName");
+                                     for (int i = 0; i < names.count(); ++i) listed << names.itemText(i);
+                                     Click(d, "cmdCancel");
+                                 });
+                                 Click(p, "cmdAddNewField");
+                                 Click(p, "cmdCancel");
+                             }}});
+        ApplyDBSetupWizard(Config().WorkingGroup);
+        return listed;
+    };
+    EXPECT_EQ(offline(
+                  [this](QDialog& p) {
+                      Click(p, "optUserFilePath");
+                      SetText(p, "txtFilePath", plant);
+                  },
+                  "Log1"),
+              (QStringList{"Time", "Flow", "Level", "Note"}));
+    EXPECT_EQ(BoxTexts(), QStringList());
+
+    if (Env("LEDGRIX_TEST_MYSQL_HOST").isEmpty()) {
+        if (!Env("CI").isEmpty())
+            FAIL() << "LEDGRIX_TEST_MYSQL_* is not set: no MariaDB server for the tests";
+        GTEST_SKIP() << "no MariaDB server (LEDGRIX_TEST_MYSQL_* not set)";
+    }
+    const QString table = QStringLiteral("wiz_get_%1").arg(QCoreApplication::applicationPid());
+    ado::Connection admin;
+    ASSERT_TRUE(OpenDBConnectionByType(
+        "MYSQL", QString(), Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT"), QString(),
+        Env("LEDGRIX_TEST_MYSQL_DATABASE"), Env("LEDGRIX_TEST_MYSQL_USER"),
+        Env("LEDGRIX_TEST_MYSQL_PASSWORD"), admin));
+    admin.Execute("CREATE TABLE " + table + " (Stamp DATETIME, Flow DOUBLE)");
+    const QStringList listed = offline(nullptr, table);
+    admin.Execute("DROP TABLE " + table);
+    EXPECT_EQ(listed, (QStringList{"Stamp", "Flow"}));
+    EXPECT_EQ(BoxTexts(), QStringList());
 }
