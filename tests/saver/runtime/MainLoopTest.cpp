@@ -246,3 +246,65 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     ado::AbandonPendingCalls();
     check.Execute(QStringLiteral("DROP TABLE ") + table);
 }
+
+// The clock steps back a minute: each schedule ahead of it by more than its cycle starts again
+// from the clock, with a log line, and records go on; a step forward is counted as lost slots.
+TEST_F(MainLoopTest, AScheduleAheadOfTheClockStartsAgainFromTheClock) {
+    State().dbSLiveAlone = 1;
+    Services().GetFieldValues = [](int16_t group) { GetFieldValues(group); };
+    g_clockMs = (QDateTime::currentMSecsSinceEpoch() / 1000 + 1) * 1000;
+    DateUtil::SetClock(&TestClock);
+    struct RealClock {
+        ~RealClock() { DateUtil::SetClock(nullptr); }
+    } realClock;
+    const char* names[] = {"SEC", "FAST"};
+    for (int k = 0; k < 2; ++k) {
+        SaveGroupRecord& g = AddGroup(QLatin1String(names[k]));
+        g.S().dbDBTypeName = QStringLiteral("CSV");
+        g.S().dbCSVFilePath = g.S().dbCSVFullPath = Path(QLatin1String(names[k]) + QStringLiteral(".csv"));
+        g.S().dbSCSVDelimiterCharacter = QStringLiteral(",");
+        g.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
+        AddValueField(g, QStringLiteral("V"), QStringLiteral("V"));
+        int16_t index = static_cast<int16_t>(k + 1);
+        PrepareCSVDB(index, -1, 0);
+        if (k == 1) {
+            EveryQuarterSecond(g);
+        } else {
+            g.S().SaveTimeInterval = g.R().SaveTimeInterval = 1;
+            g.R().SetFirstSaveTime(true);
+        }
+    }
+    DatetimeWithMilliSeconds nowMs;
+    nowMs.SetNow();
+    State().Group(1).R().SetupNextTargetSaveTime(DateUtil::Now());
+    State().Group(2).R().SetupNextTargetSaveTimeWithMilliSeconds(nowMs);
+    const auto records = [this](const char* name) {
+        return ReadFile(QLatin1String(name) + QStringLiteral(".csv")).count("7\r\n");
+    };
+    // Passes a twentieth of a second apart, as the loop makes them.
+    const auto run = [](qint64 ms) {
+        for (qint64 t = 0; t < ms; t += 50) {
+            LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
+            g_clockMs += 50;
+        }
+    };
+    run(1500);
+    const qsizetype sec = records("SEC"), fast = records("FAST");
+    EXPECT_EQ(sec, 1);
+    EXPECT_EQ(fast, 6);
+
+    g_clockMs -= 60000;
+    run(2000);
+    EXPECT_EQ(log.filter(QStringLiteral("| The clock stepped back: the next save was due at ")).size(), 2)
+        << log.join(u'\n').toStdString();
+    EXPECT_GE(records("SEC"), sec + 1);
+    EXPECT_GE(records("FAST"), fast + 7);
+
+    // Forward: the slots passed over are lost and counted, the schedule keeps its grid.
+    log.clear();
+    g_clockMs += 10000;
+    run(500);
+    EXPECT_TRUE(log.filter(QStringLiteral("| The clock stepped back")).isEmpty());
+    EXPECT_EQ(log.filter(QStringLiteral(" | Warning | Ledgrix.FAST | [Overrun ")).size(), 2)
+        << log.join(u'\n').toStdString();
+}
