@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -197,9 +198,12 @@ int g_signalPipe[2] = {-1, -1};
 
 void StartAndRun();
 
+// The handler keeps errno for the code it interrupts.
 void OnStopSignal(int number) {
+    const int saved = errno;
     const char c = static_cast<char>(number);
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+    errno = saved;
 }
 
 // A stop signal noted by the handler ends the saver through the orderly exit.
