@@ -148,6 +148,8 @@ void xRuntimeInfo::CountBusySlot() {
         lastCountedSlot_ = TargetSaveTime;
     }
     CountinuousOverrunCount = AddLost(CountinuousOverrunCount, 1);
+    // The slot is done with, as a saved one is: the schedule goes on from it.
+    IsFirstSaveTime = false;
 }
 
 void xRuntimeInfo::CountLostRecord(const DatetimeWithMilliSeconds& time) {
