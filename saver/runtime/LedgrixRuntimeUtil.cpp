@@ -201,8 +201,14 @@ void RuntimeMain() {
         r.SaveTimeIntervalWithMilliSeconds = s.SaveTimeIntervalWithMilliSeconds;
         r.SetDisableDBAppend(false);
         r.SetFirstSaveTime(true);
-        // A server that does not answer holds up only its own group: the others go on.
-        if (!s.dbSTriggerTag.Name.isEmpty() || s.SaveTimeInterval > 0) PrepareTargetAtStart(g).Detach();
+        // A server that does not answer holds up only its own group: the others go on. The one
+        // record of a "ONCE" run waits for its target.
+        if (!s.dbSTriggerTag.Name.isEmpty() || s.SaveTimeInterval > 0) {
+            if (Saver().RunMode == QLatin1String("ONCE"))
+                ado::RunSync(PrepareTargetAtStart(g));
+            else
+                PrepareTargetAtStart(g).Detach();
+        }
         if (s.dbSNumRecordsSavedTag.IsDefined()) {
             WriteStatusTag(s.dbSNumRecordsSavedTag.UserParm, r.NumRecordsSaved);
             WriteLog(GroupLine("Message", g, s.dbSNumRecordsSavedTag.Name + QStringLiteral(" = 0")));
