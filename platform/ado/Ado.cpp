@@ -140,7 +140,7 @@ constexpr long kDefaultConnectionTimeout = 15;  // seconds, as ADO's
 constexpr long kDefaultCommandTimeout = 30;
 // A driver that keeps to its own timeout has answered by then; one that does not is left behind.
 constexpr qint64 kDriverGraceMs = 2000;
-constexpr int kWaitStepMs = 50;
+constexpr qint64 kClockSlackMs = 100;
 const QString kTimeoutText = QStringLiteral("Timeout expired");
 const QString kLostText = QStringLiteral("Timeout expired: the connection no longer answers.");
 
@@ -256,7 +256,8 @@ class EngineCore {
     // whatever the driver calls it (a lost connection, an unanswered handshake).
     Error Failure(long number, const QSqlError& e, const QElapsedTimer& since, long limitSeconds) const {
         const QString text = Mask(SqlErrorText(e));
-        if (!IsSQLite() && since.elapsed() >= limitSeconds * 1000)
+        // A server's own clock for its timeouts may run a few milliseconds ahead of this one.
+        if (!IsSQLite() && since.elapsed() + kClockSlackMs >= limitSeconds * 1000)
             return Error(adErrTimeout, kTimeoutText + QStringLiteral(" (") + text + u')');
         return Error(number, text);
     }
