@@ -40,9 +40,8 @@ int32_t GetRecordCount(ado::Recordset& rs) {
     return n;
 }
 
-bool TableExists(ado::Connection* conn, const QString& tableName) {
-    if (!conn) return false;
-    auto schema = conn->OpenSchema(ado::adSchemaTables);
+ado::Task<bool> TableExistsAsync(ado::Connection& conn, QString tableName) {
+    const std::shared_ptr<ado::Recordset> schema = co_await conn.OpenSchemaAsync(ado::adSchemaTables);
     schema->MoveFirst();
     const QString wanted = tableName.toUpper();
     while (!schema->EOF_()) {
@@ -51,11 +50,16 @@ bool TableExists(ado::Connection* conn, const QString& tableName) {
             const QString t = type.toString();
             if ((t == QLatin1String("TABLE") || t == QLatin1String("SYSTEM TABLE")) &&
                 schema->Value(QStringLiteral("TABLE_NAME")).toString().toUpper() == wanted)
-                return true;
+                co_return true;
         }
         schema->MoveNext();
     }
-    return false;
+    co_return false;
+}
+
+bool TableExists(ado::Connection* conn, const QString& tableName) {
+    if (!conn) return false;
+    return ado::RunSync(TableExistsAsync(*conn, tableName));
 }
 
 bool RecordsetHasField(const ado::Recordset* rs, const QString& fieldName) {
@@ -81,15 +85,48 @@ std::shared_ptr<ado::Connection> OpenMLDBConn(const QString& filePath) {
     }
 }
 
-std::shared_ptr<ado::Recordset> OpenRecordset(ado::Connection* conn, const QString& sqlText) {
-    if (!conn || sqlText.isEmpty()) return nullptr;
+ado::Task<std::shared_ptr<ado::Recordset>> OpenRecordsetAsync(ado::Connection& conn, QString sqlText) {
+    if (sqlText.isEmpty()) co_return nullptr;
     auto rs = std::make_shared<ado::Recordset>();
     try {
-        rs->Open(sqlText, *conn, ado::adOpenKeyset, ado::adLockPessimistic, -1);
-        return rs;
+        co_await rs->OpenAsync(sqlText, conn, ado::adOpenKeyset);
     } catch (const ado::Error&) {
-        return nullptr;
+        co_return nullptr;
     }
+    co_return rs;
+}
+
+std::shared_ptr<ado::Recordset> OpenRecordset(ado::Connection* conn, const QString& sqlText) {
+    if (!conn) return nullptr;
+    return ado::RunSync(OpenRecordsetAsync(*conn, sqlText));
+}
+
+ado::Task<CommandResult> ExecuteSQLCommandAsync(ado::Connection& conn, QString sqlText) {
+    const bool withTransaction =
+        conn.GetProperties().Find(QStringLiteral("Jet OLEDB:User Commit Sync")) != nullptr;
+    bool begun = false;
+    CommandResult result;
+    try {
+        if (withTransaction) {
+            co_await conn.BeginTransAsync();
+            begun = true;
+        }
+        co_await conn.ExecuteAsync(sqlText);
+        if (withTransaction) {
+            co_await conn.CommitTransAsync();
+            begun = false;
+        }
+        co_return result;
+    } catch (const ado::Error& e) {
+        result = {false, e.Description, e.Number};
+    }
+    if (begun) {
+        try {
+            co_await conn.RollbackTransAsync();
+        } catch (const ado::Error&) {
+        }
+    }
+    co_return result;
 }
 
 bool ExecuteSQLCommand(ado::Connection* conn, const QString& sqlText, QString& errorText) {
@@ -99,30 +136,9 @@ bool ExecuteSQLCommand(ado::Connection* conn, const QString& sqlText, QString& e
             "invalid in this context.");
         return false;
     }
-    const bool withTransaction =
-        conn->GetProperties().Find(QStringLiteral("Jet OLEDB:User Commit Sync")) != nullptr;
-    bool begun = false;
-    try {
-        if (withTransaction) {
-            conn->BeginTrans();
-            begun = true;
-        }
-        conn->Execute(sqlText, -1);
-        if (withTransaction) {
-            conn->CommitTrans();
-            begun = false;
-        }
-        return true;
-    } catch (const ado::Error& e) {
-        errorText = e.Description;
-        if (begun) {
-            try {
-                conn->RollbackTrans();
-            } catch (const ado::Error&) {
-            }
-        }
-        return false;
-    }
+    const CommandResult r = ado::RunSync(ExecuteSQLCommandAsync(*conn, sqlText));
+    if (!r.ok) errorText = r.errorText;
+    return r.ok;
 }
 
 std::shared_ptr<ado::Recordset> CopyRecordset(const ado::Recordset* rs) {

@@ -21,6 +21,15 @@ std::shared_ptr<ado::Recordset> OpenRecordset(ado::Connection* conn, const QStri
 // Runs one statement, in a transaction of its own on Jet connections. On failure errorText is
 // set to the failure's description (also when there is no connection) and false returned.
 bool ExecuteSQLCommand(ado::Connection* conn, const QString& sqlText, QString& errorText);
+// The same, awaited; the connection must outlive the work. A failed schema listing is raised.
+ado::Task<bool> TableExistsAsync(ado::Connection& conn, QString tableName);
+ado::Task<std::shared_ptr<ado::Recordset>> OpenRecordsetAsync(ado::Connection& conn, QString sqlText);
+struct CommandResult {
+    bool ok = true;
+    QString errorText;     // the failure's description
+    long errorNumber = 0;  // and its number (ado::adErrTimeout: given up after its timeout)
+};
+ado::Task<CommandResult> ExecuteSQLCommandAsync(ado::Connection& conn, QString sqlText);
 // A disconnected copy of the recordset's rows; no object when there is nothing to copy.
 std::shared_ptr<ado::Recordset> CopyRecordset(const ado::Recordset* rs);
 

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QTime>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -101,11 +102,14 @@ struct LocalClock {
     qint64 msOfDay = 0;
 };
 
+std::atomic<qint64 (*)()> g_clock{nullptr};
+
 LocalClock LocalNow() {
     thread_local qint64 second = std::numeric_limits<qint64>::min();
     thread_local QDate date;
     thread_local qint64 secondOfDay = 0;
-    const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
+    qint64 (*const clock)() = g_clock.load();
+    const qint64 utcMs = clock ? clock() : QDateTime::currentMSecsSinceEpoch();
     const qint64 utcSecond = utcMs >= 0 ? utcMs / 1000 : (utcMs - 999) / 1000;
     if (utcSecond != second) {
         const QDateTime local = QDateTime::fromMSecsSinceEpoch(utcSecond * 1000, Qt::LocalTime);
@@ -124,7 +128,11 @@ double Now() {
 }
 
 double Today() {
-    return static_cast<double>(kEpoch.daysTo(QDate::currentDate()));
+    return static_cast<double>(kEpoch.daysTo(LocalNow().date));
+}
+
+void SetClock(qint64 (*msSinceEpoch)()) {
+    g_clock = msSinceEpoch;
 }
 
 Fields NowFields() {

@@ -23,7 +23,10 @@ bool IsWholeSecond(double date);
 double FromDateTime(const QDateTime& dt);  // local QDateTime -> date value (to the millisecond)
 QDateTime ToDateTime(double date);         // invalid when out of range
 
-double Now();        // current local date-time, whole seconds
+double Now();  // current local date-time, whole seconds
+// The clock the process reads (milliseconds since 1970 UTC): the system's unless a test sets
+// its own (nullptr: the system's again).
+void SetClock(qint64 (*msSinceEpoch)());
 double Today();      // today at midnight
 Fields NowFields();  // current local time with milliseconds
 

@@ -135,3 +135,67 @@ void xRuntimeInfo::ReleaseDatabaseObjects() {
     rs.reset();
     conn.reset();
 }
+
+void xRuntimeInfo::CountBusySlot() {
+    if (IsHighSpeedSaver) {
+        if (CountinuousOverrunCount == 0)
+            FirstOverrunTimeWithMilliSeconds.CopyFrom(TargetSaveTimeWithMilliSeconds);
+        LastSavedTimeWithMilliSeconds.CopyFrom(TargetSaveTimeWithMilliSeconds);
+        lastCountedSlotWithMilliSeconds_.CopyFrom(TargetSaveTimeWithMilliSeconds);
+    } else {
+        if (CountinuousOverrunCount == 0) FirstOverrunTime = TargetSaveTime;
+        LastSavedTime = TargetSaveTime;
+        lastCountedSlot_ = TargetSaveTime;
+    }
+    CountinuousOverrunCount = AddLost(CountinuousOverrunCount, 1);
+    // The slot is done with, as a saved one is: the schedule goes on from it.
+    IsFirstSaveTime = false;
+}
+
+void xRuntimeInfo::CountLostRecord(const DatetimeWithMilliSeconds& time) {
+    if (IsHighSpeedSaver) {
+        if (CountinuousOverrunCount == 0 || time.Compare(FirstOverrunTimeWithMilliSeconds) < 0)
+            FirstOverrunTimeWithMilliSeconds.CopyFrom(time);
+    } else if (CountinuousOverrunCount == 0 || time.DateTime() < FirstOverrunTime) {
+        FirstOverrunTime = time.DateTime();
+    }
+    CountinuousOverrunCount = AddLost(CountinuousOverrunCount, 1);
+}
+
+void xRuntimeInfo::CountDueSlots(double tmpNow, const DatetimeWithMilliSeconds& tmpNowWithMilliSeconds) {
+    double n = 0;
+    if (IsHighSpeedSaver) {
+        const double interval = SaveTimeIntervalWithMilliSeconds.ToDouble();
+        const double late =
+            tmpNowWithMilliSeconds.MilliSecondsDiff(TargetSaveTimeWithMilliSeconds).ToDouble();
+        if (interval <= 0 || late < 0) return;
+        n = std::floor(late / interval) + 1;
+        if (CountinuousOverrunCount == 0)
+            FirstOverrunTimeWithMilliSeconds.CopyFrom(TargetSaveTimeWithMilliSeconds);
+    } else {
+        const double late = static_cast<double>(DateUtil::SecondsBetween(TargetSaveTime, tmpNow));
+        if (!(SaveTimeInterval > 0) || late < 0) return;
+        n = std::floor(late / SaveTimeInterval) + 1;
+        if (CountinuousOverrunCount == 0) FirstOverrunTime = TargetSaveTime;
+    }
+    CountinuousOverrunCount = AddLost(CountinuousOverrunCount, n);
+}
+
+bool xRuntimeInfo::IsAheadOfClock(double tmpNow,
+                                  const DatetimeWithMilliSeconds& tmpNowWithMilliSeconds) const {
+    if (IsHighSpeedSaver)
+        return TargetSaveTimeWithMilliSeconds.MilliSecondsDiff(tmpNowWithMilliSeconds).raw >
+               SaveTimeIntervalWithMilliSeconds.raw;
+    return static_cast<double>(DateUtil::SecondsBetween(tmpNow, TargetSaveTime)) > SaveTimeInterval;
+}
+
+void xRuntimeInfo::RestartFromClock(double tmpNow, const DatetimeWithMilliSeconds& tmpNowWithMilliSeconds) {
+    // Slots counted or saved ahead of the clock are no basis for the lost-slot count any more.
+    IsFirstSaveTime = true;
+    lastCountedSlot_ = 0;
+    lastCountedSlotWithMilliSeconds_ = DatetimeWithMilliSeconds();
+    if (IsHighSpeedSaver)
+        SetupNextTargetSaveTimeWithMilliSeconds(tmpNowWithMilliSeconds);
+    else
+        SetupNextTargetSaveTime(tmpNow);
+}

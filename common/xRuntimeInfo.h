@@ -2,15 +2,18 @@
 // and the cyclic schedule with its lost-slot accounting.
 #pragma once
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
 #include "common/DatetimeWithMilliSeconds.h"
 #include "common/Numbers.h"
+#include "platform/ado/Async.h"
 
 namespace ado {
 class Connection;
 class Recordset;
+class DriverCalls;
 }  // namespace ado
 class TextFileStream;
 
@@ -47,6 +50,20 @@ class xRuntimeInfo {
     DatetimeWithMilliSeconds TargetSaveTimeWithMilliSeconds;
     DatetimeWithMilliSeconds StartSaveTimeWithMilliSeconds;
 
+    // The group's target serves one piece of work at a time (a record, a preparation, a purge,
+    // a close); the others wait their turn. A record that finds it taken is dropped and counted.
+    ado::Turn TargetTurn;
+    // The calls of the group's last server connection: while one is still in the driver, no new
+    // connection is opened.
+    std::shared_ptr<const ado::DriverCalls> LastServerCalls;
+    // After a failed opening of a server connection, the next is not tried before this time.
+    std::chrono::steady_clock::time_point NextServerOpen{};
+    // The record under way (while IsDBAppending): its time (a fast group's slot with its
+    // milliseconds) and, once its statement is with the server, its failure line, logged as a
+    // record of unknown outcome when the program stops before the server answers.
+    DatetimeWithMilliSeconds RecordUnderWay;
+    QString RecordWithServer;
+
     // One step of the seconds schedule with the current time.
     void SetupNextTargetSaveTime(double tmpNow);
     // One step of the millisecond schedule with the current time.
@@ -58,6 +75,20 @@ class xRuntimeInfo {
         Numbers::Fixed4 tmpTimeIntervalWithMilliSeconds) const;
     void SetDisableDBAppend(bool tmpIsDisableDBAppend) { IsDisableDBAppend = tmpIsDisableDBAppend; }
     void SetFirstSaveTime(bool tmpIsFirstSaveTime) { IsFirstSaveTime = tmpIsFirstSaveTime; }
+
+    // Counts the current target slot as lost (its record could not be started: the group's
+    // target was still busy with earlier work). The schedule step that follows counts it no more.
+    void CountBusySlot();
+    // Counts a record that was due and is not written (dropped while the group was busy, or still
+    // under way at the exit); the series' first lost time is the earliest such record.
+    void CountLostRecord(const DatetimeWithMilliSeconds& time);
+    // Counts, without moving the target, the slots due from the current target up to the time
+    // given (the orderly exit's summary).
+    void CountDueSlots(double tmpNow, const DatetimeWithMilliSeconds& tmpNowWithMilliSeconds);
+    // The schedule is ahead of the clock by more than its cycle (the clock stepped back).
+    bool IsAheadOfClock(double tmpNow, const DatetimeWithMilliSeconds& tmpNowWithMilliSeconds) const;
+    // Starts the schedule again from the clock: the next target follows the time given.
+    void RestartFromClock(double tmpNow, const DatetimeWithMilliSeconds& tmpNowWithMilliSeconds);
 
     // Releases the open objects (used at exit and by resets).
     void ReleaseDatabaseObjects();

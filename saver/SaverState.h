@@ -17,6 +17,7 @@ struct SaverState {
     int32_t LogListMaxWidth = 0;    // widest log list line so far, in pixels; only grows
     bool IsLinkOnline = false;
     int16_t ShownGroupIndex = 1;
+    bool IsScheduleRunning = false;  // the cyclic groups have their first targets
     int32_t TagDataBankCount = 0;
     QString HelpText;
     QString LogLine;

@@ -2,6 +2,8 @@
 // on a thread of its own; recordsets fetch their rows at Open and keep them in memory.
 #include "platform/ado/Ado.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -15,7 +17,9 @@
 #include <QSqlRecord>
 #include <QThread>
 #include <QUrl>
+
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -136,7 +140,7 @@ constexpr long kDefaultConnectionTimeout = 15;  // seconds, as ADO's
 constexpr long kDefaultCommandTimeout = 30;
 // A driver that keeps to its own timeout has answered by then; one that does not is left behind.
 constexpr qint64 kDriverGraceMs = 2000;
-constexpr int kWaitStepMs = 50;
+constexpr qint64 kClockSlackMs = 100;
 const QString kTimeoutText = QStringLiteral("Timeout expired");
 const QString kLostText = QStringLiteral("Timeout expired: the connection no longer answers.");
 
@@ -148,16 +152,15 @@ std::function<void()>& WaitHook() {
     static std::function<void()> hook;
     return hook;
 }
-
-void RunWaitHook() {
-    static thread_local bool running = false;
-    if (running || !WaitHook()) return;
-    running = true;
-    struct Done {
-        ~Done() { running = false; }
-    } done;
-    WaitHook()();
+std::function<void()>& WaitEndHook() {
+    static std::function<void()> hook;
+    return hook;
 }
+thread_local bool t_hookRan = false;  // the hook ran during the wait under way
+thread_local bool t_inWait = false;
+
+std::atomic<long> g_defaultConnectionTimeout{kDefaultConnectionTimeout};
+std::atomic<long> g_defaultCommandTimeout{kDefaultCommandTimeout};
 
 QString MaskWithSecrets(const QString& text, const QStringList& secrets) {
     QString out = MaskPasswords(text);
@@ -195,6 +198,40 @@ struct QueryRows {
 void SetWaitHook(std::function<void()> hook) {
     WaitHook() = std::move(hook);
 }
+void SetWaitEndHook(std::function<void()> hook) {
+    WaitEndHook() = std::move(hook);
+}
+void SetDefaultTimeouts(long connectionSeconds, long commandSeconds) {
+    g_defaultConnectionTimeout = TimeoutSeconds(connectionSeconds, kDefaultConnectionTimeout);
+    g_defaultCommandTimeout = TimeoutSeconds(commandSeconds, kDefaultCommandTimeout);
+}
+
+WaitScope::WaitScope() : outer_(!t_inWait) {
+    if (!outer_) return;
+    t_inWait = true;
+    t_hookRan = false;
+}
+
+WaitScope::~WaitScope() {
+    if (!outer_) return;
+    t_inWait = false;
+    if (!std::exchange(t_hookRan, false) || !WaitEndHook()) return;
+    try {
+        WaitEndHook()();
+    } catch (...) {
+    }
+}
+
+void RunWaitHook() {
+    static thread_local bool running = false;
+    if (running || !WaitHook()) return;
+    running = true;
+    t_hookRan = true;
+    struct Done {
+        ~Done() { running = false; }
+    } done;
+    WaitHook()();
+}
 
 // The driver side of one connection. QtSql wants every call of a database made on the thread
 // that opened it: for a server all of this runs on the connection's own thread (DriverThread),
@@ -219,7 +256,8 @@ class EngineCore {
     // whatever the driver calls it (a lost connection, an unanswered handshake).
     Error Failure(long number, const QSqlError& e, const QElapsedTimer& since, long limitSeconds) const {
         const QString text = Mask(SqlErrorText(e));
-        if (!IsSQLite() && since.elapsed() >= limitSeconds * 1000)
+        // A server's own clock for its timeouts may run a few milliseconds ahead of this one.
+        if (!IsSQLite() && since.elapsed() + kClockSlackMs >= limitSeconds * 1000)
             return Error(adErrTimeout, kTimeoutText + QStringLiteral(" (") + text + u')');
         return Error(number, text);
     }
@@ -508,10 +546,25 @@ class EngineCore {
     }
 };
 
-// The thread on which one connection makes its driver calls, one after the other.
+// What one connection's calls share with their thread, beyond the life of the connection.
+struct EngineStatus : DriverCalls {
+    std::atomic<bool> lost{false};   // a call outlived its limit: the driver may never answer
+    std::atomic<int> unfinished{0};  // calls handed to the thread and not yet ended
+    bool InDriver() const override { return unfinished.load() > 0; }
+};
+
+// The thread on which one connection makes its driver calls, one after the other. It takes no
+// stop signal: those belong to the window thread.
 class DriverThread {
   public:
-    DriverThread() : queue_(std::make_shared<Queue>()), thread_([q = queue_] { Loop(*q); }) {}
+    DriverThread() : queue_(std::make_shared<Queue>()) {
+        sigset_t stops, previous;
+        sigemptyset(&stops);
+        for (int number : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&stops, number);
+        pthread_sigmask(SIG_BLOCK, &stops, &previous);
+        thread_ = std::thread([q = queue_] { Loop(*q); });
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
     DriverThread(const DriverThread&) = delete;
     DriverThread& operator=(const DriverThread&) = delete;
     ~DriverThread() { Finish(true); }
@@ -564,12 +617,164 @@ class DriverThread {
     std::thread thread_;
 };
 
+// ---- Driver calls awaited ----
+
+namespace {
+
+// One driver call's outcome, settled once: by its thread when it ends, or by the waiting side
+// when its limit passes first (the thread's late outcome is then dropped).
+struct CallState {
+    std::mutex m;
+    bool finished = false;
+    bool abandoned = false;
+    std::exception_ptr error;
+    std::shared_ptr<void> value;  // the call's result, of the type its awaiter knows
+
+    bool Finished() {
+        const std::lock_guard lock(m);
+        return finished;
+    }
+    // Gives the call up as timed out, unless it has ended meanwhile.
+    bool Abandon() {
+        const std::lock_guard lock(m);
+        if (finished) return false;
+        abandoned = finished = true;
+        error = std::make_exception_ptr(Error(adErrTimeout, kTimeoutText));
+        return true;
+    }
+    void Settle(std::shared_ptr<void> v, std::exception_ptr e) {
+        const std::lock_guard lock(m);
+        if (abandoned) return;
+        finished = true;
+        value = std::move(v);
+        error = std::move(e);
+    }
+};
+
+struct PendingCall {
+    std::shared_ptr<CallState> call;
+    std::shared_ptr<EngineStatus> status;
+    std::coroutine_handle<> waiter;
+    qint64 deadline;
+};
+
+// The waiting side: touched by the thread that runs RunCompletions only.
+std::vector<PendingCall> g_pending;
+std::deque<std::coroutine_handle<>> g_ready;
+
+// Driver threads tell the waiting side that a call has ended.
+std::mutex g_endedMutex;
+std::condition_variable g_ended;
+quint64 g_endedCount = 0;
+std::atomic<void (*)()> g_wake{nullptr};
+
+void TellCallEnded() {
+    {
+        const std::lock_guard lock(g_endedMutex);
+        ++g_endedCount;
+    }
+    g_ended.notify_all();
+    if (void (*wake)() = g_wake.load()) wake();
+}
+
+qint64 Monotonic() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+}  // namespace
+
+void RunCompletions() {
+    for (;;) {
+        std::vector<std::coroutine_handle<>> resume;
+        const qint64 now = Monotonic();
+        for (auto it = g_pending.begin(); it != g_pending.end();) {
+            if (it->call->Finished()) {
+            } else if (now >= it->deadline) {
+                // Left to the driver: this connection is lost, every later call fails at once.
+                if (it->call->Abandon()) it->status->lost = true;
+            } else {
+                ++it;
+                continue;
+            }
+            resume.push_back(it->waiter);
+            it = g_pending.erase(it);
+        }
+        while (!g_ready.empty()) {
+            resume.push_back(g_ready.front());
+            g_ready.pop_front();
+        }
+        if (resume.empty()) return;
+        for (const std::coroutine_handle<> h : resume) h.resume();
+    }
+}
+
+bool HasPendingCalls() {
+    return !g_pending.empty() || !g_ready.empty();
+}
+
+qint64 MillisecondsToNextLimit() {
+    if (!g_ready.empty()) return 0;
+    qint64 best = -1;
+    const qint64 now = Monotonic();
+    for (const PendingCall& p : g_pending) {
+        const qint64 ms = std::max<qint64>(0, p.deadline - now);
+        if (best < 0 || ms < best) best = ms;
+    }
+    return best;
+}
+
+void SetCompletionWakeUp(void (*wake)()) {
+    g_wake = wake;
+}
+
+void WaitForCompletion(int ms) {
+    std::unique_lock lock(g_endedMutex);
+    const quint64 seen = g_endedCount;
+    g_ended.wait_for(lock, std::chrono::milliseconds(ms), [&] { return g_endedCount != seen; });
+}
+
+void AbandonPendingCalls() {
+    g_pending.clear();
+    g_ready.clear();
+}
+
+void ResumeSoon(std::coroutine_handle<> h) {
+    g_ready.push_back(h);
+}
+
+// Awaits one driver call; its result is R (a call without one gives Nothing).
+struct Nothing {};
+template <typename R>
+class CallAwaiter {
+  public:
+    CallAwaiter(std::shared_ptr<CallState> call, std::shared_ptr<EngineStatus> status, qint64 limitMs)
+        : call_(std::move(call)), status_(std::move(status)), deadline_(Monotonic() + limitMs) {}
+    bool await_ready() { return call_->Finished(); }
+    void await_suspend(std::coroutine_handle<> h) { g_pending.push_back({call_, status_, h, deadline_}); }
+    R await_resume() {
+        const std::lock_guard lock(call_->m);
+        if (call_->error) std::rethrow_exception(call_->error);
+        return std::move(*std::static_pointer_cast<R>(call_->value));
+    }
+
+  private:
+    std::shared_ptr<CallState> call_;
+    std::shared_ptr<EngineStatus> status_;
+    qint64 deadline_;
+};
+
 // One open database of a connection, as its caller sees it: each call of a server connection is
-// handed to the connection's thread and waited for, within its limit; an SQLite call is made
-// where it is asked for.
+// handed to the connection's thread and awaited, within its limit; an SQLite call is made where
+// it is asked for.
 class Engine {
   public:
-    explicit Engine(std::shared_ptr<EngineCore> c) : core(std::move(c)) {
+    explicit Engine(std::shared_ptr<EngineCore> c)
+        : core(std::move(c)), status(std::make_shared<EngineStatus>()) {
         if (!core->IsSQLite()) thread = std::make_unique<DriverThread>();
     }
     Engine(const Engine&) = delete;
@@ -581,27 +786,26 @@ class Engine {
             return;
         }
         // The database is closed on its own thread. A thread still inside a driver call closes
-        // it when that call ends, if ever; nobody waits for that.
-        auto closing = std::make_shared<std::packaged_task<void()>>([c = core] { c->Close(); });
+        // it when that call ends, if ever; nobody waits for that. An idle one is given a moment.
+        auto closing = std::make_shared<std::promise<void>>();
         std::future<void> closed = closing->get_future();
-        thread->Post([closing] { (*closing)(); });
+        thread->Post([c = core, closing] {
+            c->Close();
+            closing->set_value();
+        });
         bool done = false;
-        if (Idle()) {
-            closed.wait_for(std::chrono::milliseconds(Limit(core->commandSeconds)));
-            done = closed.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-        }
+        if (!status->lost && !status->InDriver())
+            done = closed.wait_for(std::chrono::milliseconds(kIdleCloseMs)) == std::future_status::ready;
         thread->Finish(done);
     }
 
     bool IsSQLite() const { return core->IsSQLite(); }
-    // No call is under way and none outlived its limit.
-    bool Idle() const { return !pending_ && !lost_; }
 
     // The longest wait for a server's call bounded by a timeout of that many seconds: the
     // driver's own timeout and a grace for its answer.
     static qint64 Limit(long seconds) { return seconds * 1000 + kDriverGraceMs; }
     static qint64 CommandLimit(long commandTimeout) {
-        return Limit(TimeoutSeconds(commandTimeout, kDefaultCommandTimeout));
+        return Limit(TimeoutSeconds(commandTimeout, g_defaultCommandTimeout));
     }
     // The busy timeout of the next SQLite call: "Lock Retry" x "Lock Delay" milliseconds, at
     // most the command timeout; -1 for other engines.
@@ -612,47 +816,58 @@ class Engine {
         if (const Property* p = props.Find(QStringLiteral("Jet OLEDB:Lock Delay"))) delay = p->Value.toInt();
         const qint64 ms = qint64{std::clamp(retry, 0, 100000)} * std::clamp(delay, 0, 100000);
         return static_cast<int>(
-            std::min<qint64>(ms, qint64{TimeoutSeconds(commandTimeout, kDefaultCommandTimeout)} * 1000));
+            std::min<qint64>(ms, qint64{TimeoutSeconds(commandTimeout, g_defaultCommandTimeout)} * 1000));
     }
 
-    // Runs fn on the connection's thread and waits for its result, running the wait hook
-    // meanwhile (unless `hook` is false). When `limitMs` passes first, the call is left to the
-    // driver, the connection is lost and the timeout raised. `fn` holds its
-    // arguments by value: a call left behind may still run after its caller is gone.
+    // Starts fn on the connection's thread; the awaiter gives its result, or raises its failure,
+    // or "Timeout expired" when `limitMs` passes first (the call is then left to the driver and
+    // the connection lost). An SQLite call runs here and now: its only waits on others are the
+    // lock waits, which the busy timeout bounds, and a record's statements pay no hand-over.
+    // `fn` holds its arguments by value: a call left behind may still run after its caller is
+    // gone.
     template <typename R>
-    R Call(std::function<R(EngineCore&)> fn, qint64 limitMs, bool hook = true) {
-        if (lost_) throw Error(adErrTimeout, kLostText);
-        // An SQLite call runs on the caller's thread: its only waits on others are the lock
-        // waits, which the busy timeout bounds, and a record's statements pay no hand-over.
-        if (!thread) {
-            const std::shared_ptr<EngineCore> keep = core;
-            return fn(*keep);
+    CallAwaiter<R> Start(std::function<R(EngineCore&)> fn, qint64 limitMs) {
+        auto call = std::make_shared<CallState>();
+        if (status->lost) {
+            call->Settle(nullptr, std::make_exception_ptr(Error(adErrTimeout, kLostText)));
+        } else if (!thread) {
+            auto [value, error] = Run(*core, fn, *status);
+            call->Settle(std::move(value), std::move(error));
+        } else {
+            ++status->unfinished;
+            thread->Post([call, c = core, f = std::move(fn), st = status] {
+                auto [value, error] = Run(*c, f, *st);
+                // Out of the driver before anyone hears of the outcome.
+                --st->unfinished;
+                call->Settle(std::move(value), std::move(error));
+                TellCallEnded();
+            });
         }
-        auto task =
-            std::make_shared<std::packaged_task<R()>>([c = core, f = std::move(fn)] { return f(*c); });
-        std::future<R> result = task->get_future();
-        pending_ = true;
-        thread->Post([task] { (*task)(); });
-        QElapsedTimer waited;
-        waited.start();
-        while (result.wait_for(std::chrono::milliseconds(kWaitStepMs)) != std::future_status::ready) {
-            if (waited.elapsed() >= limitMs) {
-                lost_ = true;
-                throw Error(adErrTimeout, kTimeoutText);
-            }
-            // The hook may end the program, and release this connection on its way.
-            if (hook) RunWaitHook();
-        }
-        pending_ = false;
-        return result.get();
+        return CallAwaiter<R>(std::move(call), status, limitMs);
     }
 
     std::shared_ptr<EngineCore> core;      // before the thread: the thread ends first
+    std::shared_ptr<EngineStatus> status;  // shared with the calls under way
     std::unique_ptr<DriverThread> thread;  // the driver's own thread; none for SQLite
 
   private:
-    bool pending_ = false;  // a call was handed to the thread and not seen to end
-    bool lost_ = false;     // a call outlived its limit: the driver may never answer
+    static constexpr int kIdleCloseMs = 1000;
+
+    // The call's result or failure.
+    template <typename R>
+    static std::pair<std::shared_ptr<void>, std::exception_ptr> Run(EngineCore& c,
+                                                                    const std::function<R(EngineCore&)>& fn,
+                                                                    EngineStatus& st) {
+        try {
+            return {std::make_shared<R>(fn(c)), nullptr};
+        } catch (const Error& e) {
+            // A driver that gave up by its own timeout leaves the connection as unusable.
+            if (e.Number == adErrTimeout) st.lost = true;
+            return {nullptr, std::current_exception()};
+        } catch (...) {
+            return {nullptr, std::current_exception()};
+        }
+    }
 };
 
 bool OracleOdbcDriverInstalled();
@@ -667,21 +882,14 @@ Property* Properties::Find(const QString& name) {
 
 // ---- Connection ----
 
-Connection::Connection() = default;
-Connection::~Connection() {
-    try {
-        Close();
-    } catch (const Error&) {
-    }
-}
-
-QString Connection::ConnectionString() const {
-    return MaskPasswords(connectionString_);
-}
-
-QString Connection::MaskSecrets(const QString& text) const {
-    return MaskWithSecrets(text, secrets_);
-}
+struct Connection::Shared {
+    QString connectionString;
+    QStringList secrets;
+    bool inTransaction = false;
+    Properties properties;
+    std::unique_ptr<Engine> engine;
+    std::shared_ptr<const DriverCalls> calls;
+};
 
 namespace {
 
@@ -689,123 +897,217 @@ const QString kClosedText = QStringLiteral(
     "The connection cannot be used to perform this operation. It is either closed or invalid in this "
     "context.");
 
-}  // namespace
+using SharedPtr = std::shared_ptr<Connection::Shared>;
 
-void Connection::Open(const QString& connectionString, const QString& userId, const QString& password, long) {
-    if (engine_)
+Engine& OpenEngine(const SharedPtr& s) {
+    if (!s->engine) throw Error(adErrConnectionInvalid, kClosedText);
+    return *s->engine;
+}
+
+// The connection's work, on what it shares with its calls: a connection released while its
+// work waits leaves that work whole.
+Task<void> OpenOn(SharedPtr s, long connectTimeout, long commandTimeout, QString connectionString,
+                  QString userId, QString password) {
+    if (s->engine)
         throw Error(adErrNotAllowedClosed,
                     QStringLiteral("Operation is not allowed when the object is open."));
-    connectionString_ = connectionString;
-    properties_.Clear();
-    inTransaction_ = false;
+    s->connectionString = connectionString;
+    s->properties.Clear();
+    s->inTransaction = false;
     ConnectionPlan plan;
     try {
         plan = PlanConnection(connectionString);
     } catch (const Error& e) {
         throw Error(e.Number, MaskPasswords(e.Description));
     }
-    secrets_ = plan.secrets;
-    if (!password.isEmpty()) secrets_ << password;
+    s->secrets = plan.secrets;
+    if (!password.isEmpty()) s->secrets << password;
 
     auto core = std::make_shared<EngineCore>();
     core->plan = plan;
     core->name = QStringLiteral("ledgrix-ado-%1").arg(connectionCounter.fetchAndAddRelaxed(1) + 1);
-    core->secrets = secrets_;
-    core->connectSeconds = TimeoutSeconds(ConnectionTimeout, kDefaultConnectionTimeout);
-    core->commandSeconds = TimeoutSeconds(CommandTimeout, kDefaultCommandTimeout);
+    core->secrets = s->secrets;
+    core->connectSeconds = TimeoutSeconds(connectTimeout, g_defaultConnectionTimeout);
+    core->commandSeconds = TimeoutSeconds(commandTimeout, g_defaultCommandTimeout);
     auto engine = std::make_unique<Engine>(core);
-    engine->Call<void>([userId, password](EngineCore& c) { c.Open(userId, password); },
-                       engine->Limit(core->connectSeconds));
-    if (plan.mysql)
-        engine->Call<void>([](EngineCore& c) { c.SetUpSession(); }, engine->Limit(core->commandSeconds));
+    s->calls = engine->status;
+    auto opening = engine->Start<Nothing>(
+        [userId, password](EngineCore& c) {
+            c.Open(userId, password);
+            return Nothing{};
+        },
+        Engine::Limit(core->connectSeconds));
+    co_await opening;
+    if (plan.mysql) {
+        auto session = engine->Start<Nothing>(
+            [](EngineCore& c) {
+                c.SetUpSession();
+                return Nothing{};
+            },
+            Engine::Limit(core->commandSeconds));
+        co_await session;
+    }
     if (plan.kind == ConnectionPlan::Kind::SQLite) {
-        properties_.Add(QStringLiteral("Provider Name"), QStringLiteral("SQLite"));
-        properties_.Add(QStringLiteral("Data Source"), plan.filePath);
-        properties_.Add(QStringLiteral("Jet OLEDB:Lock Retry"), 20);
-        properties_.Add(QStringLiteral("Jet OLEDB:Lock Delay"), 60);
-        properties_.Add(QStringLiteral("Jet OLEDB:User Commit Sync"), true);
+        s->properties.Add(QStringLiteral("Provider Name"), QStringLiteral("SQLite"));
+        s->properties.Add(QStringLiteral("Data Source"), plan.filePath);
+        s->properties.Add(QStringLiteral("Jet OLEDB:Lock Retry"), 20);
+        s->properties.Add(QStringLiteral("Jet OLEDB:Lock Delay"), 60);
+        s->properties.Add(QStringLiteral("Jet OLEDB:User Commit Sync"), true);
     } else {
-        properties_.Add(QStringLiteral("Provider Name"), QStringLiteral("ODBC"));
+        s->properties.Add(QStringLiteral("Provider Name"), QStringLiteral("ODBC"));
     }
-    engine_ = std::move(engine);
+    s->engine = std::move(engine);
 }
 
-void Connection::Close() {
-    if (!engine_) return;
-    // An open transaction is rolled back; on a connection still inside a driver call the
-    // server does that when the connection ends.
-    if (inTransaction_ && engine_->Idle()) {
-        try {
-            engine_->Call<void>([](EngineCore& c) { c.Transaction(QStringLiteral("ROLLBACK")); },
-                                engine_->CommandLimit(CommandTimeout), false);
-        } catch (const Error&) {
-        }
-    }
-    inTransaction_ = false;
-    engine_.reset();
-}
-
-int Connection::State() const {
-    return engine_ ? adStateOpen : adStateClosed;
-}
-
-void Connection::Execute(const QString& sql, long) {
-    if (!engine_) throw Error(adErrConnectionInvalid, kClosedText);
-    const int busy = engine_->BusyMs(properties_, CommandTimeout);
-    engine_->Call<void>(
+Task<void> ExecuteOn(SharedPtr s, long commandTimeout, QString sql) {
+    Engine& e = OpenEngine(s);
+    const int busy = e.BusyMs(s->properties, commandTimeout);
+    auto call = e.Start<Nothing>(
         [sql, busy](EngineCore& c) {
             c.ApplyBusyTimeout(busy);
             c.Exec(sql);
+            return Nothing{};
         },
-        engine_->CommandLimit(CommandTimeout));
+        Engine::CommandLimit(commandTimeout));
+    co_await call;
 }
 
-void Connection::BeginTrans() {
-    if (!engine_) throw Error(adErrConnectionInvalid, kClosedText);
-    if (inTransaction_)
+// One step of a transaction: "BEGIN", "COMMIT" or "ROLLBACK".
+Task<void> TransactionOn(SharedPtr s, long commandTimeout, QString step) {
+    const bool begin = step == QLatin1String("BEGIN");
+    if (!s->engine || (!begin && !s->inTransaction))
+        throw Error(adErrNoTransaction, QStringLiteral("No transaction is active."));
+    if (begin && s->inTransaction)
         throw Error(adErrTransactionExists,
                     QStringLiteral("Cannot start more transactions on this session."));
-    const int busy = engine_->BusyMs(properties_, CommandTimeout);
-    engine_->Call<void>(
-        [busy](EngineCore& c) {
+    Engine& e = *s->engine;
+    const int busy = begin ? e.BusyMs(s->properties, commandTimeout) : -1;
+    if (step == QLatin1String("ROLLBACK")) s->inTransaction = false;
+    auto call = e.Start<Nothing>(
+        [step, busy](EngineCore& c) {
             c.ApplyBusyTimeout(busy);
-            c.Transaction(QStringLiteral("BEGIN"));
+            c.Transaction(step);
+            return Nothing{};
         },
-        engine_->CommandLimit(CommandTimeout));
-    inTransaction_ = true;
+        Engine::CommandLimit(commandTimeout));
+    co_await call;
+    s->inTransaction = begin;
 }
 
-void Connection::CommitTrans() {
-    if (!engine_ || !inTransaction_)
-        throw Error(adErrNoTransaction, QStringLiteral("No transaction is active."));
-    engine_->Call<void>([](EngineCore& c) { c.Transaction(QStringLiteral("COMMIT")); },
-                        engine_->CommandLimit(CommandTimeout));
-    inTransaction_ = false;
-}
-
-void Connection::RollbackTrans() {
-    if (!engine_ || !inTransaction_)
-        throw Error(adErrNoTransaction, QStringLiteral("No transaction is active."));
-    inTransaction_ = false;
-    engine_->Call<void>([](EngineCore& c) { c.Transaction(QStringLiteral("ROLLBACK")); },
-                        engine_->CommandLimit(CommandTimeout));
-}
-
-std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
-    if (!engine_) throw Error(adErrConnectionInvalid, kClosedText);
+Task<std::shared_ptr<Recordset>> OpenSchemaOn(SharedPtr s, long commandTimeout, int schema) {
+    Engine& e = OpenEngine(s);
     if (schema != adSchemaTables)
         throw Error(adErrNotCapable,
                     QStringLiteral("Object or provider is not capable of performing requested operation."));
-    std::vector<std::vector<QVariant>> rows = engine_->Call<std::vector<std::vector<QVariant>>>(
-        [](EngineCore& c) { return c.Tables(); }, engine_->CommandLimit(CommandTimeout));
+    auto call = e.Start<std::vector<std::vector<QVariant>>>([](EngineCore& c) { return c.Tables(); },
+                                                            Engine::CommandLimit(commandTimeout));
+    std::vector<std::vector<QVariant>> rows = co_await call;
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
         const int c = a[3].toString().compare(b[3].toString());
         if (c != 0) return c < 0;
         return a[2].toString().compare(b[2].toString(), Qt::CaseInsensitive) < 0;
     });
-    return Recordset::FromRows({QStringLiteral("TABLE_CATALOG"), QStringLiteral("TABLE_SCHEMA"),
-                                QStringLiteral("TABLE_NAME"), QStringLiteral("TABLE_TYPE")},
-                               {202, 202, 202, 202}, std::move(rows), adUseClient);
+    co_return Recordset::FromRows({QStringLiteral("TABLE_CATALOG"), QStringLiteral("TABLE_SCHEMA"),
+                                   QStringLiteral("TABLE_NAME"), QStringLiteral("TABLE_TYPE")},
+                                  {202, 202, 202, 202}, std::move(rows), adUseClient);
+}
+
+}  // namespace
+
+Connection::Connection()
+    : ConnectionTimeout(g_defaultConnectionTimeout),
+      CommandTimeout(g_defaultCommandTimeout),
+      s_(std::make_shared<Shared>()) {}
+
+Connection::~Connection() {
+    Close();
+}
+
+QString Connection::ConnectionString() const {
+    return MaskPasswords(s_->connectionString);
+}
+
+QString Connection::MaskSecrets(const QString& text) const {
+    return MaskWithSecrets(text, s_->secrets);
+}
+
+Properties& Connection::GetProperties() {
+    return s_->properties;
+}
+
+Engine* Connection::engine() const {
+    return s_->engine.get();
+}
+
+std::shared_ptr<const DriverCalls> Connection::Calls() const {
+    return s_->calls;
+}
+
+Task<void> Connection::OpenAsync(QString connectionString, QString userId, QString password) {
+    return OpenOn(s_, ConnectionTimeout, CommandTimeout, std::move(connectionString), std::move(userId),
+                  std::move(password));
+}
+
+void Connection::Open(const QString& connectionString, const QString& userId, const QString& password, long) {
+    RunSync(OpenAsync(connectionString, userId, password));
+}
+
+void Connection::Close() {
+    if (!s_->engine) return;
+    // An open transaction is rolled back: an SQLite one here, a server's by the server when the
+    // connection ends.
+    if (s_->inTransaction && s_->engine->IsSQLite()) {
+        try {
+            s_->engine->core->Transaction(QStringLiteral("ROLLBACK"));
+        } catch (const Error&) {
+        }
+    }
+    s_->inTransaction = false;
+    s_->engine.reset();
+}
+
+int Connection::State() const {
+    return s_->engine ? adStateOpen : adStateClosed;
+}
+
+Task<void> Connection::ExecuteAsync(QString sql) {
+    return ExecuteOn(s_, CommandTimeout, std::move(sql));
+}
+
+void Connection::Execute(const QString& sql, long) {
+    RunSync(ExecuteAsync(sql));
+}
+
+Task<void> Connection::BeginTransAsync() {
+    return TransactionOn(s_, CommandTimeout, QStringLiteral("BEGIN"));
+}
+
+Task<void> Connection::CommitTransAsync() {
+    return TransactionOn(s_, CommandTimeout, QStringLiteral("COMMIT"));
+}
+
+Task<void> Connection::RollbackTransAsync() {
+    return TransactionOn(s_, CommandTimeout, QStringLiteral("ROLLBACK"));
+}
+
+void Connection::BeginTrans() {
+    RunSync(BeginTransAsync());
+}
+
+void Connection::CommitTrans() {
+    RunSync(CommitTransAsync());
+}
+
+void Connection::RollbackTrans() {
+    RunSync(RollbackTransAsync());
+}
+
+Task<std::shared_ptr<Recordset>> Connection::OpenSchemaAsync(int schema) {
+    return OpenSchemaOn(s_, CommandTimeout, schema);
+}
+
+std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
+    return RunSync(OpenSchemaAsync(schema));
 }
 
 // ---- Recordset ----
@@ -821,19 +1123,20 @@ void Recordset::RequireBackward() const {
         throw Error(adErrBackward, QStringLiteral("Rowset does not support fetching backward."));
 }
 
-void Recordset::Open(const QString& sql, Connection& connection, int cursorType, int, long) {
+Task<void> Recordset::OpenAsync(QString sql, Connection& connection, int cursorType) {
     if (open_)
         throw Error(adErrNotAllowedClosed,
                     QStringLiteral("Operation is not allowed when the object is open."));
     Engine* engine = connection.engine();
     if (!engine) throw Error(adErrConnectionInvalid, kClosedText);
     const int busy = engine->BusyMs(connection.GetProperties(), connection.CommandTimeout);
-    QueryRows result = engine->Call<QueryRows>(
+    auto call = engine->Start<QueryRows>(
         [sql, busy](EngineCore& c) {
             c.ApplyBusyTimeout(busy);
             return c.Query(sql);
         },
-        engine->CommandLimit(connection.CommandTimeout));
+        Engine::CommandLimit(connection.CommandTimeout));
+    QueryRows result = co_await call;
     names_ = std::move(result.names);
     types_ = std::move(result.types);
     rows_ = std::move(result.rows);
@@ -843,6 +1146,10 @@ void Recordset::Open(const QString& sql, Connection& connection, int cursorType,
         cursorType_ = cursorType == adOpenUnspecified ? adOpenForwardOnly : cursorType;
     open_ = true;
     pos_ = rows_.empty() ? -1 : 0;
+}
+
+void Recordset::Open(const QString& sql, Connection& connection, int cursorType, int, long) {
+    RunSync(OpenAsync(sql, connection, cursorType));
 }
 
 void Recordset::Close() {

@@ -5,9 +5,10 @@
 //   SQLOLEDB.1 -> FreeTDS ODBC;  MSDAORA.1 -> ODBC data source
 // Every failure is raised as ado::Error with a number and a description; descriptions never
 // carry a password.
-// Waits are bounded: every driver call runs on the connection's own thread, within the
-// connection's ConnectionTimeout or CommandTimeout, and the calling thread runs the wait hook
-// while it waits (see SetWaitHook).
+// Waits are bounded: every driver call of a server connection runs on the connection's own
+// thread, within the connection's ConnectionTimeout or CommandTimeout. A plain call waits for it
+// and runs the wait hook meanwhile (see SetWaitHook); an ...Async call is awaited by a coroutine
+// instead, so that the thread goes on with other work (see Async.h).
 #pragma once
 #include <QPair>
 #include <QString>
@@ -17,6 +18,8 @@
 #include <memory>
 #include <stdexcept>
 #include <vector>
+
+#include "platform/ado/Async.h"
 
 namespace ado {
 
@@ -43,6 +46,11 @@ constexpr long adErrTimeout = -2147217871;  // the connection or command timeout
 // about every 50 ms until the call ends. The programs act on a stop request there; the hook may
 // end the program. Never run from within itself.
 void SetWaitHook(std::function<void()> hook);
+// Run once when a wait during which the hook ran has ended (a busy sign is taken down there).
+void SetWaitEndHook(std::function<void()> hook);
+
+// The timeouts that new connections start with (ADO's 15 and 30 seconds); tests shorten them.
+void SetDefaultTimeouts(long connectionSeconds, long commandSeconds);
 
 // Connection strings: "key=value;" pieces. A value may be quoted with {..} ("}}" stands for
 // "}") or with double quotes (two quotes stand for one); keys are matched without regard to
@@ -75,6 +83,9 @@ struct ConnectionPlan {
 };
 // Works out the engine for a connection string; raises Error when it cannot be served.
 ConnectionPlan PlanConnection(const QString& connectionString);
+// Whether a connection string's calls go to a database server (on the connection's own thread),
+// not to an SQLite file.
+bool IsServerConnectionString(const QString& connectionString);
 
 constexpr int adStateClosed = 0;
 constexpr int adStateOpen = 1;
@@ -125,6 +136,14 @@ struct Field {
 class Recordset;
 class Engine;  // the QtSql side of one open connection
 
+// Whether driver calls of a connection are still under way: kept after the connection is
+// released, so that its owner does not open another one while the last call has not come back.
+class DriverCalls {
+  public:
+    virtual ~DriverCalls() = default;
+    virtual bool InDriver() const = 0;
+};
+
 class Connection {
   public:
     Connection();
@@ -136,47 +155,57 @@ class Connection {
     // listing or a transaction step after CommandTimeout (SQLite: its busy waits on locks held
     // by others). The driver's own connect, read and write timeouts are set from the values at
     // Open. 0 or less takes the default.
-    long ConnectionTimeout = 15;
-    long CommandTimeout = 30;
+    long ConnectionTimeout;
+    long CommandTimeout;
 
     // Opens from a connection string. A missing database file is never created; a file that is
     // not an SQLite database is refused.
     void Open(const QString& connectionString, const QString& userId = QString(),
               const QString& password = QString(), long options = -1);
+    Task<void> OpenAsync(QString connectionString, QString userId = QString(), QString password = QString());
+    // Never waits for a server: a call still under way is left to end (and the database to
+    // close) on the connection's own thread.
     void Close();
     int State() const;
     // The connection string as given to Open, passwords masked with "****" (as a connection
     // that does not persist its security information reports it).
     QString ConnectionString() const;
-    Properties& GetProperties() { return properties_; }
+    Properties& GetProperties();
 
     // Runs one statement; rows it returns are not kept.
     void Execute(const QString& sql, long options = -1);
+    Task<void> ExecuteAsync(QString sql);
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
+    Task<void> BeginTransAsync();
+    Task<void> CommitTransAsync();
+    Task<void> RollbackTransAsync();
     // Schema rows: adSchemaTables gives TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
     std::shared_ptr<Recordset> OpenSchema(int schema);
+    Task<std::shared_ptr<Recordset>> OpenSchemaAsync(int schema);
 
-    Engine* engine() const { return engine_.get(); }
+    Engine* engine() const;
+    // The calls of the last database this connection opened or tried to open (none before).
+    std::shared_ptr<const DriverCalls> Calls() const;
     // The description with this connection's passwords masked.
     QString MaskSecrets(const QString& text) const;
 
+    struct Shared;  // what the connection's calls under way share with it
+
   private:
-    QString connectionString_;
-    QStringList secrets_;
-    bool inTransaction_ = false;
-    Properties properties_;
-    std::unique_ptr<Engine> engine_;
+    std::shared_ptr<Shared> s_;
 };
 
 class Recordset {
   public:
     int CursorLocation = adUseServer;
 
-    // Runs the query on the connection and holds its rows.
+    // Runs the query on the connection and holds its rows. The recordset and the connection
+    // must outlive the work that awaits OpenAsync.
     void Open(const QString& sql, Connection& connection, int cursorType = adOpenUnspecified,
               int lockType = adLockUnspecified, long options = -1);
+    Task<void> OpenAsync(QString sql, Connection& connection, int cursorType = adOpenUnspecified);
     void Close();
     int State() const { return open_ ? adStateOpen : adStateClosed; }
 

@@ -306,4 +306,12 @@ ConnectionPlan PlanConnection(const QString& connectionString) {
                     .arg(value("Provider")));
 }
 
+bool IsServerConnectionString(const QString& connectionString) {
+    try {
+        return PlanConnection(connectionString).kind == ConnectionPlan::Kind::Odbc;
+    } catch (const Error&) {
+        return false;  // refused when opened
+    }
+}
+
 }  // namespace ado

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -197,9 +198,12 @@ int g_signalPipe[2] = {-1, -1};
 
 void StartAndRun();
 
+// The handler keeps errno for the code it interrupts.
 void OnStopSignal(int number) {
+    const int saved = errno;
     const char c = static_cast<char>(number);
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+    errno = saved;
 }
 
 // A stop signal noted by the handler ends the saver through the orderly exit.
@@ -435,6 +439,27 @@ void SetRunStateMarkers() {
     }
 }
 
+namespace {
+
+// Every record due up to the exit is written or named: a record whose statement the server has
+// not answered gets its failure line with the unknown outcome; one still waiting to be sent, and
+// the cyclic slots due since the last pass, are counted in the group's summary.
+void AccountForRecordsDue(SaveGroupRecord& grp, double now, const DatetimeWithMilliSeconds& nowMs) {
+    xRuntimeInfo& r = grp.R();
+    if (r.IsDBAppending) {
+        if (!r.RecordWithServer.isEmpty()) {
+            WriteLog(r.RecordWithServer + WriterUtil::OutcomeUnknownNote());
+            WriteLog(QStringLiteral("Error Description = ") + WriterUtil::StoppedBeforeAnswer());
+        } else {
+            r.CountLostRecord(r.RecordUnderWay);
+        }
+    }
+    if (Saver().IsScheduleRunning && grp.S().SaveTimeInterval > 0 && !r.IsDisableDBAppend)
+        r.CountDueSlots(now, nowMs);
+}
+
+}  // namespace
+
 void sysExit(int16_t code) {
     if (g_exiting) EndProcessNow(0);
     g_exiting = true;
@@ -451,9 +476,13 @@ void sysExit(int16_t code) {
     if (Window().Exists()) Window().StopTimer();
 
     bool summaries = true;
+    const double now = DateUtil::Now();
+    DatetimeWithMilliSeconds nowMs;
+    nowMs.SetNow();
     for (int16_t g = 1; g <= st.SaveGroupCount && g <= kMaxSaveGroups; ++g) {
         SaveGroupRecord& grp = st.Group(g);
         if (!grp.Settings || grp.S().SaveGroupName.isEmpty()) summaries = false;
+        if (summaries && grp.RunState) AccountForRecordsDue(grp, now, nowMs);
         if (summaries && grp.RunState && grp.R().CountinuousOverrunCount > 0) {
             xRuntimeInfo& r = grp.R();
             const QString first =

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include "common/DateUtil.h"
@@ -81,9 +82,39 @@ void WriteOverrunLine(int16_t g, LedgrixRuntime::PassForm form) {
     WriteLog(GroupLine("Warning", g, text));
 }
 
-QAbstractEventDispatcher* g_dispatcher = nullptr;
+const TextPair kClockBack{
+    " | Warning | Ledgrix.%1 | The clock stepped back: the next save was due at %2; the schedule "
+    "starts again from the clock.",
+    " | Warning | Ledgrix.%1 | 系統時鐘倒退: 原定下次存檔時間為 %2; 排程自目前時間重新開始。"};
+
+std::atomic<QAbstractEventDispatcher*> g_dispatcher{nullptr};
+// Called by the tag manager's thread and by the database drivers' threads.
 void WakeWindowThread() {
-    if (QAbstractEventDispatcher* d = g_dispatcher) d->wakeUp();
+    if (QAbstractEventDispatcher* d = g_dispatcher.load()) d->wakeUp();
+}
+
+// A group's target at start: its database, its CSV file and the purge the command line asked for,
+// in this order once the database answers.
+ado::Task<void> PrepareTargetAtStart(int16_t g) {
+    const xSvcSettings& s = State().Group(g).S();
+    if (s.dbSDataBaseRootDir.isEmpty() && s.dbDBTypeName != QLatin1String("CSV"))
+        co_await PrepareDB(g, false);
+    if (s.dbSCSVDataBaseRootDir.isEmpty() && (s.dbDBTypeName == QLatin1String("CSV") || s.dbSIsSaveCSV)) {
+        int16_t index = g;
+        PrepareCSVDB(index, -1, 0);
+    }
+    const int16_t purge = Saver().PurgeDaysAtStart;
+    if (purge == -2 || purge >= 0) co_await PurgeDatabase(g, purge);
+}
+
+// A schedule ahead of the clock by more than its cycle: the clock stepped back.
+void RestartIfClockSteppedBack(int16_t g, double now, const DatetimeWithMilliSeconds& nowMs) {
+    xRuntimeInfo& r = State().Group(g).R();
+    if (!r.IsAheadOfClock(now, nowMs)) return;
+    const QString due = r.IsHighSpeedSaver ? r.TargetSaveTimeWithMilliSeconds.FormatString(kStampMsFormat)
+                                           : Stamp(r.TargetSaveTime);
+    WriteLog(Stamp(now) + Tx(kClockBack).arg(r.ModuleName, due));
+    r.RestartFromClock(now, nowMs);
 }
 
 }  // namespace
@@ -102,8 +133,7 @@ Due MilliSecondsDue(const DatetimeWithMilliSeconds& now, const DatetimeWithMilli
 }
 
 void DoCyclicSave(int16_t& group) {
-    double recordTime = kRecordTimeSentinel;
-    DBAppend(group, recordTime);
+    DBAppend(group, kRecordTimeSentinel).Detach();
     xRuntimeInfo& r = State().Group(group).R();
     if (r.IsHighSpeedSaver)
         r.LastSavedTimeWithMilliSeconds.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
@@ -171,13 +201,13 @@ void RuntimeMain() {
         r.SaveTimeIntervalWithMilliSeconds = s.SaveTimeIntervalWithMilliSeconds;
         r.SetDisableDBAppend(false);
         r.SetFirstSaveTime(true);
+        // A server that does not answer holds up only its own group: the others go on. The one
+        // record of a "ONCE" run waits for its target.
         if (!s.dbSTriggerTag.Name.isEmpty() || s.SaveTimeInterval > 0) {
-            if (s.dbSDataBaseRootDir.isEmpty() && s.dbDBTypeName != QLatin1String("CSV")) PrepareDB(g, false);
-            if (s.dbSCSVDataBaseRootDir.isEmpty() &&
-                (s.dbDBTypeName == QLatin1String("CSV") || s.dbSIsSaveCSV))
-                PrepareCSVDB(g, -1, 0);
-            const int16_t purge = Saver().PurgeDaysAtStart;
-            if (purge == -2 || purge >= 0) PurgeDatabase(g, purge);
+            if (Saver().RunMode == QLatin1String("ONCE"))
+                ado::RunSync(PrepareTargetAtStart(g));
+            else
+                PrepareTargetAtStart(g).Detach();
         }
         if (s.dbSNumRecordsSavedTag.IsDefined()) {
             WriteStatusTag(s.dbSNumRecordsSavedTag.UserParm, r.NumRecordsSaved);
@@ -220,8 +250,7 @@ void RuntimeMain() {
     if (Saver().RunMode == QLatin1String("ONCE")) {
         if (st.SaveGroupCount >= 1) {
             st.Group(1).S().SaveTimeInterval = 0;
-            double now = DateUtil::Now();
-            DBAppend(1, now);
+            ado::RunSync(DBAppend(1, DateUtil::Now()));
         }
         sysExit(-1);
     }
@@ -241,6 +270,8 @@ void RuntimeMain() {
             if (IsShown(g)) ShowNextSaveTime(Stamp(r.TargetSaveTime));
         }
     }
+
+    Saver().IsScheduleRunning = true;
 
     SaverWindow& window = Window();
     window.ShowMain(st.dbSIsHideLedgrix);
@@ -276,6 +307,9 @@ void RunPass(PassForm form) {
     const LedgrixRuntimeUtil::HeldLogList held;
     ProgramState& st = State();
     Window().ShowNow(DateUtil::DefaultText(DateUtil::Now()));
+    // Work that waited for a database server goes on where the server has answered (or its
+    // time is up).
+    ado::RunCompletions();
     DrainxTagQueue();
     if (st.dbSLiveAlone == 0 && !WindowCaptionExists(QStringLiteral("Vellumdock for Windows"))) {
         WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
@@ -289,23 +323,28 @@ void RunPass(PassForm form) {
         xRuntimeInfo& r = grp.R();
         const double interval = form == PassForm::Loop ? grp.S().SaveTimeInterval : r.SaveTimeInterval;
         if (!(interval > 0) || r.IsDisableDBAppend) continue;
+        RestartIfClockSteppedBack(g, now, nowMs);
+        // A group whose target is still busy with earlier work (a server that has not answered)
+        // cannot start the slot's record: the slot is counted as lost.
+        const auto save = [&] {
+            if (r.IsDBAppending || r.TargetTurn.Held()) {
+                r.CountBusySlot();
+                return;
+            }
+            if (r.CountinuousOverrunCount > 0) WriteOverrunLine(g, form);
+            DoCyclicSave(g);
+        };
         if (r.IsHighSpeedSaver) {
             const Due due =
                 MilliSecondsDue(nowMs, r.TargetSaveTimeWithMilliSeconds, r.SaveTimeIntervalWithMilliSeconds);
             if (due == Due::NotYet) continue;
-            if (due == Due::Save) {
-                if (r.CountinuousOverrunCount > 0) WriteOverrunLine(g, form);
-                DoCyclicSave(g);
-            }
+            if (due == Due::Save) save();
             r.SetupNextTargetSaveTimeWithMilliSeconds(nowMs);
             if (IsShown(g)) ShowNextSaveTime(r.TargetSaveTimeWithMilliSeconds.FormatString(kStampMsFormat));
         } else {
             const Due due = SecondsDue(now, r.TargetSaveTime, interval);
             if (due == Due::NotYet) continue;
-            if (due == Due::Save) {
-                if (r.CountinuousOverrunCount > 0) WriteOverrunLine(g, form);
-                DoCyclicSave(g);
-            }
+            if (due == Due::Save) save();
             r.SetupNextTargetSaveTime(now);
             if (IsShown(g)) ShowNextSaveTime(Stamp(r.TargetSaveTime));
         }
@@ -315,9 +354,10 @@ void RunPass(PassForm form) {
 qint64 MillisecondsToNextTarget() {
     ProgramState& st = State();
     qint64 best = -1;
-    const QDateTime clock = QDateTime::currentDateTime();
     DatetimeWithMilliSeconds nowMs;
     nowMs.SetNow();
+    const DateUtil::Fields f = DateUtil::NowFields();
+    const QDateTime clock(QDate(f.year, f.month, f.day), QTime(f.hour, f.minute, f.second, f.millisecond));
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
         SaveGroupRecord& grp = st.Group(g);
         xRuntimeInfo& r = grp.R();
@@ -338,12 +378,15 @@ qint64 MillisecondsToNextTarget() {
 void RunLoop() {
     g_dispatcher = QAbstractEventDispatcher::instance();
     xTagQueueUtil::SetWakeUp(&WakeWindowThread);
+    ado::SetCompletionWakeUp(&WakeWindowThread);
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
     for (;;) {
         qint64 wait = MillisecondsToNextTarget();
         if (wait < 0 || wait > kMaxWaitMs) wait = kMaxWaitMs;
+        const qint64 limit = ado::MillisecondsToNextLimit();
+        if (limit >= 0 && limit < wait) wait = limit;
         if (wait > 0 && !xTagQueueUtil::Overflowed() && GetxTagQueueCount().value<int16_t>() == 0) {
             wake.start(static_cast<int>(wait));
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

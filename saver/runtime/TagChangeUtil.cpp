@@ -32,6 +32,24 @@ void ShowNextSaveTime(int16_t g, const QString& text) {
     if (g == Saver().ShownGroupIndex && Window().Exists()) Window().ShowNextSaveTime(text);
 }
 
+// The connection is closed once the work under way on the group's target (a record waiting for
+// its server) has ended.
+ado::Task<void> CloseWhenFree(int16_t g) {
+    State().Group(g).R();
+    const std::shared_ptr<xRuntimeInfo> runState = State().Group(g).RunState;
+    const ado::Turn::Holder turn = co_await runState->TargetTurn.Take();
+    int16_t index = g;
+    CloseDBConnection(index);
+    WriteLog(GroupLine(DateUtil::Now(), "Message", g, QStringLiteral("Close database connection.")));
+}
+
+ado::Task<void> PrepareRootDirWhenFree(int16_t g) {
+    State().Group(g).R();
+    const std::shared_ptr<xRuntimeInfo> runState = State().Group(g).RunState;
+    const ado::Turn::Holder turn = co_await runState->TargetTurn.Take();
+    co_await PrepareRootDir(g);
+}
+
 void HandleEnable(int16_t g, double v, double tagTime) {
     SaveGroupRecord& grp = State().Group(g);
     xSvcSettings& s = grp.S();
@@ -70,17 +88,31 @@ void HandleEnable(int16_t g, double v, double tagTime) {
     }
     if (s.dbSCloseConnectionWhileDisabled == 1) {
         if (v == 0) {
-            CloseDBConnection(g);
-            WriteLog(GroupLine(DateUtil::Now(), "Message", g, QStringLiteral("Close database connection.")));
+            CloseWhenFree(g).Detach();
         } else {
             WriteLog(
                 GroupLine(DateUtil::Now(), "Message", g, QStringLiteral("Prepare database connection.")));
             if (s.dbSDataBaseRootDir.isEmpty())
-                PrepareDB(g, false);
+                PrepareDB(g, false).Detach();
             else
-                PrepareRootDir(g);
+                PrepareRootDirWhenFree(g).Detach();
         }
     }
+}
+
+// The trigger's record; the trigger is written back to 0 once the record has ended.
+ado::Task<void> RecordOnTrigger(int32_t i, int16_t g, double tagTime) {
+    const double t1 = DateUtil::Now();
+    co_await DBAppend(g, t1);
+    WriteStatusTag(i, 0);
+    const double t2 = DateUtil::Now();
+    SaveGroupRecord& grp = State().Group(g);
+    if (WriterUtil::IsExcelTarget(grp.S()))
+        WriteLog(GroupLine(tagTime, "Message", g,
+                           QStringLiteral("Set ") + grp.S().dbSTriggerTag.Name +
+                               QStringLiteral(" = 0. Trigger task spends ") +
+                               QString::number(DateUtil::SecondsBetween(t1, t2)) + QStringLiteral(" Secs.")));
+    grp.R().LastdbSTriggerTagValue = 0;
 }
 
 void HandleTrigger(int32_t i, int16_t g, double v, double tagTime) {
@@ -93,17 +125,14 @@ void HandleTrigger(int32_t i, int16_t g, double v, double tagTime) {
         return;
     }
     WriteLog(GroupLine(tagTime, "Message", g, s.dbSTriggerTag.Name + u'=' + Numbers::NumberText(v)));
-    const double t1 = DateUtil::Now();
-    double recordTime = t1;
-    DBAppend(g, recordTime);
+    RecordOnTrigger(i, g, tagTime).Detach();
+}
+
+// The requested purge; the purge tag is written back to 0 once it has ended.
+ado::Task<void> PurgeOnRequest(int32_t i, int16_t g, int16_t keepDays) {
+    co_await PurgeDatabase(g, keepDays);
     WriteStatusTag(i, 0);
-    const double t2 = DateUtil::Now();
-    if (WriterUtil::IsExcelTarget(s))
-        WriteLog(GroupLine(tagTime, "Message", g,
-                           QStringLiteral("Set ") + s.dbSTriggerTag.Name +
-                               QStringLiteral(" = 0. Trigger task spends ") +
-                               QString::number(DateUtil::SecondsBetween(t1, t2)) + QStringLiteral(" Secs.")));
-    r.LastdbSTriggerTagValue = 0;
+    State().Group(g).R().LastdbSPurgeTagValue = 0;
 }
 
 void HandlePurge(int32_t i, int16_t g, double v) {
@@ -122,7 +151,8 @@ void HandlePurge(int32_t i, int16_t g, double v) {
         WriteLog(GroupLine(DateUtil::Now(), "Warning", g, u'[' + what + QStringLiteral("] Is Error!")));
     } else {
         WriteLog(GroupLine(DateUtil::Now(), "Message", g, what));
-        PurgeDatabase(g, Numbers::ToInt16(k).value_or(-1));
+        PurgeOnRequest(i, g, Numbers::ToInt16(k).value_or(-1)).Detach();
+        return;
     }
     WriteStatusTag(i, 0);
     r.LastdbSPurgeTagValue = 0;

@@ -21,6 +21,8 @@ const TextPair kUndefinedText{"Please define the tags.", "圖控系統中未定�
 const TextPair kUndefinedRoles{"Tags: ", ""};
 const TextPair kUndefinedFields{"Field tags: ", "存檔欄位的Tag: "};
 const TextPair kUndefinedField{"%1 (save group [%2], field [%3])", "%1 (存檔群組 [%2], 欄位 [%3])"};
+const TextPair kUndefinedRole{"%1 (save group [%2], %3)", "%1 (存檔群組 [%2], %3)"};
+const TextPair kUndefinedSystemRole{"%1 (%2)", "%1 (%2)"};
 const TextPair kUndefinedTitle{"Warnning - Tags donot be defined", "警告 - Tag 在圖控中未定義"};
 
 QString RoleKind(const xTag& tag) {
@@ -87,21 +89,28 @@ void PrepareTagDataBank() {
 void CheckTagValue() {
     ProgramState& st = State();
     QStringList missing;
-    auto note = [&missing](const xTag& t) {
-        if (!t.IsDefined() && !t.Name.isEmpty()) missing << t.Name;
-    };
+    // Each tag is named with its role, a group's also with its group: one name may serve several.
+    const auto undefined = [](const xTag& t) { return !t.IsDefined() && !t.Name.isEmpty(); };
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
         xSvcSettings& s = st.Group(g).S();
-        note(s.dbSEnableTag);
-        note(s.dbSTriggerTag);
-        note(s.dbSNumRecordsSavedTag);
-        note(s.dbSPurgeTag);
-        note(s.dbSDirTag);
-        note(s.dbSFileNameTag);
+        const std::pair<const xTag*, const char*> roles[] = {
+            {&s.dbSEnableTag, "dbSEnableTag"},
+            {&s.dbSTriggerTag, "dbSTriggerTag"},
+            {&s.dbSNumRecordsSavedTag, "dbSNumRecordsSavedTag"},
+            {&s.dbSPurgeTag, "dbSPurgeTag"},
+            {&s.dbSDirTag, "dbSDirTag"},
+            {&s.dbSFileNameTag, "dbSFileNameTag"},
+            {&s.dbSCSVDirTag, "dbSCSVDirTag"},
+            {&s.dbSCSVFileNameTag, "dbSCSVFileNameTag"}};
+        for (const auto& [tag, role] : roles)
+            if (undefined(*tag))
+                missing << Tx(kUndefinedRole).arg(tag->Name, s.SaveGroupName, QLatin1String(role));
     }
-    note(st.StopTag);
-    note(st.AliveTag);
-    note(st.DuringSavingTag);
+    const std::pair<const xTag*, const char*> system[] = {{&st.StopTag, "dbSStopTag"},
+                                                          {&st.AliveTag, "dbSAliveTag"},
+                                                          {&st.DuringSavingTag, "dbSDuringSavingTag"}};
+    for (const auto& [tag, role] : system)
+        if (undefined(*tag)) missing << Tx(kUndefinedSystemRole).arg(tag->Name, QLatin1String(role));
     // Field tags too: a field whose tag is not defined records -1 in every record.
     QStringList fields;
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {

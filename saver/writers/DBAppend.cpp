@@ -17,7 +17,10 @@ const QString kNoConnection = QStringLiteral("The database connection is not ope
 class AppendingGuard {
   public:
     explicit AppendingGuard(std::shared_ptr<xRuntimeInfo> r) : r_(std::move(r)) { r_->IsDBAppending = true; }
-    ~AppendingGuard() { r_->IsDBAppending = false; }
+    ~AppendingGuard() {
+        r_->IsDBAppending = false;
+        r_->RecordWithServer.clear();
+    }
     AppendingGuard(const AppendingGuard&) = delete;
     AppendingGuard& operator=(const AppendingGuard&) = delete;
 
@@ -33,37 +36,34 @@ void SqlBox(const QString& statement) {
     if (answer == MsgAnswer::Cancel) EndProcessNow(0);
 }
 
-// One statement on the group's connection: inside the record's own transaction when one is
+// One statement on the record's connection: inside the record's own transaction when one is
 // open, else through the shared executor (which adds the Jet transaction itself).
-bool RunStatement(std::shared_ptr<ado::Connection>& conn, const QString& sql, QString& errorText,
-                  bool inTransaction) {
-    if (!conn) {
-        errorText = kNoConnection;
-        return false;
-    }
-    if (!inTransaction) return ADOUtil::ExecuteSQLCommand(conn, sql, errorText);
+ado::Task<ADOUtil::CommandResult> RunStatement(std::shared_ptr<ado::Connection> conn, QString sql,
+                                               bool inTransaction) {
+    if (!conn) co_return ADOUtil::CommandResult{false, kNoConnection, 0};
+    if (!inTransaction) co_return co_await ADOUtil::ExecuteSQLCommandAsync(*conn, sql);
+    ADOUtil::CommandResult result;
     try {
-        conn->Execute(sql, -1);
-        return true;
+        co_await conn->ExecuteAsync(sql);
     } catch (const ado::Error& e) {
-        errorText = e.Description;
-        return false;
+        result = {false, e.Description, e.Number};
     }
+    co_return result;
 }
 
-bool BeginTransaction(const std::shared_ptr<ado::Connection>& conn) {
-    if (!WriterUtil::IsOpen(conn)) return false;
+ado::Task<bool> BeginTransaction(std::shared_ptr<ado::Connection> conn) {
+    if (!WriterUtil::IsOpen(conn)) co_return false;
     try {
-        conn->BeginTrans();
-        return true;
+        co_await conn->BeginTransAsync();
     } catch (const ado::Error&) {
-        return false;  // the provider has no transactions: statements run one by one
+        co_return false;  // the provider has no transactions: statements run one by one
     }
+    co_return true;
 }
 
-void Rollback(const std::shared_ptr<ado::Connection>& conn) {
+ado::Task<void> Rollback(std::shared_ptr<ado::Connection> conn) {
     try {
-        if (conn) conn->RollbackTrans();
+        if (conn) co_await conn->RollbackTransAsync();
     } catch (const ado::Error&) {
     }
 }
@@ -103,12 +103,26 @@ RecordTime TimeOfRecord(const xRuntimeInfo& r, double& recordTime) {
     return t;
 }
 
+// The record's slot (the sentinel) or time, with a fast group's milliseconds.
+DatetimeWithMilliSeconds RecordMoment(const xRuntimeInfo& r, double recordTime) {
+    DatetimeWithMilliSeconds t;
+    if (!IsRecordTimeSentinel(recordTime))
+        t.SetTo(recordTime, Numbers::Fixed4{});
+    else if (r.IsHighSpeedSaver)
+        t.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
+    else
+        t.SetTo(r.TargetSaveTime, Numbers::Fixed4{});
+    return t;
+}
+
 }  // namespace
 
-void DBAppend(int16_t groupIndex, double& recordTime) {
+ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
     SaveGroupRecord& g = State().Group(groupIndex);
     xSvcSettings& s = g.S();
     g.R();
+    // The group's records stay while the record waits for the server.
+    const std::shared_ptr<xSvcSettings> settings = g.Settings;
     const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
     xRuntimeInfo& r = *runState;
 
@@ -118,17 +132,20 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
         WriteLog(TimeOfRecord(r, recordTime).text + QStringLiteral("  | Message | Ledgrix.") + r.ModuleName +
                  QStringLiteral(" | ") + QStringLiteral(" Action!") + QStringLiteral("(dbEnableTag = ") +
                  s.dbSEnableTag.Name + QStringLiteral(" = ") + QStringLiteral("0") + QStringLiteral("), "));
-        return;
+        co_return;
     }
 
-    // A write entered while another write of the group is under way (window messages are
-    // processed during a write) drops its record and counts it as an overrun, before it can
-    // touch the connection or the table of the outer write.
-    if (r.IsDBAppending) {
-        if (r.CountinuousOverrunCount < INT16_MAX) ++r.CountinuousOverrunCount;
-        return;
+    // A write entered while the group's target is busy (another write of the group, or a
+    // preparation or purge waiting for its server, or window messages processed during a write)
+    // drops its record and counts it as an overrun, before it can touch the connection or the
+    // table of the work under way.
+    if (r.IsDBAppending || r.TargetTurn.Held()) {
+        r.CountLostRecord(RecordMoment(r, recordTime));
+        co_return;
     }
+    const ado::Turn::Holder turn = co_await r.TargetTurn.Take();
     AppendingGuard appending(runState);
+    r.RecordUnderWay = RecordMoment(r, recordTime);
 
     const xTag& duringSaving = State().DuringSavingTag;
     if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 1);
@@ -138,7 +155,7 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
         SaveRecordToCSV(groupIndex, true, true, recordTime);
         // The CSV writer sets the during-saving tag but never clears it.
         if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 0);
-        return;
+        co_return;
     }
     const RecordTime time = TimeOfRecord(r, recordTime);
     const QString& timeText = time.text;
@@ -147,12 +164,14 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
 
     const bool excel = WriterUtil::IsExcelTarget(s);
     if (!s.dbSDataBaseRootDir.isEmpty()) {
-        PrepareRootDir(groupIndex);
+        co_await PrepareRootDir(groupIndex);
     } else {
-        int16_t index = groupIndex;
-        if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1) PrepareDB(index, false);
-        if (!WriterUtil::IsOpen(r.conn)) PrepareDB(index, false);
+        if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1)
+            co_await PrepareDBInTurn(groupIndex, false);
+        if (!WriterUtil::IsOpen(r.conn)) co_await PrepareDBInTurn(groupIndex, false);
     }
+    // The connection of this record, whatever happens to the group's meanwhile.
+    const std::shared_ptr<ado::Connection> conn = r.conn;
 
     const RecordSql::RecordParts parts = RecordSql::BuildRecordParts(
         g, recordTime, time.msLiteral, time.msWholeSeconds, Saver().RunMode == QLatin1String("ONCE"));
@@ -170,42 +189,41 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
             WriteLog(prefix + QStringLiteral("SQLCommand: ") + clear);
             WriteLog(prefix + QStringLiteral("Before Exec Delete SQLCommand."));
         }
-        inTransaction = BeginTransaction(r.conn);
-        QString error;
-        const bool ok = RunStatement(r.conn, clear, error, inTransaction);
+        inTransaction = co_await BeginTransaction(conn);
+        const ADOUtil::CommandResult cleared = co_await RunStatement(conn, clear, inTransaction);
         if (excel) WriteLog(prefix + QStringLiteral("After Exec Delete SQLCommand."));
-        if (!ok) {
-            if (inTransaction) Rollback(r.conn);
+        if (!cleared.ok) {
+            if (inTransaction) co_await Rollback(conn);
             WriteLog(timeText + QStringLiteral(" | Error | Ledgrix.") + r.ModuleName + QStringLiteral(" | ") +
                      QStringLiteral(" Fail!! Clear Database, SQL Command:") + clear + mode);
-            WriteLog(QStringLiteral("Error Description = ") + error);
-            CloseIfOpen(r.conn);
+            WriteLog(QStringLiteral("Error Description = ") + cleared.errorText);
+            CloseIfOpen(conn);
             if (excel) {
                 r.rs.reset();
                 r.conn.reset();
             }
-            return;
+            co_return;
         }
         WriteLog(prefix + QStringLiteral("Clear Database, SQL Command:") + clear + mode);
     }
 
     bool isUpdate = false;
-    bool ok = true;
-    QString error;
+    ADOUtil::CommandResult outcome;
     QString statement;
     if (s.dbSWriteMode == 0 || s.dbSWriteMode == 1) {
         statement = RecordSql::InsertStatement(s, parts);
     } else {
         const QString probe = RecordSql::ProbeStatement(s);
         std::shared_ptr<ado::Recordset> rs;
-        if (WriterUtil::IsOpen(r.conn)) rs = ADOUtil::OpenRecordset(r.conn, probe);
+        if (WriterUtil::IsOpen(conn)) rs = co_await ADOUtil::OpenRecordsetAsync(*conn, probe);
         if (!rs) {
             // The table cannot be read: the record fails like a failed update.
             isUpdate = true;
-            ok = false;
             statement = probe;
-            error = WriterUtil::IsOpen(r.conn) ? QStringLiteral("Can not read the table: ") + s.dbTableName
-                                               : kNoConnection;
+            outcome = {false,
+                       WriterUtil::IsOpen(conn) ? QStringLiteral("Can not read the table: ") + s.dbTableName
+                                                : kNoConnection,
+                       0};
         } else {
             isUpdate = rs->RecordCount() > 0;
             try {
@@ -217,29 +235,35 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
         }
     }
 
-    if (ok) {
+    const QString failureLine = timeText + QStringLiteral(" | Error | Ledgrix. ") + r.ModuleName +
+                                QStringLiteral(" | ") +
+                                (isUpdate ? QStringLiteral("Fail!! Update Database, SQL Command:")
+                                          : QStringLiteral("Fail!! Append to Database, SQL Command:")) +
+                                statement + mode;
+    if (outcome.ok) {
         SqlBox(statement);
         if (excel)
             WriteLog(prefix + QStringLiteral("Before Exec Insert SQLCommand. (SQL Command=") + statement +
                      u')');
-        ok = RunStatement(r.conn, statement, error, inTransaction);
+        r.RecordWithServer = failureLine;
+        outcome = co_await RunStatement(conn, statement, inTransaction);
         if (inTransaction) {
-            if (ok) {
+            if (outcome.ok) {
                 try {
-                    r.conn->CommitTrans();
+                    co_await conn->CommitTransAsync();
                 } catch (const ado::Error& e) {
-                    ok = false;
-                    error = e.Description;
-                    Rollback(r.conn);
+                    outcome = {false, e.Description, e.Number};
                 }
+                if (!outcome.ok) co_await Rollback(conn);
             } else {
-                Rollback(r.conn);
+                co_await Rollback(conn);
             }
         }
+        r.RecordWithServer.clear();
         if (excel) WriteLog(prefix + QStringLiteral("After Exec Insert SQLCommand."));
     }
 
-    if (ok) {
+    if (outcome.ok) {
         r.NumRecordsSaved += 1;
         WriterUtil::ShowRecordCount(groupIndex);
         QString countPrefix = prefix;
@@ -254,12 +278,11 @@ void DBAppend(int16_t groupIndex, double& recordTime) {
                            : QStringLiteral("Append to Database, SQL Command:")) +
                  statement + mode);
     } else {
-        WriteLog(timeText + QStringLiteral(" | Error | Ledgrix. ") + r.ModuleName + QStringLiteral(" | ") +
-                 (isUpdate ? QStringLiteral("Fail!! Update Database, SQL Command:")
-                           : QStringLiteral("Fail!! Append to Database, SQL Command:")) +
-                 statement + mode);
-        WriteLog(QStringLiteral("Error Description = ") + error);
-        CloseIfOpen(r.conn);
+        // A statement given up after its timeout may still be carried out by the server.
+        WriteLog(failureLine +
+                 (outcome.errorNumber == ado::adErrTimeout ? WriterUtil::OutcomeUnknownNote() : QString()));
+        WriteLog(QStringLiteral("Error Description = ") + outcome.errorText);
+        CloseIfOpen(conn);
     }
 
     if (s.dbSIsSaveCSV) SaveRecordToCSV(groupIndex, false, false, recordTime);

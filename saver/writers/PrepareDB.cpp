@@ -1,5 +1,6 @@
 // Preparation of a save group's single database target: file, connection, table and fields.
 #include <QVariant>
+#include <chrono>
 
 #include "common/ADOUtil.h"
 #include "common/DBConnect.h"
@@ -28,6 +29,13 @@ const TextPair kFieldTail{"] is not exist!", "]不存在!"};
 const TextPair kSvlPath{"Svl file path: ", "Svl檔案路徑: "};
 const TextPair kDbPath{"The database file path: ", "資料庫檔案路徑: "};
 const TextPair kTheTableName{"The table name: ", "資料表名稱: "};
+
+const TextPair kDriverBusy{
+    "The last connection's call has not come back from the server; no new connection is opened "
+    "before it has.",
+    "上一個連線的呼叫尚未自伺服器返回; 在其返回前不開啟新連線。"};
+const TextPair kNextAttempt{"The last connection attempt failed; the next is made at ",
+                            "上一次連線失敗; 下一次連線時間為 "};
 
 const QString CRLF = QStringLiteral("\r\n");
 
@@ -65,16 +73,38 @@ void SetLockProperties(ado::Connection& conn) {
     }
 }
 
+// Why a server connection is not opened now: the last one's call is still in the driver, or a
+// failed attempt was made less than the connection timeout ago. Empty when it may be opened.
+QString ServerOpenRefusal(const xRuntimeInfo& r) {
+    if (r.LastServerCalls && r.LastServerCalls->InDriver()) return Tx(kDriverBusy);
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= r.NextServerOpen) return QString();
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(r.NextServerOpen - now).count();
+    return Tx(kNextAttempt) + WriterUtil::LogTime(DateUtil::AddSeconds(DateUtil::Now(), (wait + 999) / 1000));
+}
+
 }  // namespace
 
-QString PrepareDB(int16_t& groupIndex, bool showError) {
+ado::Task<QString> PrepareDB(int16_t groupIndex, bool showError) {
+    SaveGroupRecord& g = State().Group(groupIndex);
+    g.R();
+    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
+    const ado::Turn::Holder turn = co_await runState->TargetTurn.Take();
+    co_return co_await PrepareDBInTurn(groupIndex, showError);
+}
+
+ado::Task<QString> PrepareDBInTurn(int16_t groupIndex, bool showError) {
     SaveGroupRecord& g = State().Group(groupIndex);
     xSvcSettings& s = g.S();
     xRuntimeInfo& r = g.R();
+    // The group's records stay while the preparation waits for the server.
+    const std::shared_ptr<xSvcSettings> settings = g.Settings;
+    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
     QString connectionString;
     QString raised;          // description of a raised failure
     bool wasRaised = false;  // the preparation ended by a raised failure
     bool failed = false;     // a check failed or a failure was raised
+    bool server = false;     // the connection's calls go to a server
 
     const auto checkFailed = [&] {
         if (showError) {
@@ -97,43 +127,76 @@ QString PrepareDB(int16_t& groupIndex, bool showError) {
             MsgBox(QStringLiteral("準備開啟資料庫:\r\n資料庫連結字串:") + connectionString,
                    MsgStyle::Information, QStringLiteral("準備開啟資料庫"));
 
+        // A server that does not answer is not asked again while its last call is out, nor more
+        // often than its connection timeout allows.
+        server = ado::IsServerConnectionString(connectionString);
+        if (server) {
+            raised = ServerOpenRefusal(r);
+            if (!raised.isEmpty()) {
+                wasRaised = failed = true;
+                break;
+            }
+        }
+
+        r.rs.reset();
         r.conn = std::make_shared<ado::Connection>();
+        const std::shared_ptr<ado::Connection> conn = r.conn;
+        const auto attempt = std::chrono::steady_clock::now();
+        const long connectionTimeout = conn->ConnectionTimeout;
         double start = DateUtil::Now();
         try {
-            r.conn->Open(connectionString, QString(), QString(), -1);
+            ado::Task<void> opening = conn->OpenAsync(connectionString);
+            if (server) r.LastServerCalls = conn->Calls();
+            co_await std::move(opening);
         } catch (const ado::Error& e) {
             raised = e.Description;
             wasRaised = failed = true;
-            break;
         }
+        // A server that could not be reached is not tried again before its connection timeout.
+        if (server)
+            r.NextServerOpen = failed ? attempt + std::chrono::seconds(connectionTimeout)
+                                      : std::chrono::steady_clock::time_point{};
+        if (failed) break;
         timing = QStringLiteral("Open Connection - ") +
                  QString::number(DateUtil::SecondBoundariesCrossed(start, DateUtil::Now())) +
                  QStringLiteral(" Sec.");
-        SetLockProperties(*r.conn);
+        SetLockProperties(*conn);
 
-        if (r.conn->State() != ado::adStateOpen) {
-            SetError(Tx(kOpenError) + CRLF + Tx(kOpenErrorString) + r.conn->ConnectionString(),
+        if (conn->State() != ado::adStateOpen) {
+            SetError(Tx(kOpenError) + CRLF + Tx(kOpenErrorString) + conn->ConnectionString(),
                      QStringLiteral("Open database error"));
             checkFailed();
             break;
         }
-        if (!s.dbTableName.isEmpty() && !ADOUtil::TableExists(r.conn, s.dbTableName)) {
-            SetError(Tx(kCannotRun) + CRLF + Tx(kTableMissing) + CRLF + Tx(kDatabaseName) +
-                         (State().LanguageIndex == 1 ? s.dbFullPath : s.dbFilePath) + CRLF + Tx(kTableName) +
-                         s.dbTableName,
-                     QStringLiteral("Table is not exist"));
-            checkFailed();
-            break;
+        if (!s.dbTableName.isEmpty()) {
+            // A table listing that gets no answer is this group's failure, as a failed open is.
+            bool exists = false;
+            try {
+                exists = co_await ADOUtil::TableExistsAsync(*conn, s.dbTableName);
+            } catch (const ado::Error& e) {
+                raised = e.Description;
+                wasRaised = failed = true;
+            }
+            if (failed) break;
+            if (!exists) {
+                SetError(Tx(kCannotRun) + CRLF + Tx(kTableMissing) + CRLF + Tx(kDatabaseName) +
+                             (State().LanguageIndex == 1 ? s.dbFullPath : s.dbFilePath) + CRLF +
+                             Tx(kTableName) + s.dbTableName,
+                         QStringLiteral("Table is not exist"));
+                checkFailed();
+                break;
+            }
         }
 
-        r.rs = std::make_shared<ado::Recordset>();
-        r.rs->CursorLocation = ado::adUseClient;
+        const auto rs = std::make_shared<ado::Recordset>();
+        r.rs = rs;
+        rs->CursorLocation = ado::adUseClient;
         start = DateUtil::Now();
         try {
             const QString table = s.dbTableName;
             if (!s.dbNoTableNameDelimiter) {
-                r.rs->Open(QStringLiteral("Select top 1 * from [") + table + u']', *r.conn,
-                           ado::adOpenUnspecified, ado::adLockUnspecified, -1);
+                co_await rs->OpenAsync(QStringLiteral("Select top 1 * from [") + table + u']', *conn,
+                                       ado::adOpenUnspecified);
             } else {
                 const QString type = s.dbDBTypeName.toUpper();
                 QString sql;
@@ -143,7 +206,7 @@ QString PrepareDB(int16_t& groupIndex, bool showError) {
                     sql = QStringLiteral("SELECT * From ") + table + QStringLiteral(" LIMIT 1");
                 else
                     sql = QStringLiteral("Select top 1 * from ") + table;
-                r.rs->Open(sql, *r.conn, ado::adOpenDynamic, ado::adLockOptimistic, -1);
+                co_await rs->OpenAsync(sql, *conn, ado::adOpenDynamic);
             }
             timing += CRLF + QStringLiteral("RS open - ") +
                       QString::number(DateUtil::SecondBoundariesCrossed(start, DateUtil::Now())) +
@@ -151,12 +214,12 @@ QString PrepareDB(int16_t& groupIndex, bool showError) {
         } catch (const ado::Error& e) {
             raised = e.Description;
             wasRaised = failed = true;
-            break;
         }
+        if (failed) break;
 
         for (int i = 1; i <= g.FieldCount; ++i) {
             const QString name = g.F(i).FieldName;
-            if (!ADOUtil::RecordsetHasField(r.rs, name)) {
+            if (!ADOUtil::RecordsetHasField(rs, name)) {
                 SetError(Tx(kCannotRun) + CRLF + Tx(kFieldHead) + name + Tx(kFieldTail) + CRLF +
                              Tx(kSvlPath) + s.SvcFilePath + CRLF + Tx(kDbPath) + s.dbFullPath + CRLF +
                              Tx(kTheTableName) + s.dbTableName,
@@ -172,7 +235,7 @@ QString PrepareDB(int16_t& groupIndex, bool showError) {
     if (!failed) {
         WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
                  QStringLiteral(" | PrepareDB OK! Append to Database, SQL Command:") + logged);
-        return timing;
+        co_return timing;
     }
 
     WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
@@ -184,5 +247,5 @@ QString PrepareDB(int16_t& groupIndex, bool showError) {
                    (r.conn ? r.conn->ConnectionString() : QString()),
                MsgStyle::Critical, QStringLiteral("開啟資料庫失敗"));
     }
-    return raised;
+    co_return raised;
 }

@@ -26,10 +26,13 @@ QString BuildConnectionString(xSvcSettings& s, const QString& P) {
 
 }  // namespace
 
-void PrepareRootDir(int16_t groupIndex) {
+ado::Task<void> PrepareRootDir(int16_t groupIndex) {
     SaveGroupRecord& g = State().Group(groupIndex);
     xSvcSettings& s = g.S();
     xRuntimeInfo& r = g.R();
+    // The group's records stay while the file's connection opens.
+    const std::shared_ptr<xSvcSettings> settings = g.Settings;
+    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
 
     const WriterUtil::DispersedPath path = WriterUtil::ResolveDispersedPath(
         s.dbSDirTag, s.dbSFileNameTag, s.dbSDataBaseRootDir, s.dbFullPath,
@@ -39,9 +42,9 @@ void PrepareRootDir(int16_t groupIndex) {
 
     if (WriterUtil::IsOpen(r.conn)) {
         if (!WriterUtil::IsExcelTarget(s)) {
-            if (r.LastdbSFullPath == P) return;
+            if (r.LastdbSFullPath == P) co_return;
         } else if (s.dbSKeepConnectionAliveAfterSaveDataForExcel == 1 && r.LastdbSFullPath == P) {
-            return;
+            co_return;
         }
     }
 
@@ -62,32 +65,39 @@ void PrepareRootDir(int16_t groupIndex) {
 
     r.rs.reset();
     r.conn = std::make_shared<ado::Connection>();
+    const std::shared_ptr<ado::Connection> conn = r.conn;
+    bool failed = false;
+    QString failure;
     try {
-        r.conn->Open(connectionString, QString(), QString(), -1);
+        co_await conn->OpenAsync(connectionString);
     } catch (const ado::Error& e) {
+        failed = true;
+        failure = e.Description;
+    }
+    if (failed) {
         WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
                  QStringLiteral(" | Prepare RootDir Fail!  ") + QStringLiteral("\r\nError Description: ") +
-                 e.Description);
+                 failure);
         if (State().DebugLevel > 0) {
             MsgBox(QStringLiteral("開啟資料庫失敗!\r\n資料庫連結字串:") + connectionString +
-                       QStringLiteral("\r\n錯誤訊息:") + e.Description,
+                       QStringLiteral("\r\n錯誤訊息:") + failure,
                    MsgStyle::Critical, QStringLiteral("開啟資料庫失敗"));
             sysExit(-1);
         }
-        return;
+        co_return;
     }
 
-    auto& props = r.conn->GetProperties();
+    auto& props = conn->GetProperties();
     for (const char* name : {"Jet OLEDB:Lock Retry", "Jet OLEDB:Lock Delay"}) {
         if (SettingUtil::IsInCollection(QString::fromLatin1(name), props, true))
             props.Find(QString::fromLatin1(name))->Value = QVariant::fromValue<qint16>(100);
     }
 
-    if (r.conn->State() != ado::adStateOpen) {
+    if (conn->State() != ado::adStateOpen) {
         const int li = State().LanguageIndex;
         if (li == 0 || li == 1) {
             State().ErrorText =
-                Tx(kOpenError) + QStringLiteral("\r\n") + Tx(kOpenErrorString) + r.conn->ConnectionString();
+                Tx(kOpenError) + QStringLiteral("\r\n") + Tx(kOpenErrorString) + conn->ConnectionString();
             State().ErrorCaption = Tx(kOpenErrorCaption);
         }
         const QString line = WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +

@@ -12,62 +12,67 @@ namespace {
 const QString kNoConnection = QStringLiteral("The database connection is not open.");
 
 // The group's connection, opened first when it was closed or released.
-bool EnsureConnection(int16_t groupIndex, xRuntimeInfo& r) {
-    if (WriterUtil::IsOpen(r.conn)) return true;
-    int16_t index = groupIndex;
-    PrepareDB(index, false);
-    return WriterUtil::IsOpen(r.conn);
+ado::Task<bool> EnsureConnection(int16_t groupIndex, xRuntimeInfo& r) {
+    if (WriterUtil::IsOpen(r.conn)) co_return true;
+    co_await PrepareDBInTurn(groupIndex, false);
+    co_return WriterUtil::IsOpen(r.conn);
 }
 
-bool RunDirect(ado::Connection& conn, const QStringList& statements, QString& errorText) {
+ado::Task<ADOUtil::CommandResult> RunDirect(std::shared_ptr<ado::Connection> conn, QStringList statements) {
+    ADOUtil::CommandResult result;
     try {
-        for (const QString& sql : statements) conn.Execute(sql, -1);
-        return true;
+        for (const QString& sql : statements) co_await conn->ExecuteAsync(sql);
     } catch (const ado::Error& e) {
-        errorText = e.Description;
-        return false;
+        result = {false, e.Description, e.Number};
     }
+    co_return result;
 }
 
 }  // namespace
 
-void PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
+ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
     SaveGroupRecord& g = State().Group(groupIndex);
     xSvcSettings& s = g.S();
-    xRuntimeInfo& r = g.R();
+    g.R();
+    // The group's records stay while the purge waits for the server.
+    const std::shared_ptr<xSvcSettings> settings = g.Settings;
+    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
+    xRuntimeInfo& r = *runState;
 
     // Dispersed files are never purged; CSV files have no table to purge.
-    if (!s.dbSDataBaseRootDir.isEmpty()) return;
-    if (s.dbDBTypeName == QLatin1String("CSV")) return;
+    if (!s.dbSDataBaseRootDir.isEmpty()) co_return;
+    if (s.dbDBTypeName == QLatin1String("CSV")) co_return;
 
-    bool success = false;
-    QString error;
+    const ado::Turn::Holder turn = co_await r.TargetTurn.Take();
+    ADOUtil::CommandResult result{false, QString(), 0};
     if (keepDays == -2 || keepDays >= 0) {
         const double cutOff = DateUtil::Today() - (keepDays == -2 ? 0 : keepDays);
         const RecordSql::PurgePlan plan = RecordSql::PurgeStatement(s, keepDays == -2, cutOff);
         switch (plan.run) {
             case RecordSql::PurgeRun::Execute:
-                if (EnsureConnection(groupIndex, r))
-                    success = ADOUtil::ExecuteSQLCommand(r.conn, plan.statement, error);
-                else
-                    error = kNoConnection;
+                if (co_await EnsureConnection(groupIndex, r)) {
+                    const std::shared_ptr<ado::Connection> conn = r.conn;
+                    result = co_await ADOUtil::ExecuteSQLCommandAsync(*conn, plan.statement);
+                } else {
+                    result.errorText = kNoConnection;
+                }
                 break;
-            case RecordSql::PurgeRun::PrepareThenDirect: {
-                int16_t index = groupIndex;
-                PrepareDB(index, false);
+            case RecordSql::PurgeRun::PrepareThenDirect:
+                co_await PrepareDBInTurn(groupIndex, false);
                 if (WriterUtil::IsOpen(r.conn))
-                    success = RunDirect(*r.conn, {plan.statement}, error);
+                    result = co_await RunDirect(r.conn, QStringList(plan.statement));
                 else
-                    error = kNoConnection;
+                    result.errorText = kNoConnection;
                 r.rs.reset();
                 r.conn.reset();
                 break;
-            }
             case RecordSql::PurgeRun::DirectThenCommit:
-                if (EnsureConnection(groupIndex, r))
-                    success = RunDirect(*r.conn, {plan.statement, QStringLiteral("Commit")}, error);
-                else
-                    error = kNoConnection;
+                if (co_await EnsureConnection(groupIndex, r)) {
+                    const QStringList statements{plan.statement, QStringLiteral("Commit")};
+                    result = co_await RunDirect(r.conn, statements);
+                } else {
+                    result.errorText = kNoConnection;
+                }
                 break;
             case RecordSql::PurgeRun::Unknown:
                 break;
@@ -75,12 +80,12 @@ void PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
     }
 
     const QString now = WriterUtil::NowText();
-    if (success) {
+    if (result.ok) {
         WriteLog(now + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName + QStringLiteral(" | ") +
                  QStringLiteral("Purge Action! PurgeKeepDays=") + QString::number(keepDays));
     } else {
         WriteLog(now + QStringLiteral(" | Error | Ledgrix.") + r.ModuleName + QStringLiteral(" | ") +
                  QStringLiteral("Purge Fail! PurgeKeepDays=") + QString::number(keepDays));
-        WriteLog(QStringLiteral("Error Description = ") + error);
+        WriteLog(QStringLiteral("Error Description = ") + result.errorText);
     }
 }

@@ -26,7 +26,19 @@ const TextPair kNoFieldsText{
     "The program can not be running!\r\nThe settings do not have field's definitions!",
     "Ledgrix: 未定義欄位資訊,無法執行存檔動作!"};
 const TextPair kNoFieldsCaption{"No field's definitions", "未定義欄位資訊"};
+const TextPair kOutcomeUnknown{" The outcome is not known: the server may still write this record.",
+                               " 結果不明: 伺服器仍可能寫入這筆記錄。"};
+const TextPair kStoppedBeforeAnswer{"Ledgrix stopped before the server answered.",
+                                    "Ledgrix 在伺服器回應前已結束。"};
 }  // namespace
+
+QString OutcomeUnknownNote() {
+    return Tx(kOutcomeUnknown);
+}
+
+QString StoppedBeforeAnswer() {
+    return Tx(kStoppedBeforeAnswer);
+}
 
 QString LogTime(double date) {
     return DateUtil::Format(date, QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM"));

@@ -40,6 +40,12 @@ QString FormatVariantDate(const QVariant& v, const QString& pattern);
 // that a file name cannot hold.
 bool IsSafeNamePart(const QString& name);
 
+// The note that ends the failure line of a record whose outcome is not known (its statement was
+// given up after its timeout, and the server may still carry it out), and the description of a
+// record whose statement the program stopped waiting for.
+QString OutcomeUnknownNote();
+QString StoppedBeforeAnswer();
+
 // The no-fields box and the orderly exit.
 [[noreturn]] void NoFieldsExit();
 

@@ -136,3 +136,24 @@ TEST_F(Schedule, MillisecondGridCarriesIntoTheNextSecond) {
     const auto slot = r.SearchLastTargetSaveTimeWithMilliSeconds(AtMs(0, 0, 1, 0), Fixed4::FromDouble(333.3));
     EXPECT_EQ(slot.Compare(AtMs(0, 0, 1, 0)), 0) << slot.FormatString("HH:mm:ss.ms").toStdString();
 }
+
+// Slots whose record cannot start (the group's target is busy) are each counted once, from the
+// very first slot on, and the schedule moves on from them; the exit counts the slots due since.
+TEST_F(Schedule, BusySlotsCountOnceEachAndTheExitCountsTheSlotsDueSince) {
+    r.IsHighSpeedSaver = true;
+    r.SaveTimeIntervalWithMilliSeconds = Fixed4::FromDouble(250);
+    r.SetFirstSaveTime(true);
+    r.SetupNextTargetSaveTimeWithMilliSeconds(AtMs(12, 0, 0, 0));
+    for (const int ms : {0, 10, 20, 250, 260, 500}) {
+        const DatetimeWithMilliSeconds now = AtMs(12, 0, 0, ms);
+        if (now.MilliSecondsDiff(r.TargetSaveTimeWithMilliSeconds).raw < 0) continue;  // not due
+        r.CountBusySlot();
+        r.SetupNextTargetSaveTimeWithMilliSeconds(now);
+    }
+    EXPECT_EQ(r.CountinuousOverrunCount, 3);
+    EXPECT_EQ(r.FirstOverrunTimeWithMilliSeconds.Compare(AtMs(12, 0, 0, 0)), 0);
+    EXPECT_EQ(r.TargetSaveTimeWithMilliSeconds.Compare(AtMs(12, 0, 0, 750)), 0);
+    // 12:00:01.100: the slots at .750 and 1.000 are due and not saved.
+    r.CountDueSlots(At(12, 0, 1), AtMs(12, 0, 1, 100));
+    EXPECT_EQ(r.CountinuousOverrunCount, 5);
+}

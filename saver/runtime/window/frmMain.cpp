@@ -471,8 +471,7 @@ void frmMain::mFileExit_Click() {
 void frmMain::CmdDBAppend_Click() {
     const int count = State().SaveGroupCount;
     for (int16_t g = 1; g <= count && g <= kMaxSaveGroups; ++g) {
-        double recordTime = DateUtil::Now();
-        DBAppend(g, recordTime);
+        DBAppend(g, DateUtil::Now()).Detach();
     }
 }
 

@@ -1,13 +1,18 @@
 // The program's window service: the pickers behind the core's calls and the main window.
 #include <QApplication>
+#include <QCursor>
 #include <QLabel>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "common/ProgramState.h"
 #include "config/mainwin/QtConfigWindows.h"
+#include "config/mainwin/ServerWaits.h"
+#include "platform/ado/Ado.h"
 #include "platform/captions/Captions.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
 #include "tests/support/Dialogs.h"
+#include "tests/support/SilentServer.h"
 #include "tests/support/TestSupport.h"
 
 TEST_F(ProgramFixture, PickersAnswerTheChosenFolderOrNothing) {
@@ -46,4 +51,31 @@ TEST_F(ProgramFixture, MainWindowCarriesItsCaptionTheGroupsAndTheStatus) {
     QStringList panels;
     for (const QLabel* l : main->findChildren<QLabel*>()) panels << l->text();
     EXPECT_TRUE(panels.contains(QStringLiteral("Project name：P")));
+}
+
+// While the program waits for a server that never answers, it shows a busy cursor and keeps
+// processing what is not user input (paints, timers); the cursor is back once the wait ends.
+TEST_F(ProgramFixture, AWaitForAServerShowsABusyCursorAndKeepsTheWindowsAlive) {
+    SilentServer server;
+    ASSERT_TRUE(server.IsListening());
+    int stops = 0;
+    InstallServerWaits([] { return false; }, [&stops] { ++stops; });
+    bool timerRan = false;
+    Qt::CursorShape during = Qt::ArrowCursor;
+    QTimer::singleShot(300, [&] {
+        timerRan = true;
+        if (const QCursor* c = QApplication::overrideCursor()) during = c->shape();
+    });
+    ado::Connection c;
+    c.ConnectionTimeout = 1;
+    EXPECT_THROW(
+        c.Open(QStringLiteral("Provider=MSDASQL.1;User ID=u;Driver={MySQL ODBC 3.51 Driver};SERVER=") +
+               server.Address()),
+        ado::Error);
+    ado::SetWaitHook(nullptr);
+    ado::SetWaitEndHook(nullptr);
+    EXPECT_TRUE(timerRan);
+    EXPECT_EQ(during, Qt::WaitCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(stops, 0);
 }

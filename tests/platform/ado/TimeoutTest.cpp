@@ -1,9 +1,14 @@
 // Servers that accept a connection and never answer: opening gives up within the connection
 // timeout, by the driver's own timeout, and the caller's wait hook runs meanwhile.
+#include <signal.h>
+
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 
 #include "platform/ado/Ado.h"
 #include "tests/support/SilentServer.h"
+#include "tests/support/StallingLink.h"
 #include "tests/support/TestSupport.h"
 
 using namespace ado;
@@ -35,4 +40,89 @@ TEST(SilentServerTest, OpeningGivesUpWithinTheConnectionTimeout) {
     }
     SetWaitHook(nullptr);
     EXPECT_GT(waits, 10);
+}
+
+namespace {
+
+// The test MariaDB server's connection string, through the given address; empty without one.
+QString MariaDbThrough(const QString& address) {
+    const auto env = [](const char* name) { return QString::fromLocal8Bit(qgetenv(name)); };
+    if (env("LEDGRIX_TEST_MYSQL_HOST").isEmpty()) return QString();
+    return QStringLiteral("Provider=MSDASQL.1;Password=") +
+           QuoteConnectionValue(env("LEDGRIX_TEST_MYSQL_PASSWORD")) + QStringLiteral(";User ID=") +
+           env("LEDGRIX_TEST_MYSQL_USER") + QStringLiteral(";Driver={MySQL ODBC 3.51 Driver};DATABASE=") +
+           env("LEDGRIX_TEST_MYSQL_DATABASE") + QStringLiteral(";SERVER=") + address;
+}
+
+// Threads of this process that block SIGTERM.
+int ThreadsBlockingStopSignals() {
+    int n = 0;
+    for (const QString& tid :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(QStringLiteral("/proc/self/task/%1/status").arg(tid));
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith("SigBlk:") &&
+                (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1)
+                ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+// A statement that gets no answer: the caller goes on meanwhile, the statement is given up within
+// its timeout, and the connection is lost: its next call fails at once.
+TEST(StalledServerTest, AnUnansweredStatementIsAwaitedGivenUpAndLosesTheConnection) {
+    const QString host = QString::fromLocal8Bit(qgetenv("LEDGRIX_TEST_MYSQL_HOST"));
+    if (host.isEmpty()) GTEST_SKIP() << "no MariaDB server (LEDGRIX_TEST_MYSQL_* not set)";
+    StallingLink link(host, qEnvironmentVariableIntValue("LEDGRIX_TEST_MYSQL_PORT"));
+    SetDefaultTimeouts(1, 1);
+    Connection c;
+    SetDefaultTimeouts(0, 0);
+    c.Open(MariaDbThrough(link.Address()));
+    link.StopAnswers();
+    QElapsedTimer t;
+    t.start();
+    Task<void> statement = c.ExecuteAsync(QStringLiteral("SELECT 1"));
+    EXPECT_FALSE(statement.Done());  // with the server, not waited for
+    EXPECT_LT(t.elapsed(), 500);
+    while (!statement.Done() && t.elapsed() < 10000) {
+        WaitForCompletion(50);
+        RunCompletions();
+    }
+    try {
+        statement.Result();
+        ADD_FAILURE() << "a statement without an answer succeeded";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number, adErrTimeout) << e.Description.toStdString();
+    }
+    EXPECT_LT(t.elapsed(), 1000 + 2000 + 1000);
+    t.restart();
+    EXPECT_THROW(c.Execute(QStringLiteral("SELECT 1")), Error);
+    EXPECT_LT(t.elapsed(), 200);
+    EXPECT_FALSE(HasPendingCalls());
+}
+
+// The wait hook may release the connection it waits for and return: the wait ends in order.
+// Driver threads leave the stop signals to the program's own thread.
+TEST(SilentServerTest, TheWaitMayOutliveItsConnectionAndDriverThreadsTakeNoStopSignal) {
+    SilentServer server;
+    ASSERT_TRUE(server.IsListening());
+    const int blocking = ThreadsBlockingStopSignals();
+    auto* c = new Connection;
+    c->ConnectionTimeout = 1;
+    int waits = 0;
+    SetWaitHook([&] {
+        if (++waits == 3) {
+            EXPECT_GT(ThreadsBlockingStopSignals(), blocking);
+            delete c;
+        }
+    });
+    EXPECT_THROW(
+        c->Open(QStringLiteral("Provider=MSDASQL.1;User ID=u;Driver={MySQL ODBC 3.51 Driver};SERVER=") +
+                server.Address()),
+        Error);
+    SetWaitHook(nullptr);
+    EXPECT_GE(waits, 3);
 }

@@ -1,5 +1,5 @@
 // The real Ledgrix program with a MySQL target whose server accepts connections and never
-// answers.
+// answers, beside a CSV group that records twice a second.
 #include <signal.h>
 
 #include "tests/saver/SaverProcessFixture.h"
@@ -8,12 +8,13 @@
 
 using SilentServerE2E = SaverProcessFixture;
 
-TEST_F(SilentServerE2E, IsALoggedFailureAndAStopSignalStillEndsTheSaverInOrder) {
+TEST_F(SilentServerE2E, CostsOnlyItsOwnGroupAndAStopSignalStillEndsTheSaverInOrder) {
     MakeProgramFolder(BinFile(QStringLiteral("Ledgrix.set")), QStringLiteral(LEDGRIX_TEST_DATA "/e2e"),
                       QStringLiteral("E2E"),
                       {{QStringLiteral("STOP"), QStringLiteral("DIGITAL")},
                        {QStringLiteral("ALIVE"), QStringLiteral("DIGITAL")},
                        {QStringLiteral("NREC"), QStringLiteral("ANALOG")},
+                       {QStringLiteral("NREC2"), QStringLiteral("ANALOG")},
                        {QStringLiteral("FLOW"), QStringLiteral("ANALOG")},
                        {QStringLiteral("NOTE"), QStringLiteral("TEXT")},
                        {QStringLiteral("PURGE"), QStringLiteral("ANALOG")}});
@@ -25,6 +26,10 @@ TEST_F(SilentServerE2E, IsALoggedFailureAndAStopSignalStillEndsTheSaverInOrder) 
     EditProjectFile(svc, "@DATABASE@", "plant");
     EditProjectFile(svc, "@USER@", "u");
     EditProjectFile(svc, "@PASSWORD@", "p");
+    WriteProjectFile(QStringLiteral("cfg/MY/fast.svc"), ProjectFile(QStringLiteral("cfg/CSV/fixed.svc")));
+    EditProjectFile(QStringLiteral("cfg/MY/Ledgrix.svl"), "Module1=My,my.svc",
+                    "Module1=My,my.svc\r\nModule2=Fast,fast.svc");
+    const auto csvRecords = [this] { return server->Value(QStringLiteral("NREC2")); };
     const auto failures = [&] {
         return LogLines(QStringLiteral("MY")).filter(QStringLiteral("PrepareDB Fail!"));
     };
@@ -36,6 +41,8 @@ TEST_F(SilentServerE2E, IsALoggedFailureAndAStopSignalStillEndsTheSaverInOrder) 
     t.start();
     ASSERT_TRUE(WaitUntil([&] { return !failures().isEmpty(); }, 25000));
     EXPECT_LT(t.elapsed(), 15000 + 2500);
+    // The CSV group recorded its slots meanwhile (30 in 15 s), not held up by the server's.
+    EXPECT_GE(csvRecords(), 25);
     const QStringList lines = LogLines(QStringLiteral("MY"));
     const qsizetype at = lines.indexOf(failures().first());
     ASSERT_LT(at + 1, lines.size());
@@ -53,6 +60,12 @@ TEST_F(SilentServerE2E, IsALoggedFailureAndAStopSignalStillEndsTheSaverInOrder) 
     EXPECT_EQ(failures().size(), 1);
     EXPECT_FALSE(
         LogLines(QStringLiteral("MY")).filter(QStringLiteral("Stopped by the system (signal 15)")).isEmpty());
+    // Every slot of the server's group is accounted for at the stop.
+    EXPECT_EQ(LogLines(QStringLiteral("MY"))
+                  .filter(QStringLiteral(" | Warning | Ledgrix.My | [Overrun "))
+                  .filter(QStringLiteral("(sysExit)"))
+                  .size(),
+              1);
     EXPECT_TRUE(
         LastLogLine(QStringLiteral("MY")).endsWith(QStringLiteral(" | Ledgrix.System | Ledgrix is closed.")))
         << LastLogLine(QStringLiteral("MY")).toStdString();

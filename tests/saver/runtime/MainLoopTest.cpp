@@ -1,10 +1,16 @@
 // The due test of cyclic groups and one pass of the main loop.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <atomic>
+
 #include "common/DateUtil.h"
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/writers/WriterServices.h"
+#include "saver/writers/WriterUtil.h"
 #include "saver/writers/Writers.h"
 #include "tests/saver/runtime/RuntimeFixture.h"
+#include "tests/support/StallingLink.h"
 
 namespace {
 double At(const char* text) {
@@ -98,4 +104,207 @@ TEST_F(MainLoopTest, TheLoopWaitsForTheEarliestTargetAndEndsWithoutTheHmiRuntime
     State().dbSLiveAlone = 0;  // and no window "Vellumdock for Windows"
     EXPECT_THROW(LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop), ProgramExit);
     EXPECT_TRUE(log.last().endsWith(QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0")));
+}
+
+namespace {
+
+std::atomic<qint64> g_clockMs{0};
+qint64 TestClock() {
+    return g_clockMs;
+}
+
+QString Env(const char* name) {
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+
+// A value field bound to a tag of the fake tag manager.
+void AddValueField(SaveGroupRecord& g, const QString& name, const QString& tag) {
+    xField& f = g.F(++g.FieldCount);
+    f.FieldName = name;
+    f.TagName = tag;
+    f.TagType = QStringLiteral("VALUE");
+    f.DecimalPlaces = f.TagMessageLength = -1;
+    f.TagID = static_cast<int16_t>(FakeTags::Has(tag) ? FakeTags::Get(tag).handle : FakeTags::Add(tag, 7));
+}
+
+void EveryQuarterSecond(SaveGroupRecord& g) {
+    g.S().SaveTimeInterval = g.R().SaveTimeInterval = 0.25;
+    g.R().IsHighSpeedSaver = true;
+    g.R().SaveTimeIntervalWithMilliSeconds = Numbers::Fixed4::FromDouble(250);
+    g.R().SetFirstSaveTime(true);
+}
+
+}  // namespace
+
+// A MYSQL group whose server stops answering, beside a CSV group, on a clock of the test's own:
+// the CSV group records every slot meanwhile, and at the stop every slot of the server's group is
+// written, named as of unknown outcome, or counted in its summary.
+TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEverySlot) {
+    if (Env("LEDGRIX_TEST_MYSQL_HOST").isEmpty()) {
+        if (!Env("CI").isEmpty())
+            FAIL() << "LEDGRIX_TEST_MYSQL_* is not set: no MariaDB server for the tests";
+        GTEST_SKIP() << "no MariaDB server (LEDGRIX_TEST_MYSQL_* not set)";
+    }
+    State().dbSLiveAlone = 1;
+    Services().GetFieldValues = [](int16_t group) { GetFieldValues(group); };
+    const QString table = QStringLiteral("loop_%1").arg(QCoreApplication::applicationPid());
+    const QString server = Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT");
+    const QString direct = QStringLiteral("Provider=MSDASQL.1;Password=") +
+                           ado::QuoteConnectionValue(Env("LEDGRIX_TEST_MYSQL_PASSWORD")) +
+                           QStringLiteral(";User ID=") + Env("LEDGRIX_TEST_MYSQL_USER") +
+                           QStringLiteral(";Driver={MySQL ODBC 3.51 Driver};DATABASE=") +
+                           Env("LEDGRIX_TEST_MYSQL_DATABASE") + QStringLiteral(";SERVER=") + server;
+    ado::Connection check;
+    check.Open(direct);
+    check.Execute(QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (T DATETIME, Flow DOUBLE)"));
+
+    SaveGroupRecord& csv = AddGroup(QStringLiteral("CSV1"));
+    csv.S().dbDBTypeName = QStringLiteral("CSV");
+    csv.S().dbCSVFilePath = csv.S().dbCSVFullPath = Path(QStringLiteral("csv1.csv"));
+    csv.S().dbSCSVDelimiterCharacter = QStringLiteral(",");
+    csv.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
+    AddValueField(csv, QStringLiteral("V"), QStringLiteral("V"));
+    int16_t first = 1;
+    PrepareCSVDB(first, -1, 0);
+
+    StallingLink link(Env("LEDGRIX_TEST_MYSQL_HOST"), Env("LEDGRIX_TEST_MYSQL_PORT").toInt());
+    SaveGroupRecord& my = AddGroup(QStringLiteral("MY"));
+    xSvcSettings& s = my.S();
+    s.dbDBTypeName = QStringLiteral("MYSQL");
+    s.dbProvider = QStringLiteral("MSDASQL.1");
+    s.dbDriver = QStringLiteral("{MySQL ODBC 3.51 Driver}");
+    s.dbNoTableNameDelimiter = s.dbNoFieldNameDelimiter = true;
+    s.dbUserID = Env("LEDGRIX_TEST_MYSQL_USER");
+    s.dbPassword = Env("LEDGRIX_TEST_MYSQL_PASSWORD");
+    s.dbInitialCatalog = Env("LEDGRIX_TEST_MYSQL_DATABASE");
+    s.dbDataSource = link.Address();
+    s.dbTableName = table;
+    xField& t = my.F(++my.FieldCount);
+    t.FieldName = QStringLiteral("T");
+    t.TagName = QStringLiteral("^DATETIME");
+    t.DecimalPlaces = t.TagMessageLength = -1;
+    AddValueField(my, QStringLiteral("Flow"), QStringLiteral("V"));
+    // Statements are given up after 4 s: the stop comes while the first one is with the server.
+    ado::SetDefaultTimeouts(1, 4);
+    ado::RunSync(PrepareDB(2, false));
+    ASSERT_TRUE(WriterUtil::IsOpen(my.R().conn)) << log.join(u'\n').toStdString();
+    link.StopAnswers();
+
+    // The test's clock, on a whole second, moves a quarter second a pass.
+    g_clockMs = (QDateTime::currentMSecsSinceEpoch() / 1000 + 1) * 1000;
+    DateUtil::SetClock(&TestClock);
+    struct RealClock {
+        ~RealClock() {
+            DateUtil::SetClock(nullptr);
+            ado::SetDefaultTimeouts(0, 0);
+        }
+    } realClock;
+    DatetimeWithMilliSeconds start;
+    start.SetNow();
+    for (SaveGroupRecord* g : {&csv, &my}) {
+        EveryQuarterSecond(*g);
+        g->R().SetupNextTargetSaveTimeWithMilliSeconds(start);
+    }
+    Saver().IsScheduleRunning = true;
+    QElapsedTimer real;
+    real.start();
+    constexpr int kPasses = 12;
+    for (int k = 0; k < kPasses; ++k) {
+        LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
+        g_clockMs += 250;
+        ado::WaitForCompletion(10);
+    }
+    EXPECT_LT(real.elapsed(), 2000);  // the server's group never held the passes up
+    EXPECT_TRUE(my.R().IsDBAppending);
+    EXPECT_EQ(ReadFile(QStringLiteral("csv1.csv")).count("7\r\n"), kPasses);
+
+    // The stop: the record with the server is named as of unknown outcome, the other slots due
+    // up to the stop (the one at the stop itself too) are counted.
+    log.clear();
+    Saver().LogFileStreamSet = true;
+    EXPECT_THROW(LedgrixMain::sysExit(-1), ProgramExit);
+    const QString slot0 = start.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM"));
+    DatetimeWithMilliSeconds slot1;
+    slot1.CopyFrom(start);
+    slot1.AddMilliSeconds(Numbers::Fixed4::FromDouble(250));
+    const QStringList unknown = log.filter(QStringLiteral("| Fail!! Append to Database, SQL Command:"));
+    ASSERT_EQ(unknown.size(), 1) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(unknown[0].startsWith(slot0 + QStringLiteral(" | Error | Ledgrix. MY | ")));
+    EXPECT_TRUE(unknown[0].endsWith(WriterUtil::OutcomeUnknownNote()));
+    EXPECT_EQ(log[log.indexOf(unknown[0]) + 1],
+              QStringLiteral("Error Description = ") + WriterUtil::StoppedBeforeAnswer());
+    EXPECT_EQ(log.filter(QStringLiteral(" | Warning | Ledgrix.MY | [Overrun") +
+                         slot1.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms AMPM")) +
+                         QStringLiteral("] Loss %1 times records. (sysExit)").arg(kPasses))
+                  .size(),
+              1)
+        << log.join(u'\n').toStdString();
+    EXPECT_EQ(log.filter(QStringLiteral(" | Ledgrix.CSV1 | [Overrun"))
+                  .filter(QStringLiteral("] Loss 1 times"))
+                  .size(),
+              1);
+    ado::AbandonPendingCalls();
+    check.Execute(QStringLiteral("DROP TABLE ") + table);
+}
+
+// The clock steps back a minute: each schedule ahead of it by more than its cycle starts again
+// from the clock, with a log line, and records go on; a step forward is counted as lost slots.
+TEST_F(MainLoopTest, AScheduleAheadOfTheClockStartsAgainFromTheClock) {
+    State().dbSLiveAlone = 1;
+    Services().GetFieldValues = [](int16_t group) { GetFieldValues(group); };
+    g_clockMs = (QDateTime::currentMSecsSinceEpoch() / 1000 + 1) * 1000;
+    DateUtil::SetClock(&TestClock);
+    struct RealClock {
+        ~RealClock() { DateUtil::SetClock(nullptr); }
+    } realClock;
+    const char* names[] = {"SEC", "FAST"};
+    for (int k = 0; k < 2; ++k) {
+        SaveGroupRecord& g = AddGroup(QLatin1String(names[k]));
+        g.S().dbDBTypeName = QStringLiteral("CSV");
+        g.S().dbCSVFilePath = g.S().dbCSVFullPath = Path(QLatin1String(names[k]) + QStringLiteral(".csv"));
+        g.S().dbSCSVDelimiterCharacter = QStringLiteral(",");
+        g.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
+        AddValueField(g, QStringLiteral("V"), QStringLiteral("V"));
+        int16_t index = static_cast<int16_t>(k + 1);
+        PrepareCSVDB(index, -1, 0);
+        if (k == 1) {
+            EveryQuarterSecond(g);
+        } else {
+            g.S().SaveTimeInterval = g.R().SaveTimeInterval = 1;
+            g.R().SetFirstSaveTime(true);
+        }
+    }
+    DatetimeWithMilliSeconds nowMs;
+    nowMs.SetNow();
+    State().Group(1).R().SetupNextTargetSaveTime(DateUtil::Now());
+    State().Group(2).R().SetupNextTargetSaveTimeWithMilliSeconds(nowMs);
+    const auto records = [this](const char* name) {
+        return ReadFile(QLatin1String(name) + QStringLiteral(".csv")).count("7\r\n");
+    };
+    // Passes a twentieth of a second apart, as the loop makes them.
+    const auto run = [](qint64 ms) {
+        for (qint64 t = 0; t < ms; t += 50) {
+            LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
+            g_clockMs += 50;
+        }
+    };
+    run(1500);
+    const qsizetype sec = records("SEC"), fast = records("FAST");
+    EXPECT_EQ(sec, 1);
+    EXPECT_EQ(fast, 6);
+
+    g_clockMs -= 60000;
+    run(2000);
+    EXPECT_EQ(log.filter(QStringLiteral("| The clock stepped back: the next save was due at ")).size(), 2)
+        << log.join(u'\n').toStdString();
+    EXPECT_GE(records("SEC"), sec + 1);
+    EXPECT_GE(records("FAST"), fast + 7);
+
+    // Forward: the slots passed over are lost and counted, the schedule keeps its grid.
+    log.clear();
+    g_clockMs += 10000;
+    run(500);
+    EXPECT_TRUE(log.filter(QStringLiteral("| The clock stepped back")).isEmpty());
+    EXPECT_EQ(log.filter(QStringLiteral(" | Warning | Ledgrix.FAST | [Overrun ")).size(), 2)
+        << log.join(u'\n').toStdString();
 }

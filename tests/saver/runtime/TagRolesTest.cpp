@@ -30,7 +30,8 @@ TEST_F(TagRolesTest, BankMergesRolesPerTagAndSkipsUndefinedOrUnadvisableTags) {
 
     CheckTagValue();
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("Please define the tags.\r\nTags: GHOST"));
+    EXPECT_EQ(boxes.boxes[0].text,
+              QStringLiteral("Please define the tags.\r\nTags: GHOST (save group [G2], dbSEnableTag)"));
 
     RegisterXTag();
     EXPECT_NE(FakeTags::callback, nullptr);
@@ -45,6 +46,33 @@ TEST_F(TagRolesTest, BankMergesRolesPerTagAndSkipsUndefinedOrUnadvisableTags) {
     WriteStatusTag(2, 7);
     EXPECT_EQ(FakeTags::Get(QStringLiteral("PURGE")).value, 7);
     WriteStatusTag(99, 1);  // outside the bank: nothing
+}
+
+TEST_F(TagRolesTest, TheStartUpWarningNamesEveryUndefinedRoleTagWithItsGroup) {
+    ProgramState& st = State();
+    SaveGroupRecord& g = AddGroup(QStringLiteral("G1"));
+    xSvcSettings& s = g.S();
+    const std::pair<xTag*, const char*> roles[] = {
+        {&s.dbSEnableTag, "EN"},   {&s.dbSTriggerTag, "TR"},      {&s.dbSNumRecordsSavedTag, "NR"},
+        {&s.dbSPurgeTag, "PG"},    {&s.dbSDirTag, "DIR"},         {&s.dbSFileNameTag, "FN"},
+        {&s.dbSCSVDirTag, "CDIR"}, {&s.dbSCSVFileNameTag, "CFN"}, {&st.StopTag, "STOP"},
+        {&st.AliveTag, "ALIVE"},   {&st.DuringSavingTag, "DS"}};
+    for (const auto& [tag, name] : roles) {
+        tag->Name = QLatin1String(name);
+        tag->ID = -1;
+    }
+    CheckTagValue();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(
+        boxes.boxes[0].text,
+        QStringLiteral("Please define the tags.\r\nTags: EN (save group [G1], dbSEnableTag),"
+                       "TR (save group [G1], dbSTriggerTag),NR (save group [G1], dbSNumRecordsSavedTag),"
+                       "PG (save group [G1], dbSPurgeTag),DIR (save group [G1], dbSDirTag),"
+                       "FN (save group [G1], dbSFileNameTag),CDIR (save group [G1], dbSCSVDirTag),"
+                       "CFN (save group [G1], dbSCSVFileNameTag),STOP (dbSStopTag),ALIVE (dbSAliveTag),"
+                       "DS (dbSDuringSavingTag)"));
+    EXPECT_TRUE(log.last().contains(
+        QStringLiteral(" | Warning | Ledgrix.System | Please define the tags. Tags: EN ")));
 }
 
 TEST_F(TagRolesTest, EveryRoleLineIsHandledAndPurgeRunsOnlyOnARisingOne) {

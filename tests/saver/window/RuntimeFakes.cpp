@@ -23,6 +23,7 @@ void tmrLedgrix_Timer() {
     ++Fakes::timerTicks;
 }
 
-void DBAppend(int16_t groupIndex, double& recordTime) {
+ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
     Fakes::appendCalls.push_back({groupIndex, recordTime});
+    co_return;
 }

@@ -1,10 +1,14 @@
 // A MYSQL group on the test MariaDB server (through ODBC): records, update and purge. The
 // server comes from the test command (LEDGRIX_TEST_MYSQL_*); in CI a missing server is a failure.
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 
 #include "common/Numbers.h"
+#include "saver/writers/WriterUtil.h"
 #include "tests/saver/writers/WriterFixture.h"
 #include "tests/support/Hostile.h"
+#include "tests/support/StallingLink.h"
 
 namespace {
 
@@ -48,7 +52,7 @@ class MySQLWriterTest : public WriterFixture {
     QStringList Exec(const QString& sql) {
         int16_t index = 1;
         xRuntimeInfo& r = State().Group(1).R();
-        if (!r.conn || r.conn->State() != ado::adStateOpen) PrepareDB(index, false);
+        if (!r.conn || r.conn->State() != ado::adStateOpen) ado::RunSync(PrepareDB(index, false));
         ado::Recordset rs;
         rs.CursorLocation = ado::adUseClient;
         rs.Open(sql, *r.conn);
@@ -69,7 +73,7 @@ class MySQLWriterTest : public WriterFixture {
             State().Group(g).F(2).TagValue = flow;
             State().Group(g).F(3).TagMessage = note;
         };
-        DBAppend(1, t);
+        ado::RunSync(DBAppend(1, t));
     }
 
     QString table;
@@ -92,10 +96,10 @@ TEST_F(MySQLWriterTest, RecordsUpdatesAndPurgeRunOnTheServer) {
     EXPECT_EQ(Table(), (QStringList{d0 + QStringLiteral(" 06:00:00|1.2|it's old"),
                                     d1 + QStringLiteral(" 18:00:00|9|upd")}));
 
-    PurgeDatabase(1, 1);
+    ado::RunSync(PurgeDatabase(1, 1));
     EXPECT_EQ(CountLog(QStringLiteral("Purge Action! PurgeKeepDays=1")), 1) << log.join(u'\n').toStdString();
     EXPECT_EQ(Table(), QStringList{d1 + QStringLiteral(" 18:00:00|9|upd")});
-    PurgeDatabase(1, -2);
+    ado::RunSync(PurgeDatabase(1, -2));
     EXPECT_TRUE(Table().isEmpty());
 }
 
@@ -135,6 +139,103 @@ TEST_F(MySQLWriterTest, HostileMessagesAndValuesAreStoredExactlyOrRefused) {
     rs.Open(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table + QStringLiteral(" WHERE Flow IS NULL"),
             *State().Group(1).R().conn);
     EXPECT_EQ(rs.Value(QStringLiteral("n")).toInt(), nulls);
+}
+
+// The group's server reached through a link of the test's; its calls time out after a second.
+class StalledServerTest : public MySQLWriterTest {
+  protected:
+    void SetUp() override {
+        MySQLWriterTest::SetUp();
+        if (IsSkipped() || HasFailure()) return;
+        ado::SetDefaultTimeouts(1, 1);
+        State().Group(1).R().conn.reset();
+    }
+    void TearDown() override {
+        ado::SetDefaultTimeouts(0, 0);
+        xSvcSettings& s = State().Group(1).S();
+        s.dbDataSource = Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT");
+        State().Group(1).R() = xRuntimeInfo{};
+        MySQLWriterTest::TearDown();
+    }
+    template <typename Link>
+    void Through(const Link& link) {
+        State().Group(1).S().dbDataSource = link.Address();
+    }
+    // Runs the work that waits for the server until the group's target is free.
+    bool AwaitGroup(int timeoutMs) {
+        const xRuntimeInfo& r = State().Group(1).R();
+        QElapsedTimer t;
+        t.start();
+        while ((r.IsDBAppending || r.TargetTurn.Held()) && t.elapsed() < timeoutMs) {
+            ado::WaitForCompletion(20);
+            ado::RunCompletions();
+        }
+        return !r.IsDBAppending && !r.TargetTurn.Held();
+    }
+    static int Entries(const QString& folder) {
+        return static_cast<int>(
+            QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+    }
+};
+
+TEST_F(StalledServerTest, AWriteGivenUpAfterItsTimeoutIsOfUnknownOutcomeAndTheCallerIsFreeMeanwhile) {
+    StallingLink link(Env("LEDGRIX_TEST_MYSQL_HOST"), Env("LEDGRIX_TEST_MYSQL_PORT").toInt());
+    Through(link);
+    const double today = DateUtil::Today();
+    Record(today + 0.25, 1, QStringLiteral("answered"));
+    ASSERT_EQ(CountLog(QStringLiteral("| Append to Database")), 1) << log.join(u'\n').toStdString();
+
+    link.StopAnswers();
+    log.clear();
+    onReadValues = [](int16_t g) { State().Group(g).F(2).TagValue = 2; };
+    DBAppend(1, today + 0.5).Detach();
+    const xRuntimeInfo& r = State().Group(1).R();
+    EXPECT_TRUE(r.IsDBAppending);  // with the server: the caller is free
+    EXPECT_FALSE(r.RecordWithServer.isEmpty());
+    ASSERT_TRUE(AwaitGroup(10000));
+    ASSERT_EQ(log.size(), 2) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log[0].contains(QStringLiteral(" | Fail!! Append to Database, SQL Command:Insert Into ")));
+    EXPECT_TRUE(log[0].endsWith(WriterUtil::OutcomeUnknownNote())) << log[0].toStdString();
+    EXPECT_TRUE(log[1].startsWith(QStringLiteral("Error Description = Timeout expired")));
+    EXPECT_EQ(r.NumRecordsSaved, 1);
+
+    // The server did write it: the outcome was not known.
+    State().Group(1).S().dbDataSource =
+        Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT");
+    State().Group(1).R().LastServerCalls.reset();
+    EXPECT_EQ(Table().size(), 2);
+}
+
+TEST_F(StalledServerTest, ATableListingWithoutAnswerIsTheGroupsFailedPreparation) {
+    StallingLink link(Env("LEDGRIX_TEST_MYSQL_HOST"), Env("LEDGRIX_TEST_MYSQL_PORT").toInt());
+    link.StopAnswersAfter("information_schema");
+    Through(link);
+    EXPECT_NO_THROW(ado::RunSync(PrepareDB(1, false)));
+    EXPECT_TRUE(link.Stopped());
+    EXPECT_EQ(CountLog(QStringLiteral("| PrepareDB Fail! Append to Database")), 1)
+        << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error Description = Timeout expired")));
+}
+
+TEST_F(StalledServerTest, AServerThatTricklesItsGreetingIsNotOpenedAgainWhileItsCallIsOut) {
+    TricklingServer trickling(100);
+    Through(trickling);
+    const int threads = Entries(QStringLiteral("/proc/self/task"));
+    const int fds = Entries(QStringLiteral("/proc/self/fd"));
+    QElapsedTimer t;
+    t.start();
+    const xRuntimeInfo& r = State().Group(1).R();
+    while (t.elapsed() < 9000) {
+        if (!r.TargetTurn.Held()) PrepareDB(1, false).Detach();
+        ado::WaitForCompletion(100);
+        ado::RunCompletions();
+    }
+    // One connection, left to the driver; every later attempt refused while it is out.
+    EXPECT_EQ(trickling.Accepted(), 1);
+    EXPECT_LE(Entries(QStringLiteral("/proc/self/task")), threads + 1);
+    EXPECT_LE(Entries(QStringLiteral("/proc/self/fd")), fds + 2);
+    EXPECT_GE(CountLog(QStringLiteral("has not come back from the server")), 3)
+        << log.join(u'\n').toStdString();
 }
 
 }  // namespace
