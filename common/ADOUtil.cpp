@@ -129,6 +129,16 @@ ado::Task<CommandResult> ExecuteSQLCommandAsync(ado::Connection& conn, QString s
     co_return result;
 }
 
+ado::Task<CommandResult> ExecuteStatementsAsync(ado::Connection& conn, QStringList statements) {
+    CommandResult result;
+    try {
+        for (const QString& sql : statements) co_await conn.ExecuteAsync(sql);
+    } catch (const ado::Error& e) {
+        result = {false, e.Description, e.Number};
+    }
+    co_return result;
+}
+
 bool ExecuteSQLCommand(ado::Connection* conn, const QString& sqlText, QString& errorText) {
     if (!conn) {
         errorText = QStringLiteral(

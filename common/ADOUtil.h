@@ -30,6 +30,9 @@ struct CommandResult {
     long errorNumber = 0;  // and its number (ado::adErrTimeout: given up after its timeout)
 };
 ado::Task<CommandResult> ExecuteSQLCommandAsync(ado::Connection& conn, QString sqlText);
+// Runs the statements as they are, one after the other, in no transaction of their own (inside
+// the caller's, when one is open); the first that fails ends them.
+ado::Task<CommandResult> ExecuteStatementsAsync(ado::Connection& conn, QStringList statements);
 // A disconnected copy of the recordset's rows; no object when there is nothing to copy.
 std::shared_ptr<ado::Recordset> CopyRecordset(const ado::Recordset* rs);
 

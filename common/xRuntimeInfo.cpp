@@ -136,49 +136,42 @@ void xRuntimeInfo::ReleaseDatabaseObjects() {
     conn.reset();
 }
 
-void xRuntimeInfo::CountBusySlot() {
+void xRuntimeInfo::CountLost(double first, const DatetimeWithMilliSeconds& firstWithMilliSeconds, double n) {
+    // The series' first lost time is its earliest one.
     if (IsHighSpeedSaver) {
-        if (CountinuousOverrunCount == 0)
-            FirstOverrunTimeWithMilliSeconds.CopyFrom(TargetSaveTimeWithMilliSeconds);
+        if (CountinuousOverrunCount == 0 ||
+            firstWithMilliSeconds.Compare(FirstOverrunTimeWithMilliSeconds) < 0)
+            FirstOverrunTimeWithMilliSeconds.CopyFrom(firstWithMilliSeconds);
+    } else if (CountinuousOverrunCount == 0 || first < FirstOverrunTime) {
+        FirstOverrunTime = first;
+    }
+    CountinuousOverrunCount = AddLost(CountinuousOverrunCount, n);
+}
+
+void xRuntimeInfo::CountBusySlot() {
+    CountLost(TargetSaveTime, TargetSaveTimeWithMilliSeconds, 1);
+    if (IsHighSpeedSaver) {
         LastSavedTimeWithMilliSeconds.CopyFrom(TargetSaveTimeWithMilliSeconds);
         lastCountedSlotWithMilliSeconds_.CopyFrom(TargetSaveTimeWithMilliSeconds);
     } else {
-        if (CountinuousOverrunCount == 0) FirstOverrunTime = TargetSaveTime;
         LastSavedTime = TargetSaveTime;
         lastCountedSlot_ = TargetSaveTime;
     }
-    CountinuousOverrunCount = AddLost(CountinuousOverrunCount, 1);
     // The slot is done with, as a saved one is: the schedule goes on from it.
     IsFirstSaveTime = false;
 }
 
 void xRuntimeInfo::CountLostRecord(const DatetimeWithMilliSeconds& time) {
-    if (IsHighSpeedSaver) {
-        if (CountinuousOverrunCount == 0 || time.Compare(FirstOverrunTimeWithMilliSeconds) < 0)
-            FirstOverrunTimeWithMilliSeconds.CopyFrom(time);
-    } else if (CountinuousOverrunCount == 0 || time.DateTime() < FirstOverrunTime) {
-        FirstOverrunTime = time.DateTime();
-    }
-    CountinuousOverrunCount = AddLost(CountinuousOverrunCount, 1);
+    CountLost(time.DateTime(), time, 1);
 }
 
 void xRuntimeInfo::CountDueSlots(double tmpNow, const DatetimeWithMilliSeconds& tmpNowWithMilliSeconds) {
-    double n = 0;
-    if (IsHighSpeedSaver) {
-        const double interval = SaveTimeIntervalWithMilliSeconds.ToDouble();
-        const double late =
-            tmpNowWithMilliSeconds.MilliSecondsDiff(TargetSaveTimeWithMilliSeconds).ToDouble();
-        if (interval <= 0 || late < 0) return;
-        n = std::floor(late / interval) + 1;
-        if (CountinuousOverrunCount == 0)
-            FirstOverrunTimeWithMilliSeconds.CopyFrom(TargetSaveTimeWithMilliSeconds);
-    } else {
-        const double late = static_cast<double>(DateUtil::SecondsBetween(TargetSaveTime, tmpNow));
-        if (!(SaveTimeInterval > 0) || late < 0) return;
-        n = std::floor(late / SaveTimeInterval) + 1;
-        if (CountinuousOverrunCount == 0) FirstOverrunTime = TargetSaveTime;
-    }
-    CountinuousOverrunCount = AddLost(CountinuousOverrunCount, n);
+    const double late =
+        IsHighSpeedSaver ? tmpNowWithMilliSeconds.MilliSecondsDiff(TargetSaveTimeWithMilliSeconds).ToDouble()
+                         : static_cast<double>(DateUtil::SecondsBetween(TargetSaveTime, tmpNow));
+    const double interval = IsHighSpeedSaver ? SaveTimeIntervalWithMilliSeconds.ToDouble() : SaveTimeInterval;
+    if (!(interval > 0) || late < 0) return;
+    CountLost(TargetSaveTime, TargetSaveTimeWithMilliSeconds, std::floor(late / interval) + 1);
 }
 
 bool xRuntimeInfo::IsAheadOfClock(double tmpNow,

@@ -93,7 +93,13 @@ class xRuntimeInfo {
     // Releases the open objects (used at exit and by resets).
     void ReleaseDatabaseObjects();
 
+    // The group's target is busy with earlier work: a record, or a preparation, purge or close.
+    bool IsTargetBusy() const { return IsDBAppending || TargetTurn.Held(); }
+
   private:
+    // Adds n lost slots to the series, whose first lost time is the earliest given.
+    void CountLost(double first, const DatetimeWithMilliSeconds& firstWithMilliSeconds, double n);
+
     // The last slot already counted as lost in the running series, so that a series is never
     // counted twice.
     double lastCountedSlot_ = 0;

@@ -959,16 +959,22 @@ Task<void> OpenOn(SharedPtr s, long connectTimeout, long commandTimeout, QString
     s->engine = std::move(engine);
 }
 
-Task<void> ExecuteOn(SharedPtr s, long commandTimeout, QString sql) {
-    Engine& e = OpenEngine(s);
-    const int busy = e.BusyMs(s->properties, commandTimeout);
-    auto call = e.Start<Nothing>(
-        [sql, busy](EngineCore& c) {
+// One driver call of a statement or a transaction step, after the busy timeout of the
+// connection's lock properties (-1: as it is).
+CallAwaiter<Nothing> Step(Engine& e, int busy, long commandTimeout, std::function<void(EngineCore&)> step) {
+    return e.Start<Nothing>(
+        [busy, step = std::move(step)](EngineCore& c) {
             c.ApplyBusyTimeout(busy);
-            c.Exec(sql);
+            step(c);
             return Nothing{};
         },
         Engine::CommandLimit(commandTimeout));
+}
+
+Task<void> ExecuteOn(SharedPtr s, long commandTimeout, QString sql) {
+    Engine& e = OpenEngine(s);
+    auto call = Step(e, e.BusyMs(s->properties, commandTimeout), commandTimeout,
+                     [sql](EngineCore& c) { c.Exec(sql); });
     co_await call;
 }
 
@@ -981,15 +987,9 @@ Task<void> TransactionOn(SharedPtr s, long commandTimeout, QString step) {
         throw Error(adErrTransactionExists,
                     QStringLiteral("Cannot start more transactions on this session."));
     Engine& e = *s->engine;
-    const int busy = begin ? e.BusyMs(s->properties, commandTimeout) : -1;
     if (step == QLatin1String("ROLLBACK")) s->inTransaction = false;
-    auto call = e.Start<Nothing>(
-        [step, busy](EngineCore& c) {
-            c.ApplyBusyTimeout(busy);
-            c.Transaction(step);
-            return Nothing{};
-        },
-        Engine::CommandLimit(commandTimeout));
+    auto call = Step(e, begin ? e.BusyMs(s->properties, commandTimeout) : -1, commandTimeout,
+                     [step](EngineCore& c) { c.Transaction(step); });
     co_await call;
     s->inTransaction = begin;
 }

@@ -327,7 +327,7 @@ void RunPass(PassForm form) {
         // A group whose target is still busy with earlier work (a server that has not answered)
         // cannot start the slot's record: the slot is counted as lost.
         const auto save = [&] {
-            if (r.IsDBAppending || r.TargetTurn.Held()) {
+            if (r.IsTargetBusy()) {
                 r.CountBusySlot();
                 return;
             }

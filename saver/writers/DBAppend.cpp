@@ -42,13 +42,7 @@ ado::Task<ADOUtil::CommandResult> RunStatement(std::shared_ptr<ado::Connection> 
                                                bool inTransaction) {
     if (!conn) co_return ADOUtil::CommandResult{false, kNoConnection, 0};
     if (!inTransaction) co_return co_await ADOUtil::ExecuteSQLCommandAsync(*conn, sql);
-    ADOUtil::CommandResult result;
-    try {
-        co_await conn->ExecuteAsync(sql);
-    } catch (const ado::Error& e) {
-        result = {false, e.Description, e.Number};
-    }
-    co_return result;
+    co_return co_await ADOUtil::ExecuteStatementsAsync(*conn, QStringList(sql));
 }
 
 ado::Task<bool> BeginTransaction(std::shared_ptr<ado::Connection> conn) {
@@ -139,7 +133,7 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
     // preparation or purge waiting for its server, or window messages processed during a write)
     // drops its record and counts it as an overrun, before it can touch the connection or the
     // table of the work under way.
-    if (r.IsDBAppending || r.TargetTurn.Held()) {
+    if (r.IsTargetBusy()) {
         r.CountLostRecord(RecordMoment(r, recordTime));
         co_return;
     }

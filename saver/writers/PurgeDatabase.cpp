@@ -18,16 +18,6 @@ ado::Task<bool> EnsureConnection(int16_t groupIndex, xRuntimeInfo& r) {
     co_return WriterUtil::IsOpen(r.conn);
 }
 
-ado::Task<ADOUtil::CommandResult> RunDirect(std::shared_ptr<ado::Connection> conn, QStringList statements) {
-    ADOUtil::CommandResult result;
-    try {
-        for (const QString& sql : statements) co_await conn->ExecuteAsync(sql);
-    } catch (const ado::Error& e) {
-        result = {false, e.Description, e.Number};
-    }
-    co_return result;
-}
-
 }  // namespace
 
 ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
@@ -59,8 +49,8 @@ ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
                 break;
             case RecordSql::PurgeRun::PrepareThenDirect:
                 co_await PrepareDBInTurn(groupIndex, false);
-                if (WriterUtil::IsOpen(r.conn))
-                    result = co_await RunDirect(r.conn, QStringList(plan.statement));
+                if (const std::shared_ptr<ado::Connection> conn = r.conn; WriterUtil::IsOpen(conn))
+                    result = co_await ADOUtil::ExecuteStatementsAsync(*conn, QStringList(plan.statement));
                 else
                     result.errorText = kNoConnection;
                 r.rs.reset();
@@ -68,8 +58,9 @@ ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
                 break;
             case RecordSql::PurgeRun::DirectThenCommit:
                 if (co_await EnsureConnection(groupIndex, r)) {
+                    const std::shared_ptr<ado::Connection> conn = r.conn;
                     const QStringList statements{plan.statement, QStringLiteral("Commit")};
-                    result = co_await RunDirect(r.conn, statements);
+                    result = co_await ADOUtil::ExecuteStatementsAsync(*conn, statements);
                 } else {
                     result.errorText = kNoConnection;
                 }

@@ -9,6 +9,7 @@
 #include "platform/ado/Ado.h"
 #include "tests/support/SilentServer.h"
 #include "tests/support/StallingLink.h"
+#include "tests/support/TestMariaDb.h"
 #include "tests/support/TestSupport.h"
 
 using namespace ado;
@@ -44,16 +45,6 @@ TEST(SilentServerTest, OpeningGivesUpWithinTheConnectionTimeout) {
 
 namespace {
 
-// The test MariaDB server's connection string, through the given address; empty without one.
-QString MariaDbThrough(const QString& address) {
-    const auto env = [](const char* name) { return QString::fromLocal8Bit(qgetenv(name)); };
-    if (env("LEDGRIX_TEST_MYSQL_HOST").isEmpty()) return QString();
-    return QStringLiteral("Provider=MSDASQL.1;Password=") +
-           QuoteConnectionValue(env("LEDGRIX_TEST_MYSQL_PASSWORD")) + QStringLiteral(";User ID=") +
-           env("LEDGRIX_TEST_MYSQL_USER") + QStringLiteral(";Driver={MySQL ODBC 3.51 Driver};DATABASE=") +
-           env("LEDGRIX_TEST_MYSQL_DATABASE") + QStringLiteral(";SERVER=") + address;
-}
-
 // Threads of this process that block SIGTERM.
 int ThreadsBlockingStopSignals() {
     int n = 0;
@@ -74,13 +65,12 @@ int ThreadsBlockingStopSignals() {
 // A statement that gets no answer: the caller goes on meanwhile, the statement is given up within
 // its timeout, and the connection is lost: its next call fails at once.
 TEST(StalledServerTest, AnUnansweredStatementIsAwaitedGivenUpAndLosesTheConnection) {
-    const QString host = QString::fromLocal8Bit(qgetenv("LEDGRIX_TEST_MYSQL_HOST"));
-    if (host.isEmpty()) GTEST_SKIP() << "no MariaDB server (LEDGRIX_TEST_MYSQL_* not set)";
-    StallingLink link(host, qEnvironmentVariableIntValue("LEDGRIX_TEST_MYSQL_PORT"));
+    if (!TestMariaDb::Present()) GTEST_SKIP() << "no MariaDB server (LEDGRIX_TEST_MYSQL_* not set)";
+    StallingLink link(TestMariaDb::Host(), TestMariaDb::Port());
     SetDefaultTimeouts(1, 1);
     Connection c;
     SetDefaultTimeouts(0, 0);
-    c.Open(MariaDbThrough(link.Address()));
+    c.Open(TestMariaDb::ConnectionString(link.Address()));
     link.StopAnswers();
     QElapsedTimer t;
     t.start();

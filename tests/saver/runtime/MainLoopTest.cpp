@@ -11,6 +11,7 @@
 #include "saver/writers/Writers.h"
 #include "tests/saver/runtime/RuntimeFixture.h"
 #include "tests/support/StallingLink.h"
+#include "tests/support/TestMariaDb.h"
 
 namespace {
 double At(const char* text) {
@@ -113,10 +114,6 @@ qint64 TestClock() {
     return g_clockMs;
 }
 
-QString Env(const char* name) {
-    return QString::fromLocal8Bit(qgetenv(name));
-}
-
 // A value field bound to a tag of the fake tag manager.
 void AddValueField(SaveGroupRecord& g, const QString& name, const QString& tag) {
     xField& f = g.F(++g.FieldCount);
@@ -140,7 +137,8 @@ void EveryQuarterSecond(SaveGroupRecord& g) {
 // the CSV group records every slot meanwhile, and at the stop every slot of the server's group is
 // written, named as of unknown outcome, or counted in its summary.
 TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEverySlot) {
-    if (Env("LEDGRIX_TEST_MYSQL_HOST").isEmpty()) {
+    using TestMariaDb::Env;
+    if (!TestMariaDb::Present()) {
         if (!Env("CI").isEmpty())
             FAIL() << "LEDGRIX_TEST_MYSQL_* is not set: no MariaDB server for the tests";
         GTEST_SKIP() << "no MariaDB server (LEDGRIX_TEST_MYSQL_* not set)";
@@ -148,14 +146,8 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     State().dbSLiveAlone = 1;
     Services().GetFieldValues = [](int16_t group) { GetFieldValues(group); };
     const QString table = QStringLiteral("loop_%1").arg(QCoreApplication::applicationPid());
-    const QString server = Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT");
-    const QString direct = QStringLiteral("Provider=MSDASQL.1;Password=") +
-                           ado::QuoteConnectionValue(Env("LEDGRIX_TEST_MYSQL_PASSWORD")) +
-                           QStringLiteral(";User ID=") + Env("LEDGRIX_TEST_MYSQL_USER") +
-                           QStringLiteral(";Driver={MySQL ODBC 3.51 Driver};DATABASE=") +
-                           Env("LEDGRIX_TEST_MYSQL_DATABASE") + QStringLiteral(";SERVER=") + server;
     ado::Connection check;
-    check.Open(direct);
+    check.Open(TestMariaDb::ConnectionString());
     check.Execute(QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (T DATETIME, Flow DOUBLE)"));
 
     SaveGroupRecord& csv = AddGroup(QStringLiteral("CSV1"));
@@ -167,7 +159,7 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     int16_t first = 1;
     PrepareCSVDB(first, -1, 0);
 
-    StallingLink link(Env("LEDGRIX_TEST_MYSQL_HOST"), Env("LEDGRIX_TEST_MYSQL_PORT").toInt());
+    StallingLink link(TestMariaDb::Host(), TestMariaDb::Port());
     SaveGroupRecord& my = AddGroup(QStringLiteral("MY"));
     xSvcSettings& s = my.S();
     s.dbDBTypeName = QStringLiteral("MYSQL");

@@ -9,6 +9,7 @@
 #include "tests/saver/writers/WriterFixture.h"
 #include "tests/support/Hostile.h"
 #include "tests/support/StallingLink.h"
+#include "tests/support/TestMariaDb.h"
 
 namespace {
 
@@ -166,11 +167,11 @@ class StalledServerTest : public MySQLWriterTest {
         const xRuntimeInfo& r = State().Group(1).R();
         QElapsedTimer t;
         t.start();
-        while ((r.IsDBAppending || r.TargetTurn.Held()) && t.elapsed() < timeoutMs) {
+        while (r.IsTargetBusy() && t.elapsed() < timeoutMs) {
             ado::WaitForCompletion(20);
             ado::RunCompletions();
         }
-        return !r.IsDBAppending && !r.TargetTurn.Held();
+        return !r.IsTargetBusy();
     }
     static int Entries(const QString& folder) {
         return static_cast<int>(
@@ -179,7 +180,7 @@ class StalledServerTest : public MySQLWriterTest {
 };
 
 TEST_F(StalledServerTest, AWriteGivenUpAfterItsTimeoutIsOfUnknownOutcomeAndTheCallerIsFreeMeanwhile) {
-    StallingLink link(Env("LEDGRIX_TEST_MYSQL_HOST"), Env("LEDGRIX_TEST_MYSQL_PORT").toInt());
+    StallingLink link(TestMariaDb::Host(), TestMariaDb::Port());
     Through(link);
     const double today = DateUtil::Today();
     Record(today + 0.25, 1, QStringLiteral("answered"));
@@ -207,7 +208,7 @@ TEST_F(StalledServerTest, AWriteGivenUpAfterItsTimeoutIsOfUnknownOutcomeAndTheCa
 }
 
 TEST_F(StalledServerTest, ATableListingWithoutAnswerIsTheGroupsFailedPreparation) {
-    StallingLink link(Env("LEDGRIX_TEST_MYSQL_HOST"), Env("LEDGRIX_TEST_MYSQL_PORT").toInt());
+    StallingLink link(TestMariaDb::Host(), TestMariaDb::Port());
     link.StopAnswersAfter("information_schema");
     Through(link);
     EXPECT_NO_THROW(ado::RunSync(PrepareDB(1, false)));
