@@ -1,7 +1,10 @@
 #include "config/mainwin/QtConfigWindows.h"
 
+#include <QAbstractFileIconProvider>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QIcon>
+#include <QMimeDatabase>
 
 #include "config/core/ConfigMain.h"
 #include "config/mainwin/frmConfigMain.h"
@@ -16,6 +19,31 @@ namespace {
 bool Headless() {
     return QtMessageService::UseStderr();
 }
+
+// The picker's icons and type names, from a file's name and kind only. Qt's own provider reads
+// the first bytes of a file whose name does not tell its type, and the descriptor it closes
+// drops every lock this program holds on that file: a database file open in the wizard would be
+// left without the engine's locks.
+class NameOnlyIconProvider : public QAbstractFileIconProvider {
+  public:
+    QIcon icon(IconType type) const override { return QAbstractFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo& info) const override {
+        if (!info.isFile()) return QAbstractFileIconProvider::icon(info.isDir() ? Folder : File);
+        const QIcon themed = QIcon::fromTheme(Mime(info).iconName());
+        return themed.isNull() ? QAbstractFileIconProvider::icon(File) : themed;
+    }
+    QString type(const QFileInfo& info) const override {
+        if (!info.isFile()) return QAbstractFileIconProvider::type(info);
+        const QMimeType mime = Mime(info);
+        return mime.comment().isEmpty() ? mime.name() : mime.comment();
+    }
+
+  private:
+    QMimeType Mime(const QFileInfo& info) const {
+        return mimeTypes_.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    }
+    QMimeDatabase mimeTypes_;
+};
 
 }  // namespace
 
@@ -61,6 +89,8 @@ std::optional<QString> QtConfigWindows::OpenFile(const QString& initialFolder, c
     QFileDialog dialog(owner ? owner : &FormObj<frmConfigMain>(), QString(), initialFolder, filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ReadOnly);
+    NameOnlyIconProvider icons;
+    dialog.setIconProvider(&icons);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -2,12 +2,16 @@
 // on a thread of its own; recordsets fetch their rows at Open and keep them in memory.
 #include "platform/ado/Ado.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -20,7 +24,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <cstdio>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <future>
@@ -35,7 +42,6 @@ namespace ado {
 namespace {
 
 QAtomicInt connectionCounter;
-constexpr qint64 kDefaultBusyTimeoutMs = 5000;  // the SQLite driver's own until the lock properties apply
 
 QString SqlErrorText(const QSqlError& e) {
     QString d = e.databaseText().trimmed();
@@ -162,6 +168,12 @@ thread_local bool t_inWait = false;
 std::atomic<long> g_defaultConnectionTimeout{kDefaultConnectionTimeout};
 std::atomic<long> g_defaultCommandTimeout{kDefaultCommandTimeout};
 
+Error NotADatabase(const QString& givenPath) {
+    return Error(adErrProvider,
+                 QStringLiteral("Unrecognized database format '%1': the file is not an SQLite database.")
+                     .arg(givenPath));
+}
+
 QString MaskWithSecrets(const QString& text, const QStringList& secrets) {
     QString out = MaskPasswords(text);
     // Passwords of four characters and more are masked wherever they appear; shorter ones
@@ -171,19 +183,19 @@ QString MaskWithSecrets(const QString& text, const QStringList& secrets) {
     return out;
 }
 
+// The database file's own checks, made without opening it: on Linux, closing any descriptor of a
+// file drops every lock this process holds on it, the engine's locks for the connections already
+// open to it included. Whether the file holds a database is left to the engine.
 void CheckSQLiteFile(const QString& givenPath, QString& resolved) {
     resolved = WindowsPath::Resolve(givenPath);
-    QFile f(resolved);
     std::error_code ec;
-    if (givenPath.isEmpty() || !std::filesystem::is_regular_file(resolved.toStdString(), ec))
+    const std::filesystem::path path(resolved.toStdString());
+    if (givenPath.isEmpty() || !std::filesystem::is_regular_file(path, ec))
         throw Error(adErrProvider, QStringLiteral("Could not find file '%1'.").arg(givenPath));
-    if (!f.open(QIODevice::ReadOnly))
+    if (::access(path.c_str(), R_OK) != 0)
         throw Error(adErrProvider, QStringLiteral("The database file '%1' cannot be read.").arg(givenPath));
-    const QByteArray head = f.read(16);
-    if (head != QByteArray("SQLite format 3\0", 16))
-        throw Error(adErrProvider,
-                    QStringLiteral("Unrecognized database format '%1': the file is not an SQLite database.")
-                        .arg(givenPath));
+    // An empty file would be taken by the engine as a new database and written.
+    if (std::filesystem::file_size(path, ec) == 0 || ec) throw NotADatabase(givenPath);
 }
 
 // The result of a query: column names, their ADO types and every row.
@@ -243,7 +255,7 @@ class EngineCore {
     QStringList secrets;
     long connectSeconds = kDefaultConnectionTimeout;
     long commandSeconds = kDefaultCommandTimeout;
-    int busyTimeout = -1;
+    bool lockWait = false;  // SQLite: the last call found a lock that another connection holds
     QHash<QString, QHash<QString, QString>> declaredTypes;  // table (upper) -> column (upper) -> type
     QHash<QString, QSet<QString>> dateColumns;              // table (upper) -> its date columns
     QHash<QString, QStringList> columnNames;                // table (upper) -> its columns, as stored
@@ -306,12 +318,20 @@ class EngineCore {
         if (!db.open()) throw Error(adErrProvider, Mask(SqlErrorText(db.lastError())));
         QSqlQuery q(db);
         // Every commit reaches the disk before it returns: a write-ahead log synced at each
-        // commit.
+        // commit. A file that is no database fails here, before anything is written to it (the
+        // engine reads its header first), and at the check below.
         q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-            throw Error(adErrProvider, QStringLiteral("Unrecognized database format '%1': %2")
-                                           .arg(plan.filePath, SqlErrorText(q.lastError())));
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            const QSqlError e = q.lastError();
+            if (e.nativeErrorCode() == QLatin1String("26"))
+                throw NotADatabase(plan.filePath);  // SQLITE_NOTADB
+            throw Error(
+                adErrProvider,
+                QStringLiteral("Unrecognized database format '%1': %2").arg(plan.filePath, SqlErrorText(e)));
+        }
+        // From here on a lock of another is waited for by the caller (Run), not by the engine.
+        q.exec(QStringLiteral("PRAGMA busy_timeout=0"));
     }
 
     // The session of a MariaDB connection.
@@ -374,32 +394,21 @@ class EngineCore {
         return jet::TranslateWithDateColumns(sql, [this](const QString& t) { return DateColumns(t); });
     }
 
-    // ms < 0: not an SQLite connection.
-    void ApplyBusyTimeout(int ms) {
-        if (ms < 0 || ms == busyTimeout) return;
-        QSqlQuery q(Db());
-        q.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(ms));
-        busyTimeout = ms;
-    }
-
-    // The connections of this process to one SQLite file share its schema and page cache; a
-    // table that another of them is writing is locked for this one at once, not after the busy
-    // timeout. Such a lock is waited for as another program's lock is: up to the busy timeout.
-    bool Run(QSqlQuery& q, const QString& text) const {
+    // One attempt of a statement. An SQLite statement that finds a lock held by another program
+    // or by another connection of this process (which share the file's cache) fails at once and
+    // says so (lockWait): the caller tries again later, up to the busy timeout, without holding
+    // up its thread.
+    bool Run(QSqlQuery& q, const QString& text) {
+        lockWait = false;
         if (q.exec(text)) return true;
-        if (!IsSharedCacheLock(q.lastError())) return false;
-        QElapsedTimer waited;
-        waited.start();
-        const qint64 limit = busyTimeout < 0 ? kDefaultBusyTimeoutMs : busyTimeout;
-        while (waited.elapsed() < limit) {
-            QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(limit - waited.elapsed(), 1, 10)));
-            if (q.exec(text)) return true;
-            if (!IsSharedCacheLock(q.lastError())) return false;
-        }
+        lockWait = IsSQLite() && IsLockWait(q.lastError());
         return false;
     }
-    bool IsSharedCacheLock(const QSqlError& e) const {
-        return IsSQLite() && e.nativeErrorCode() == QLatin1String("262");  // SQLITE_LOCKED_SHAREDCACHE
+    static bool IsLockWait(const QSqlError& e) {
+        const QString code = e.nativeErrorCode();
+        return code == QLatin1String("5") ||    // SQLITE_BUSY
+               code == QLatin1String("261") ||  // SQLITE_BUSY_RECOVERY
+               code == QLatin1String("262");    // SQLITE_LOCKED_SHAREDCACHE
     }
 
     void Exec(const QString& sql) {
@@ -486,8 +495,12 @@ class EngineCore {
         QElapsedTimer since;
         since.start();
         if (IsSQLite()) {
+            // A transaction here always writes: its write lock is taken (and waited for) at its
+            // start, never on the way, where a snapshot that another program has written past
+            // could never be made a write.
             QSqlQuery q(db);
-            if (!Run(q, step)) throw Error(adErrProvider, Mask(SqlErrorText(q.lastError())));
+            const QString text = step == QLatin1String("BEGIN") ? QStringLiteral("BEGIN IMMEDIATE") : step;
+            if (!Run(q, text)) throw Error(adErrProvider, Mask(SqlErrorText(q.lastError())));
             return;
         }
         const bool ok = step == QLatin1String("BEGIN")    ? db.transaction()
@@ -504,8 +517,8 @@ class EngineCore {
         since.start();
         if (IsSQLite()) {
             QSqlQuery q(db);
-            if (!q.exec(
-                    QStringLiteral("SELECT name, type FROM sqlite_master WHERE type IN ('table','view')")))
+            if (!Run(q,
+                     QStringLiteral("SELECT name, type FROM sqlite_master WHERE type IN ('table','view')")))
                 throw Error(adErrProvider, Mask(SqlErrorText(q.lastError())));
             while (q.next()) {
                 const QString name = q.value(0).toString();
@@ -655,8 +668,15 @@ struct PendingCall {
     std::shared_ptr<CallState> call;
     std::shared_ptr<EngineStatus> status;
     std::coroutine_handle<> waiter;
+    // A driver call: the limit after which it is given up. A call waiting for a lock: when it is
+    // tried again.
     qint64 deadline;
+    // A call waiting for a lock: tries it once more; true when its outcome is settled.
+    std::function<bool()> retry;
 };
+
+// How often a call waiting for another's lock is tried again.
+constexpr qint64 kLockRetryMs = 20;
 
 // The waiting side: touched by the thread that runs RunCompletions only.
 std::vector<PendingCall> g_pending;
@@ -693,7 +713,13 @@ void RunCompletions() {
         std::vector<std::coroutine_handle<>> resume;
         const qint64 now = Monotonic();
         for (auto it = g_pending.begin(); it != g_pending.end();) {
-            if (it->call->Finished()) {
+            if (it->retry) {
+                if (now < it->deadline || !it->retry()) {
+                    if (now >= it->deadline) it->deadline = now + kLockRetryMs;
+                    ++it;
+                    continue;
+                }
+            } else if (it->call->Finished()) {
             } else if (now >= it->deadline) {
                 // Left to the driver: this connection is lost, every later call fails at once.
                 if (it->call->Abandon()) it->status->lost = true;
@@ -752,10 +778,16 @@ struct Nothing {};
 template <typename R>
 class CallAwaiter {
   public:
-    CallAwaiter(std::shared_ptr<CallState> call, std::shared_ptr<EngineStatus> status, qint64 limitMs)
-        : call_(std::move(call)), status_(std::move(status)), deadline_(Monotonic() + limitMs) {}
+    CallAwaiter(std::shared_ptr<CallState> call, std::shared_ptr<EngineStatus> status, qint64 limitMs,
+                std::function<bool()> retry = {})
+        : call_(std::move(call)),
+          status_(std::move(status)),
+          deadline_(Monotonic() + limitMs),
+          retry_(std::move(retry)) {}
     bool await_ready() { return call_->Finished(); }
-    void await_suspend(std::coroutine_handle<> h) { g_pending.push_back({call_, status_, h, deadline_}); }
+    void await_suspend(std::coroutine_handle<> h) {
+        g_pending.push_back({call_, status_, h, deadline_, std::move(retry_)});
+    }
     R await_resume() {
         const std::lock_guard lock(call_->m);
         if (call_->error) std::rethrow_exception(call_->error);
@@ -766,6 +798,7 @@ class CallAwaiter {
     std::shared_ptr<CallState> call_;
     std::shared_ptr<EngineStatus> status_;
     qint64 deadline_;
+    std::function<bool()> retry_;
 };
 
 // One open database of a connection, as its caller sees it: each call of a server connection is
@@ -807,10 +840,10 @@ class Engine {
     static qint64 CommandLimit(long commandTimeout) {
         return Limit(TimeoutSeconds(commandTimeout, g_defaultCommandTimeout));
     }
-    // The busy timeout of the next SQLite call: "Lock Retry" x "Lock Delay" milliseconds, at
-    // most the command timeout; -1 for other engines.
+    // How long the next SQLite call waits for another's lock (the busy timeout): "Lock Retry" x
+    // "Lock Delay" milliseconds, at most the command timeout; 0 for other engines.
     int BusyMs(Properties& props, long commandTimeout) const {
-        if (!IsSQLite()) return -1;
+        if (!IsSQLite()) return 0;
         int retry = 20, delay = 60;
         if (const Property* p = props.Find(QStringLiteral("Jet OLEDB:Lock Retry"))) retry = p->Value.toInt();
         if (const Property* p = props.Find(QStringLiteral("Jet OLEDB:Lock Delay"))) delay = p->Value.toInt();
@@ -821,18 +854,26 @@ class Engine {
 
     // Starts fn on the connection's thread; the awaiter gives its result, or raises its failure,
     // or "Timeout expired" when `limitMs` passes first (the call is then left to the driver and
-    // the connection lost). An SQLite call runs here and now: its only waits on others are the
-    // lock waits, which the busy timeout bounds, and a record's statements pay no hand-over.
-    // `fn` holds its arguments by value: a call left behind may still run after its caller is
-    // gone.
+    // the connection lost). An SQLite call runs here and now, and a record's statements pay no
+    // hand-over; its only waits on others are lock waits: one that finds a lock is tried again
+    // at the next passes (RunCompletions) until it gets through or `lockMs` has passed, when it
+    // fails with the lock's own text. `fn` holds its arguments by value: a call left behind may
+    // still run after its caller is gone.
     template <typename R>
-    CallAwaiter<R> Start(std::function<R(EngineCore&)> fn, qint64 limitMs) {
+    CallAwaiter<R> Start(std::function<R(EngineCore&)> fn, qint64 limitMs, qint64 lockMs = 0) {
         auto call = std::make_shared<CallState>();
         if (status->lost) {
             call->Settle(nullptr, std::make_exception_ptr(Error(adErrTimeout, kLostText)));
         } else if (!thread) {
-            auto [value, error] = Run(*core, fn, *status);
-            call->Settle(std::move(value), std::move(error));
+            const qint64 lockDeadline = Monotonic() + lockMs;
+            std::function<bool()> attempt = [call, c = core, f = std::move(fn), st = status, lockDeadline] {
+                c->lockWait = false;
+                auto [value, error] = Run(*c, f, *st);
+                if (error && c->lockWait && Monotonic() < lockDeadline) return false;
+                call->Settle(std::move(value), std::move(error));
+                return true;
+            };
+            if (!attempt()) return CallAwaiter<R>(std::move(call), status, kLockRetryMs, std::move(attempt));
         } else {
             ++status->unfinished;
             thread->Post([call, c = core, f = std::move(fn), st = status] {
@@ -871,6 +912,68 @@ class Engine {
 };
 
 bool OracleOdbcDriverInstalled();
+
+QString CopyDatabaseFile(const QString& source, const QString& target) {
+    QString from;
+    try {
+        CheckSQLiteFile(source, from);
+    } catch (const Error& e) {
+        return e.Description;
+    }
+    const QFileInfo to(WindowsPath::Resolve(target));
+    static std::atomic<quint32> serial{0};
+    const QString temp = to.absolutePath() + QStringLiteral("/.") + to.fileName() +
+                         QStringLiteral(".%1.%2.ledgrix-tmp").arg(::getpid()).arg(++serial);
+    const QByteArray tempName = QFile::encodeName(temp);
+    const QString name =
+        QStringLiteral("ledgrix-ado-copy-%1").arg(connectionCounter.fetchAndAddRelaxed(1) + 1);
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QUrl::fromLocalFile(from).toString(QUrl::FullyEncoded) +
+                           QStringLiteral("?mode=rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+        if (!db.open()) {
+            failure = SqlErrorText(db.lastError());
+        } else {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("VACUUM INTO ?"));
+            q.addBindValue(temp);
+            if (!q.exec())
+                failure = q.lastError().nativeErrorCode() == QLatin1String("26")
+                              ? NotADatabase(source).Description
+                              : SqlErrorText(q.lastError());
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    // The engine does not sync what it wrote: the copy is on the disk before it takes its name.
+    const auto sysFailure = [](const QString& what) {
+        return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    };
+    if (failure.isEmpty()) {
+        struct stat st {};
+        const int fd = ::open(tempName.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0 || ::stat(QFile::encodeName(from).constData(), &st) != 0 ||
+            ::fchmod(fd, st.st_mode & 07777) != 0 || ::fsync(fd) != 0)
+            failure = sysFailure(target);
+        if (fd >= 0) ::close(fd);
+    }
+    if (failure.isEmpty() &&
+        ::renameat2(AT_FDCWD, tempName.constData(), AT_FDCWD,
+                    QFile::encodeName(to.absoluteFilePath()).constData(), RENAME_NOREPLACE) != 0)
+        failure = sysFailure(target);
+    if (!failure.isEmpty()) {
+        ::unlink(tempName.constData());
+        return failure;
+    }
+    const int folder =
+        ::open(QFile::encodeName(to.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return QString();
+}
 
 // ---- Properties ----
 
@@ -959,16 +1062,16 @@ Task<void> OpenOn(SharedPtr s, long connectTimeout, long commandTimeout, QString
     s->engine = std::move(engine);
 }
 
-// One driver call of a statement or a transaction step, after the busy timeout of the
-// connection's lock properties (-1: as it is).
-CallAwaiter<Nothing> Step(Engine& e, int busy, long commandTimeout, std::function<void(EngineCore&)> step) {
+// One driver call of a statement or a transaction step, which waits for another's lock up to
+// `busyMs`.
+CallAwaiter<Nothing> Step(Engine& e, qint64 busyMs, long commandTimeout,
+                          std::function<void(EngineCore&)> step) {
     return e.Start<Nothing>(
-        [busy, step = std::move(step)](EngineCore& c) {
-            c.ApplyBusyTimeout(busy);
+        [step = std::move(step)](EngineCore& c) {
             step(c);
             return Nothing{};
         },
-        Engine::CommandLimit(commandTimeout));
+        Engine::CommandLimit(commandTimeout), busyMs);
 }
 
 Task<void> ExecuteOn(SharedPtr s, long commandTimeout, QString sql) {
@@ -988,7 +1091,7 @@ Task<void> TransactionOn(SharedPtr s, long commandTimeout, QString step) {
                     QStringLiteral("Cannot start more transactions on this session."));
     Engine& e = *s->engine;
     if (step == QLatin1String("ROLLBACK")) s->inTransaction = false;
-    auto call = Step(e, begin ? e.BusyMs(s->properties, commandTimeout) : -1, commandTimeout,
+    auto call = Step(e, begin ? e.BusyMs(s->properties, commandTimeout) : 0, commandTimeout,
                      [step](EngineCore& c) { c.Transaction(step); });
     co_await call;
     s->inTransaction = begin;
@@ -1000,7 +1103,8 @@ Task<std::shared_ptr<Recordset>> OpenSchemaOn(SharedPtr s, long commandTimeout, 
         throw Error(adErrNotCapable,
                     QStringLiteral("Object or provider is not capable of performing requested operation."));
     auto call = e.Start<std::vector<std::vector<QVariant>>>([](EngineCore& c) { return c.Tables(); },
-                                                            Engine::CommandLimit(commandTimeout));
+                                                            Engine::CommandLimit(commandTimeout),
+                                                            e.BusyMs(s->properties, commandTimeout));
     std::vector<std::vector<QVariant>> rows = co_await call;
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
         const int c = a[3].toString().compare(b[3].toString());
@@ -1130,12 +1234,8 @@ Task<void> Recordset::OpenAsync(QString sql, Connection& connection, int cursorT
     Engine* engine = connection.engine();
     if (!engine) throw Error(adErrConnectionInvalid, kClosedText);
     const int busy = engine->BusyMs(connection.GetProperties(), connection.CommandTimeout);
-    auto call = engine->Start<QueryRows>(
-        [sql, busy](EngineCore& c) {
-            c.ApplyBusyTimeout(busy);
-            return c.Query(sql);
-        },
-        Engine::CommandLimit(connection.CommandTimeout));
+    auto call = engine->Start<QueryRows>([sql](EngineCore& c) { return c.Query(sql); },
+                                         Engine::CommandLimit(connection.CommandTimeout), busy);
     QueryRows result = co_await call;
     names_ = std::move(result.names);
     types_ = std::move(result.types);

@@ -87,6 +87,12 @@ ConnectionPlan PlanConnection(const QString& connectionString);
 // not to an SQLite file.
 bool IsServerConnectionString(const QString& connectionString);
 
+// Copies an SQLite database file through the engine (a snapshot of what is committed in it,
+// also while other connections write it): written beside the target under a temporary name,
+// synced, then given the target's name, which must not exist. Paths in Windows form. Empty on
+// success, else why it failed.
+QString CopyDatabaseFile(const QString& source, const QString& target);
+
 constexpr int adStateClosed = 0;
 constexpr int adStateOpen = 1;
 constexpr int adUseServer = 2;

@@ -49,9 +49,12 @@ ado::Task<void> PrepareRootDir(int16_t groupIndex) {
     }
 
     if (!FileUtil::FolderExists(D)) FileUtil::MakeFullDir(D);
+    // The configured database file is the template of every dispersed file. It is copied through
+    // the database engine, which may hold it open for another group meanwhile.
+    QString failure;
     if (!FileUtil::FileExists(P)) {
-        // The configured database file is the template of every dispersed file.
-        if (FileUtil::CopyFileOverwrite(s.dbFullPath, P, 10, false)) {
+        failure = ado::CopyDatabaseFile(s.dbFullPath, P);
+        if (failure.isEmpty()) {
             WriterUtil::ShowTargetPath(P);
             WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
                      QStringLiteral(" | ") + QStringLiteral("DBFullPath") + QStringLiteral(" = ") + P);
@@ -66,10 +69,9 @@ ado::Task<void> PrepareRootDir(int16_t groupIndex) {
     r.rs.reset();
     r.conn = std::make_shared<ado::Connection>();
     const std::shared_ptr<ado::Connection> conn = r.conn;
-    bool failed = false;
-    QString failure;
+    bool failed = !failure.isEmpty();
     try {
-        co_await conn->OpenAsync(connectionString);
+        if (!failed) co_await conn->OpenAsync(connectionString);
     } catch (const ado::Error& e) {
         failed = true;
         failure = e.Description;

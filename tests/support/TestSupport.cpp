@@ -1,5 +1,9 @@
 #include "tests/support/TestSupport.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -80,4 +84,19 @@ QStringList SqliteRows(const QString& file, const QStringList& statements,
     }
     QSqlDatabase::removeDatabase(name);
     return rows;
+}
+
+bool AnotherProcessSeesLocks(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = ::open(native.constData(), O_RDWR);
+        struct flock l {};
+        l.l_type = F_WRLCK;
+        l.l_whence = SEEK_SET;
+        const bool held = fd >= 0 && fcntl(fd, F_GETLK, &l) == 0 && l.l_type != F_UNLCK;
+        _exit(held ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

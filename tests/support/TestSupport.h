@@ -39,5 +39,10 @@ class ProgramFixture : public ::testing::Test {
 QStringList SqliteRows(const QString& file, const QStringList& statements,
                        const std::function<QString(const QVariant&)>& cellText = {});
 
+// Whether another process would be refused a write lock on some byte of the file: the engine of
+// an open connection holds its locks there, and other programs rely on them to know that they
+// are not alone with the file.
+bool AnotherProcessSeesLocks(const QString& path);
+
 // The path of a file under tests/data.
 QString TestData(const QString& relative);

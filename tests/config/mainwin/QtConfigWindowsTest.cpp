@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -78,4 +79,24 @@ TEST_F(ProgramFixture, AWaitForAServerShowsABusyCursorAndKeepsTheWindowsAlive) {
     EXPECT_EQ(during, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(stops, 0);
+}
+
+// The file picker lists database files that this program may hold open (the wizard's
+// connection) without opening them: its icons and types come from the names.
+TEST_F(ProgramFixture, TheFilePickerKeepsTheLocksOfADatabaseFileOpenHere) {
+    const QString file = Path(QStringLiteral("dat/plant.dat"));  // a name that tells no type
+    SqliteRows(file, {QStringLiteral("CREATE TABLE T (A)")});
+    ado::Connection conn;
+    conn.Open(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + file);
+    conn.Execute(QStringLiteral("INSERT INTO T VALUES (1)"));
+    ASSERT_TRUE(AnotherProcessSeesLocks(file));
+    QtConfigWindows windows;
+    NextModal look([&](QDialog& dlg) {
+        // The listing and its icons are fetched on a thread of the picker's.
+        QTest::qWait(1000);
+        EXPECT_TRUE(AnotherProcessSeesLocks(file));
+        dlg.reject();
+    });
+    EXPECT_EQ(windows.OpenFile(Path(QStringLiteral("dat")), QStringLiteral("Data"), QStringLiteral("*.*")),
+              std::nullopt);
 }

@@ -238,3 +238,31 @@ TEST_F(SQLiteEngineTest, LockedFileWaitsByTheLockPropertiesThenFails) {
     b.Execute(QStringLiteral("Delete From [Log1] Where N = 2"));
     EXPECT_EQ(QueryRows(p, QStringLiteral("SELECT N FROM Log1")), QStringList{QStringLiteral("3")});
 }
+
+TEST_F(SQLiteEngineTest, AnotherConnectionOrACopyOfTheFileKeepsTheLocksOfThoseOpen) {
+    const QString p = MakeLog();
+    Connection a;
+    a.Open(Jet(p));
+    a.Execute(QStringLiteral("Delete From [Log1] Where N = 1"));
+    ASSERT_TRUE(AnotherProcessSeesLocks(p));
+    Connection b;
+    b.Open(Jet(p));
+    EXPECT_TRUE(AnotherProcessSeesLocks(p));
+    b.Close();
+    EXPECT_TRUE(AnotherProcessSeesLocks(p));
+
+    // A copy holds what is committed, also what is not yet folded into the file.
+    EXPECT_EQ(CopyDatabaseFile(p, Path(QStringLiteral("db/copy.mdb"))), QString());
+    EXPECT_TRUE(AnotherProcessSeesLocks(p));
+    EXPECT_EQ(QueryRows(Path(QStringLiteral("db/copy.mdb")), QStringLiteral("SELECT N FROM Log1")),
+              (QStringList{QStringLiteral("2"), QStringLiteral("3")}));
+    // It never replaces a file, and a file that is no database is no template.
+    EXPECT_FALSE(CopyDatabaseFile(p, Path(QStringLiteral("db/copy.mdb"))).isEmpty());
+    WriteFile(QStringLiteral("db/text.mdb"), "Standard Jet DB, honestly");
+    EXPECT_TRUE(CopyDatabaseFile(Path(QStringLiteral("db/text.mdb")), Path(QStringLiteral("db/copy2.mdb")))
+                    .contains(QStringLiteral("not an SQLite database")));
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("db/copy2.mdb"))));
+    EXPECT_EQ(
+        QDir(Path(QStringLiteral("db"))).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral("tmp")),
+        QStringList());
+}

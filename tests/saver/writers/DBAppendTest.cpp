@@ -1,4 +1,5 @@
 // Records written into Access- and Excel-type targets (SQLite files).
+#include <QProcess>
 #include <QRegularExpression>
 #include <cmath>
 #include <cstdlib>
@@ -350,3 +351,41 @@ TEST(RecordFieldKind, NamesAndTypesInAnyLetterCase) {
 }
 
 }  // namespace
+
+TEST_F(DBAppendTest, AnotherProgramsWriteLockCostsOnlyItsOwnFileAndItsGroupRecordsOnceItIsFreed) {
+    ado::SetDefaultTimeouts(15, 1);  // the busy timeout: at most the command timeout of 1 s
+    struct DefaultTimeouts {
+        ~DefaultTimeouts() { ado::SetDefaultTimeouts(0, 0); }
+    } defaults;
+    SaveGroupRecord& g1 = ExampleGroup(0);
+    Sql(QStringLiteral("Project/P/dat/db2.mdb"),
+        {QStringLiteral("CREATE TABLE Log2 ([Time] DATETIME, Flow DOUBLE)")});
+    SaveGroupRecord& g2 = AccessGroup(2, QStringLiteral("db2.mdb"), QStringLiteral("Log2"));
+    AddField(g2, QStringLiteral("Time"), QStringLiteral("^DATETIME"), QStringLiteral("VALUE"));
+    AddField(g2, QStringLiteral("Flow"), QStringLiteral("FT1"), QStringLiteral("VALUE"));
+    ado::RunSync(PrepareDB(1, false));
+    ado::RunSync(PrepareDB(2, false));
+
+    // Another program holds the write lock of group 1's file.
+    QProcess other;
+    other.start(QStringLiteral("sqlite3"), {Path(QStringLiteral("Project/P/dat/db1.mdb"))});
+    ASSERT_TRUE(other.waitForStarted());
+    other.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
+    ASSERT_TRUE(other.waitForReadyRead(10000));
+    ASSERT_TRUE(other.readAll().contains("held"));
+
+    ado::Task<void> waiting = DBAppend(1, At(2024, 3, 5, 9, 0, 0));
+    EXPECT_FALSE(waiting.Done());  // the thread goes on meanwhile
+    ado::RunSync(DBAppend(2, At(2024, 3, 5, 9, 0, 0)));
+    EXPECT_EQ(g2.R().NumRecordsSaved, 1);
+    ado::RunSync(std::move(waiting));
+    EXPECT_EQ(CountLog(QStringLiteral("| Error | Ledgrix. G1 | Fail!! Append to Database")), 1);
+    EXPECT_EQ(CountLog(QStringLiteral("Error Description = database is locked")), 1)
+        << log.join(u'\n').toStdString();
+
+    other.write("COMMIT;\n.quit\n");
+    ASSERT_TRUE(other.waitForFinished());
+    Record(1, 2, QStringLiteral("x"));
+    EXPECT_EQ(g1.R().NumRecordsSaved, 1);
+    EXPECT_EQ(Table().size(), 1);
+}
