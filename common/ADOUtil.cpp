@@ -59,7 +59,7 @@ ado::Task<bool> TableExistsAsync(ado::Connection& conn, QString tableName) {
 
 bool TableExists(ado::Connection* conn, const QString& tableName) {
     if (!conn) return false;
-    return ado::RunSync(TableExistsAsync(*conn, tableName));
+    return ado::WaitFor(TableExistsAsync(*conn, tableName));
 }
 
 bool RecordsetHasField(const ado::Recordset* rs, const QString& fieldName) {
@@ -98,7 +98,7 @@ ado::Task<std::shared_ptr<ado::Recordset>> OpenRecordsetAsync(ado::Connection& c
 
 std::shared_ptr<ado::Recordset> OpenRecordset(ado::Connection* conn, const QString& sqlText) {
     if (!conn) return nullptr;
-    return ado::RunSync(OpenRecordsetAsync(*conn, sqlText));
+    return ado::WaitFor(OpenRecordsetAsync(*conn, sqlText));
 }
 
 ado::Task<CommandResult> ExecuteSQLCommandAsync(ado::Connection& conn, QString sqlText) {
@@ -146,7 +146,7 @@ bool ExecuteSQLCommand(ado::Connection* conn, const QString& sqlText, QString& e
             "invalid in this context.");
         return false;
     }
-    const CommandResult r = ado::RunSync(ExecuteSQLCommandAsync(*conn, sqlText));
+    const CommandResult r = ado::WaitFor(ExecuteSQLCommandAsync(*conn, sqlText));
     if (!r.ok) errorText = r.errorText;
     return r.ok;
 }

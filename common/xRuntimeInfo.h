@@ -8,7 +8,7 @@
 
 #include "common/DatetimeWithMilliSeconds.h"
 #include "common/Numbers.h"
-#include "platform/ado/Async.h"
+#include "platform/ado/Turn.h"
 
 namespace ado {
 class Connection;

@@ -7,8 +7,8 @@
 // carry a password.
 // Waits are bounded: every driver call of a server connection runs on the connection's own
 // thread, within the connection's ConnectionTimeout or CommandTimeout. A plain call waits for it
-// and runs the wait hook meanwhile (see SetWaitHook); an ...Async call is awaited by a coroutine
-// instead, so that the thread goes on with other work (see Async.h).
+// and runs the wait hook meanwhile (see SetWaitHook in WorkQueue.h); an ...Async call is awaited
+// by a coroutine instead, so that the thread goes on with other work (Task.h).
 #pragma once
 #include <QPair>
 #include <QString>
@@ -19,13 +19,16 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/ado/Async.h"
+#include "platform/ado/Task.h"
 
 namespace ado {
 
 struct Error : std::runtime_error {
     long Number;
     QString Description;
+    // A statement so failed may have been carried out all the same: it was with the server, and
+    // no answer tells how it ended (given up after its timeout, or the link lost meanwhile).
+    bool OutcomeUnknown = false;
     Error(long n, const QString& d) : std::runtime_error(d.toStdString()), Number(n), Description(d) {}
 };
 
@@ -41,13 +44,6 @@ constexpr long adErrBackward = -2147217884;       // a forward-only recordset mo
 constexpr long adErrNoTransaction = -2147168242;  // commit or rollback without a transaction
 constexpr long adErrTransactionExists = -2147168237;
 constexpr long adErrTimeout = -2147217871;  // the connection or command timeout passed
-
-// What the calling thread does while it waits for a driver call of any connection: the hook runs
-// about every 50 ms until the call ends. The programs act on a stop request there; the hook may
-// end the program. Never run from within itself.
-void SetWaitHook(std::function<void()> hook);
-// Run once when a wait during which the hook ran has ended (a busy sign is taken down there).
-void SetWaitEndHook(std::function<void()> hook);
 
 // The timeouts that new connections start with (ADO's 15 and 30 seconds); tests shorten them.
 void SetDefaultTimeouts(long connectionSeconds, long commandSeconds);
@@ -140,7 +136,6 @@ struct Field {
 };
 
 class Recordset;
-class Engine;  // the QtSql side of one open connection
 
 // Whether driver calls of a connection are still under way: kept after the connection is
 // released, so that its owner does not open another one while the last call has not come back.
@@ -148,6 +143,9 @@ class DriverCalls {
   public:
     virtual ~DriverCalls() = default;
     virtual bool InDriver() const = 0;
+    // A call was given up after its limit (or the driver gave up by its own timeout): the
+    // connection is lost, and the call may stay in the driver for long.
+    virtual bool GivenUp() const = 0;
 };
 
 class Connection {
@@ -191,7 +189,6 @@ class Connection {
     std::shared_ptr<Recordset> OpenSchema(int schema);
     Task<std::shared_ptr<Recordset>> OpenSchemaAsync(int schema);
 
-    Engine* engine() const;
     // The calls of the last database this connection opened or tried to open (none before).
     std::shared_ptr<const DriverCalls> Calls() const;
     // The description with this connection's passwords masked.
@@ -200,6 +197,7 @@ class Connection {
     struct Shared;  // what the connection's calls under way share with it
 
   private:
+    friend class Recordset;
     std::shared_ptr<Shared> s_;
 };
 

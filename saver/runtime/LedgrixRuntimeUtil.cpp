@@ -205,7 +205,7 @@ void RuntimeMain() {
         // record of a "ONCE" run waits for its target.
         if (!s.dbSTriggerTag.Name.isEmpty() || s.SaveTimeInterval > 0) {
             if (Saver().RunMode == QLatin1String("ONCE"))
-                ado::RunSync(PrepareTargetAtStart(g));
+                ado::WaitFor(PrepareTargetAtStart(g));
             else
                 PrepareTargetAtStart(g).Detach();
         }
@@ -250,7 +250,7 @@ void RuntimeMain() {
     if (Saver().RunMode == QLatin1String("ONCE")) {
         if (st.SaveGroupCount >= 1) {
             st.Group(1).S().SaveTimeInterval = 0;
-            ado::RunSync(DBAppend(1, DateUtil::Now()));
+            ado::WaitFor(DBAppend(1, DateUtil::Now()));
         }
         sysExit(-1);
     }
@@ -309,7 +309,7 @@ void RunPass(PassForm form) {
     Window().ShowNow(DateUtil::DefaultText(DateUtil::Now()));
     // Work that waited for a database server goes on where the server has answered (or its
     // time is up).
-    ado::RunCompletions();
+    ado::ResumeWork();
     DrainxTagQueue();
     if (st.dbSLiveAlone == 0 && !WindowCaptionExists(QStringLiteral("Vellumdock for Windows"))) {
         WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
@@ -378,14 +378,14 @@ qint64 MillisecondsToNextTarget() {
 void RunLoop() {
     g_dispatcher = QAbstractEventDispatcher::instance();
     xTagQueueUtil::SetWakeUp(&WakeWindowThread);
-    ado::SetCompletionWakeUp(&WakeWindowThread);
+    ado::SetWorkReadyWakeUp(&WakeWindowThread);
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
     for (;;) {
         qint64 wait = MillisecondsToNextTarget();
         if (wait < 0 || wait > kMaxWaitMs) wait = kMaxWaitMs;
-        const qint64 limit = ado::MillisecondsToNextLimit();
+        const qint64 limit = ado::MillisecondsUntilWorkDue();
         if (limit >= 0 && limit < wait) wait = limit;
         if (wait > 0 && !xTagQueueUtil::Overflowed() && GetxTagQueueCount().value<int16_t>() == 0) {
             wake.start(static_cast<int>(wait));

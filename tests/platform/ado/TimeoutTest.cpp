@@ -78,8 +78,8 @@ TEST(StalledServerTest, AnUnansweredStatementIsAwaitedGivenUpAndLosesTheConnecti
     EXPECT_FALSE(statement.Done());  // with the server, not waited for
     EXPECT_LT(t.elapsed(), 500);
     while (!statement.Done() && t.elapsed() < 10000) {
-        WaitForCompletion(50);
-        RunCompletions();
+        WaitForReadyWork(50);
+        ResumeWork();
     }
     try {
         statement.Result();
@@ -91,7 +91,7 @@ TEST(StalledServerTest, AnUnansweredStatementIsAwaitedGivenUpAndLosesTheConnecti
     t.restart();
     EXPECT_THROW(c.Execute(QStringLiteral("SELECT 1")), Error);
     EXPECT_LT(t.elapsed(), 200);
-    EXPECT_FALSE(HasPendingCalls());
+    EXPECT_FALSE(HasWaitingWork());
 }
 
 // The wait hook may release the connection it waits for and return: the wait ends in order.

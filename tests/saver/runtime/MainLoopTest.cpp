@@ -178,7 +178,7 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     AddValueField(my, QStringLiteral("Flow"), QStringLiteral("V"));
     // Statements are given up after 4 s: the stop comes while the first one is with the server.
     ado::SetDefaultTimeouts(1, 4);
-    ado::RunSync(PrepareDB(2, false));
+    ado::WaitFor(PrepareDB(2, false));
     ASSERT_TRUE(WriterUtil::IsOpen(my.R().conn)) << log.join(u'\n').toStdString();
     link.StopAnswers();
 
@@ -204,7 +204,7 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     for (int k = 0; k < kPasses; ++k) {
         LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
         g_clockMs += 250;
-        ado::WaitForCompletion(10);
+        ado::WaitForReadyWork(10);
     }
     EXPECT_LT(real.elapsed(), 2000);  // the server's group never held the passes up
     EXPECT_TRUE(my.R().IsDBAppending);
@@ -235,7 +235,7 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
                   .filter(QStringLiteral("] Loss 1 times"))
                   .size(),
               1);
-    ado::AbandonPendingCalls();
+    ado::ForgetWaitingWork();
     check.Execute(QStringLiteral("DROP TABLE ") + table);
 }
 

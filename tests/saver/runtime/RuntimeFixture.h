@@ -2,7 +2,7 @@
 // opened.
 #pragma once
 #include "common/ProgramState.h"
-#include "platform/ado/Async.h"
+#include "platform/ado/Task.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/TagAccess.h"
@@ -24,7 +24,7 @@ class RuntimeFixture : public ProgramFixture {
         InitxTagQueue();
     }
     void TearDown() override {
-        ado::AbandonPendingCalls();  // work a test left waiting never resumes on a later test's state
+        ado::ForgetWaitingWork();  // work a test left waiting never resumes on a later test's state
         SetSaverWindow(nullptr);
         ClosexTagQueueMutex();
         TagAccess::ResetTagLibrary();

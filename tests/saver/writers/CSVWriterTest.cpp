@@ -39,7 +39,7 @@ class CSVWriterTest : public WriterFixture {
     }
     void Record(int second) {
         double t = At(2024, 3, 5, 9, 0, second);
-        ado::RunSync(DBAppend(1, t));
+        ado::WaitFor(DBAppend(1, t));
     }
     // A later preparation as after a restart: no stream, nothing counted yet.
     void Restart() {

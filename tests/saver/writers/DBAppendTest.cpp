@@ -36,7 +36,7 @@ class DBAppendTest : public WriterFixture {
         };
         if (second < 0) return;
         double t = At(2024, 3, 5, 9, 0, second);
-        ado::RunSync(DBAppend(1, t));
+        ado::WaitFor(DBAppend(1, t));
     }
     QStringList Table() {
         return Sql(QStringLiteral("Project/P/dat/db1.mdb"),
@@ -47,7 +47,7 @@ class DBAppendTest : public WriterFixture {
 TEST_F(DBAppendTest, ExampleStatementIsExactAndQuotesStayData) {
     SaveGroupRecord& g = ExampleGroup(0);
     double t = At(2024, 3, 5, 14, 7, 9) + 0.4 / 86400;
-    ado::RunSync(DBAppend(1, t));  // written in whole seconds
+    ado::WaitFor(DBAppend(1, t));  // written in whole seconds
     EXPECT_EQ(CountLog(QStringLiteral(
                   "2024/03/05 02:07:09 PM | Message | Ledgrix.G1 | Append to Database, SQL Command:"
                   "Insert Into [Log1] ([Time], [Flow], [Note]) Values "
@@ -94,7 +94,7 @@ TEST_F(DBAppendTest, CyclicRecordsCarryTheirTargetTimesAndStatusTags) {
     State().DuringSavingTag = xTag{9, QStringLiteral("DS"), 0, {}, 0, 3, QStringLiteral("VALUE")};
     for (int k = 0; k < 2; ++k) {
         g.R().TargetSaveTime = At(2024, 3, 5, 10, 0, 10 * k);
-        ado::RunSync(DBAppend(1, kRecordTimeSentinel));
+        ado::WaitFor(DBAppend(1, kRecordTimeSentinel));
     }
     const std::vector<std::pair<int32_t, double>> expected{{3, 1}, {7, 1}, {3, 0}, {3, 1}, {7, 2}, {3, 0}};
     EXPECT_EQ(statusWrites, expected);
@@ -103,7 +103,7 @@ TEST_F(DBAppendTest, CyclicRecordsCarryTheirTargetTimesAndStatusTags) {
     // The millisecond schedule: the slot's milliseconds reach the table; the sentinel stays.
     g.R().IsHighSpeedSaver = true;
     g.R().TargetSaveTimeWithMilliSeconds.SetTo(At(2024, 3, 5, 10, 0, 20), Numbers::Fixed4::FromDouble(250));
-    ado::RunSync(DBAppend(1, kRecordTimeSentinel));
+    ado::WaitFor(DBAppend(1, kRecordTimeSentinel));
     EXPECT_EQ(
         CountLog(QStringLiteral("2024/03/05 10:00:20.250 AM | Message | Ledgrix.G1 | CNT = 3, Append to "
                                 "Database, SQL Command:Insert Into [Log1] ([Time], [Flow], [Note]) Values "
@@ -121,7 +121,7 @@ TEST_F(DBAppendTest, PreparationChecksFileTableAndFieldsAndLogsTheOutcome) {
     // Whole seconds, counted as second boundaries crossed (a boundary may fall inside a step).
     static const QRegularExpression timing(
         QStringLiteral("^Open Connection - [01] Sec\\.\r\nRS open - [01]Sec\\.$"));
-    EXPECT_TRUE(timing.match(ado::RunSync(PrepareDB(index, false))).hasMatch());
+    EXPECT_TRUE(timing.match(ado::WaitFor(PrepareDB(index, false))).hasMatch());
     EXPECT_EQ(
         CountLog(QStringLiteral(" | Message | Ledgrix.G1 | PrepareDB OK! Append to Database, SQL Command:"
                                 "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;User ID=;Data "
@@ -131,10 +131,10 @@ TEST_F(DBAppendTest, PreparationChecksFileTableAndFieldsAndLogsTheOutcome) {
 
     log.clear();
     g.S().dbFullPath = QStringLiteral("..\\Project\\P\\dat\\gone.mdb");
-    ado::RunSync(PrepareDB(index, false));
+    ado::WaitFor(PrepareDB(index, false));
     EXPECT_TRUE(log.value(0).endsWith(QStringLiteral("| PrepareDB Fail! Append to Database, SQL Command:")));
     EXPECT_EQ(log.value(1), QStringLiteral("Error Description = The database file is not exist"));
-    EXPECT_THROW(ado::RunSync(PrepareDB(index, true)), ProgramExit);
+    EXPECT_THROW(ado::WaitFor(PrepareDB(index, true)), ProgramExit);
     EXPECT_EQ(boxes.boxes.back().title, QStringLiteral("The database file is not exist"));
 }
 
@@ -197,11 +197,11 @@ TEST_F(DBAppendTest, ReenteredWriteIsDroppedAndCountedBeforeItTouchesAnything) {
         State().Group(group).F(3).TagMessage = QStringLiteral("x");
         if (depth++ == 0) {  // window messages processed during the write start another one
             double inner = At(2024, 3, 5, 9, 0, 1);
-            ado::RunSync(DBAppend(group, inner));
+            ado::WaitFor(DBAppend(group, inner));
         }
     };
     double t = At(2024, 3, 5, 9, 0, 0);
-    ado::RunSync(DBAppend(1, t));
+    ado::WaitFor(DBAppend(1, t));
     EXPECT_EQ(g.R().CountinuousOverrunCount, 1);
     EXPECT_FALSE(g.R().IsDBAppending);
     EXPECT_EQ(Table(), QStringList{QStringLiteral("2024-03-05 09:00:00|1|x")});
@@ -239,7 +239,7 @@ TEST_F(DBAppendTest, ExcelTargetWithoutKeepAliveIsPreparedAndClosedForEveryRecor
         AddField(g, QStringLiteral("Flow"), QStringLiteral("FT1"), QStringLiteral("VALUE"));
         for (int k = 0; k < 3; ++k) {
             double t = At(2024, 3, 5, 9, 0, k);
-            ado::RunSync(DBAppend(2, t));
+            ado::WaitFor(DBAppend(2, t));
         }
         EXPECT_EQ(
             Sql(QStringLiteral("Project/P/dat/") + file, {QStringLiteral("SELECT COUNT(*) FROM [Sheet1$]")}),
@@ -259,7 +259,7 @@ TEST_F(DBAppendTest, ChineseDesignatorsBecomeAmPmOnlyInsideDateLiterals) {
     g.F(3).TagMessageLength = 0;
     Record(-1, 1, QStringLiteral("下午班"));
     double t = At(2024, 3, 5, 14, 7, 9);
-    ado::RunSync(DBAppend(1, t));
+    ado::WaitFor(DBAppend(1, t));
     qputenv("LC_ALL", previous);
     EXPECT_EQ(CountLog(QStringLiteral("Values ('2024/03/05 02:07:09 PM',1,'下午班' )")), 1);
     EXPECT_EQ(Table(), QStringList{QStringLiteral("2024-03-05 14:07:09|1|下午班")});
@@ -363,8 +363,8 @@ TEST_F(DBAppendTest, AnotherProgramsWriteLockCostsOnlyItsOwnFileAndItsGroupRecor
     SaveGroupRecord& g2 = AccessGroup(2, QStringLiteral("db2.mdb"), QStringLiteral("Log2"));
     AddField(g2, QStringLiteral("Time"), QStringLiteral("^DATETIME"), QStringLiteral("VALUE"));
     AddField(g2, QStringLiteral("Flow"), QStringLiteral("FT1"), QStringLiteral("VALUE"));
-    ado::RunSync(PrepareDB(1, false));
-    ado::RunSync(PrepareDB(2, false));
+    ado::WaitFor(PrepareDB(1, false));
+    ado::WaitFor(PrepareDB(2, false));
 
     // Another program holds the write lock of group 1's file.
     QProcess other;
@@ -376,9 +376,9 @@ TEST_F(DBAppendTest, AnotherProgramsWriteLockCostsOnlyItsOwnFileAndItsGroupRecor
 
     ado::Task<void> waiting = DBAppend(1, At(2024, 3, 5, 9, 0, 0));
     EXPECT_FALSE(waiting.Done());  // the thread goes on meanwhile
-    ado::RunSync(DBAppend(2, At(2024, 3, 5, 9, 0, 0)));
+    ado::WaitFor(DBAppend(2, At(2024, 3, 5, 9, 0, 0)));
     EXPECT_EQ(g2.R().NumRecordsSaved, 1);
-    ado::RunSync(std::move(waiting));
+    ado::WaitFor(std::move(waiting));
     EXPECT_EQ(CountLog(QStringLiteral("| Error | Ledgrix. G1 | Fail!! Append to Database")), 1);
     EXPECT_EQ(CountLog(QStringLiteral("Error Description = database is locked")), 1)
         << log.join(u'\n').toStdString();

@@ -23,7 +23,7 @@ class DispersedTest : public WriterFixture {
     }
     void Record() {
         double t = At(2024, 5, 1, 8, 0, 0);
-        ado::RunSync(DBAppend(1, t));
+        ado::WaitFor(DBAppend(1, t));
     }
 };
 
@@ -93,7 +93,7 @@ TEST_F(DispersedTest, SettingsAndTagTextsNeverRewriteTheConnectionString) {
     single.S().dbUserID = g.S().dbUserID;
     AddField(single, QStringLiteral("Flow"), QStringLiteral("F1"), QStringLiteral("VALUE"));
     double t = At(2024, 5, 1, 9, 0, 0);
-    ado::RunSync(DBAppend(2, t));
+    ado::WaitFor(DBAppend(2, t));
     EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/tpl.mdb"), {kCount}), QStringList{QStringLiteral("1")});
     EXPECT_EQ(CountLog(QStringLiteral("Fail")), 0) << log.join(u'\n').toStdString();
 }
@@ -117,33 +117,33 @@ class PurgeTest : public WriterFixture {
 
 TEST_F(PurgeTest, ExactlyTheRowsBeforeTheCutOffGo) {
     Group();  // no open connection yet: the purge prepares it
-    ado::RunSync(PurgeDatabase(1, 30));
+    ado::WaitFor(PurgeDatabase(1, 30));
     EXPECT_EQ(Count(), 3);
     EXPECT_EQ(CountLog(QStringLiteral(" | Message | Ledgrix.G1 | Purge Action! PurgeKeepDays=30")), 1);
-    ado::RunSync(PurgeDatabase(1, 0));
+    ado::WaitFor(PurgeDatabase(1, 0));
     EXPECT_EQ(Count(), 1);  // today's row stays
-    ado::RunSync(PurgeDatabase(1, -3));
+    ado::WaitFor(PurgeDatabase(1, -3));
     EXPECT_EQ(Count(), 1);
     EXPECT_TRUE(log.value(log.size() - 2)
                     .endsWith(QStringLiteral(" | Error | Ledgrix.G1 | Purge Fail! PurgeKeepDays=-3")));
     EXPECT_EQ(log.last(), QStringLiteral("Error Description = "));
-    ado::RunSync(PurgeDatabase(1, -2));
+    ado::WaitFor(PurgeDatabase(1, -2));
     EXPECT_EQ(Count(), 0);
 }
 
 TEST_F(PurgeTest, CsvAndDispersedGroupsAreNeverPurgedAndAMissingFileFailsClearly) {
     SaveGroupRecord& g = Group();
     g.S().dbSDataBaseRootDir = QStringLiteral("..\\Project\\P\\dat\\root");
-    ado::RunSync(PurgeDatabase(1, -2));
+    ado::WaitFor(PurgeDatabase(1, -2));
     g.S().dbSDataBaseRootDir.clear();
     g.S().dbDBTypeName = QStringLiteral("CSV");
-    ado::RunSync(PurgeDatabase(1, -2));
+    ado::WaitFor(PurgeDatabase(1, -2));
     EXPECT_TRUE(log.isEmpty());
     EXPECT_EQ(Count(), 4);
 
     g.S().dbDBTypeName = QStringLiteral("ACCESS");
     g.S().dbFullPath = QStringLiteral("..\\Project\\P\\dat\\gone.mdb");
-    ado::RunSync(PurgeDatabase(1, 5));
+    ado::WaitFor(PurgeDatabase(1, 5));
     EXPECT_EQ(CountLog(QStringLiteral("Purge Fail! PurgeKeepDays=5")), 1);
     EXPECT_EQ(log.last(), QStringLiteral("Error Description = The database connection is not open."));
 }

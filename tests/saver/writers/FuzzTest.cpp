@@ -126,7 +126,7 @@ TEST_F(WriterFuzz, HostileMessagesAndValuesAreStoredExactlyOrRefused) {
         };
         log.clear();
         double t = At(2024, 1, 1) + round / 86400.0;
-        ado::RunSync(DBAppend(1, t));
+        ado::WaitFor(DBAppend(1, t));
         const auto refused =
             std::find_if(log.cbegin(), log.cend(),
                          [](const QString& l) { return l.contains(QStringLiteral("Fail!!")); }) -

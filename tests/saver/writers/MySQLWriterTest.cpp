@@ -53,7 +53,7 @@ class MySQLWriterTest : public WriterFixture {
     QStringList Exec(const QString& sql) {
         int16_t index = 1;
         xRuntimeInfo& r = State().Group(1).R();
-        if (!r.conn || r.conn->State() != ado::adStateOpen) ado::RunSync(PrepareDB(index, false));
+        if (!r.conn || r.conn->State() != ado::adStateOpen) ado::WaitFor(PrepareDB(index, false));
         ado::Recordset rs;
         rs.CursorLocation = ado::adUseClient;
         rs.Open(sql, *r.conn);
@@ -74,7 +74,7 @@ class MySQLWriterTest : public WriterFixture {
             State().Group(g).F(2).TagValue = flow;
             State().Group(g).F(3).TagMessage = note;
         };
-        ado::RunSync(DBAppend(1, t));
+        ado::WaitFor(DBAppend(1, t));
     }
 
     QString table;
@@ -97,10 +97,10 @@ TEST_F(MySQLWriterTest, RecordsUpdatesAndPurgeRunOnTheServer) {
     EXPECT_EQ(Table(), (QStringList{d0 + QStringLiteral(" 06:00:00|1.2|it's old"),
                                     d1 + QStringLiteral(" 18:00:00|9|upd")}));
 
-    ado::RunSync(PurgeDatabase(1, 1));
+    ado::WaitFor(PurgeDatabase(1, 1));
     EXPECT_EQ(CountLog(QStringLiteral("Purge Action! PurgeKeepDays=1")), 1) << log.join(u'\n').toStdString();
     EXPECT_EQ(Table(), QStringList{d1 + QStringLiteral(" 18:00:00|9|upd")});
-    ado::RunSync(PurgeDatabase(1, -2));
+    ado::WaitFor(PurgeDatabase(1, -2));
     EXPECT_TRUE(Table().isEmpty());
 }
 
@@ -168,8 +168,8 @@ class StalledServerTest : public MySQLWriterTest {
         QElapsedTimer t;
         t.start();
         while (r.IsTargetBusy() && t.elapsed() < timeoutMs) {
-            ado::WaitForCompletion(20);
-            ado::RunCompletions();
+            ado::WaitForReadyWork(20);
+            ado::ResumeWork();
         }
         return !r.IsTargetBusy();
     }
@@ -211,7 +211,7 @@ TEST_F(StalledServerTest, ATableListingWithoutAnswerIsTheGroupsFailedPreparation
     StallingLink link(TestMariaDb::Host(), TestMariaDb::Port());
     link.StopAnswersAfter("information_schema");
     Through(link);
-    EXPECT_NO_THROW(ado::RunSync(PrepareDB(1, false)));
+    EXPECT_NO_THROW(ado::WaitFor(PrepareDB(1, false)));
     EXPECT_TRUE(link.Stopped());
     EXPECT_EQ(CountLog(QStringLiteral("| PrepareDB Fail! Append to Database")), 1)
         << log.join(u'\n').toStdString();
@@ -228,8 +228,8 @@ TEST_F(StalledServerTest, AServerThatTricklesItsGreetingIsNotOpenedAgainWhileIts
     const xRuntimeInfo& r = State().Group(1).R();
     while (t.elapsed() < 9000) {
         if (!r.TargetTurn.Held()) PrepareDB(1, false).Detach();
-        ado::WaitForCompletion(100);
-        ado::RunCompletions();
+        ado::WaitForReadyWork(100);
+        ado::ResumeWork();
     }
     // One connection, left to the driver; every later attempt refused while it is out.
     EXPECT_EQ(trickling.Accepted(), 1);

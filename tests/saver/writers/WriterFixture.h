@@ -68,7 +68,7 @@ class WriterFixture : public ProgramFixture {
         QDir(root.path()).mkpath(QStringLiteral("Project/P/dat"));
     }
     void TearDown() override {
-        ado::AbandonPendingCalls();  // work a test left waiting never resumes on a later test's state
+        ado::ForgetWaitingWork();  // work a test left waiting never resumes on a later test's state
         Services() = WriterServices{};
         ResetState();  // closes every connection and stream of the groups
         ResetSaverState();
