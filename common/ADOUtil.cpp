@@ -118,7 +118,7 @@ ado::Task<CommandResult> ExecuteSQLCommandAsync(ado::Connection& conn, QString s
         }
         co_return result;
     } catch (const ado::Error& e) {
-        result = {false, e.Description, e.Number};
+        result = CommandResult::Failed(e);
     }
     if (begun) {
         try {
@@ -134,7 +134,7 @@ ado::Task<CommandResult> ExecuteStatementsAsync(ado::Connection& conn, QStringLi
     try {
         for (const QString& sql : statements) co_await conn.ExecuteAsync(sql);
     } catch (const ado::Error& e) {
-        result = {false, e.Description, e.Number};
+        result = CommandResult::Failed(e);
     }
     co_return result;
 }

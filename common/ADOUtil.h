@@ -28,6 +28,12 @@ struct CommandResult {
     bool ok = true;
     QString errorText;     // the failure's description
     long errorNumber = 0;  // and its number (ado::adErrTimeout: given up after its timeout)
+    // The statement may have been carried out all the same (ado::Error::OutcomeUnknown).
+    bool outcomeUnknown = false;
+
+    static CommandResult Failed(const ado::Error& e) {
+        return {false, e.Description, e.Number, e.OutcomeUnknown};
+    }
 };
 ado::Task<CommandResult> ExecuteSQLCommandAsync(ado::Connection& conn, QString sqlText);
 // Runs the statements as they are, one after the other, in no transaction of their own (inside

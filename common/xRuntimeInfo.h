@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "common/DatetimeWithMilliSeconds.h"
 #include "common/Numbers.h"
@@ -38,7 +39,6 @@ class xRuntimeInfo {
     QString LastdbSCSVFullPath;
     DatetimeWithMilliSeconds LastSavedTimeWithMilliSeconds;
     bool IsHighSpeedSaver = false;
-    bool IsDBAppending = false;
     int16_t CountinuousOverrunCount = 0;
     double FirstOverrunTime = 0;
     DatetimeWithMilliSeconds FirstOverrunTimeWithMilliSeconds;
@@ -51,17 +51,19 @@ class xRuntimeInfo {
     DatetimeWithMilliSeconds StartSaveTimeWithMilliSeconds;
 
     // The group's target serves one piece of work at a time (a record, a preparation, a purge,
-    // a close); the others wait their turn. A record that finds it taken is dropped and counted.
+    // a close: saver/writers/GroupWork.h); the others wait their turn. A record that finds it
+    // taken is dropped and counted.
     ado::Turn TargetTurn;
     // The calls of the group's last server connection: while one is still in the driver, no new
     // connection is opened.
     std::shared_ptr<const ado::DriverCalls> LastServerCalls;
     // After a failed opening of a server connection, the next is not tried before this time.
     std::chrono::steady_clock::time_point NextServerOpen{};
-    // The record under way (while IsDBAppending): its time (a fast group's slot with its
-    // milliseconds) and, once its statement is with the server, its failure line, logged as a
-    // record of unknown outcome when the program stops before the server answers.
-    DatetimeWithMilliSeconds RecordUnderWay;
+    // The record under way, while one holds the group's turn: its time (a fast group's slot with
+    // its milliseconds, fixed when the record starts) and, once its statement is with the server,
+    // its failure line, logged as a record of unknown outcome when the program stops before the
+    // server answers.
+    std::optional<DatetimeWithMilliSeconds> RecordUnderWay;
     QString RecordWithServer;
 
     // One step of the seconds schedule with the current time.
@@ -94,7 +96,9 @@ class xRuntimeInfo {
     void ReleaseDatabaseObjects();
 
     // The group's target is busy with earlier work: a record, or a preparation, purge or close.
-    bool IsTargetBusy() const { return IsDBAppending || TargetTurn.Held(); }
+    bool IsTargetBusy() const { return TargetTurn.Held(); }
+    // A record write of the group is in progress.
+    bool IsDBAppending() const { return RecordUnderWay.has_value(); }
 
   private:
     // Adds n lost slots to the series, whose first lost time is the earliest given.

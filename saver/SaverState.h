@@ -19,6 +19,7 @@ struct SaverState {
     int16_t ShownGroupIndex = 1;
     bool IsScheduleRunning = false;  // the cyclic groups have their first targets
     int32_t TagDataBankCount = 0;
+    int32_t RecordsUnderWay = 0;  // database records of every group under way (the during-saving tag)
     QString HelpText;
     QString LogLine;
 };

@@ -166,16 +166,16 @@ Error SqlEngine::Failure(long number, const QSqlError& e, const QElapsedTimer& s
     const QString text = Mask(SqlErrorText(e));
     if (IsSQLite()) return Error(number, text);
     const QString code = e.nativeErrorCode();
-    // The server refused: a lock wait given up or a deadlock. Nothing was written, whenever the
-    // answer came.
+    // The server refused: a lock wait given up (at the command timeout, as the session is set
+    // up) or a deadlock. Nothing was written.
     const bool refused = code == QLatin1String("1205") || code == QLatin1String("1213");
     // The link was lost while the statement was with the server.
     const bool lostMidway = code == QLatin1String("2013");
     // A server's own clock for its timeouts may run a few milliseconds ahead of this one.
-    const bool timedOut = !refused && since.elapsed() + kClockSlackMs >= limitSeconds * 1000;
+    const bool timedOut = since.elapsed() + kClockSlackMs >= limitSeconds * 1000;
     Error out = timedOut ? Error(adErrTimeout, kTimeoutText + QStringLiteral(" (") + text + u')')
                          : Error(number, text);
-    out.OutcomeUnknown = timedOut || lostMidway;
+    out.OutcomeUnknown = !refused && (timedOut || lostMidway);
     return out;
 }
 

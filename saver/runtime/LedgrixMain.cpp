@@ -446,12 +446,12 @@ namespace {
 // the cyclic slots due since the last pass, are counted in the group's summary.
 void AccountForRecordsDue(SaveGroupRecord& grp, double now, const DatetimeWithMilliSeconds& nowMs) {
     xRuntimeInfo& r = grp.R();
-    if (r.IsDBAppending) {
+    if (r.IsDBAppending()) {
         if (!r.RecordWithServer.isEmpty()) {
             WriteLog(r.RecordWithServer + WriterUtil::OutcomeUnknownNote());
             WriteLog(QStringLiteral("Error Description = ") + WriterUtil::StoppedBeforeAnswer());
         } else {
-            r.CountLostRecord(r.RecordUnderWay);
+            r.CountLostRecord(*r.RecordUnderWay);
         }
     }
     if (Saver().IsScheduleRunning && grp.S().SaveTimeInterval > 0 && !r.IsDisableDBAppend)

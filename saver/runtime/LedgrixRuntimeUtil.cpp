@@ -93,20 +93,6 @@ void WakeWindowThread() {
     if (QAbstractEventDispatcher* d = g_dispatcher.load()) d->wakeUp();
 }
 
-// A group's target at start: its database, its CSV file and the purge the command line asked for,
-// in this order once the database answers.
-ado::Task<void> PrepareTargetAtStart(int16_t g) {
-    const xSvcSettings& s = State().Group(g).S();
-    if (s.dbSDataBaseRootDir.isEmpty() && s.dbDBTypeName != QLatin1String("CSV"))
-        co_await PrepareDB(g, false);
-    if (s.dbSCSVDataBaseRootDir.isEmpty() && (s.dbDBTypeName == QLatin1String("CSV") || s.dbSIsSaveCSV)) {
-        int16_t index = g;
-        PrepareCSVDB(index, -1, 0);
-    }
-    const int16_t purge = Saver().PurgeDaysAtStart;
-    if (purge == -2 || purge >= 0) co_await PurgeDatabase(g, purge);
-}
-
 // A schedule ahead of the clock by more than its cycle: the clock stepped back.
 void RestartIfClockSteppedBack(int16_t g, double now, const DatetimeWithMilliSeconds& nowMs) {
     xRuntimeInfo& r = State().Group(g).R();
@@ -195,7 +181,6 @@ void RuntimeMain() {
         xRuntimeInfo& r = grp.R();
         r.CSVFSO.reset();
         r.NumRecordsSaved = 0;
-        r.IsDBAppending = false;
         r.CountinuousOverrunCount = 0;
         r.SaveTimeInterval = s.SaveTimeInterval;
         r.SaveTimeIntervalWithMilliSeconds = s.SaveTimeIntervalWithMilliSeconds;
@@ -205,9 +190,9 @@ void RuntimeMain() {
         // record of a "ONCE" run waits for its target.
         if (!s.dbSTriggerTag.Name.isEmpty() || s.SaveTimeInterval > 0) {
             if (Saver().RunMode == QLatin1String("ONCE"))
-                ado::WaitFor(PrepareTargetAtStart(g));
+                ado::WaitFor(PrepareTargetAtStart(g, Saver().PurgeDaysAtStart));
             else
-                PrepareTargetAtStart(g).Detach();
+                PrepareTargetAtStart(g, Saver().PurgeDaysAtStart).Detach();
         }
         if (s.dbSNumRecordsSavedTag.IsDefined()) {
             WriteStatusTag(s.dbSNumRecordsSavedTag.UserParm, r.NumRecordsSaved);

@@ -32,24 +32,6 @@ void ShowNextSaveTime(int16_t g, const QString& text) {
     if (g == Saver().ShownGroupIndex && Window().Exists()) Window().ShowNextSaveTime(text);
 }
 
-// The connection is closed once the work under way on the group's target (a record waiting for
-// its server) has ended.
-ado::Task<void> CloseWhenFree(int16_t g) {
-    State().Group(g).R();
-    const std::shared_ptr<xRuntimeInfo> runState = State().Group(g).RunState;
-    const ado::Turn::Holder turn = co_await runState->TargetTurn.Take();
-    int16_t index = g;
-    CloseDBConnection(index);
-    WriteLog(GroupLine(DateUtil::Now(), "Message", g, QStringLiteral("Close database connection.")));
-}
-
-ado::Task<void> PrepareRootDirWhenFree(int16_t g) {
-    State().Group(g).R();
-    const std::shared_ptr<xRuntimeInfo> runState = State().Group(g).RunState;
-    const ado::Turn::Holder turn = co_await runState->TargetTurn.Take();
-    co_await PrepareRootDir(g);
-}
-
 void HandleEnable(int16_t g, double v, double tagTime) {
     SaveGroupRecord& grp = State().Group(g);
     xSvcSettings& s = grp.S();
@@ -86,16 +68,18 @@ void HandleEnable(int16_t g, double v, double tagTime) {
             }
         }
     }
+    // The connection is closed or prepared once the work under way on the group's target (a
+    // record waiting for its server) has ended.
     if (s.dbSCloseConnectionWhileDisabled == 1) {
         if (v == 0) {
-            CloseWhenFree(g).Detach();
+            CloseTargetConnection(g).Detach();
         } else {
             WriteLog(
                 GroupLine(DateUtil::Now(), "Message", g, QStringLiteral("Prepare database connection.")));
             if (s.dbSDataBaseRootDir.isEmpty())
                 PrepareDB(g, false).Detach();
             else
-                PrepareRootDirWhenFree(g).Detach();
+                PrepareRootDir(g).Detach();
         }
     }
 }

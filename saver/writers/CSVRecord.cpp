@@ -128,22 +128,10 @@ double WholeSeconds(double date, QString& text) {
     return DateUtil::Parse(text).value_or(date);
 }
 
-// Keeps the group's write-in-progress flag set around the write and restores what it was.
-class WriteFlag {
-  public:
-    explicit WriteFlag(xRuntimeInfo& r) : r_(r), previous_(r.IsDBAppending) { r_.IsDBAppending = true; }
-    ~WriteFlag() { r_.IsDBAppending = previous_; }
-    WriteFlag(const WriteFlag&) = delete;
-    WriteFlag& operator=(const WriteFlag&) = delete;
-
-  private:
-    xRuntimeInfo& r_;
-    bool previous_;
-};
-
 }  // namespace
 
-void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, double& recordTime) {
+void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, double& recordTime,
+                     const DatetimeWithMilliSeconds* slot) {
     SaveGroupRecord& g = State().Group(groupIndex);
     xSvcSettings& s = g.S();
     xRuntimeInfo& r = g.R();
@@ -156,10 +144,9 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
     QString timeText;
     const bool sentinel = IsRecordTimeSentinel(recordTime);
     const bool msSlot = sentinel && r.IsHighSpeedSaver;
-    DatetimeWithMilliSeconds slot;
+    const DatetimeWithMilliSeconds recordSlot = slot ? *slot : r.TargetSaveTimeWithMilliSeconds;
     if (msSlot) {
-        slot.CopyFrom(r.TargetSaveTimeWithMilliSeconds);
-        timeText = slot.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms"));
+        timeText = recordSlot.FormatString(QStringLiteral("yyyy/MM/dd HH:mm:ss.ms"));
     } else {
         recordTime = WholeSeconds(sentinel ? r.TargetSaveTime : recordTime, timeText);
     }
@@ -208,8 +195,8 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
                 if (onceRun)
                     text = FormatDate(RecordSql::OnceTime(f, recordTime), f.DatetimeFormatString);
                 else if (msSlot)
-                    text = f.DatetimeFormatString.isEmpty() ? DateUtil::DefaultText(slot.DateTime())
-                                                            : slot.FormatString(f.DatetimeFormatString);
+                    text = f.DatetimeFormatString.isEmpty() ? DateUtil::DefaultText(recordSlot.DateTime())
+                                                            : recordSlot.FormatString(f.DatetimeFormatString);
                 else
                     text = FormatDate(recordTime, f.DatetimeFormatString);
                 break;
@@ -237,7 +224,6 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
     const QString line(items.constData(), items.size());
 
     try {
-        WriteFlag writing(r);
         r.CSVFSO->Write(line + lineEnd);
     } catch (const Failure& e) {
         // The file went away or the disk refused the write: the record is lost, the next

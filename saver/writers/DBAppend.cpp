@@ -13,19 +13,44 @@ namespace {
 
 const QString kNoConnection = QStringLiteral("The database connection is not open.");
 
-// Holds the group's write-in-progress flag for the whole write.
-class AppendingGuard {
+// The record under way in the group's run state, for the whole write: its time, fixed when it
+// starts (the write-in-progress state, xRuntimeInfo::IsDBAppending).
+class RecordUnderWay {
   public:
-    explicit AppendingGuard(std::shared_ptr<xRuntimeInfo> r) : r_(std::move(r)) { r_->IsDBAppending = true; }
-    ~AppendingGuard() {
-        r_->IsDBAppending = false;
-        r_->RecordWithServer.clear();
+    RecordUnderWay(xRuntimeInfo& r, const DatetimeWithMilliSeconds& moment) : r_(r) {
+        r_.RecordUnderWay = moment;
     }
-    AppendingGuard(const AppendingGuard&) = delete;
-    AppendingGuard& operator=(const AppendingGuard&) = delete;
+    ~RecordUnderWay() {
+        r_.RecordUnderWay.reset();
+        r_.RecordWithServer.clear();
+    }
+    RecordUnderWay(const RecordUnderWay&) = delete;
+    RecordUnderWay& operator=(const RecordUnderWay&) = delete;
 
   private:
-    std::shared_ptr<xRuntimeInfo> r_;
+    xRuntimeInfo& r_;
+};
+
+// The during-saving tag of the saver: 1 at the start of each record, 0 where a record ends while
+// no other record, of any group, is under way.
+class SavingMark {
+  public:
+    SavingMark() {
+        ++Saver().RecordsUnderWay;
+        Write(1);
+    }
+    ~SavingMark() { --Saver().RecordsUnderWay; }
+    SavingMark(const SavingMark&) = delete;
+    SavingMark& operator=(const SavingMark&) = delete;
+    void Clear() const {
+        if (Saver().RecordsUnderWay == 1) Write(0);
+    }
+
+  private:
+    static void Write(double value) {
+        const xTag& tag = State().DuringSavingTag;
+        if (tag.IsDefined()) WriterUtil::WriteStatusTag(tag.UserParm, value);
+    }
 };
 
 // The debug box before a statement; Cancel ends the program at once.
@@ -38,8 +63,8 @@ void SqlBox(const QString& statement) {
 
 // One statement on the record's connection: inside the record's own transaction when one is
 // open, else through the shared executor (which adds the Jet transaction itself).
-ado::Task<ADOUtil::CommandResult> RunStatement(std::shared_ptr<ado::Connection> conn, QString sql,
-                                               bool inTransaction) {
+ado::Task<ADOUtil::CommandResult> ExecuteInRecord(std::shared_ptr<ado::Connection> conn, QString sql,
+                                                  bool inTransaction) {
     if (!conn) co_return ADOUtil::CommandResult{false, kNoConnection, 0};
     if (!inTransaction) co_return co_await ADOUtil::ExecuteSQLCommandAsync(*conn, sql);
     co_return co_await ADOUtil::ExecuteStatementsAsync(*conn, QStringList(sql));
@@ -114,11 +139,7 @@ DatetimeWithMilliSeconds RecordMoment(const xRuntimeInfo& r, double recordTime) 
 ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
     SaveGroupRecord& g = State().Group(groupIndex);
     xSvcSettings& s = g.S();
-    g.R();
-    // The group's records stay while the record waits for the server.
-    const std::shared_ptr<xSvcSettings> settings = g.Settings;
-    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
-    xRuntimeInfo& r = *runState;
+    xRuntimeInfo& r = g.R();
 
     if (g.FieldCount == 0) WriterUtil::NoFieldsExit();
 
@@ -133,22 +154,24 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
     // preparation or purge waiting for its server, or window messages processed during a write)
     // drops its record and counts it as an overrun, before it can touch the connection or the
     // table of the work under way.
-    if (r.IsTargetBusy()) {
-        r.CountLostRecord(RecordMoment(r, recordTime));
+    // The record's time is fixed here: nothing of it reads the schedule once it has waited.
+    const DatetimeWithMilliSeconds moment = RecordMoment(r, recordTime);
+    std::optional<GroupWork> work = GroupWork::TakeIfFree(groupIndex);
+    if (!work) {
+        r.CountLostRecord(moment);
         co_return;
     }
-    const ado::Turn::Holder turn = co_await r.TargetTurn.Take();
-    AppendingGuard appending(runState);
-    r.RecordUnderWay = RecordMoment(r, recordTime);
-
-    const xTag& duringSaving = State().DuringSavingTag;
-    if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 1);
+    const RecordUnderWay underWay(r, moment);
+    const SavingMark saving;
+    // A fast group's slot, for its CSV copy.
+    const DatetimeWithMilliSeconds* slot =
+        IsRecordTimeSentinel(recordTime) && r.IsHighSpeedSaver ? &moment : nullptr;
 
     // A CSV record takes its time and texts in the CSV writer.
     if (s.dbDBTypeName == QLatin1String("CSV")) {
         SaveRecordToCSV(groupIndex, true, true, recordTime);
         // The CSV writer sets the during-saving tag but never clears it.
-        if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 0);
+        saving.Clear();
         co_return;
     }
     const RecordTime time = TimeOfRecord(r, recordTime);
@@ -158,11 +181,10 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
 
     const bool excel = WriterUtil::IsExcelTarget(s);
     if (!s.dbSDataBaseRootDir.isEmpty()) {
-        co_await PrepareRootDir(groupIndex);
+        co_await PrepareRootDir(*work);
     } else {
-        if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1)
-            co_await PrepareDBInTurn(groupIndex, false);
-        if (!WriterUtil::IsOpen(r.conn)) co_await PrepareDBInTurn(groupIndex, false);
+        if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1) co_await PrepareDB(*work, false);
+        if (!WriterUtil::IsOpen(r.conn)) co_await PrepareDB(*work, false);
     }
     // The connection of this record, whatever happens to the group's meanwhile.
     const std::shared_ptr<ado::Connection> conn = r.conn;
@@ -184,7 +206,7 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
             WriteLog(prefix + QStringLiteral("Before Exec Delete SQLCommand."));
         }
         inTransaction = co_await BeginTransaction(conn);
-        const ADOUtil::CommandResult cleared = co_await RunStatement(conn, clear, inTransaction);
+        const ADOUtil::CommandResult cleared = co_await ExecuteInRecord(conn, clear, inTransaction);
         if (excel) WriteLog(prefix + QStringLiteral("After Exec Delete SQLCommand."));
         if (!cleared.ok) {
             if (inTransaction) co_await Rollback(conn);
@@ -240,13 +262,13 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
             WriteLog(prefix + QStringLiteral("Before Exec Insert SQLCommand. (SQL Command=") + statement +
                      u')');
         r.RecordWithServer = failureLine;
-        outcome = co_await RunStatement(conn, statement, inTransaction);
+        outcome = co_await ExecuteInRecord(conn, statement, inTransaction);
         if (inTransaction) {
             if (outcome.ok) {
                 try {
                     co_await conn->CommitTransAsync();
                 } catch (const ado::Error& e) {
-                    outcome = {false, e.Description, e.Number};
+                    outcome = ADOUtil::CommandResult::Failed(e);
                 }
                 if (!outcome.ok) co_await Rollback(conn);
             } else {
@@ -272,15 +294,14 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
                            : QStringLiteral("Append to Database, SQL Command:")) +
                  statement + mode);
     } else {
-        // A statement given up after its timeout may still be carried out by the server.
-        WriteLog(failureLine +
-                 (outcome.errorNumber == ado::adErrTimeout ? WriterUtil::OutcomeUnknownNote() : QString()));
+        // A statement that was with the server when it failed may still be carried out.
+        WriteLog(failureLine + (outcome.outcomeUnknown ? WriterUtil::OutcomeUnknownNote() : QString()));
         WriteLog(QStringLiteral("Error Description = ") + outcome.errorText);
         CloseIfOpen(conn);
     }
 
-    if (s.dbSIsSaveCSV) SaveRecordToCSV(groupIndex, false, false, recordTime);
-    if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 0);
+    if (s.dbSIsSaveCSV) SaveRecordToCSV(groupIndex, false, false, recordTime, slot);
+    saving.Clear();
     if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1)
         WriterUtil::CloseDBConnection(groupIndex);
     if (State().DebugLevel >= 1)

@@ -86,20 +86,14 @@ QString ServerOpenRefusal(const xRuntimeInfo& r) {
 }  // namespace
 
 ado::Task<QString> PrepareDB(int16_t groupIndex, bool showError) {
-    SaveGroupRecord& g = State().Group(groupIndex);
-    g.R();
-    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
-    const ado::Turn::Holder turn = co_await runState->TargetTurn.Take();
-    co_return co_await PrepareDBInTurn(groupIndex, showError);
+    GroupWork work = co_await GroupWork::Take(groupIndex);
+    co_return co_await PrepareDB(work, showError);
 }
 
-ado::Task<QString> PrepareDBInTurn(int16_t groupIndex, bool showError) {
-    SaveGroupRecord& g = State().Group(groupIndex);
-    xSvcSettings& s = g.S();
-    xRuntimeInfo& r = g.R();
-    // The group's records stay while the preparation waits for the server.
-    const std::shared_ptr<xSvcSettings> settings = g.Settings;
-    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
+ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
+    SaveGroupRecord& g = work.Group();
+    xSvcSettings& s = work.S();
+    xRuntimeInfo& r = work.R();
     QString connectionString;
     QString raised;          // description of a raised failure
     bool wasRaised = false;  // the preparation ended by a raised failure

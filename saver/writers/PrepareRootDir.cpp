@@ -27,12 +27,13 @@ QString BuildConnectionString(xSvcSettings& s, const QString& P) {
 }  // namespace
 
 ado::Task<void> PrepareRootDir(int16_t groupIndex) {
-    SaveGroupRecord& g = State().Group(groupIndex);
-    xSvcSettings& s = g.S();
-    xRuntimeInfo& r = g.R();
-    // The group's records stay while the file's connection opens.
-    const std::shared_ptr<xSvcSettings> settings = g.Settings;
-    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
+    GroupWork work = co_await GroupWork::Take(groupIndex);
+    co_await PrepareRootDir(work);
+}
+
+ado::Task<void> PrepareRootDir(GroupWork& work) {
+    xSvcSettings& s = work.S();
+    xRuntimeInfo& r = work.R();
 
     const WriterUtil::DispersedPath path = WriterUtil::ResolveDispersedPath(
         s.dbSDirTag, s.dbSFileNameTag, s.dbSDataBaseRootDir, s.dbFullPath,

@@ -12,35 +12,36 @@ namespace {
 const QString kNoConnection = QStringLiteral("The database connection is not open.");
 
 // The group's connection, opened first when it was closed or released.
-ado::Task<bool> EnsureConnection(int16_t groupIndex, xRuntimeInfo& r) {
-    if (WriterUtil::IsOpen(r.conn)) co_return true;
-    co_await PrepareDBInTurn(groupIndex, false);
-    co_return WriterUtil::IsOpen(r.conn);
+ado::Task<bool> EnsureConnection(GroupWork& work) {
+    if (WriterUtil::IsOpen(work.R().conn)) co_return true;
+    co_await PrepareDB(work, false);
+    co_return WriterUtil::IsOpen(work.R().conn);
 }
 
 }  // namespace
 
 ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
-    SaveGroupRecord& g = State().Group(groupIndex);
-    xSvcSettings& s = g.S();
-    g.R();
-    // The group's records stay while the purge waits for the server.
-    const std::shared_ptr<xSvcSettings> settings = g.Settings;
-    const std::shared_ptr<xRuntimeInfo> runState = g.RunState;
-    xRuntimeInfo& r = *runState;
+    const xSvcSettings& s = State().Group(groupIndex).S();
+    // Dispersed files are never purged; CSV files have no table to purge.
+    if (!s.dbSDataBaseRootDir.isEmpty() || s.dbDBTypeName == QLatin1String("CSV")) co_return;
+    GroupWork work = co_await GroupWork::Take(groupIndex);
+    co_await PurgeDatabase(work, keepDays);
+}
 
+ado::Task<void> PurgeDatabase(GroupWork& work, int16_t keepDays) {
+    xSvcSettings& s = work.S();
+    xRuntimeInfo& r = work.R();
     // Dispersed files are never purged; CSV files have no table to purge.
     if (!s.dbSDataBaseRootDir.isEmpty()) co_return;
     if (s.dbDBTypeName == QLatin1String("CSV")) co_return;
 
-    const ado::Turn::Holder turn = co_await r.TargetTurn.Take();
     ADOUtil::CommandResult result{false, QString(), 0};
     if (keepDays == -2 || keepDays >= 0) {
         const double cutOff = DateUtil::Today() - (keepDays == -2 ? 0 : keepDays);
         const RecordSql::PurgePlan plan = RecordSql::PurgeStatement(s, keepDays == -2, cutOff);
         switch (plan.run) {
             case RecordSql::PurgeRun::Execute:
-                if (co_await EnsureConnection(groupIndex, r)) {
+                if (co_await EnsureConnection(work)) {
                     const std::shared_ptr<ado::Connection> conn = r.conn;
                     result = co_await ADOUtil::ExecuteSQLCommandAsync(*conn, plan.statement);
                 } else {
@@ -48,7 +49,7 @@ ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
                 }
                 break;
             case RecordSql::PurgeRun::PrepareThenDirect:
-                co_await PrepareDBInTurn(groupIndex, false);
+                co_await PrepareDB(work, false);
                 if (const std::shared_ptr<ado::Connection> conn = r.conn; WriterUtil::IsOpen(conn))
                     result = co_await ADOUtil::ExecuteStatementsAsync(*conn, QStringList(plan.statement));
                 else
@@ -57,7 +58,7 @@ ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
                 r.conn.reset();
                 break;
             case RecordSql::PurgeRun::DirectThenCommit:
-                if (co_await EnsureConnection(groupIndex, r)) {
+                if (co_await EnsureConnection(work)) {
                     const std::shared_ptr<ado::Connection> conn = r.conn;
                     const QStringList statements{plan.statement, QStringLiteral("Commit")};
                     result = co_await ADOUtil::ExecuteStatementsAsync(*conn, statements);

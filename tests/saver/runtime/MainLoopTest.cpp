@@ -207,7 +207,7 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
         ado::WaitForReadyWork(10);
     }
     EXPECT_LT(real.elapsed(), 2000);  // the server's group never held the passes up
-    EXPECT_TRUE(my.R().IsDBAppending);
+    EXPECT_TRUE(my.R().IsDBAppending());
     EXPECT_EQ(ReadFile(QStringLiteral("csv1.csv")).count("7\r\n"), kPasses);
 
     // The stop: the record with the server is named as of unknown outcome, the other slots due

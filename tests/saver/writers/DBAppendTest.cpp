@@ -203,7 +203,7 @@ TEST_F(DBAppendTest, ReenteredWriteIsDroppedAndCountedBeforeItTouchesAnything) {
     double t = At(2024, 3, 5, 9, 0, 0);
     ado::WaitFor(DBAppend(1, t));
     EXPECT_EQ(g.R().CountinuousOverrunCount, 1);
-    EXPECT_FALSE(g.R().IsDBAppending);
+    EXPECT_FALSE(g.R().IsDBAppending());
     EXPECT_EQ(Table(), QStringList{QStringLiteral("2024-03-05 09:00:00|1|x")});
     EXPECT_EQ(CountLog(QStringLiteral("Clear Database")), 1);
 }

@@ -191,7 +191,7 @@ TEST_F(StalledServerTest, AWriteGivenUpAfterItsTimeoutIsOfUnknownOutcomeAndTheCa
     onReadValues = [](int16_t g) { State().Group(g).F(2).TagValue = 2; };
     DBAppend(1, today + 0.5).Detach();
     const xRuntimeInfo& r = State().Group(1).R();
-    EXPECT_TRUE(r.IsDBAppending);  // with the server: the caller is free
+    EXPECT_TRUE(r.IsDBAppending());  // with the server: the caller is free
     EXPECT_FALSE(r.RecordWithServer.isEmpty());
     ASSERT_TRUE(AwaitGroup(10000));
     ASSERT_EQ(log.size(), 2) << log.join(u'\n').toStdString();
