@@ -273,6 +273,14 @@ bool CopyFileToFolder(const QString& source, const QString& target, int16_t time
     return WaitFor([&] { return FileExists(target); }, timeoutSeconds);
 }
 
+bool CopyFileWithBytes(const QString& source, const QString& target, const QByteArray& bytes, QString* why) {
+    if (!FileExists(source)) return false;
+    if (!FileExists(target)) MakeParents(target);
+    const QString failure = FileIO::Copy(ResolvePath(source), ResolvePath(target), bytes);
+    if (why) *why = failure;
+    return failure.isEmpty();
+}
+
 bool CopyFolderTo(const QString& source, const QString& target, int16_t timeoutSeconds) {
     if (!FolderExists(source)) return false;
     if (!FolderExists(target)) MakeParents(target);

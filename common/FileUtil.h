@@ -59,6 +59,9 @@ bool CopyFileOverwrite(const QString& source, const QString& target, int16_t tim
                        QString* why = nullptr);
 bool CopyFileToFolder(const QString& source, const QString& target, int16_t timeoutSeconds,
                       QString* why = nullptr);
+// A copy of the source made as CopyFileToFolder makes it, holding `bytes` in place of the source's.
+bool CopyFileWithBytes(const QString& source, const QString& target, const QByteArray& bytes,
+                       QString* why = nullptr);
 bool CopyFolderTo(const QString& source, const QString& target, int16_t timeoutSeconds);
 bool DirExists(const QString& path);
 

@@ -115,11 +115,12 @@ QString ModuleFilePath(const QString& file, int16_t svcDefaultPath, const QStrin
 
 // Settles the log file's path in dbSLogFileName, creating its folder and an empty file (one that
 // another program makes at the same moment is as good); false, with dbSLogFileName unchanged, on
-// a bad path. When the path is good but its folder or file cannot be made, `cause` tells why and
-// `settled` names the file.
+// a bad path, which `settled` then names (the default file for an empty setting). When the path is
+// good but its folder or file cannot be made, `cause` tells why.
 bool SettleLogFilePath(QString* cause = nullptr, QString* settled = nullptr);
-// Shows the bad log path message for the configured name (also left in ErrorText/ErrorCaption);
-// with a cause, the message names the file that could not be made and why.
+// Shows the bad log path message for the settled path, else the configured name (also left in
+// ErrorText/ErrorCaption), with the line that names what a path that is no file is; with a cause,
+// the message names the file that could not be made and why.
 void ReportBadLogPath(const QString& configured, const QString& cause = QString(),
                       const QString& settled = QString());
 // SettleLogFilePath; a bad path is reported and ends the program.

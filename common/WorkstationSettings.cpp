@@ -160,7 +160,10 @@ bool SettleLogFilePath(QString* cause, QString* settled) {
     if (path.isEmpty())
         path = FileUtil::GetParentFolderName(st.WorkstationFilePath) + u'\\' +
                FileUtil::GetBaseName(st.WorkstationFilePath) + QStringLiteral(".log");
-    if (path.endsWith(u'\\') || path.endsWith(u'/') || FileUtil::FolderExists(path)) return false;
+    if (path.endsWith(u'\\') || path.endsWith(u'/') || FileUtil::FolderExists(path)) {
+        if (settled) *settled = path;
+        return false;
+    }
 
     QString folder = FileUtil::GetParentFolderName(path);
     const QString name = FileUtil::GetFileName(path);
@@ -184,9 +187,10 @@ bool SettleLogFilePath(QString* cause, QString* settled) {
 
 void ReportBadLogPath(const QString& configured, const QString& cause, const QString& settled) {
     ProgramState& st = State();
-    st.ErrorText = cause.isEmpty()
-                       ? Tx(kLogPathHead) + configured + Tx(kLogPathTail) + NotAFileLine(configured)
-                       : Tx(kLogFileNotMade).arg(settled, cause);
+    // The path as settled names the file meant, also where the setting is empty or a bare name.
+    const QString path = settled.isEmpty() ? configured : settled;
+    st.ErrorText = cause.isEmpty() ? Tx(kLogPathHead) + path + Tx(kLogPathTail) + NotAFileLine(path)
+                                   : Tx(kLogFileNotMade).arg(settled, cause);
     st.ErrorCaption = Tx(kLogPathCaption);
     MsgBox(st.ErrorText, MsgStyle::Critical, st.ErrorCaption);
 }

@@ -83,19 +83,24 @@ QStringList ListedFiles(const QString& svlText, const QString& project, const QS
 // Files that the running action could not write, each with why; reported when the action ends.
 QStringList g_writeFailures;
 
+// Whether one of them is there: a failed write leaves a file as it was, so it was there before.
+bool g_failedFileExists = false;
+
 void NoteWriteFailure(const QString& path, const QString& why) {
     g_writeFailures << u'[' + path + u']' + (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
+    if (FileUtil::FileExists(path)) g_failedFileExists = true;
 }
 
-// One box for the files the action could not write (each was left as it was); false when there
-// were any.
+// One box for the files the action could not write (each was left as it was, or not made); false
+// when there were any.
 bool ReportWriteFailures(const QString& action) {
     if (g_writeFailures.isEmpty()) return true;
     QStringList lines;
     for (const QString& failure : std::as_const(g_writeFailures))
         lines << QStringLiteral("無法寫入檔案") + failure;
-    lines << QStringLiteral("原有檔案保持不變。");
+    if (g_failedFileExists) lines << QStringLiteral("原有檔案保持不變。");
     g_writeFailures.clear();
+    g_failedFileExists = false;
     MsgBox(action + QStringLiteral("失敗!") + kCRLF + lines.join(kCRLF),
            MsgStyle::Critical | MsgStyle::OkOnly,
            QStringLiteral("Ledgrix 程式 - ") + action + QStringLiteral("失敗!"));
@@ -217,14 +222,9 @@ bool CopyWorkstation(const QString& project, const QString& oldName, const QStri
     if (!CanTakeNewPath(QStringList{SvlPath(project, oldName)} + ModuleListFiles(project, oldName), oldCfg,
                         newCfg))
         return ReportWriteFailures(kCopy);
-    // The copies only: the source workstation's files stay as they are. Without a complete copy
-    // the workstation file there is not this copy's, and its files are not rewritten.
-    const QString newSvl = SvlPath(project, newName);
-    bool ok = CopyWorkstationFiles(project, oldName, project, newName);
-    if (ok) {
-        ok = RenameModuleListEntries(newSvl, oldCfg, newCfg);
-        ok = ReplaceInFileIfExists(newSvl, oldCfg, newCfg) && ok;
-    }
+    // Each copy is written once, with the new folder's paths: the source workstation's files stay
+    // as they are, and no copy ever names them.
+    const bool ok = CopyWorkstationFiles(project, oldName, project, newName, oldCfg, newCfg);
     return ReportWriteFailures(kCopy) && ok;
 }
 
@@ -241,14 +241,19 @@ QStringList ModuleListFiles(const QString& project, const QString& workstation) 
 }
 
 bool CopyWorkstationFiles(const QString& sourceProject, const QString& sourceWorkstation,
-                          const QString& targetProject, const QString& targetWorkstation) {
+                          const QString& targetProject, const QString& targetWorkstation, const QString& find,
+                          const QString& replacement) {
     if (!SettingUtil::SvlExists(sourceProject, sourceWorkstation)) return false;
     const QStringList files = ModuleListFiles(sourceProject, sourceWorkstation);
     const QString targetCfg = SettingUtil::CfgFolder(targetProject, targetWorkstation);
-    // Each copy replaces its target whole, or leaves it as it was.
-    const auto copy = [](const QString& from, const QString& to) {
+    // Each copy replaces its target whole with its final bytes, or leaves it as it was.
+    const auto copy = [&](const QString& from, const QString& to) {
         QString why;
-        if (FileUtil::CopyFileToFolder(from, to, 10, &why)) return true;
+        QByteArray bytes;
+        if (FileUtil::ReadFileBytes(from, bytes, &why)) {
+            if (const auto rewritten = ReplacePathBytes(bytes, find, replacement, &why))
+                if (FileUtil::CopyFileWithBytes(from, to, *rewritten, &why)) return true;
+        }
         NoteWriteFailure(to, why);
         return false;
     };
@@ -320,17 +325,6 @@ bool ReplaceInFile(const QString& file, const QString& find, const QString& repl
 
 bool ReplaceInFileIfExists(const QString& file, const QString& find, const QString& replacement) {
     return !FileUtil::FileExists(file) || ReplaceInFile(file, find, replacement);
-}
-
-bool RenameModuleListEntries(const QString& workstationFile, const QString& find,
-                             const QString& replacement) {
-    if (!FileUtil::FileExists(workstationFile)) return false;
-    const QString folder = FileUtil::GetParentFolderName(workstationFile);
-    bool ok = true;
-    // Project and workstation only matter for bare names, which are taken beside the file anyway.
-    for (const QString& file : ListedFiles(FileUtil::ReadTextFile(workstationFile), QString(), QString()))
-        ok = ReplaceInFileIfExists(folder + u'\\' + FileUtil::GetFileName(file), find, replacement) && ok;
-    return ok;
 }
 
 }  // namespace WorkstationUtil

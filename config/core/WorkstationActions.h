@@ -18,9 +18,8 @@ bool PamDeleteProject(const QString& project);
 bool AddWorkstation(const QString& project, const QString& workstation);
 // Rewrites the old cfg folder path in the workstation file and moves the data folder.
 bool RenameWorkstation(const QString& project, const QString& oldName, const QString& newName);
-// Copies the workstation file and its group files into the new cfg folder and rewrites the
-// old cfg folder path in the copies (only after a complete copy). The source is never changed; a
-// copy onto itself is refused.
+// Copies the workstation file and its group files into the new cfg folder, each written once with
+// the old cfg folder path rewritten. The source is never changed; a copy onto itself is refused.
 bool CopyWorkstation(const QString& project, const QString& oldName, const QString& newName);
 // Deletes the workstation file, its group files inside its cfg folder and (after OK) its data
 // folder.
@@ -28,10 +27,12 @@ bool DeleteWorkstation(const QString& project, const QString& workstation);
 
 // The group files the workstation file lists, read by the saver's rule.
 QStringList ModuleListFiles(const QString& project, const QString& workstation);
-// The group files first, the workstation file last and only when every group file was copied.
-// False when the source workstation file is missing or a copy failed.
+// The group files first, the workstation file last and only when every group file was copied;
+// each copy holds `find` replaced as ReplacePathBytes does (nothing for an empty `find`). False
+// when the source workstation file is missing or a copy failed.
 bool CopyWorkstationFiles(const QString& sourceProject, const QString& sourceWorkstation,
-                          const QString& targetProject, const QString& targetWorkstation);
+                          const QString& targetProject, const QString& targetWorkstation,
+                          const QString& find = QString(), const QString& replacement = QString());
 // False when a file could not be deleted; a missing workstation file deletes nothing.
 bool DeleteWorkstationFiles(const QString& project, const QString& workstation);
 // Asks (unless noAsk) and deletes the data folder; false when it could not be deleted.
@@ -49,7 +50,5 @@ std::optional<QByteArray> ReplacePathBytes(const QByteArray& bytes, const QStrin
 bool ReplaceInFile(const QString& file, const QString& find, const QString& replacement);
 // True when the file is missing or was rewritten.
 bool ReplaceInFileIfExists(const QString& file, const QString& find, const QString& replacement);
-// ReplaceInFile on the copy, beside the workstation file, of every group file it lists.
-bool RenameModuleListEntries(const QString& workstationFile, const QString& find, const QString& replacement);
 
 }  // namespace WorkstationUtil

@@ -1,6 +1,7 @@
 // What the configuration program does while it waits for a database server: it shows a busy
-// cursor, keeps its windows painted and holds the user's input back until the wait ends; a stop
-// request noted meanwhile is acted on at once.
+// cursor and keeps its windows painted; the user's clicks and keys meanwhile are dropped, and a
+// window the window manager asks to close is closed once the wait ends (after a box shown in front
+// of it is answered). A stop request noted meanwhile is acted on at once.
 #pragma once
 #include <functional>
 

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,12 +11,14 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 namespace FileIO {
 namespace {
@@ -117,6 +121,46 @@ class TemporaryNames {
 
 std::atomic<quint32> g_serial{0};
 
+QString UserName(uid_t uid) {
+    struct passwd pw, *found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(uid, &pw, buffer, sizeof buffer, &found) == 0 && found)
+        return QString::fromLocal8Bit(pw.pw_name);
+    return QString::number(uid);
+}
+
+QString GroupName(gid_t gid) {
+    struct group gr, *found = nullptr;
+    char buffer[4096];
+    if (::getgrgid_r(gid, &gr, buffer, sizeof buffer, &found) == 0 && found)
+        return QString::fromLocal8Bit(gr.gr_name);
+    return QString::number(gid);
+}
+
+bool IsMember(uid_t uid, gid_t gid) {
+    struct passwd pw, *found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(uid, &pw, buffer, sizeof buffer, &found) != 0 || !found) return false;
+    if (pw.pw_gid == gid) return true;
+    std::vector<gid_t> groups(64);
+    for (;;) {
+        int count = static_cast<int>(groups.size());
+        const int listed = ::getgrouplist(pw.pw_name, pw.pw_gid, groups.data(), &count);
+        if (listed >= 0)
+            return std::find(groups.begin(), groups.begin() + listed, gid) != groups.begin() + listed;
+        if (count <= static_cast<int>(groups.size())) return false;
+        groups.resize(static_cast<size_t>(count));
+    }
+}
+
+// Whether the owner of a file that another user replaces (and then owns) may still read and write
+// what he could: through the group, which the replacement keeps, or as anybody may.
+bool KeepsAccess(const struct stat& old) {
+    const mode_t owner = (old.st_mode >> 6) & 07;
+    const mode_t after = IsMember(old.st_uid, old.st_gid) ? (old.st_mode >> 3) & 07 : old.st_mode & 07;
+    return (owner & ~after & 06) == 0;
+}
+
 // The temporary file of one replacement: locked while it is written, removed unless it was
 // renamed over the target.
 class TemporaryFile {
@@ -129,15 +173,15 @@ class TemporaryFile {
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    // Creates the temporary file; `like` (when given) lends it its permissions, and its owner
-    // with `keepOwner`.
-    QString Open(const struct stat* like, bool keepOwner) {
+    // Creates the temporary file: 0600 when it is to adopt the permissions of another file, else
+    // with those a new file gets.
+    QString Open(bool adopting) {
         const TemporaryNames names(target_);
         names.RemoveLeftOvers();
         for (int attempt = 0; fd_ < 0; ++attempt) {
             temp_ = names.Path(g_serial++);
             fd_ = ::open(temp_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                         like ? 0600 : 0666);
+                         adopting ? 0600 : 0666);
             // A name of an ended program that this one now carries: the next serial.
             if (fd_ < 0 && (errno != EEXIST || attempt >= 100)) {
                 temp_.clear();
@@ -146,14 +190,25 @@ class TemporaryFile {
         }
         // Shows the other programs that this file is being written.
         ::flock(fd_, LOCK_EX | LOCK_NB);
-        if (like) {
-            // Best effort, as the file being replaced had them.
-            if (keepOwner && ::fchown(fd_, like->st_uid, like->st_gid) != 0) {
-            }
-            if (::fchmod(fd_, like->st_mode & 07777) != 0) {
-            }
-        }
         return QString();
+    }
+    // Gives the file the group and permissions of the file it replaces, and its owner where the
+    // user may (a user cannot give a file away). Refused when the replacement would change who
+    // may use the file: its group cannot be kept, or its owner would lose access.
+    QString AdoptFrom(const struct stat& old) {
+        if (!SetOwner(old.st_uid, old.st_gid)) {
+            if (!SetOwner(static_cast<uid_t>(-1), old.st_gid))
+                return QStringLiteral("its group %1 cannot be kept").arg(GroupName(old.st_gid));
+            if (old.st_uid != 0 && !KeepsAccess(old))
+                return QStringLiteral("its owner %1 would lose access").arg(UserName(old.st_uid));
+        }
+        return SetMode(old.st_mode);
+    }
+    // Gives a copy the permissions of its source, and its group where the user may set it.
+    QString AdoptCopyOf(const struct stat& source) {
+        // Where the user is no member of the source's group, the copy keeps the user's.
+        SetOwner(static_cast<uid_t>(-1), source.st_gid);
+        return SetMode(source.st_mode);
     }
     QString Write(const char* data, qsizetype size) { return WriteAll(fd_, data, size); }
     // Pushes the data to the disk, then renames the file over the target.
@@ -174,6 +229,23 @@ class TemporaryFile {
     }
 
   private:
+    // True when the file has the owner (-1: any) and group, also where the file system has no
+    // owners to change but gives the file these.
+    bool SetOwner(uid_t uid, gid_t gid) {
+        struct stat st;
+        if (::fchown(fd_, uid, gid) == 0) return true;
+        return ::fstat(fd_, &st) == 0 && st.st_gid == gid &&
+               (uid == static_cast<uid_t>(-1) || st.st_uid == uid);
+    }
+    // After the owner and group, which would clear the set-id bits. A file system with fixed
+    // permissions passes when it gives the file these.
+    QString SetMode(mode_t mode) {
+        if (::fchmod(fd_, mode & 07777) == 0) return QString();
+        const QString why = LastError();
+        struct stat st;
+        return ::fstat(fd_, &st) == 0 && (st.st_mode & 07777) == (mode & 07777) ? QString() : why;
+    }
+
     QString target_;
     QByteArray temp_;
     int fd_ = -1;
@@ -267,13 +339,17 @@ QString Replace(const QString& path, const QByteArray& bytes) {
     struct stat old;
     const bool existed = ::stat(Native(target).constData(), &old) == 0;
     TemporaryFile temp(target);
-    QString why = temp.Open(existed ? &old : nullptr, true);
+    QString why = temp.Open(existed);
+    if (why.isEmpty() && existed) why = temp.AdoptFrom(old);
     if (why.isEmpty()) why = temp.Write(bytes.constData(), bytes.size());
     if (why.isEmpty()) why = temp.Commit();
     return why;
 }
 
-QString Copy(const QString& source, const QString& target) {
+namespace {
+
+// A copy of the source onto the target: the source's bytes, or `content` in their place.
+QString CopyWith(const QString& source, const QString& target, const QByteArray* content) {
     if (KindOf(source) == Kind::Missing) return QString::fromLocal8Bit(std::strerror(ENOENT));
     const QString to = FollowLinks(target);
     if (QString refusal = KindRefusal(to); !refusal.isEmpty()) return refusal;
@@ -284,9 +360,11 @@ QString Copy(const QString& source, const QString& target) {
     struct stat from;
     ::fstat(in, &from);
     TemporaryFile temp(to);
-    why = temp.Open(&from, false);
+    why = temp.Open(true);
+    if (why.isEmpty()) why = temp.AdoptCopyOf(from);
+    if (why.isEmpty() && content) why = temp.Write(content->constData(), content->size());
     char buffer[65536];
-    while (why.isEmpty()) {
+    while (why.isEmpty() && !content) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) why = LastError();
@@ -296,6 +374,16 @@ QString Copy(const QString& source, const QString& target) {
     ::close(in);
     if (why.isEmpty()) why = temp.Commit();
     return why;
+}
+
+}  // namespace
+
+QString Copy(const QString& source, const QString& target) {
+    return CopyWith(source, target, nullptr);
+}
+
+QString Copy(const QString& source, const QString& target, const QByteArray& content) {
+    return CopyWith(source, target, &content);
 }
 
 QString CreateIfMissing(const QString& path) {

@@ -23,10 +23,16 @@ QString KindRefusal(const QString& path);
 // Reads a regular file whole. Empty on success, else why it failed; a missing file fails too.
 QString ReadAll(const QString& path, QByteArray& bytes);
 // Replaces the file (a link: the file it leads to) with the bytes. Empty on success, else why it
-// failed; the target is then as it was.
+// failed; the target is then as it was. The replacement keeps the file's group and permissions,
+// and its owner where the user may set it; it is refused when the group cannot be kept or the
+// owner would lose access (a user replacing another's file becomes its owner), so a file that a
+// team shares through its group stays writable by each of them.
 QString Replace(const QString& path, const QByteArray& bytes);
-// Copies a regular file onto the target in the same way, with the source's permissions.
+// Copies a regular file onto the target in the same way, with the source's permissions and, where
+// the user may set it, its group.
 QString Copy(const QString& source, const QString& target);
+// The same with `content` in place of the source's bytes.
+QString Copy(const QString& source, const QString& target, const QByteArray& content);
 // Creates an empty file when nothing is there; a regular file that exists, also one that another
 // program has just made, is left as it is. Empty on success, else why it failed.
 QString CreateIfMissing(const QString& path);

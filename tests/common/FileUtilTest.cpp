@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <utility>
 
 #include "common/Failure.h"
@@ -17,6 +18,7 @@
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
 #include "platform/fileio/FileIO.h"
+#include "tests/support/TeamUsers.h"
 #include "tests/support/TestSupport.h"
 
 using namespace FileUtil;
@@ -232,10 +234,14 @@ TEST_F(FileUtilTest, FilesTheUserMayNotWriteAreRefusedOthersKeepTheirMode) {
         ASSERT_EQ(::setegid(65534), 0);
         ASSERT_EQ(::seteuid(65534), 0);
     }
-    for (const QString& file : refused)
+    for (const QString& file : refused) {
         EXPECT_TRUE(
             FailureOf([&] { ReplaceTextFile("replaced", file); }).contains(file + " (Permission denied)"))
             << file.toStdString();
+        QString why;
+        EXPECT_FALSE(CopyFileOverwrite(folder + "/mine.svc", file, 1, true, &why));
+        EXPECT_EQ(why, "Permission denied");
+    }
     ReplaceTextFile("replaced", folder + "/mine.svc");
     if (::getuid() == 0) {
         ASSERT_EQ(::seteuid(0), 0);
@@ -257,4 +263,54 @@ TEST_F(FileUtilTest, AByteOrderMarkIsKeptAndBytesThatAreNoBig5AreNamedByTheirLin
                 why.endsWith(QString::fromUtf8(
                     "(line 3 holds bytes that are no Big5 character: Table=\xEF\xBF\xBDx)")))
         << why.toStdString();
+}
+
+// A project folder that two engineers share through a group (files 0664, folders 0775, no
+// set-group-id bit): each one's replacement keeps the group, so the other can still save.
+TEST_F(FileUtilTest, ReplacementsKeepTheGroupThatATeamSharesAFileThrough) {
+    TeamUsers team;
+    if (const QString why = team.Make(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
+    const auto own = [](const QString& path, uid_t uid, gid_t gid, mode_t mode) {
+        const QByteArray p = QFile::encodeName(path);
+        EXPECT_EQ(::chown(p.constData(), uid, gid), 0);
+        EXPECT_EQ(::chmod(p.constData(), mode), 0);
+    };
+    const QString shared = WriteFile("cfg/shared.svc", "by root"),
+                  rootOnly = WriteFile("cfg/root.svc", "kept"),
+                  teamRoot = WriteFile("cfg/teamroot.svc", "by root"),
+                  outsider = WriteFile("cfg/outsider.svc", "kept");
+    own(root.path(), 0, 0, 0755);
+    own(Path("cfg"), 0, team.teamGid, 0775);
+    own(shared, team.uid[0], team.teamGid, 0664);
+    own(rootOnly, 0, 0, 0666);                 // writable by all, in a group the engineers are not in
+    own(teamRoot, 0, team.teamGid, 0664);      // writable through the group
+    own(outsider, 65534, team.teamGid, 0664);  // its owner is no member of the group
+    const auto replace = [](const QString& file, const char* text) {
+        return [=] { return FailureOf([&] { ReplaceTextFile(QString::fromLatin1(text), file); }); };
+    };
+    const auto ids = [](const QString& file) {
+        struct stat st {};
+        ::stat(QFile::encodeName(file).constData(), &st);
+        return std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777);
+    };
+
+    EXPECT_EQ(team.RunAs(1, replace(shared, "by 2")).toStdString(), "");
+    EXPECT_EQ(ids(shared), std::tuple(team.uid[1], team.teamGid, 0664u));
+    EXPECT_EQ(team.RunAs(0, replace(shared, "by 1")).toStdString(), "");
+    EXPECT_EQ(ReadTextFile(shared), "by 1");
+    EXPECT_EQ(team.RunAs(1, replace(teamRoot, "by 2")).toStdString(), "");
+    EXPECT_EQ(ids(teamRoot), std::tuple(team.uid[1], team.teamGid, 0664u));
+    // A copy takes its source's group too.
+    const auto copy = [&] { return CopyFileToFolder(shared, Path("cfg/copy.svc"), 1) ? "" : "failed"; };
+    EXPECT_EQ(team.RunAs(1, copy).toStdString(), "");
+    EXPECT_EQ(ids(Path("cfg/copy.svc")), std::tuple(team.uid[1], team.teamGid, 0664u));
+
+    // Replacements that would lock others out are refused, and the files stay as they were.
+    const QString group = team.RunAs(1, replace(rootOnly, "lost")),
+                  owner = team.RunAs(1, replace(outsider, "lost"));
+    EXPECT_TRUE(group.endsWith("(its group root cannot be kept)")) << group.toStdString();
+    EXPECT_TRUE(owner.contains("(its owner ") && owner.endsWith(" would lose access)"))
+        << owner.toStdString();
+    EXPECT_EQ(ids(rootOnly), std::tuple(0u, 0u, 0666u));
+    EXPECT_EQ(ReadTextFile(rootOnly) + ReadTextFile(outsider), "keptkept");
 }

@@ -234,15 +234,20 @@ TEST_F(SettingsReader, LogFilePath) {
     EXPECT_TRUE(CheckLogFilePath());
     EXPECT_TRUE(QFile::exists(Path("logs/deep/run.log")));
 
-    for (const QString bad : {"C:\\logs\\", "..\\logs"}) {
+    // The default file of an empty setting is named like a configured one.
+    const QString defaultLog = "..\\Project\\P\\cfg\\W\\Ledgrix.log";
+    QFile::remove(Path("Project/P/cfg/W/Ledgrix.log"));
+    QDir().mkpath(Path("Project/P/cfg/W/Ledgrix.log"));
+    for (const QString bad : {"C:\\logs\\", "..\\logs", ""}) {
         st.dbSLogFileName = bad;
         boxes.boxes.clear();
         EXPECT_THROW(CheckLogFilePath(), ProgramExit) << bad.toStdString();
         ASSERT_EQ(boxes.boxes.size(), 1u);
         // A path that names a folder says so.
-        const QString folderLine = bad == "..\\logs" ? "\r\n[..\\logs] is a folder, not a file." : "";
+        const QString shown = bad.isEmpty() ? defaultLog : bad;
+        const QString folderLine = bad.endsWith("\\") ? "" : "\r\n[" + shown + "] is a folder, not a file.";
         EXPECT_EQ(boxes.boxes[0].text,
-                  "Settings error!\r\ndbSLogFile Path[" + bad + "] does not exist." + folderLine);
+                  "Settings error!\r\ndbSLogFile Path[" + shown + "] does not exist." + folderLine);
         EXPECT_EQ(st.ErrorCaption, "Settings error");
     }
 }

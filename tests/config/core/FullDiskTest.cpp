@@ -96,7 +96,8 @@ TEST_F(FullDiskTest, WorkstationActionsOnAFullDiskFailAndLeaveTheFilesWhole) {
     EXPECT_EQ(Snapshot(), before);
     const QStringList texts = BoxTexts();
     ASSERT_EQ(texts.size(), 4);
-    EXPECT_TRUE(texts[1].contains(QStringLiteral("[..\\Project\\P\\cfg\\W2\\Ledgrix.svl]: ")));
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("[..\\Project\\P\\cfg\\W2\\Ledgrix.svl]: ")) &&
+                texts[1].endsWith(QStringLiteral("\r\n原有檔案保持不變。")));
     EXPECT_TRUE(texts[2].contains(QStringLiteral("[..\\Project\\P\\cfg\\W1\\Ledgrix.svl]: ")));
     EXPECT_TRUE(texts[3].contains(QStringLiteral("[..\\Project\\P\\cfg\\W4\\a.svc]: ")));
     EXPECT_EQ(boxes.boxes[3].title, QStringLiteral("Ledgrix 程式 - 複製工作站失敗!"));
@@ -120,6 +121,43 @@ TEST_F(FullDiskTest, ACopyCutShortLeavesNoWorkstationFileNamingMissingGroups) {
         WorkstationUtil::CopyWorkstation(QStringLiteral("P"), QStringLiteral("W1"), QStringLiteral("W2")));
     EXPECT_FALSE(Exists(QStringLiteral("Project/P/cfg/W2/Ledgrix.svl")));
     EXPECT_TRUE(BoxTexts().value(0).contains(QStringLiteral("No space left on device")));
+}
+
+// Room for every file of the copy, but none for rewriting one after it is written: each copy is
+// written once with the new workstation's paths, or not at all.
+TEST_F(FullDiskTest, AWorkstationCopyIsWrittenOnceWithItsOwnPathsOrNotAtAll) {
+    MOUNT_PROJECTS(1024);
+    QByteArray svl =
+        "[SystemBasic]\r\ndbSLogFileName=..\\Project\\P\\cfg\\W1\\Ledgrix.log\r\n[ModuleList]\r\n";
+    for (int i = 1; i <= 64; ++i) {
+        svl += QStringLiteral("Module%1=G,..\\Project\\P\\cfg\\W1\\g%1.svc\r\n").arg(i).toUtf8();
+        WriteFile(QStringLiteral("Project/P/cfg/W1/g%1.svc").arg(i),
+                  "[CSV]\r\ndbCSVFilePath=..\\Project\\P\\cfg\\W1\r\n");
+    }
+    WriteFile(QStringLiteral("Project/P/cfg/W1/Ledgrix.svl"), svl);
+    // One page for each of the 65 files.
+    WriteFile(QStringLiteral("Project/room"), QByteArray(65 * 4096, 'r'));
+    disk.Fill();
+    QFile::remove(Path(QStringLiteral("Project/room")));
+    EXPECT_TRUE(
+        WorkstationUtil::CopyWorkstation(QStringLiteral("P"), QStringLiteral("W1"), QStringLiteral("W2")));
+    const QByteArray copy = ReadFile(QStringLiteral("Project/P/cfg/W2/Ledgrix.svl"));
+    EXPECT_TRUE(copy.contains("dbSLogFileName=..\\PROJECT\\P\\CFG\\W2\\Ledgrix.log") &&
+                copy.contains("Module64=G,..\\PROJECT\\P\\CFG\\W2\\g64.svc") && !copy.contains("W1"))
+        << copy.toStdString();
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/cfg/W2/g64.svc")),
+              "[CSV]\r\ndbCSVFilePath=..\\PROJECT\\P\\CFG\\W2\r\n");
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // One page short: the new workstation file is not made, and the box says no more.
+    QDir(Path(QStringLiteral("Project/P/cfg/W2"))).removeRecursively();
+    WriteFile(QStringLiteral("Project/page"), QByteArray(4096, 'p'));
+    EXPECT_FALSE(
+        WorkstationUtil::CopyWorkstation(QStringLiteral("P"), QStringLiteral("W1"), QStringLiteral("W3")));
+    EXPECT_FALSE(Exists(QStringLiteral("Project/P/cfg/W3/Ledgrix.svl")));
+    EXPECT_EQ(BoxTexts(),
+              QStringList{QStringLiteral("複製工作站失敗!\r\n無法寫入檔案[..\\Project\\P\\cfg\\W3\\"
+                                         "Ledgrix.svl]: No space left on device")});
 }
 
 TEST_F(FullDiskTest, ALogFileThatCannotBeMadeIsReportedByItsCause) {

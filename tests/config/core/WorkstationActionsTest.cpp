@@ -74,13 +74,14 @@ TEST_F(WorkstationActionsTest, NamesThatLeaveTheFoldersAreRefusedBeforeTheDiskIs
 }
 
 TEST_F(WorkstationActionsTest, NamesNoFolderCanHoldAreRefusedEvenWhereTheirCfgFolderExists) {
-    for (const QString& bad : {QStringLiteral("W*"), QStringLiteral("W?"), QStringLiteral("W|")}) {
+    for (const QString& bad : {QStringLiteral("W*"), QStringLiteral("W?"), QStringLiteral("W|"),
+                               QStringLiteral("W\""), QStringLiteral("W<"), QStringLiteral("W>")}) {
         QDir().mkpath(Path(QStringLiteral("Project/P/cfg/") + bad));
         EXPECT_FALSE(AddWorkstation(P, bad));
         EXPECT_TRUE(
             boxes.boxes.back().text.contains(QStringLiteral("名稱[") + bad + QStringLiteral("]不能作為")));
     }
-    EXPECT_EQ(boxes.boxes.size(), 3u);
+    EXPECT_EQ(boxes.boxes.size(), 6u);
     EXPECT_EQ(Snapshot(), source);
 }
 

@@ -1,15 +1,21 @@
 // The program's window service: the pickers behind the core's calls and the main window.
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "common/ProgramState.h"
 #include "config/mainwin/QtConfigWindows.h"
 #include "config/mainwin/ServerWaits.h"
 #include "platform/ado/Ado.h"
+#include "platform/ado/Task.h"
 #include "platform/captions/Captions.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
 #include "tests/support/Dialogs.h"
@@ -79,6 +85,93 @@ TEST_F(ProgramFixture, AWaitForAServerShowsABusyCursorAndKeepsTheWindowsAlive) {
     EXPECT_EQ(during, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(stops, 0);
+}
+
+// Qt's entry for the events of the window system, exported by QtGui but declared only in its
+// private headers: a close queued as the window manager's close comes in.
+class QWindowSystemInterface {
+  public:
+    class AsynchronousDelivery;
+    template <typename Delivery>
+    static bool handleCloseEvent(QWindow* window);
+};
+
+namespace {
+
+// One wait for a server as a connection runs it: its hook a few times, then its end; `meanwhile`
+// comes in during the first.
+void ServerWait(const std::function<void()>& meanwhile) {
+    const ado::WaitScope wait;
+    QTimer::singleShot(0, meanwhile);
+    for (int i = 0; i < 5; ++i) ado::CallWaitHook();
+}
+
+// Runs the program's events until the condition holds, at most two seconds.
+bool Eventually(const std::function<bool()>& condition) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < 2000) QTest::qWait(10);
+    return condition();
+}
+
+}  // namespace
+
+// Input during a wait is dropped, so nothing the user did acts on a form in the middle of its
+// work; afterwards the form takes it as usual.
+TEST_F(ProgramFixture, ClicksAndKeysDuringAServerWaitAreNotActedOn) {
+    InstallServerWaits([] { return false; }, [] {});
+    QDialog form;
+    auto* layout = new QVBoxLayout(&form);
+    auto* button = new QPushButton(QStringLiteral("OK"), &form);
+    auto* text = new QLineEdit(&form);
+    layout->addWidget(button);
+    layout->addWidget(text);
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+    form.show();
+    const auto input = [&] {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::keyClicks(text, QStringLiteral("abc"));
+        QTest::keyClick(&form, Qt::Key_Escape);
+    };
+    ServerWait(input);
+    QTest::qWait(50);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_EQ(text->text(), QString());
+    EXPECT_TRUE(form.isVisible());
+    input();
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(text->text(), QStringLiteral("abc"));
+    EXPECT_FALSE(form.isVisible());
+    ado::SetWaitHook(nullptr);
+    ado::SetWaitEndHook(nullptr);
+}
+
+// The window manager's close during a wait is done once the wait ends, after a box shown then.
+TEST_F(ProgramFixture, AWindowClosedDuringAServerWaitClosesOnceTheWaitEnds) {
+    InstallServerWaits([] { return false; }, [] {});
+    QDialog editor;
+    editor.show();
+    const auto close = [&] {
+        QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+            editor.windowHandle());
+    };
+    ServerWait(close);
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_TRUE(Eventually([&] { return !editor.isVisible(); }));
+
+    editor.show();
+    ServerWait(close);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Failed"), QStringLiteral("No answer"),
+                    QMessageBox::Ok, &editor);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.show();
+    QTest::qWait(300);
+    EXPECT_TRUE(editor.isVisible());
+    box.hide();
+    EXPECT_TRUE(Eventually([&] { return !editor.isVisible(); }));
+    ado::SetWaitHook(nullptr);
+    ado::SetWaitEndHook(nullptr);
 }
 
 // The file picker lists database files that this program may hold open (the wizard's
