@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "common/DatetimeWithMilliSeconds.h"
 #include "common/Numbers.h"
@@ -54,10 +55,11 @@ class xRuntimeInfo {
     // a close: saver/writers/GroupWork.h); the others wait their turn. A record that finds it
     // taken is dropped and counted.
     ado::Turn TargetTurn;
-    // The calls of the group's last server connection: while one is still in the driver, no new
-    // connection is opened.
-    std::shared_ptr<const ado::DriverCalls> LastServerCalls;
-    // After a failed opening of a server connection, the next is not tried before this time.
+    // The calls of the group's server connections that may still be in the driver: the last
+    // connection's, and those of connections whose calls were given up (saver/writers/PrepareDB).
+    std::vector<std::shared_ptr<const ado::DriverCalls>> ServerCalls;
+    // After an opening of a server connection that timed out, the next is not tried before this
+    // time, one connection timeout later.
     std::chrono::steady_clock::time_point NextServerOpen{};
     // The record under way, while one holds the group's turn: its time (a fast group's slot with
     // its milliseconds, fixed when the record starts) and, once its statement is with the server,

@@ -188,11 +188,14 @@ void SqlEngine::Open(const QString& userId, const QString& password) {
     // The driver's own timeouts, where it takes them from the connection string: MariaDB's
     // connect (with the handshake), read and write; FreeTDS's statements. The version is
     // fixed so that FreeTDS never falls back to the older protocol, whose failed logins it
-    // does not time out.
+    // does not time out. MariaDB reads wait a second longer than the session's lock waits
+    // (SetUpSession), so that a statement held up by a lock ends with the server's refusal, of
+    // known outcome, not with the driver giving up on it.
     QString target = plan.odbcDatabase;
     if (plan.mysql)
-        target += QStringLiteral(";CONN_TIMEOUT=%1;READ_TIMEOUT=%2;WRITE_TIMEOUT=%2")
+        target += QStringLiteral(";CONN_TIMEOUT=%1;READ_TIMEOUT=%2;WRITE_TIMEOUT=%3")
                       .arg(connectSeconds)
+                      .arg(commandSeconds + 1)
                       .arg(commandSeconds);
     else if (plan.freeTds)
         target += QStringLiteral(";TDS_Version=7.4;Timeout=%1").arg(commandSeconds);

@@ -170,7 +170,7 @@ void InstallSaverServices() {
     ws.ShowTargetPath = ShowTargetPath;
 }
 
-void RunGuarded(const std::function<void()>& step) {
+void WithOrderlyExit(const std::function<void()>& step) {
     QString description;
     try {
         step();
@@ -235,7 +235,7 @@ int Main(SaverWindow& window) {
     // The orderly exit is the only way out: no closed window (a message box of a hidden saver)
     // ends the event loop.
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    RunGuarded(StartAndRun);
+    WithOrderlyExit(StartAndRun);
     QGuiApplication::exec();
     sysExit(-1);
 }

@@ -33,7 +33,7 @@ void SetRunStateMarkers();
 [[noreturn]] void Fatal(const QString& text, const QString& title);
 // Runs one step of the saver (start-up, a pass, a window event); a failure that escapes it is
 // logged, shown and ends the saver through the orderly exit.
-void RunGuarded(const std::function<void()>& step);
+void WithOrderlyExit(const std::function<void()>& step);
 // SIGTERM, SIGINT and SIGHUP end the saver through the orderly exit, on the window thread, also
 // while it waits for a database.
 void RouteStopSignals();

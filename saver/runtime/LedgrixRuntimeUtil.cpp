@@ -271,13 +271,13 @@ void RuntimeMain() {
 
     if (!st.IsUseTimer) {
         window.StopTimer();
-        LedgrixRuntime::RunLoop();
+        LedgrixRuntime::LoopForm();
     }
     window.StartTimer(st.TimerInterval);
 }
 
 void tmrLedgrix_Timer() {
-    LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Timer);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Timer);
 }
 
 namespace LedgrixRuntime {
@@ -286,7 +286,7 @@ QString WorkstationCaption() {
     return FormatNameWithTags(State().dbSCaption, State().WorkstationTaskName, QString());
 }
 
-void RunPass(PassForm form) {
+void Pass(PassForm form) {
     // The list takes the pass's log lines at its end: after a trigger's write-back, and once
     // for a pass of many records.
     const LedgrixRuntimeUtil::HeldLogList held;
@@ -307,6 +307,13 @@ void RunPass(PassForm form) {
         SaveGroupRecord& grp = st.Group(g);
         xRuntimeInfo& r = grp.R();
         const double interval = form == PassForm::Loop ? grp.S().SaveTimeInterval : r.SaveTimeInterval;
+        // Triggered records of a group without a cycle that were dropped while its target was
+        // busy are named once the target is free again, as a cyclic group's series is before
+        // its next save.
+        if (!(interval > 0) && r.CountinuousOverrunCount > 0 && !r.IsTargetBusy()) {
+            WriteOverrunLine(g, form);
+            r.CountinuousOverrunCount = 0;
+        }
         if (!(interval > 0) || r.IsDisableDBAppend) continue;
         RestartIfClockSteppedBack(g, now, nowMs);
         // A group whose target is still busy with earlier work (a server that has not answered)
@@ -360,7 +367,7 @@ qint64 MillisecondsToNextTarget() {
     return best;
 }
 
-void RunLoop() {
+void LoopForm() {
     g_dispatcher = QAbstractEventDispatcher::instance();
     xTagQueueUtil::SetWakeUp(&WakeWindowThread);
     ado::SetWorkReadyWakeUp(&WakeWindowThread);
@@ -378,7 +385,7 @@ void RunLoop() {
             wake.stop();
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        RunPass(PassForm::Loop);
+        Pass(PassForm::Loop);
     }
 }
 

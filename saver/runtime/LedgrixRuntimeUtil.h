@@ -30,13 +30,13 @@ Due MilliSecondsDue(const DatetimeWithMilliSeconds& now, const DatetimeWithMilli
 namespace LedgrixRuntime {
 enum class PassForm { Loop, Timer };
 // One pass of the main loop without the processing of window messages.
-void RunPass(PassForm form);
+void Pass(PassForm form);
 // Milliseconds until the earliest due target of the enabled cyclic groups (0 when one is due,
 // -1 when no group is cyclic).
 qint64 MillisecondsToNextTarget();
 // The loop form: passes for ever, waiting between them for a window message, a tag change or
 // the next target, whichever comes first.
-[[noreturn]] void RunLoop();
+[[noreturn]] void LoopForm();
 // The caption of a saver that runs with this workstation settings file.
 QString WorkstationCaption();
 }  // namespace LedgrixRuntime

@@ -1,5 +1,6 @@
 // Preparation of a save group's single database target: file, connection, table and fields.
 #include <QVariant>
+#include <algorithm>
 #include <chrono>
 
 #include "common/ADOUtil.h"
@@ -31,9 +32,9 @@ const TextPair kDbPath{"The database file path: ", "資料庫檔案路徑: "};
 const TextPair kTheTableName{"The table name: ", "資料表名稱: "};
 
 const TextPair kDriverBusy{
-    "The last connection's call has not come back from the server; no new connection is opened "
-    "before it has.",
-    "上一個連線的呼叫尚未自伺服器返回; 在其返回前不開啟新連線。"};
+    "Calls of earlier connections have not come back from the server; no new connection is opened "
+    "before one has.",
+    "先前連線的呼叫尚未自伺服器返回; 在其中之一返回前不開啟新連線。"};
 const TextPair kNextAttempt{"The last connection attempt failed; the next is made at ",
                             "上一次連線失敗; 下一次連線時間為 "};
 
@@ -73,10 +74,18 @@ void SetLockProperties(ado::Connection& conn) {
     }
 }
 
-// Why a server connection is not opened now: the last one's call is still in the driver, or a
-// failed attempt was made less than the connection timeout ago. Empty when it may be opened.
-QString ServerOpenRefusal(const xRuntimeInfo& r) {
-    if (r.LastServerCalls && r.LastServerCalls->InDriver()) return Tx(kDriverBusy);
+// A call given up after its limit may stay in the driver for long (a peer that trickles its
+// greeting holds it for minutes), each with a thread and a socket: at most this many of a group.
+constexpr size_t kMaxCallsGivenUp = 3;
+
+// Why a server connection is not opened now: an earlier connection's call is still in the driver
+// within its limit, or as many given up as a group may leave there; or an attempt that timed out
+// was made less than the connection timeout ago. Empty when it may be opened.
+QString ServerOpenRefusal(xRuntimeInfo& r) {
+    std::erase_if(r.ServerCalls, [](const auto& calls) { return !calls->InDriver(); });
+    const size_t givenUp = static_cast<size_t>(std::count_if(
+        r.ServerCalls.begin(), r.ServerCalls.end(), [](const auto& calls) { return calls->GivenUp(); }));
+    if (givenUp < r.ServerCalls.size() || givenUp >= kMaxCallsGivenUp) return Tx(kDriverBusy);
     const auto now = std::chrono::steady_clock::now();
     if (now >= r.NextServerOpen) return QString();
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(r.NextServerOpen - now).count();
@@ -121,8 +130,8 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
             MsgBox(QStringLiteral("準備開啟資料庫:\r\n資料庫連結字串:") + connectionString,
                    MsgStyle::Information, QStringLiteral("準備開啟資料庫"));
 
-        // A server that does not answer is not asked again while its last call is out, nor more
-        // often than its connection timeout allows.
+        // A server that does not answer is not asked again while the group's calls are out, nor
+        // more often than its connection timeout allows.
         server = ado::IsServerConnectionString(connectionString);
         if (server) {
             raised = ServerOpenRefusal(r);
@@ -135,21 +144,24 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
         r.rs.reset();
         r.conn = std::make_shared<ado::Connection>();
         const std::shared_ptr<ado::Connection> conn = r.conn;
-        const auto attempt = std::chrono::steady_clock::now();
         const long connectionTimeout = conn->ConnectionTimeout;
         double start = DateUtil::Now();
+        bool timedOut = false;
         try {
             ado::Task<void> opening = conn->OpenAsync(connectionString);
-            if (server) r.LastServerCalls = conn->Calls();
+            if (server) r.ServerCalls.push_back(conn->Calls());
             co_await std::move(opening);
         } catch (const ado::Error& e) {
             raised = e.Description;
             wasRaised = failed = true;
+            timedOut = e.Number == ado::adErrTimeout;
         }
-        // A server that could not be reached is not tried again before its connection timeout.
+        // A server that did not answer in time is tried again one connection timeout later; one
+        // that refused at once (not up yet) at the next record.
         if (server)
-            r.NextServerOpen = failed ? attempt + std::chrono::seconds(connectionTimeout)
-                                      : std::chrono::steady_clock::time_point{};
+            r.NextServerOpen =
+                timedOut ? std::chrono::steady_clock::now() + std::chrono::seconds(connectionTimeout)
+                         : std::chrono::steady_clock::time_point{};
         if (failed) break;
         timing = QStringLiteral("Open Connection - ") +
                  QString::number(DateUtil::SecondBoundariesCrossed(start, DateUtil::Now())) +
@@ -232,6 +244,12 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
         co_return timing;
     }
 
+    // A connection whose preparation failed on the way is not used: the next record prepares
+    // again rather than sending its statement on a connection that may be lost.
+    if (wasRaised && WriterUtil::IsOpen(r.conn)) {
+        r.rs.reset();
+        r.conn->Close();
+    }
     WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
              QStringLiteral(" | PrepareDB Fail! Append to Database, SQL Command:") + logged);
     WriteLog(QStringLiteral("Error Description = ") + (wasRaised ? raised : State().ErrorCaption));

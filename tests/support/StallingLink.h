@@ -1,7 +1,8 @@
 // Database links that misbehave, on free loopback ports:
 // - StallingLink passes a client's connection through to a real server until it stops passing
-//   the server's answers (at once, or once the client has sent a given text). The client's
-//   statements still reach the server.
+//   the server's answers (at once, or once the client has sent a given text), or resets the
+//   client's connection, or passes the answers one byte at a time. The client's statements still
+//   reach the server.
 // - TricklingServer sends each client the start of a greeting, one byte at a time.
 // Connections stay open until the object ends; then every client sees its connection closed.
 #pragma once
@@ -108,12 +109,19 @@ class StallingLink : public linktest::Served {
         for (Pair& p : pairs_) Drop(p);
     }
 
+    // What the link does once a client has sent the trigger text.
+    enum class Fault { Stop, Reset, Trickle };
+
     // From now on no answer of the server reaches a client.
     void StopAnswers() { stopped_ = true; }
     // Answers stop once a client has sent this text.
-    void StopAnswersAfter(const QByteArray& text) {
+    void StopAnswersAfter(const QByteArray& text) { FaultAfter(text, Fault::Stop); }
+    // Once a client has sent this text (passed on to the server): its connection is reset
+    // (Reset), or the server's answers reach it one byte every half second (Trickle).
+    void FaultAfter(const QByteArray& text, Fault fault) {
         const std::lock_guard lock(mutex_);
         trigger_ = text;
+        fault_ = fault;
     }
     bool Stopped() const { return stopped_; }
 
@@ -121,7 +129,19 @@ class StallingLink : public linktest::Served {
     struct Pair {
         int client;
         int server;
+        QByteArray trickled = {};  // answers not yet passed one byte at a time
     };
+    int TimeoutMs() const override { return 20; }
+    void Tick() override {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < nextTrickle_) return;
+        nextTrickle_ = now + std::chrono::milliseconds(500);
+        for (Pair& p : pairs_) {
+            if (p.client < 0 || p.trickled.isEmpty()) continue;
+            [[maybe_unused]] const ssize_t w = ::send(p.client, p.trickled.constData(), 1, MSG_NOSIGNAL);
+            p.trickled.remove(0, 1);
+        }
+    }
     void Accept(int client) override {
         const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
@@ -151,25 +171,43 @@ class StallingLink : public linktest::Served {
         char buffer[65536];
         for (size_t i = 2; i + 1 < fds.size(); i += 2) {
             Pair& p = pairs_[(i - 2) / 2];
-            if (p.client < 0) continue;
+            if (p.client < 0) {
+                // A reset client's statement: the server's answer goes nowhere.
+                if (p.server >= 0 && (fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) &&
+                    ::read(p.server, buffer, sizeof buffer) <= 0)
+                    Drop(p);
+                continue;
+            }
             if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) {
                 const ssize_t n = ::read(p.client, buffer, sizeof buffer);
                 if (n <= 0) {
                     Drop(p);
                     continue;
                 }
+                bool triggered = false;
                 {
                     const std::lock_guard lock(mutex_);
-                    if (!trigger_.isEmpty() &&
-                        QByteArray::fromRawData(buffer, static_cast<qsizetype>(n)).contains(trigger_))
-                        stopped_ = true;
+                    triggered = !trigger_.isEmpty() &&
+                                QByteArray::fromRawData(buffer, static_cast<qsizetype>(n)).contains(trigger_);
                 }
                 [[maybe_unused]] const ssize_t w = ::write(p.server, buffer, static_cast<size_t>(n));
+                if (triggered && fault_ == Fault::Reset) {
+                    // The statement is on its way; the client's connection goes at once.
+                    const linger hard{1, 0};
+                    ::setsockopt(p.client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                    ::close(p.client);
+                    p.client = -1;
+                    continue;
+                }
+                if (triggered && fault_ == Fault::Trickle) trickling_ = true;
+                if (triggered && fault_ == Fault::Stop) stopped_ = true;
             }
             if (fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) {
                 const ssize_t n = ::read(p.server, buffer, sizeof buffer);
                 if (n <= 0) {
                     Drop(p);
+                } else if (trickling_) {
+                    p.trickled.append(buffer, n);
                 } else if (!stopped_) {
                     [[maybe_unused]] const ssize_t w = ::write(p.client, buffer, static_cast<size_t>(n));
                 }
@@ -182,7 +220,10 @@ class StallingLink : public linktest::Served {
     std::vector<Pair> pairs_;  // the link's thread only
     std::mutex mutex_;
     QByteArray trigger_;
+    Fault fault_ = Fault::Stop;
     std::atomic<bool> stopped_{false};
+    bool trickling_ = false;  // the link's thread only
+    std::chrono::steady_clock::time_point nextTrickle_{};
 };
 
 class TricklingServer : public linktest::Served {

@@ -17,7 +17,7 @@ class SaverApplication : public QApplication {
         bool handled = false;
         auto deliver = [&] { handled = QApplication::notify(receiver, event); };
         // By reference: the step is not copied to the heap for every event.
-        LedgrixMain::RunGuarded(std::ref(deliver));
+        LedgrixMain::WithOrderlyExit(std::ref(deliver));
         return handled;
     }
 };

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/ado/Ado.h"
+#include "tests/support/StallingLink.h"
 #include "tests/support/TestSupport.h"
 
 using namespace ado;
@@ -148,4 +149,78 @@ TEST_F(MariaDbTest, AStatementHeldUpByALockEndsWithTheCommandTimeout) {
     conn.RollbackTrans();
     QThread::msleep(300);
     EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(MariaDbTest, ATransactionStepThatEndsAfterItsConnectionWasOpenedAgainLeavesTheNewSessionAlone) {
+    conn.Open(ConnectionString(password));
+    // The BEGIN waits behind a statement of its connection.
+    Task<void> slow = conn.ExecuteAsync(QStringLiteral("DO SLEEP(0.3)"));
+    Task<void> begin = conn.BeginTransAsync();
+    ASSERT_FALSE(begin.Done());
+    conn.Close();
+    conn.Open(ConnectionString(password));  // the old BEGIN ends meanwhile
+    WaitFor(std::move(slow));
+    WaitFor(std::move(begin));
+    EXPECT_NO_THROW(conn.BeginTrans());
+    EXPECT_NO_THROW(conn.RollbackTrans());
+}
+
+// Whether a failed statement may have been carried out all the same: only where it was with the
+// server and no answer says how it ended.
+TEST_F(MariaDbTest, OnlyAStatementWithTheServerIsOfUnknownOutcome) {
+    conn.Open(ConnectionString(password));
+    conn.Execute(QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (A INT)"));
+    const auto failure = [](Connection& c, const QString& sql) {
+        try {
+            c.Execute(sql);
+        } catch (const Error& e) {
+            return e;
+        }
+        return Error(0, QStringLiteral("no failure"));
+    };
+    const QString insert = QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (A) VALUES (%1)");
+    const QString server = Env("LEDGRIX_TEST_MYSQL_HOST");
+    const int port = Env("LEDGRIX_TEST_MYSQL_PORT").toInt();
+    const auto through = [&](const StallingLink& link) {
+        return QString(ConnectionString(password))
+            .replace(server + u':' + QString::number(port), link.Address());
+    };
+
+    // The link is reset once the statement is on its way: the server writes the row.
+    StallingLink reset(server, port);
+    reset.FaultAfter("VALUES (1)", StallingLink::Fault::Reset);
+    Connection a;
+    a.Open(through(reset));
+    const Error lost = failure(a, insert.arg(1));
+    EXPECT_TRUE(lost.OutcomeUnknown) << lost.Description.toStdString();
+
+    // The server refuses: a lock held by another session, waited for up to the command timeout.
+    Connection locker, b;
+    locker.Open(ConnectionString(password));
+    locker.Execute(QStringLiteral("LOCK TABLES ") + table + QStringLiteral(" WRITE"));
+    b.CommandTimeout = 1;
+    b.Open(ConnectionString(password));
+    const Error refused = failure(b, insert.arg(2));
+    EXPECT_FALSE(refused.OutcomeUnknown) << refused.Description.toStdString();
+    locker.Execute(QStringLiteral("UNLOCK TABLES"));
+
+    // An answer that trickles in keeps the driver's own read timeout from ending the call: it is
+    // given up at the connection's limit, the connection is lost, and the next call fails at
+    // once without reaching the server.
+    StallingLink trickle(server, port);
+    trickle.FaultAfter("VALUES (3)", StallingLink::Fault::Trickle);
+    Connection c;
+    c.CommandTimeout = 1;
+    c.Open(through(trickle));
+    const Error givenUp = failure(c, insert.arg(3));
+    EXPECT_EQ(givenUp.Number, adErrTimeout);
+    EXPECT_TRUE(givenUp.OutcomeUnknown);
+    QElapsedTimer t;
+    t.start();
+    const Error never = failure(c, insert.arg(4));
+    EXPECT_EQ(never.Number, adErrTimeout);
+    EXPECT_FALSE(never.OutcomeUnknown);
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_EQ(Count(QStringLiteral(" WHERE A IN (1, 3)")), 2);
+    EXPECT_EQ(Count(QStringLiteral(" WHERE A IN (2, 4)")), 0);
 }

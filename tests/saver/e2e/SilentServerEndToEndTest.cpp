@@ -49,15 +49,22 @@ TEST_F(SilentServerE2E, CostsOnlyItsOwnGroupAndAStopSignalStillEndsTheSaverInOrd
     EXPECT_TRUE(lines[at + 1].startsWith(QStringLiteral("Error Description = Timeout expired")))
         << lines[at + 1].toStdString();
 
-    // The first record tries again; a stop signal during that wait ends the saver at once, in order.
-    ASSERT_TRUE(silent.WaitForConnection(10000));
+    // A record a connection timeout later tries again (the records before are refused at once); a
+    // stop signal during that wait ends the saver at once, in order.
+    ASSERT_TRUE(silent.WaitForConnection(30000));
     t.restart();
     ::kill(static_cast<pid_t>(saver.processId()), SIGTERM);
     ASSERT_TRUE(saver.waitForFinished(10000));
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);
-    EXPECT_EQ(failures().size(), 1);
+    const QStringList after = LogLines(QStringLiteral("MY"));
+    EXPECT_EQ(after.filter(QStringLiteral("Error Description = Timeout expired")).size(), 1);
+    EXPECT_EQ(after
+                  .filter(QStringLiteral(
+                      "Error Description = The last connection attempt failed; the next is made at "))
+                  .size(),
+              failures().size() - 1);
     EXPECT_FALSE(
         LogLines(QStringLiteral("MY")).filter(QStringLiteral("Stopped by the system (signal 15)")).isEmpty());
     // Every slot of the server's group is accounted for at the stop.

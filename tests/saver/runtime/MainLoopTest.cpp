@@ -63,7 +63,7 @@ TEST_F(MainLoopTest, ALateSlotIsCountedAndTheNextSaveLogsTheSeriesFirst) {
     // A target 7 s ago is more than half a cycle late: skipped and counted, no save.
     r.TargetSaveTime = DateUtil::AddSeconds(now, -7);
     r.LastSavedTime = DateUtil::AddSeconds(now, -17);
-    LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
     EXPECT_GE(r.CountinuousOverrunCount, 1);
     EXPECT_GT(r.TargetSaveTime, now);
     EXPECT_EQ(r.LastSavedTime, DateUtil::AddSeconds(now, -17));
@@ -73,7 +73,7 @@ TEST_F(MainLoopTest, ALateSlotIsCountedAndTheNextSaveLogsTheSeriesFirst) {
     const int16_t lost = r.CountinuousOverrunCount;
     const double slot = DateUtil::Now();
     r.TargetSaveTime = slot;
-    LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
     ASSERT_FALSE(log.isEmpty());
     EXPECT_TRUE(log[0].contains(QStringLiteral(" | Warning | Ledgrix.G1 | [Overrun ")));
     EXPECT_TRUE(log[0].endsWith(QStringLiteral("] Loss %1 times records. (RuntimMain)").arg(lost)));
@@ -87,7 +87,7 @@ TEST_F(MainLoopTest, ALateSlotIsCountedAndTheNextSaveLogsTheSeriesFirst) {
     r.SetDisableDBAppend(true);
     r.TargetSaveTime = DateUtil::Now();
     const double before = r.TargetSaveTime;
-    LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
     EXPECT_EQ(r.TargetSaveTime, before);
 }
 
@@ -103,7 +103,7 @@ TEST_F(MainLoopTest, TheLoopWaitsForTheEarliestTargetAndEndsWithoutTheHmiRuntime
     EXPECT_EQ(LedgrixRuntime::MillisecondsToNextTarget(), -1);
 
     State().dbSLiveAlone = 0;  // and no window "Vellumdock for Windows"
-    EXPECT_THROW(LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop), ProgramExit);
+    EXPECT_THROW(LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop), ProgramExit);
     EXPECT_TRUE(log.last().endsWith(QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0")));
 }
 
@@ -202,7 +202,7 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     real.start();
     constexpr int kPasses = 12;
     for (int k = 0; k < kPasses; ++k) {
-        LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
+        LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
         g_clockMs += 250;
         ado::WaitForReadyWork(10);
     }
@@ -276,7 +276,7 @@ TEST_F(MainLoopTest, AScheduleAheadOfTheClockStartsAgainFromTheClock) {
     // Passes a twentieth of a second apart, as the loop makes them.
     const auto run = [](qint64 ms) {
         for (qint64 t = 0; t < ms; t += 50) {
-            LedgrixRuntime::RunPass(LedgrixRuntime::PassForm::Loop);
+            LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
             g_clockMs += 50;
         }
     };
@@ -299,4 +299,73 @@ TEST_F(MainLoopTest, AScheduleAheadOfTheClockStartsAgainFromTheClock) {
     EXPECT_TRUE(log.filter(QStringLiteral("| The clock stepped back")).isEmpty());
     EXPECT_EQ(log.filter(QStringLiteral(" | Warning | Ledgrix.FAST | [Overrun ")).size(), 2)
         << log.join(u'\n').toStdString();
+}
+
+// A group whose target is busy from its first slot on (its server has not answered) counts each
+// slot once; after the clock stepped back, the slots a late pass passes over are counted too.
+TEST_F(MainLoopTest, LostSlotsAreCountedOnceFromTheFirstSlotAndAfterTheClockSteppedBack) {
+    State().dbSLiveAlone = 1;
+    Services().GetFieldValues = [](int16_t group) { GetFieldValues(group); };
+    g_clockMs = (QDateTime::currentMSecsSinceEpoch() / 1000 + 1) * 1000;
+    DateUtil::SetClock(&TestClock);
+    struct RealClock {
+        ~RealClock() { DateUtil::SetClock(nullptr); }
+    } realClock;
+    SaveGroupRecord& g = AddGroup(QStringLiteral("SEC"));
+    g.S().dbDBTypeName = QStringLiteral("CSV");
+    g.S().dbCSVFilePath = g.S().dbCSVFullPath = Path(QStringLiteral("sec.csv"));
+    g.S().dbSCSVDelimiterCharacter = QStringLiteral(",");
+    g.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
+    AddValueField(g, QStringLiteral("V"), QStringLiteral("V"));
+    int16_t index = 1;
+    PrepareCSVDB(index, -1, 0);
+    g.S().SaveTimeInterval = g.R().SaveTimeInterval = 1;
+    g.R().SetFirstSaveTime(true);
+    xRuntimeInfo& r = g.R();
+    r.SetupNextTargetSaveTime(DateUtil::Now());
+    int passed = 0;
+    const auto run = [&](qint64 ms) {
+        for (qint64 t = 0; t < ms; t += 50) {
+            const double target = r.TargetSaveTime;
+            LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+            if (r.TargetSaveTime > target) ++passed;  // a slot passed (a restart steps back)
+            g_clockMs += 50;
+        }
+    };
+    std::optional<GroupWork> busy = GroupWork::TakeIfFree(1);
+    run(3000);
+    EXPECT_GE(passed, 2);
+    EXPECT_EQ(r.CountinuousOverrunCount, passed);
+    busy.reset();
+    run(2000);
+    EXPECT_EQ(r.CountinuousOverrunCount, 0);
+
+    g_clockMs -= 60000;
+    run(2000);
+    ASSERT_EQ(log.filter(QStringLiteral("| The clock stepped back")).size(), 1);
+    // A pass five seconds late: the slots passed over are lost.
+    g_clockMs += 5000;
+    run(100);
+    EXPECT_GE(r.CountinuousOverrunCount, 4) << log.join(u'\n').toStdString();
+}
+
+// Triggered records of a group without a cycle, dropped while its target was busy, are named
+// once the target is free again, from the earliest.
+TEST_F(MainLoopTest, DroppedTriggeredRecordsAreNamedOnceTheTargetIsFree) {
+    State().dbSLiveAlone = 1;
+    SaveGroupRecord& g = AddGroup(QStringLiteral("TRG"));
+    AddValueField(g, QStringLiteral("V"), QStringLiteral("V"));
+    std::optional<GroupWork> busy = GroupWork::TakeIfFree(1);
+    DBAppend(1, At("2024/03/05 12:00:09")).Detach();
+    DBAppend(1, At("2024/03/05 12:00:05")).Detach();
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    EXPECT_TRUE(log.filter(QStringLiteral("[Overrun")).isEmpty());
+    busy.reset();
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    EXPECT_EQ(log.filter(QStringLiteral(" | Warning | Ledgrix.TRG | [Overrun 2024/03/05 12:00:05 PM] Loss 2 "
+                                        "times records. (RuntimMain)"))
+                  .size(),
+              1)
+        << log.join(u'\n').toStdString();
+    EXPECT_EQ(g.R().CountinuousOverrunCount, 0);
 }

@@ -353,6 +353,8 @@ TEST(RecordFieldKind, NamesAndTypesInAnyLetterCase) {
 }  // namespace
 
 TEST_F(DBAppendTest, AnotherProgramsWriteLockCostsOnlyItsOwnFileAndItsGroupRecordsOnceItIsFreed) {
+    State().DuringSavingTag.ID = 9;
+    State().DuringSavingTag.UserParm = 3;
     ado::SetDefaultTimeouts(15, 1);  // the busy timeout: at most the command timeout of 1 s
     struct DefaultTimeouts {
         ~DefaultTimeouts() { ado::SetDefaultTimeouts(0, 0); }
@@ -374,11 +376,15 @@ TEST_F(DBAppendTest, AnotherProgramsWriteLockCostsOnlyItsOwnFileAndItsGroupRecor
     ASSERT_TRUE(other.waitForReadyRead(10000));
     ASSERT_TRUE(other.readAll().contains("held"));
 
+    statusWrites.clear();
     ado::Task<void> waiting = DBAppend(1, At(2024, 3, 5, 9, 0, 0));
     EXPECT_FALSE(waiting.Done());  // the thread goes on meanwhile
     ado::WaitFor(DBAppend(2, At(2024, 3, 5, 9, 0, 0)));
     EXPECT_EQ(g2.R().NumRecordsSaved, 1);
+    // The during-saving tag stays 1 while group 1's record is under way.
+    EXPECT_EQ(statusWrites, (std::vector<std::pair<int32_t, double>>{{3, 1}, {3, 1}}));
     ado::WaitFor(std::move(waiting));
+    EXPECT_EQ(statusWrites.back(), (std::pair<int32_t, double>{3, 0}));
     EXPECT_EQ(CountLog(QStringLiteral("| Error | Ledgrix. G1 | Fail!! Append to Database")), 1);
     EXPECT_EQ(CountLog(QStringLiteral("Error Description = database is locked")), 1)
         << log.join(u'\n').toStdString();

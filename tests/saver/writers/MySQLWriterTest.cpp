@@ -3,11 +3,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include "common/Numbers.h"
 #include "saver/writers/WriterUtil.h"
 #include "tests/saver/writers/WriterFixture.h"
 #include "tests/support/Hostile.h"
+#include "tests/support/SilentServer.h"
 #include "tests/support/StallingLink.h"
 #include "tests/support/TestMariaDb.h"
 
@@ -173,6 +175,13 @@ class StalledServerTest : public MySQLWriterTest {
         }
         return !r.IsTargetBusy();
     }
+    // An address where nothing listens: a connection is refused at once.
+    static QString ClosedAddress() {
+        int port = 0;
+        const int fd = linktest::Listen(port);
+        ::close(fd);
+        return QStringLiteral("127.0.0.1:%1").arg(port);
+    }
     static int Entries(const QString& folder) {
         return static_cast<int>(
             QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
@@ -203,11 +212,11 @@ TEST_F(StalledServerTest, AWriteGivenUpAfterItsTimeoutIsOfUnknownOutcomeAndTheCa
     // The server did write it: the outcome was not known.
     State().Group(1).S().dbDataSource =
         Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT");
-    State().Group(1).R().LastServerCalls.reset();
+    State().Group(1).R().ServerCalls.clear();
     EXPECT_EQ(Table().size(), 2);
 }
 
-TEST_F(StalledServerTest, ATableListingWithoutAnswerIsTheGroupsFailedPreparation) {
+TEST_F(StalledServerTest, ATableListingWithoutAnswerIsTheGroupsFailedPreparationAndItsConnectionIsNotUsed) {
     StallingLink link(TestMariaDb::Host(), TestMariaDb::Port());
     link.StopAnswersAfter("information_schema");
     Through(link);
@@ -216,9 +225,19 @@ TEST_F(StalledServerTest, ATableListingWithoutAnswerIsTheGroupsFailedPreparation
     EXPECT_EQ(CountLog(QStringLiteral("| PrepareDB Fail! Append to Database")), 1)
         << log.join(u'\n').toStdString();
     EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error Description = Timeout expired")));
+
+    // The next record prepares again (the server now refuses at once), and its statement, which
+    // never left, is a plain failure.
+    State().Group(1).S().dbDataSource = ClosedAddress();
+    log.clear();
+    Record(DateUtil::Today(), 1, QStringLiteral("x"));
+    EXPECT_EQ(CountLog(QStringLiteral("| PrepareDB Fail! Append to Database")), 1)
+        << log.join(u'\n').toStdString();
+    EXPECT_EQ(CountLog(QStringLiteral("| Fail!! Append to Database")), 1);
+    EXPECT_EQ(CountLog(WriterUtil::OutcomeUnknownNote()), 0);
 }
 
-TEST_F(StalledServerTest, AServerThatTricklesItsGreetingIsNotOpenedAgainWhileItsCallIsOut) {
+TEST_F(StalledServerTest, CallsGivenUpOnAServerThatTricklesItsGreetingStayFew) {
     TricklingServer trickling(100);
     Through(trickling);
     const int threads = Entries(QStringLiteral("/proc/self/task"));
@@ -226,17 +245,74 @@ TEST_F(StalledServerTest, AServerThatTricklesItsGreetingIsNotOpenedAgainWhileIts
     QElapsedTimer t;
     t.start();
     const xRuntimeInfo& r = State().Group(1).R();
-    while (t.elapsed() < 9000) {
+    while (CountLog(QStringLiteral("have not come back from the server")) == 0 && t.elapsed() < 60000) {
         if (!r.TargetTurn.Held()) PrepareDB(1, false).Detach();
         ado::WaitForReadyWork(100);
         ado::ResumeWork();
     }
-    // One connection, left to the driver; every later attempt refused while it is out.
-    EXPECT_EQ(trickling.Accepted(), 1);
-    EXPECT_LE(Entries(QStringLiteral("/proc/self/task")), threads + 1);
-    EXPECT_LE(Entries(QStringLiteral("/proc/self/fd")), fds + 2);
-    EXPECT_GE(CountLog(QStringLiteral("has not come back from the server")), 3)
+    // Each opening given up is left to the driver; at most three of them, then no new one.
+    EXPECT_EQ(trickling.Accepted(), 3);
+    EXPECT_LE(Entries(QStringLiteral("/proc/self/task")), threads + 3);
+    EXPECT_LE(Entries(QStringLiteral("/proc/self/fd")), fds + 6);
+    EXPECT_EQ(CountLog(QStringLiteral("have not come back from the server")), 1)
         << log.join(u'\n').toStdString();
+}
+
+TEST_F(StalledServerTest, AnOpeningGivenUpDoesNotShutItsGroupOutOnceTheServerAnswers) {
+    TricklingServer trickling(100);
+    Through(trickling);
+    ado::WaitFor(PrepareDB(1, false));
+    ASSERT_EQ(CountLog(QStringLiteral("Error Description = Timeout expired")), 1)
+        << log.join(u'\n').toStdString();
+    // The server answers again; the next attempt comes one connection timeout after the failure,
+    // while the call given up is still with the trickling peer.
+    State().Group(1).S().dbDataSource =
+        Env("LEDGRIX_TEST_MYSQL_HOST") + u':' + Env("LEDGRIX_TEST_MYSQL_PORT");
+    QThread::msleep(1100);
+    log.clear();
+    ado::WaitFor(PrepareDB(1, false));
+    EXPECT_EQ(CountLog(QStringLiteral("| PrepareDB OK!")), 1) << log.join(u'\n').toStdString();
+}
+
+TEST_F(StalledServerTest,
+       AnOpeningRefusedAtOnceIsTriedAgainAtTheNextRecordOneTimedOutAConnectionTimeoutLater) {
+    State().Group(1).S().dbDataSource = ClosedAddress();
+    ado::WaitFor(PrepareDB(1, false));
+    ado::WaitFor(PrepareDB(1, false));
+    EXPECT_EQ(CountLog(QStringLiteral("| PrepareDB Fail!")), 2);
+    EXPECT_EQ(CountLog(QStringLiteral("the next is made at")), 0) << log.join(u'\n').toStdString();
+
+    SilentServer silent;
+    Through(silent);
+    ado::WaitFor(PrepareDB(1, false));  // given up at its limit
+    log.clear();
+    ado::WaitFor(PrepareDB(1, false));
+    EXPECT_EQ(CountLog(QStringLiteral("the next is made at")), 1) << log.join(u'\n').toStdString();
+    // A connection timeout (1 s) later the server is asked again; it now refuses at once.
+    QThread::msleep(1100);
+    State().Group(1).S().dbDataSource = ClosedAddress();
+    log.clear();
+    ado::WaitFor(PrepareDB(1, false));
+    EXPECT_EQ(CountLog(QStringLiteral("| PrepareDB Fail!")), 1);
+    EXPECT_EQ(CountLog(QStringLiteral("the next is made at")), 0) << log.join(u'\n').toStdString();
+}
+
+// A fast group's record waits for its server while the schedule moves on: its CSV copy carries
+// the record's own slot.
+TEST_F(MySQLWriterTest, AFastGroupsCsvCopyCarriesTheSlotOfItsRecord) {
+    SaveGroupRecord& g = State().Group(1);
+    g.S().dbSIsSaveCSV = true;
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\copy.csv");
+    g.F(1).DatetimeFormatString = QStringLiteral("HH:mm:ss.ms");
+    xRuntimeInfo& r = g.R();
+    r.IsHighSpeedSaver = true;
+    r.TargetSaveTimeWithMilliSeconds.SetTo(At(2024, 3, 5, 10, 0, 20), Numbers::Fixed4::FromDouble(250));
+    ado::Task<void> record = DBAppend(1, kRecordTimeSentinel);
+    ASSERT_FALSE(record.Done());
+    r.TargetSaveTimeWithMilliSeconds.SetTo(At(2024, 3, 5, 10, 0, 20), Numbers::Fixed4::FromDouble(500));
+    ado::WaitFor(std::move(record));
+    EXPECT_TRUE(ReadFile(QStringLiteral("Project/P/dat/copy.csv")).startsWith("10:00:20.250,"))
+        << ReadFile(QStringLiteral("Project/P/dat/copy.csv")).toStdString();
 }
 
 }  // namespace
