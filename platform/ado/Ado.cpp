@@ -141,7 +141,8 @@ constexpr long kDefaultCommandTimeout = 30;
 // A driver that keeps to its own timeout has answered by then; one that does not is left behind.
 constexpr qint64 kDriverGraceMs = 2000;
 constexpr qint64 kClockSlackMs = 100;
-const QString kTimeoutText = QStringLiteral("Timeout expired");
+// Also read by driver threads, which may outlive the exit's destructors: never destroyed.
+const QString& kTimeoutText = *new const QString(QStringLiteral("Timeout expired"));
 const QString kLostText = QStringLiteral("Timeout expired: the connection no longer answers.");
 
 long TimeoutSeconds(long value, long defaultSeconds) {
@@ -662,9 +663,10 @@ struct PendingCall {
 std::vector<PendingCall> g_pending;
 std::deque<std::coroutine_handle<>> g_ready;
 
-// Driver threads tell the waiting side that a call has ended.
-std::mutex g_endedMutex;
-std::condition_variable g_ended;
+// Driver threads tell the waiting side that a call has ended. A thread left inside a driver call
+// may still do so while the process exits: made once and never destroyed.
+std::mutex& g_endedMutex = *new std::mutex;
+std::condition_variable& g_ended = *new std::condition_variable;
 quint64 g_endedCount = 0;
 std::atomic<void (*)()> g_wake{nullptr};
 
