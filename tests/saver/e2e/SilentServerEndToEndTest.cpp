@@ -40,9 +40,9 @@ TEST_F(SilentServerE2E, CostsOnlyItsOwnGroupAndAStopSignalStillEndsTheSaverInOrd
     QElapsedTimer t;
     t.start();
     ASSERT_TRUE(WaitUntil([&] { return !failures().isEmpty(); }, 40000));
-    // By the timeout (15 s from the connection this side saw), bounded with room for a loaded
-    // machine.
-    EXPECT_GE(t.elapsed(), 14000);
+    // By the timeout (15 s from the connection, which this side may see late on a loaded
+    // machine), and bounded.
+    EXPECT_GE(t.elapsed(), 12000);
     EXPECT_LT(t.elapsed(), 30000);
     // The CSV group recorded its slots meanwhile (30 in 15 s), not held up by the server's.
     EXPECT_GE(csvRecords(), 15);
