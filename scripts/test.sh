@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Builds the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer and runs it,
-# with a MariaDB server of its own on a free loopback port.
+# with a MariaDB server of its own on a free loopback port; builds the Release tree with its tests;
+# runs the thread check (scripts/tsan.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 scripts/setup.sh
 scripts/format-check.sh
 BUILD=${LEDGRIX_TEST_BUILD:-$ROOT/build-test}
+BUILD=${BUILD%/}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLEDGRIX_SANITIZE=ON
 cmake --build "$BUILD" -j "$(nproc)"
+# The Release tree with its tests: warnings are errors there too, also those only the optimizer sees.
+cmake -S . -B "$BUILD-release" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD-release" -j "$(nproc)"
 
 # shellcheck source=scripts/mariadb.sh
 source scripts/mariadb.sh
@@ -46,3 +51,7 @@ if [ $status -ne 0 ] || grep -q '^MSGBOX|' "$WINDOWS/stderr"; then
 fi
 rm -rf "$WINDOWS"
 echo "README: LedgrixConfig showed the demo and ended in order"
+
+# The thread check: the database layer's, the writers' and the runtime's tests under
+# ThreadSanitizer, with a MariaDB server of their own.
+LEDGRIX_TSAN_BUILD="$BUILD-tsan" scripts/tsan.sh

@@ -13,7 +13,8 @@
 
 namespace ado::detail {
 
-const QString kTimeoutText = QStringLiteral("Timeout expired");
+// Also read by driver threads, which may outlive the exit's destructors: never destroyed.
+inline const QString& kTimeoutText = *new const QString(QStringLiteral("Timeout expired"));
 
 // Milliseconds on a clock that never steps.
 qint64 Monotonic();

@@ -2,7 +2,6 @@
 // SQLite files and the test MariaDB server, off line, and for CSV files.
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -619,10 +618,13 @@ TEST_F(Wizard, FieldListsStopAt255AndOddOrHugeTablesListTheirFieldsAtOnce) {
         plant,
         {"CREATE TABLE Wide (" + columns.join(u',') + u')',
          QStringLiteral("CREATE TABLE \"x]y;DROP TABLE Log2\" (A INT, B INT)"),
-         QStringLiteral("CREATE TABLE Big (Id INT, Flow DOUBLE)"),
+         QStringLiteral("CREATE TABLE BigRows (Id INT, Flow DOUBLE)"),
          QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
-                        "INSERT INTO Big SELECT i, i FROM n")});
-    qint64 listing = -1;
+                        "INSERT INTO BigRows SELECT i, i FROM n"),
+         // A million rows, each of which fails when read (abs() of the least integer overflows):
+         // its fields are listed without reading a row, or not at all.
+         QStringLiteral("CREATE VIEW Big AS SELECT Id, Flow + abs(Id * 0 - 9223372036854775807 - 1) AS Flow "
+                        "FROM BigRows")});
     auto table = [](const QString& name) {
         return WizardDriver::Step{"frmDBSetup3", [name](QDialog& p) {
                                       SetText(p, "cmbTableName", name);
@@ -645,14 +647,7 @@ TEST_F(Wizard, FieldListsStopAt255AndOddOrHugeTablesListTheirFieldsAtOnce) {
          }},
         table("x]y;DROP TABLE Log2"),
         back({"A", "B"}),
-        {"frmDBSetup3",
-         [&](QDialog& p) {
-             SetText(p, "cmbTableName", "Big");
-             QElapsedTimer t;
-             t.start();
-             Click(p, "cmdNext");
-             listing = t.elapsed();
-         }},
+        table("Big"),
         back({"Id", "Flow"}),
         table("Wide"),
         {"frmDBSetup4",
@@ -669,7 +664,6 @@ TEST_F(Wizard, FieldListsStopAt255AndOddOrHugeTablesListTheirFieldsAtOnce) {
         {"frmDBSetup5", [](QDialog& p) { Click(p, "cmdCancel"); }},
     });
     DBSetupWizard::RunDBSetupWizard(false);
-    EXPECT_LT(listing, 2000) << "the fields of a million rows are listed without reading a row";
     EXPECT_EQ(BoxTexts(),
               (QStringList(2,
                            "Failt to add a new data group!\r\nA data group can have upto [255] data "
@@ -809,21 +803,25 @@ TEST_F(Wizard, FieldListPagesShowTheWholeListBesideItsButtons) {
                                               << faults.join(QStringLiteral(", ")).toStdString();
                 Click(p, "cmdCancel");
             };
-            std::vector<WizardDriver::Step> steps{First(type)};
-            if (type == "ACCESS") {
-                steps.push_back({"frmDBSetup2_Access", [](QDialog& p) {
-                                     Click(p, "optUserFilePath");
-                                     SetText(p, "txtFilePath", "new.mdb");
-                                     Click(p, "chkOffLineConfigDB");
-                                     Click(p, "cmdNext");
-                                 }});
-                steps.push_back({"frmOfflineDBSetup3", [](QDialog& p) {
-                                     SetText(p, "txtTableName", "Log");
-                                     Click(p, "cmdNext");
-                                 }});
-            }
-            steps.push_back({"frmOfflineDBSetup4", fields});
-            WizardDriver pages(steps);
+            // Each path's pages as one list (no growing vector: GCC 12 at -O3 sees a false
+            // out-of-bounds access in its reallocation).
+            WizardDriver pages(
+                type == "ACCESS"
+                    ? std::vector<WizardDriver::Step>{First(type),
+                                                      {"frmDBSetup2_Access",
+                                                       [](QDialog& p) {
+                                                           Click(p, "optUserFilePath");
+                                                           SetText(p, "txtFilePath", "new.mdb");
+                                                           Click(p, "chkOffLineConfigDB");
+                                                           Click(p, "cmdNext");
+                                                       }},
+                                                      {"frmOfflineDBSetup3",
+                                                       [](QDialog& p) {
+                                                           SetText(p, "txtTableName", "Log");
+                                                           Click(p, "cmdNext");
+                                                       }},
+                                                      {"frmOfflineDBSetup4", fields}}
+                    : std::vector<WizardDriver::Step>{First(type), {"frmOfflineDBSetup4", fields}});
             DBSetupWizard::RunDBSetupWizard(false);
         }
     }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 
 #include "platform/ado/Ado.h"
 #include "tests/support/SilentServer.h"
@@ -32,22 +33,25 @@ TEST(SilentServerTest, OpeningGivesUpWithinTheConnectionTimeout) {
             c.Open(s);
             ADD_FAILURE() << "opened a server that never answers";
         } catch (const Error& e) {
+            // The driver's own timeout ends it (its text in brackets), not the wait's limit.
             EXPECT_EQ(e.Number, adErrTimeout) << e.Description.toStdString();
+            EXPECT_TRUE(e.Description.startsWith(QStringLiteral("Timeout expired (")))
+                << e.Description.toStdString();
         }
-        // The driver's own timeout ends it, well before the wait would be given up.
+        // Not before the timeout; the bound leaves room for a loaded machine.
         EXPECT_GE(t.elapsed(), 900) << s.toStdString();
-        EXPECT_LT(t.elapsed(), 2500) << s.toStdString();
+        EXPECT_LT(t.elapsed(), 10000) << s.toStdString();
         EXPECT_EQ(c.State(), adStateClosed);
     }
     SetWaitHook(nullptr);
-    EXPECT_GT(waits, 10);
+    EXPECT_GE(waits, 4);  // again and again while it waited
 }
 
 namespace {
 
-// Threads of this process that block SIGTERM.
-int ThreadsBlockingStopSignals() {
-    int n = 0;
+// The threads of this process (their ids) that block SIGTERM.
+QSet<QString> ThreadsBlockingStopSignals() {
+    QSet<QString> ids;
     for (const QString& tid :
          QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile f(QStringLiteral("/proc/self/task/%1/status").arg(tid));
@@ -55,9 +59,9 @@ int ThreadsBlockingStopSignals() {
         for (const QByteArray& line : f.readAll().split('\n'))
             if (line.startsWith("SigBlk:") &&
                 (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1)
-                ++n;
+                ids.insert(tid);
     }
-    return n;
+    return ids;
 }
 
 }  // namespace
@@ -76,21 +80,22 @@ TEST(StalledServerTest, AnUnansweredStatementIsAwaitedGivenUpAndLosesTheConnecti
     t.start();
     Task<void> statement = c.ExecuteAsync(QStringLiteral("SELECT 1"));
     EXPECT_FALSE(statement.Done());  // with the server, not waited for
-    EXPECT_LT(t.elapsed(), 500);
-    while (!statement.Done() && t.elapsed() < 10000) {
+    EXPECT_LT(t.elapsed(), 1000);    // the timeout a wait would have taken
+    while (!statement.Done() && t.elapsed() < 30000) {
         WaitForReadyWork(50);
         ResumeWork();
     }
+    ASSERT_TRUE(statement.Done());
     try {
         statement.Result();
         ADD_FAILURE() << "a statement without an answer succeeded";
     } catch (const Error& e) {
         EXPECT_EQ(e.Number, adErrTimeout) << e.Description.toStdString();
     }
-    EXPECT_LT(t.elapsed(), 1000 + 2000 + 1000);
+    EXPECT_GE(t.elapsed(), 900);  // by its timeout, not before
     t.restart();
     EXPECT_THROW(c.Execute(QStringLiteral("SELECT 1")), Error);
-    EXPECT_LT(t.elapsed(), 200);
+    EXPECT_LT(t.elapsed(), 1000);  // at once: without the timeout a call to the server takes
     EXPECT_FALSE(HasWaitingWork());
 }
 
@@ -99,13 +104,14 @@ TEST(StalledServerTest, AnUnansweredStatementIsAwaitedGivenUpAndLosesTheConnecti
 TEST(SilentServerTest, TheWaitMayOutliveItsConnectionAndDriverThreadsTakeNoStopSignal) {
     SilentServer server;
     ASSERT_TRUE(server.IsListening());
-    const int blocking = ThreadsBlockingStopSignals();
+    // Driver threads of earlier tests may end meanwhile: the threads are compared, not counted.
+    const QSet<QString> before = ThreadsBlockingStopSignals();
     auto* c = new Connection;
     c->ConnectionTimeout = 1;
     int waits = 0;
     SetWaitHook([&] {
         if (++waits == 3) {
-            EXPECT_GT(ThreadsBlockingStopSignals(), blocking);
+            EXPECT_FALSE(ThreadsBlockingStopSignals().subtract(before).isEmpty());  // the connection's
             delete c;
         }
     });

@@ -39,10 +39,13 @@ TEST_F(SilentServerE2E, CostsOnlyItsOwnGroupAndAStopSignalStillEndsTheSaverInOrd
     ASSERT_TRUE(silent.WaitForConnection(30000)) << saver.readAllStandardError().toStdString();
     QElapsedTimer t;
     t.start();
-    ASSERT_TRUE(WaitUntil([&] { return !failures().isEmpty(); }, 25000));
-    EXPECT_LT(t.elapsed(), 15000 + 2500);
+    ASSERT_TRUE(WaitUntil([&] { return !failures().isEmpty(); }, 40000));
+    // By the timeout (15 s from the connection, which this side may see late on a loaded
+    // machine), and bounded.
+    EXPECT_GE(t.elapsed(), 12000);
+    EXPECT_LT(t.elapsed(), 30000);
     // The CSV group recorded its slots meanwhile (30 in 15 s), not held up by the server's.
-    EXPECT_GE(csvRecords(), 25);
+    EXPECT_GE(csvRecords(), 15);
     const QStringList lines = LogLines(QStringLiteral("MY"));
     const qsizetype at = lines.indexOf(failures().first());
     ASSERT_LT(at + 1, lines.size());
@@ -54,8 +57,8 @@ TEST_F(SilentServerE2E, CostsOnlyItsOwnGroupAndAStopSignalStillEndsTheSaverInOrd
     ASSERT_TRUE(silent.WaitForConnection(30000));
     t.restart();
     ::kill(static_cast<pid_t>(saver.processId()), SIGTERM);
-    ASSERT_TRUE(saver.waitForFinished(10000));
-    EXPECT_LT(t.elapsed(), 3000);
+    ASSERT_TRUE(saver.waitForFinished(30000));
+    EXPECT_LT(t.elapsed(), 10000);  // not after the connection timeout (15 s)
     EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);
     const QStringList after = LogLines(QStringLiteral("MY"));

@@ -117,10 +117,11 @@ TEST_F(TagRolesTest, DisablingReportsLostSlotsAndStopEndsTheSaver) {
         "| Warning | Ledgrix.G1 | [Overrun 2024/03/05 12:00:10 PM] Loss 3 times records. (DisableLedgrix)")));
     EXPECT_EQ(window.Last(QStringLiteral("NextSaveTime")), QStringLiteral("(None)"));  // the shown group
     FakeTags::Get(QStringLiteral("EN")).value = 1;
+    const double enabled = DateUtil::Now();
     ProcessTagChange(en);
     EXPECT_FALSE(g.R().IsDisableDBAppend);
     EXPECT_EQ(g.R().CountinuousOverrunCount, 0);
-    EXPECT_GT(g.R().TargetSaveTime, DateUtil::Now() - 1.0 / 86400);
+    EXPECT_GT(g.R().TargetSaveTime, enabled - 1.0 / 86400);
     EXPECT_EQ(window.Last(QStringLiteral("NextSaveTime")),
               DateUtil::Format(g.R().TargetSaveTime, QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM")));
 
