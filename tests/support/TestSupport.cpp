@@ -1,8 +1,12 @@
 #include "tests/support/TestSupport.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <QElapsedTimer>
 
 #include <QFile>
 #include <QFileInfo>
@@ -99,4 +103,71 @@ bool AnotherProcessSeesLocks(const QString& path) {
     }
     int status = 0;
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+SqliteShell::SqliteShell(const QString& file) {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) return;
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        ::close(in[0]);
+        ::close(in[1]);
+        return;
+    }
+    const QByteArray path = QFile::encodeName(file);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::execlp("sqlite3", "sqlite3", path.constData(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    in_ = in[1];
+    out_ = out[0];
+}
+
+SqliteShell::~SqliteShell() {
+    Finish(10000);
+    if (out_ >= 0) ::close(out_);
+}
+
+void SqliteShell::Write(const QByteArray& text) {
+    if (in_ >= 0) [[maybe_unused]]
+        const ssize_t n = ::write(in_, text.constData(), static_cast<size_t>(text.size()));
+}
+
+bool SqliteShell::WaitForOutput(const QByteArray& text, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!output_.contains(text)) {
+        pollfd p{out_, POLLIN, 0};
+        if (t.elapsed() > timeoutMs || ::poll(&p, 1, 100) < 0) return false;
+        char buffer[4096];
+        if (p.revents & POLLIN) {
+            const ssize_t n = ::read(out_, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            output_.append(buffer, n);
+        }
+    }
+    return true;
+}
+
+bool SqliteShell::Finish(int timeoutMs) {
+    if (in_ >= 0) ::close(in_);
+    in_ = -1;
+    if (pid_ <= 0) return false;
+    QElapsedTimer t;
+    t.start();
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+        if (t.elapsed() > timeoutMs) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+            break;
+        }
+        ::usleep(10000);
+    }
+    pid_ = -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

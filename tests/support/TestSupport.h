@@ -44,5 +44,27 @@ QStringList SqliteRows(const QString& file, const QStringList& statements,
 // are not alone with the file.
 bool AnotherProcessSeesLocks(const QString& path);
 
+// Another program on a database file: the engine's shell (sqlite3), fed statements on its input.
+// Started with fork and exec: a thread checker follows fork, not the vfork of QProcess.
+class SqliteShell {
+  public:
+    explicit SqliteShell(const QString& file);
+    ~SqliteShell();
+    SqliteShell(const SqliteShell&) = delete;
+    SqliteShell& operator=(const SqliteShell&) = delete;
+
+    void Write(const QByteArray& text);
+    // Waits until the shell has printed the text.
+    bool WaitForOutput(const QByteArray& text, int timeoutMs);
+    // Ends its input and waits for it to end.
+    bool Finish(int timeoutMs);
+
+  private:
+    int pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    QByteArray output_;
+};
+
 // The path of a file under tests/data.
 QString TestData(const QString& relative);

@@ -38,7 +38,56 @@ TEST(DueTest, SlotsSaveUpToHalfACycleLate) {
     EXPECT_EQ(MilliSecondsDue(AtMs("2024/03/05 12:00:10", 101), t, cycle), Due::Skip);
 }
 
-class MainLoopTest : public RuntimeFixture {};
+namespace {
+
+std::atomic<qint64> g_clockMs{0};
+qint64 TestClock() {
+    return g_clockMs;
+}
+
+// A value field bound to a tag of the fake tag manager.
+void AddValueField(SaveGroupRecord& g, const QString& name, const QString& tag) {
+    xField& f = g.F(++g.FieldCount);
+    f.FieldName = name;
+    f.TagName = tag;
+    f.TagType = QStringLiteral("VALUE");
+    f.DecimalPlaces = f.TagMessageLength = -1;
+    f.TagID = static_cast<int16_t>(FakeTags::Has(tag) ? FakeTags::Get(tag).handle : FakeTags::Add(tag, 7));
+}
+
+void EveryQuarterSecond(SaveGroupRecord& g) {
+    g.S().SaveTimeInterval = g.R().SaveTimeInterval = 0.25;
+    g.R().IsHighSpeedSaver = true;
+    g.R().SaveTimeIntervalWithMilliSeconds = Numbers::Fixed4::FromDouble(250);
+    g.R().SetFirstSaveTime(true);
+}
+
+// The test's clock, from a whole second on, for as long as the scope lives.
+struct TestClockScope {
+    TestClockScope() {
+        g_clockMs = (QDateTime::currentMSecsSinceEpoch() / 1000 + 1) * 1000;
+        DateUtil::SetClock(&TestClock);
+    }
+    ~TestClockScope() { DateUtil::SetClock(nullptr); }
+};
+
+}  // namespace
+
+class MainLoopTest : public RuntimeFixture {
+  protected:
+    // A CSV group that records the fake tag V into <name>.csv below the temporary folder.
+    SaveGroupRecord& CsvGroup(const QString& name) {
+        SaveGroupRecord& g = AddGroup(name);
+        g.S().dbDBTypeName = QStringLiteral("CSV");
+        g.S().dbCSVFilePath = g.S().dbCSVFullPath = Path(name + QStringLiteral(".csv"));
+        g.S().dbSCSVDelimiterCharacter = QStringLiteral(",");
+        g.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
+        AddValueField(g, QStringLiteral("V"), QStringLiteral("V"));
+        int16_t index = State().SaveGroupCount;
+        PrepareCSVDB(index, -1, 0);
+        return g;
+    }
+};
 
 TEST_F(MainLoopTest, ALateSlotIsCountedAndTheNextSaveLogsTheSeriesFirst) {
     State().dbSLiveAlone = 1;
@@ -107,32 +156,6 @@ TEST_F(MainLoopTest, TheLoopWaitsForTheEarliestTargetAndEndsWithoutTheHmiRuntime
     EXPECT_TRUE(log.last().endsWith(QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0")));
 }
 
-namespace {
-
-std::atomic<qint64> g_clockMs{0};
-qint64 TestClock() {
-    return g_clockMs;
-}
-
-// A value field bound to a tag of the fake tag manager.
-void AddValueField(SaveGroupRecord& g, const QString& name, const QString& tag) {
-    xField& f = g.F(++g.FieldCount);
-    f.FieldName = name;
-    f.TagName = tag;
-    f.TagType = QStringLiteral("VALUE");
-    f.DecimalPlaces = f.TagMessageLength = -1;
-    f.TagID = static_cast<int16_t>(FakeTags::Has(tag) ? FakeTags::Get(tag).handle : FakeTags::Add(tag, 7));
-}
-
-void EveryQuarterSecond(SaveGroupRecord& g) {
-    g.S().SaveTimeInterval = g.R().SaveTimeInterval = 0.25;
-    g.R().IsHighSpeedSaver = true;
-    g.R().SaveTimeIntervalWithMilliSeconds = Numbers::Fixed4::FromDouble(250);
-    g.R().SetFirstSaveTime(true);
-}
-
-}  // namespace
-
 // A MYSQL group whose server stops answering, beside a CSV group, on a clock of the test's own:
 // the CSV group records every slot meanwhile, and at the stop every slot of the server's group is
 // written, named as of unknown outcome, or counted in its summary.
@@ -150,14 +173,7 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     check.Open(TestMariaDb::ConnectionString());
     check.Execute(QStringLiteral("CREATE TABLE ") + table + QStringLiteral(" (T DATETIME, Flow DOUBLE)"));
 
-    SaveGroupRecord& csv = AddGroup(QStringLiteral("CSV1"));
-    csv.S().dbDBTypeName = QStringLiteral("CSV");
-    csv.S().dbCSVFilePath = csv.S().dbCSVFullPath = Path(QStringLiteral("csv1.csv"));
-    csv.S().dbSCSVDelimiterCharacter = QStringLiteral(",");
-    csv.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
-    AddValueField(csv, QStringLiteral("V"), QStringLiteral("V"));
-    int16_t first = 1;
-    PrepareCSVDB(first, -1, 0);
+    SaveGroupRecord& csv = CsvGroup(QStringLiteral("CSV1"));
 
     StallingLink link(TestMariaDb::Host(), TestMariaDb::Port());
     SaveGroupRecord& my = AddGroup(QStringLiteral("MY"));
@@ -184,14 +200,10 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     link.StopAnswers();
 
     // The test's clock, on a whole second, moves a quarter second a pass.
-    g_clockMs = (QDateTime::currentMSecsSinceEpoch() / 1000 + 1) * 1000;
-    DateUtil::SetClock(&TestClock);
-    struct RealClock {
-        ~RealClock() {
-            DateUtil::SetClock(nullptr);
-            ado::SetDefaultTimeouts(0, 0);
-        }
-    } realClock;
+    struct DefaultTimeouts {
+        ~DefaultTimeouts() { ado::SetDefaultTimeouts(0, 0); }
+    } defaults;
+    const TestClockScope clock;
     DatetimeWithMilliSeconds start;
     start.SetNow();
     for (SaveGroupRecord* g : {&csv, &my}) {
@@ -209,7 +221,7 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
     }
     EXPECT_LT(real.elapsed(), 10000);  // the server's group never held the passes up for its 20 s
     EXPECT_TRUE(my.R().IsDBAppending());
-    EXPECT_EQ(ReadFile(QStringLiteral("csv1.csv")).count("7\r\n"), kPasses);
+    EXPECT_EQ(ReadFile(QStringLiteral("CSV1.csv")).count("7\r\n"), kPasses);
 
     // The stop: the record with the server is named as of unknown outcome, the other slots due
     // up to the stop (the one at the stop itself too) are counted.
@@ -245,21 +257,10 @@ TEST_F(MainLoopTest, AStalledServerCostsOnlyItsOwnGroupAndTheStopAccountsForEver
 TEST_F(MainLoopTest, AScheduleAheadOfTheClockStartsAgainFromTheClock) {
     State().dbSLiveAlone = 1;
     Services().GetFieldValues = [](int16_t group) { GetFieldValues(group); };
-    g_clockMs = (QDateTime::currentMSecsSinceEpoch() / 1000 + 1) * 1000;
-    DateUtil::SetClock(&TestClock);
-    struct RealClock {
-        ~RealClock() { DateUtil::SetClock(nullptr); }
-    } realClock;
+    const TestClockScope clock;
     const char* names[] = {"SEC", "FAST"};
     for (int k = 0; k < 2; ++k) {
-        SaveGroupRecord& g = AddGroup(QLatin1String(names[k]));
-        g.S().dbDBTypeName = QStringLiteral("CSV");
-        g.S().dbCSVFilePath = g.S().dbCSVFullPath = Path(QLatin1String(names[k]) + QStringLiteral(".csv"));
-        g.S().dbSCSVDelimiterCharacter = QStringLiteral(",");
-        g.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
-        AddValueField(g, QStringLiteral("V"), QStringLiteral("V"));
-        int16_t index = static_cast<int16_t>(k + 1);
-        PrepareCSVDB(index, -1, 0);
+        SaveGroupRecord& g = CsvGroup(QLatin1String(names[k]));
         if (k == 1) {
             EveryQuarterSecond(g);
         } else {
@@ -307,19 +308,8 @@ TEST_F(MainLoopTest, AScheduleAheadOfTheClockStartsAgainFromTheClock) {
 TEST_F(MainLoopTest, LostSlotsAreCountedOnceFromTheFirstSlotAndAfterTheClockSteppedBack) {
     State().dbSLiveAlone = 1;
     Services().GetFieldValues = [](int16_t group) { GetFieldValues(group); };
-    g_clockMs = (QDateTime::currentMSecsSinceEpoch() / 1000 + 1) * 1000;
-    DateUtil::SetClock(&TestClock);
-    struct RealClock {
-        ~RealClock() { DateUtil::SetClock(nullptr); }
-    } realClock;
-    SaveGroupRecord& g = AddGroup(QStringLiteral("SEC"));
-    g.S().dbDBTypeName = QStringLiteral("CSV");
-    g.S().dbCSVFilePath = g.S().dbCSVFullPath = Path(QStringLiteral("sec.csv"));
-    g.S().dbSCSVDelimiterCharacter = QStringLiteral(",");
-    g.S().dbSCSVNewlineCharacter = QStringLiteral("\r\n");
-    AddValueField(g, QStringLiteral("V"), QStringLiteral("V"));
-    int16_t index = 1;
-    PrepareCSVDB(index, -1, 0);
+    const TestClockScope clock;
+    SaveGroupRecord& g = CsvGroup(QStringLiteral("sec"));
     g.S().SaveTimeInterval = g.R().SaveTimeInterval = 1;
     g.R().SetFirstSaveTime(true);
     xRuntimeInfo& r = g.R();

@@ -1,5 +1,4 @@
 // Records written into Access- and Excel-type targets (SQLite files).
-#include <QProcess>
 #include <QRegularExpression>
 #include <cmath>
 #include <cstdlib>
@@ -369,12 +368,9 @@ TEST_F(DBAppendTest, AnotherProgramsWriteLockCostsOnlyItsOwnFileAndItsGroupRecor
     ado::WaitFor(PrepareDB(2, false));
 
     // Another program holds the write lock of group 1's file.
-    QProcess other;
-    other.start(QStringLiteral("sqlite3"), {Path(QStringLiteral("Project/P/dat/db1.mdb"))});
-    ASSERT_TRUE(other.waitForStarted());
-    other.write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
-    ASSERT_TRUE(other.waitForReadyRead(10000));
-    ASSERT_TRUE(other.readAll().contains("held"));
+    SqliteShell other(Path(QStringLiteral("Project/P/dat/db1.mdb")));
+    other.Write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
+    ASSERT_TRUE(other.WaitForOutput("held", 10000));
 
     statusWrites.clear();
     ado::Task<void> waiting = DBAppend(1, At(2024, 3, 5, 9, 0, 0));
@@ -389,8 +385,8 @@ TEST_F(DBAppendTest, AnotherProgramsWriteLockCostsOnlyItsOwnFileAndItsGroupRecor
     EXPECT_EQ(CountLog(QStringLiteral("Error Description = database is locked")), 1)
         << log.join(u'\n').toStdString();
 
-    other.write("COMMIT;\n.quit\n");
-    ASSERT_TRUE(other.waitForFinished());
+    other.Write("COMMIT;\n");
+    ASSERT_TRUE(other.Finish(10000));
     Record(1, 2, QStringLiteral("x"));
     EXPECT_EQ(g1.R().NumRecordsSaved, 1);
     EXPECT_EQ(Table().size(), 1);
