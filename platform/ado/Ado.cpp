@@ -3,7 +3,6 @@
 // engine (SqlEngine.h).
 #include "platform/ado/Ado.h"
 
-#include <QAtomicInt>
 #include <algorithm>
 
 #include "platform/ado/Database.h"
@@ -11,8 +10,6 @@
 namespace ado {
 
 namespace {
-
-QAtomicInt g_connectionCounter;
 
 qsizetype IndexOfName(const QStringList& names, const QString& name) {
     for (qsizetype i = 0; i < names.size(); ++i)
@@ -82,7 +79,7 @@ Task<void> OpenOn(SharedPtr s, long connectTimeout, long commandTimeout, QString
 
     auto core = std::make_shared<SqlEngine>();
     core->plan = plan;
-    core->name = QStringLiteral("ledgrix-ado-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1) + 1);
+    core->name = detail::NewConnectionName(QStringLiteral("connection"));
     core->secrets = s->secrets;
     core->connectSeconds = detail::TimeoutSeconds(connectTimeout, detail::DefaultConnectionSeconds());
     core->commandSeconds = detail::TimeoutSeconds(commandTimeout, detail::DefaultCommandSeconds());

@@ -60,14 +60,11 @@ class Database {
             call->Settle(nullptr, std::make_exception_ptr(Error(adErrTimeout, kLostText)));
         } else if (!thread) {
             const qint64 lockDeadline = Monotonic() + lockMs;
-            std::function<bool()> attempt = [call, e = engine, f = std::move(fn), st = status, lockDeadline] {
-                e->lockWait = false;
-                auto [value, error] = Invoke(*e, f, *st);
-                if (error && e->lockWait && Monotonic() < lockDeadline) return false;
-                call->Settle(std::move(value), std::move(error));
-                return true;
-            };
-            if (!attempt()) return CallAwaiter<R>(std::move(call), status, 0, std::move(attempt));
+            if (!Attempt(*call, *engine, fn, *status, lockDeadline))
+                return CallAwaiter<R>(call, status, 0,
+                                      [call, e = engine, f = std::move(fn), st = status, lockDeadline] {
+                                          return Attempt(*call, *e, f, *st, lockDeadline);
+                                      });
         } else {
             ++status->unfinished;
             thread->Post([call, e = engine, f = std::move(fn), st = status] {
@@ -86,6 +83,16 @@ class Database {
     std::unique_ptr<DriverThread> thread;  // the driver's own thread; none for SQLite
 
   private:
+    // One attempt of an SQLite call; false while it finds another's lock and may wait longer.
+    template <typename R>
+    static bool Attempt(CallOutcome& call, SqlEngine& e, const std::function<R(SqlEngine&)>& fn,
+                        CallStatus& st, qint64 lockDeadline) {
+        e.lockWait = false;
+        auto [value, error] = Invoke(e, fn, st);
+        if (error && e.lockWait && Monotonic() < lockDeadline) return false;
+        call.Settle(std::move(value), std::move(error));
+        return true;
+    }
     // The call's result or failure.
     template <typename R>
     static std::pair<std::shared_ptr<void>, std::exception_ptr> Invoke(SqlEngine& e,

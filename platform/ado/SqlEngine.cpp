@@ -1,25 +1,19 @@
 #include "platform/ado/SqlEngine.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAtomicInt>
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QUrl>
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "platform/ado/AwaitedCall.h"
 #include "platform/ado/JetSql.h"
+#include "platform/fileio/FileIO.h"
 #include "platform/fileio/WindowsPath.h"
 
 namespace ado {
@@ -129,15 +123,6 @@ Error NotADatabase(const QString& givenPath) {
                      .arg(givenPath));
 }
 
-QString MaskWithSecretsImpl(const QString& text, const QStringList& secrets) {
-    QString out = MaskPasswords(text);
-    // Passwords of four characters and more are masked wherever they appear; shorter ones
-    // are too common as parts of other words and numbers.
-    for (const QString& s : secrets)
-        if (s.size() >= 4) out.replace(s, QStringLiteral("****"));
-    return out;
-}
-
 // The database file's own checks, made without opening it: on Linux, closing any descriptor of a
 // file drops every lock this process holds on it, the engine's locks for the connections already
 // open to it included. Whether the file holds a database is left to the engine.
@@ -153,12 +138,21 @@ void CheckSQLiteFile(const QString& givenPath, QString& resolved) {
     if (std::filesystem::file_size(path, ec) == 0 || ec) throw NotADatabase(givenPath);
 }
 
-QAtomicInt copyCounter;
+QAtomicInt g_connectionCounter;
 
 }  // namespace
 
 QString MaskWithSecrets(const QString& text, const QStringList& secrets) {
-    return MaskWithSecretsImpl(text, secrets);
+    QString out = MaskPasswords(text);
+    // Passwords of four characters and more are masked wherever they appear; shorter ones
+    // are too common as parts of other words and numbers.
+    for (const QString& s : secrets)
+        if (s.size() >= 4) out.replace(s, QStringLiteral("****"));
+    return out;
+}
+
+QString NewConnectionName(const QString& kind) {
+    return QStringLiteral("ledgrix-ado-%1-%2").arg(kind).arg(g_connectionCounter.fetchAndAddRelaxed(1) + 1);
 }
 
 Error SqlEngine::Failure(long number, const QSqlError& e, const QElapsedTimer& since,
@@ -465,59 +459,31 @@ QString CopyDatabaseFile(const QString& source, const QString& target) {
     } catch (const Error& e) {
         return e.Description;
     }
-    const QFileInfo to(WindowsPath::Resolve(target));
-    static std::atomic<quint32> serial{0};
-    const QString temp = to.absolutePath() + QStringLiteral("/.") + to.fileName() +
-                         QStringLiteral(".%1.%2.ledgrix-tmp").arg(::getpid()).arg(++serial);
-    const QByteArray tempName = QFile::encodeName(temp);
-    const QString name =
-        QStringLiteral("ledgrix-ado-copy-%1").arg(detail::copyCounter.fetchAndAddRelaxed(1) + 1);
-    QString failure;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(QUrl::fromLocalFile(from).toString(QUrl::FullyEncoded) +
-                           QStringLiteral("?mode=rw"));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-        if (!db.open()) {
-            failure = SqlErrorText(db.lastError());
-        } else {
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("VACUUM INTO ?"));
-            q.addBindValue(temp);
-            if (!q.exec())
-                failure = q.lastError().nativeErrorCode() == QLatin1String("26")
-                              ? NotADatabase(source).Description
-                              : SqlErrorText(q.lastError());
+    // The engine writes the copy into an empty temporary file; it does not sync it, which the
+    // placing does before the copy takes its name.
+    return FileIO::PlaceNew(WindowsPath::Resolve(target), from, [&](const QString& temp) {
+        const QString name = NewConnectionName(QStringLiteral("copy"));
+        QString failure;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(QUrl::fromLocalFile(from).toString(QUrl::FullyEncoded) +
+                               QStringLiteral("?mode=rw"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
+            if (!db.open()) {
+                failure = SqlErrorText(db.lastError());
+            } else {
+                QSqlQuery q(db);
+                q.prepare(QStringLiteral("VACUUM INTO ?"));
+                q.addBindValue(temp);
+                if (!q.exec())
+                    failure = q.lastError().nativeErrorCode() == QLatin1String("26")
+                                  ? NotADatabase(source).Description
+                                  : SqlErrorText(q.lastError());
+            }
         }
-    }
-    QSqlDatabase::removeDatabase(name);
-    // The engine does not sync what it wrote: the copy is on the disk before it takes its name.
-    const auto sysFailure = [](const QString& what) {
-        return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
-    };
-    if (failure.isEmpty()) {
-        struct stat st {};
-        const int fd = ::open(tempName.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0 || ::stat(QFile::encodeName(from).constData(), &st) != 0 ||
-            ::fchmod(fd, st.st_mode & 07777) != 0 || ::fsync(fd) != 0)
-            failure = sysFailure(target);
-        if (fd >= 0) ::close(fd);
-    }
-    if (failure.isEmpty() &&
-        ::renameat2(AT_FDCWD, tempName.constData(), AT_FDCWD,
-                    QFile::encodeName(to.absoluteFilePath()).constData(), RENAME_NOREPLACE) != 0)
-        failure = sysFailure(target);
-    if (!failure.isEmpty()) {
-        ::unlink(tempName.constData());
+        QSqlDatabase::removeDatabase(name);
         return failure;
-    }
-    const int folder =
-        ::open(QFile::encodeName(to.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
-    return QString();
+    });
 }
 
 }  // namespace ado

@@ -26,6 +26,8 @@ struct QueryRows {
 
 // The text with the connection's passwords masked.
 QString MaskWithSecrets(const QString& text, const QStringList& secrets);
+// A name of its own for a database of QtSql ("ledgrix-ado-<kind>-<n>").
+QString NewConnectionName(const QString& kind);
 
 class SqlEngine {
   public:

@@ -116,16 +116,9 @@ void ResumeWork() {
             g_ready.pop_front();
         }
         if (resume.empty()) break;
-        // Work that nobody awaits keeps its failure in its frame and hands it over at its end;
-        // anything that leaves a resumption all the same is kept for the end of the pass, so
-        // that every other piece is resumed.
-        for (const std::coroutine_handle<> h : resume) {
-            try {
-                h.resume();
-            } catch (...) {
-                g_failures.push_back(std::current_exception());
-            }
-        }
+        // A task never lets its failure leave a resumption: work that nobody awaits hands it to
+        // the queue at its end (Task.h), so every other piece of the pass is resumed first.
+        for (const std::coroutine_handle<> h : resume) h.resume();
     }
     if (g_failures.empty()) return;
     const std::exception_ptr first = g_failures.front();

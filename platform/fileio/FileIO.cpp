@@ -211,10 +211,15 @@ class TemporaryFile {
         return SetMode(source.st_mode);
     }
     QString Write(const char* data, qsizetype size) { return WriteAll(fd_, data, size); }
-    // Pushes the data to the disk, then renames the file over the target.
-    QString Commit() {
+    QString Path() const { return QFile::decodeName(temp_); }
+    // Pushes the data to the disk, then renames the file over the target (or, without `replace`,
+    // onto a target that must not exist).
+    QString Commit(bool replace = true) {
         if (Calls().fsync(fd_) != 0) return LastError();
-        if (Calls().rename(temp_.constData(), Native(target_).constData()) != 0) return LastError();
+        if (replace ? Calls().rename(temp_.constData(), Native(target_).constData()) != 0
+                    : ::renameat2(AT_FDCWD, temp_.constData(), AT_FDCWD, Native(target_).constData(),
+                                  RENAME_NOREPLACE) != 0)
+            return LastError();
         renamed_ = true;
         ::close(fd_);
         fd_ = -1;
@@ -384,6 +389,18 @@ QString Copy(const QString& source, const QString& target) {
 
 QString Copy(const QString& source, const QString& target, const QByteArray& content) {
     return CopyWith(source, target, &content);
+}
+
+QString PlaceNew(const QString& target, const QString& like,
+                 const std::function<QString(const QString&)>& write) {
+    struct stat from;
+    if (::stat(Native(like).constData(), &from) != 0) return LastError();
+    TemporaryFile temp(target);
+    QString why = temp.Open(true);
+    if (why.isEmpty()) why = temp.AdoptCopyOf(from);
+    if (why.isEmpty()) why = write(temp.Path());
+    if (why.isEmpty()) why = temp.Commit(false);
+    return why;
 }
 
 QString CreateIfMissing(const QString& path) {

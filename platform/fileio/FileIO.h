@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace FileIO {
 
@@ -33,6 +34,11 @@ QString Replace(const QString& path, const QByteArray& bytes);
 QString Copy(const QString& source, const QString& target);
 // The same with `content` in place of the source's bytes.
 QString Copy(const QString& source, const QString& target, const QByteArray& content);
+// Makes a new file that another writer fills: `write` writes the temporary file whose path it is
+// given (made empty, with the group and permissions of `like`); then the file is synced and
+// takes the target's name, which must not exist. Empty on success, else why it failed.
+QString PlaceNew(const QString& target, const QString& like,
+                 const std::function<QString(const QString&)>& write);
 // Creates an empty file when nothing is there; a regular file that exists, also one that another
 // program has just made, is left as it is. Empty on success, else why it failed.
 QString CreateIfMissing(const QString& path);

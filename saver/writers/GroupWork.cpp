@@ -16,10 +16,12 @@ SaveGroupRecord& Records(int16_t groupIndex) {
 
 }  // namespace
 
-GroupWork::Waiter::Waiter(int16_t groupIndex)
+GroupWork::Waiter::Waiter(int16_t groupIndex) : Waiter(groupIndex, Records(groupIndex)) {}
+
+GroupWork::Waiter::Waiter(int16_t groupIndex, const SaveGroupRecord& records)
     : index_(groupIndex),
-      settings_(Records(groupIndex).Settings),
-      runState_(Records(groupIndex).RunState),
+      settings_(records.Settings),
+      runState_(records.RunState),
       turn_(runState_->TargetTurn.Take()) {}
 
 std::optional<GroupWork> GroupWork::TakeIfFree(int16_t groupIndex) {

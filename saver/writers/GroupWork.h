@@ -22,6 +22,7 @@ class GroupWork {
     class Waiter {
       public:
         explicit Waiter(int16_t groupIndex);
+        Waiter(int16_t groupIndex, const SaveGroupRecord& records);
         bool await_ready() { return turn_.await_ready(); }
         void await_suspend(std::coroutine_handle<> h) { turn_.await_suspend(h); }
         GroupWork await_resume() { return GroupWork(index_, settings_, runState_, turn_.await_resume()); }

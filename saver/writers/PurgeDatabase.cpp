@@ -21,9 +21,6 @@ ado::Task<bool> EnsureConnection(GroupWork& work) {
 }  // namespace
 
 ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays) {
-    const xSvcSettings& s = State().Group(groupIndex).S();
-    // Dispersed files are never purged; CSV files have no table to purge.
-    if (!s.dbSDataBaseRootDir.isEmpty() || s.dbDBTypeName == QLatin1String("CSV")) co_return;
     GroupWork work = co_await GroupWork::Take(groupIndex);
     co_await PurgeDatabase(work, keepDays);
 }
