@@ -306,19 +306,17 @@ QString ReadFirstLine(const QString& path) {
 
 }  // namespace FileUtil
 
-TextFileStream::TextFileStream(const QString& path, Mode mode)
-    : path_(path), file_(FileUtil::ResolvePath(path)) {
-    if (mode == Mode::Append && !file_.exists()) throw Failure(53, QStringLiteral("File not found: ") + path);
-    const auto flags = mode == Mode::Create ? QIODevice::WriteOnly | QIODevice::Truncate
-                                            : QIODevice::WriteOnly | QIODevice::Append;
-    if (!file_.open(flags))
-        throw Failure(75, QStringLiteral("Path/File access error: ") + path + QStringLiteral(" (") +
-                              file_.errorString() + u')');
+TextFileStream::TextFileStream(const QString& path, Mode mode, const QString& lineEnd)
+    : path_(path), lineEnd_(lineEnd.toUtf8()) {
+    const QString resolved = FileUtil::ResolvePath(path);
+    if (mode == Mode::Append && FileIO::KindOf(resolved) == FileIO::Kind::Missing)
+        throw Failure(53, QStringLiteral("File not found: ") + path);
+    const QString why = file_.Open(resolved, mode == Mode::Create);
+    if (!why.isEmpty()) throw FileUtil::AccessError(path, why);
 }
 
 void TextFileStream::Write(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    if (file_.write(bytes) != bytes.size() || !file_.flush())
-        throw Failure(57, QStringLiteral("Device I/O error: ") + path_ + QStringLiteral(" (") +
-                              file_.errorString() + u')');
+    const QString why = file_.Append(text.toUtf8(), lineEnd_);
+    if (!why.isEmpty())
+        throw Failure(57, QStringLiteral("Device I/O error: ") + path_ + QStringLiteral(" (") + why + u')');
 }

@@ -7,6 +7,8 @@
 #include <QString>
 #include <memory>
 
+#include "platform/fileio/FileIO.h"
+
 namespace FileUtil {
 
 // The Linux path of a Windows-form path: absolute, "." and ".." applied, existing components
@@ -67,19 +69,26 @@ bool DirExists(const QString& path);
 
 }  // namespace FileUtil
 
-// An open text file: created (replacing), or opened for appending. Closed when released.
+// An open text file that whole lines are appended to: created (replacing), or opened for
+// appending. Closed when released.
 class TextFileStream {
   public:
     enum class Mode { Create, Append };
-    // Raises Failure when the file cannot be opened; Append never creates a missing file.
-    TextFileStream(const QString& path, Mode mode);
-    // Writes the text in one write and pushes it to the file; raises Failure on error.
+    // Raises Failure when the file cannot be opened; Append never creates a missing file. The
+    // file's lines end with `lineEnd`.
+    TextFileStream(const QString& path, Mode mode, const QString& lineEnd = QStringLiteral("\r\n"));
+    // Writes the text in one write. A write that fails leaves the file as it was and raises
+    // Failure with the system's reason; where the part written cannot be removed again, the
+    // failure says so and the next text starts on a line of its own.
     void Write(const QString& text);
     QString Path() const { return path_; }
+    // A failed write left part of its text in the file.
+    bool KeepsPartOfALine() const { return file_.PartKept(); }
 
   private:
     QString path_;
-    QFile file_;
+    QByteArray lineEnd_;
+    FileIO::AppendFile file_;
 };
 
 namespace FileUtil {

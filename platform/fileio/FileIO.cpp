@@ -44,15 +44,26 @@ QString FollowLinks(const QString& path) {
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
-QString WriteAll(int fd, const char* data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t n = Calls().write(fd, data, static_cast<size_t>(size));
+// Writes every byte, a write cut short going on with the rest, so a failure is the system's reason
+// (a full disk first takes part of a write, then refuses the rest); `written` counts what went in.
+QString WriteAll(int fd, const char* data, qsizetype size, qsizetype* written = nullptr) {
+    qsizetype done = 0;
+    QString why;
+    while (done < size) {
+        const ssize_t n = Calls().write(fd, data + done, static_cast<size_t>(size - done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n < 0 ? LastError() : QStringLiteral("nothing written");
-        data += n;
-        size -= n;
+        if (n <= 0) {
+            why = n < 0 ? LastError() : QStringLiteral("nothing written");
+            break;
+        }
+        done += n;
     }
-    return QString();
+    if (written) *written = done;
+    return why;
+}
+
+bool IsLineEnd(char c) {
+    return c == '\n' || c == '\r';
 }
 
 // An existing target is replaced only when the user may write it, as a direct write would be.
@@ -278,7 +289,7 @@ int OpenRegular(const QString& path, QString& why) {
 }  // namespace
 
 SystemCalls DefaultCalls() {
-    return SystemCalls{::write, ::fsync, ::rename};
+    return SystemCalls{::write, ::fsync, ::rename, ::ftruncate};
 }
 
 SystemCalls& Calls() {
@@ -415,6 +426,60 @@ QString CreateIfMissing(const QString& path) {
     if (fd < 0) return LastError();
     ::close(fd);
     return QString();
+}
+
+AppendFile::~AppendFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+QString AppendFile::Open(const QString& path, bool create) {
+    const QByteArray native = Native(path);
+    const int flags = O_APPEND | O_CLOEXEC | (create ? O_CREAT | O_TRUNC : 0);
+    fd_ = ::open(native.constData(), O_RDWR | flags, 0666);
+    // A file the user may write but not read: its last line is taken as finished.
+    if (fd_ < 0 && errno == EACCES) fd_ = ::open(native.constData(), O_WRONLY | flags, 0666);
+    if (fd_ < 0) return LastError();
+    struct stat st;
+    char tail[3];
+    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const off_t size = std::min<off_t>(st.st_size, sizeof tail);
+        const ssize_t n = ::pread(fd_, tail, static_cast<size_t>(size), st.st_size - size);
+        // A byte-order mark alone begins the first line.
+        const bool markOnly = st.st_size == 3 && n == 3 && std::memcmp(tail, "\xEF\xBB\xBF", 3) == 0;
+        unfinished_ = n == size && !markOnly && !IsLineEnd(tail[n - 1]);
+    }
+    return QString();
+}
+
+QString AppendFile::Append(const QByteArray& bytes, const QByteArray& lineEnd) {
+    const QByteArray out = unfinished_ ? lineEnd + bytes : bytes;
+    partKept_ = false;
+    struct stat before;
+    const bool regular = ::fstat(fd_, &before) == 0 && S_ISREG(before.st_mode);
+    qsizetype written = 0;
+    const QString why = WriteAll(fd_, out.constData(), out.size(), &written);
+    if (why.isEmpty() || written == 0) {
+        if (why.isEmpty() && !out.isEmpty()) unfinished_ = !IsLineEnd(out.back());
+        return why;
+    }
+    // The part written is cut off again, unless the file has grown past it meanwhile.
+    QString kept;
+    struct stat after;
+    if (!regular)
+        kept = QStringLiteral("not a regular file");
+    else if (::fstat(fd_, &after) != 0)
+        kept = LastError();
+    else if (after.st_size != before.st_size + written)
+        kept = QStringLiteral("the file grew meanwhile");
+    else if (Calls().ftruncate(fd_, before.st_size) != 0)
+        kept = LastError();
+    if (kept.isEmpty()) return why;
+    partKept_ = true;
+    unfinished_ = !IsLineEnd(out[written - 1]);
+    return QStringLiteral(
+               "%1; the %2 bytes written could not be removed: %3; the next line starts on a "
+               "line of its own")
+        .arg(why, QString::number(written), kept);
 }
 
 }  // namespace FileIO

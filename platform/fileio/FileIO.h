@@ -43,11 +43,39 @@ QString PlaceNew(const QString& target, const QString& like,
 // program has just made, is left as it is. Empty on success, else why it failed.
 QString CreateIfMissing(const QString& path);
 
-// The system calls that write a replacement, in one place so that a test can make one fail.
+// A file that whole lines are appended to (CSV files, the log file). An append that fails part
+// way has what it wrote cut off again, so the file is as it was before it. Where that cannot be
+// done the failure says so, and the next append starts on a line of its own, as it does in a file
+// whose last line another program left unfinished.
+class AppendFile {
+  public:
+    AppendFile() = default;
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Opens the file for appending, or with `create` makes it (an existing one empty). Empty on
+    // success, else why it failed.
+    QString Open(const QString& path, bool create);
+    // Appends the bytes in one piece, after `lineEnd` where the file's last line is unfinished.
+    // Empty on success, else why it failed, and whether part of the bytes stays in the file.
+    QString Append(const QByteArray& bytes, const QByteArray& lineEnd);
+    // The last append failed and part of its bytes stays in the file.
+    bool PartKept() const { return partKept_; }
+
+  private:
+    int fd_ = -1;
+    bool unfinished_ = false;  // the next append starts with a line end
+    bool partKept_ = false;
+};
+
+// The system calls that write a replacement or an append, in one place so that a test can make
+// one fail.
 struct SystemCalls {
     ssize_t (*write)(int fd, const void* data, size_t size);
     int (*fsync)(int fd);
     int (*rename)(const char* from, const char* to);
+    int (*ftruncate)(int fd, off_t length);
 };
 SystemCalls DefaultCalls();
 // The calls in use (the defaults until a test puts others in place).

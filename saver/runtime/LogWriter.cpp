@@ -1,5 +1,8 @@
 #include "saver/runtime/LogWriter.h"
 
+#include <optional>
+
+#include "common/DateUtil.h"
 #include "common/Failure.h"
 #include "common/FileUtil.h"
 #include "common/ProgramHooks.h"
@@ -44,13 +47,20 @@ void WriteLog(const QString& text) {
     // would be written over.
     if (!sv.IsLogFileReady || State().dbSLogDisable != 0) return;
     const QString path = LogFileName();
-    if (FileUtil::FileExists(path)) {
-        try {
-            TextFileStream stream(path, TextFileStream::Mode::Append);
-            sv.LogFileStreamSet = true;
-            stream.Write(text + QStringLiteral("\r\n"));
-        } catch (const Failure&) {
-        }
+    if (!FileUtil::FileExists(path)) return;
+    std::optional<TextFileStream> stream;
+    try {
+        stream.emplace(path, TextFileStream::Mode::Append);
+        sv.LogFileStreamSet = true;
+        stream->Write(text + QStringLiteral("\r\n"));
+    } catch (const Failure& e) {
+        // A line the file keeps part of is told in the list; the file's next line starts on a
+        // line of its own.
+        if (stream && stream->KeepsPartOfALine())
+            Window().AddLogLine(
+                DateUtil::Format(DateUtil::Now(), QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM")) +
+                    QStringLiteral(" | Error | Ledgrix.System | ") + e.description,
+                g_holds > 0);
     }
 }
 

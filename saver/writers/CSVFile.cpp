@@ -42,7 +42,8 @@ void MoveToBackup(const QString& path) {
 // Creates the file (replacing), with the title line when the group asks for it.
 std::shared_ptr<TextFileStream> CreateWithTitle(const QString& path, const xSvcSettings& s,
                                                 const QString& title) {
-    auto stream = std::make_shared<TextFileStream>(path, TextFileStream::Mode::Create);
+    auto stream =
+        std::make_shared<TextFileStream>(path, TextFileStream::Mode::Create, s.dbSCSVNewlineCharacter);
     if (s.dbSCSVIsUseFieldTitle) stream->Write(title + s.dbSCSVNewlineCharacter);
     return stream;
 }
@@ -73,7 +74,8 @@ void PrepareCSVDB(int16_t& groupIndex, int16_t checkFlag, int16_t /*unused*/) {
                 if (r.CSVFSO) {
                     // the open stream stays in use
                 } else if (checkFlag == 0 || !CSVTitleLineDiffers(groupIndex, P)) {
-                    r.CSVFSO = std::make_shared<TextFileStream>(P, TextFileStream::Mode::Append);
+                    r.CSVFSO = std::make_shared<TextFileStream>(P, TextFileStream::Mode::Append,
+                                                                s.dbSCSVNewlineCharacter);
                 } else {
                     r.CSVFSO.reset();
                     MoveToBackup(P);
@@ -118,7 +120,8 @@ void PrepareCSVRootDir(int16_t groupIndex, int16_t checkFlag) {
         bool created = false;
         if (HasContent(P)) {
             if (checkFlag == 0 || !CSVTitleLineDiffers(groupIndex, P)) {
-                r.CSVFSO = std::make_shared<TextFileStream>(P, TextFileStream::Mode::Append);
+                r.CSVFSO = std::make_shared<TextFileStream>(P, TextFileStream::Mode::Append,
+                                                            s.dbSCSVNewlineCharacter);
             } else {
                 r.CSVFSO.reset();
                 MoveToBackup(P);

@@ -18,6 +18,7 @@
 #include "common/ProgramState.h"
 #include "common/SettingUtil.h"
 #include "platform/fileio/FileIO.h"
+#include "tests/support/FullDisk.h"
 #include "tests/support/TeamUsers.h"
 #include "tests/support/TestSupport.h"
 
@@ -182,7 +183,8 @@ FileIO::SystemCalls Recording() {
                 g_calls << "rename";
                 if (g_beforeRename) std::exchange(g_beforeRename, {})();
                 return g_failing == "rename" ? (errno = EXDEV, -1) : ::rename(from, to);
-            }};
+            },
+            ::ftruncate};
 }
 
 // The description of the failure the call raises; empty when it raises none.
@@ -220,6 +222,38 @@ TEST_F(FileUtilTest, ReplacementsSyncBeforeTheRenameFailWholeAndKeepEachOthersTe
     WriteFile("cfg/.g.svc.1.0.ledgrix-tmp", "");
     ReplaceTextFile("third", g);
     EXPECT_EQ(files(), (QStringList{".g.svc.1.0.ledgrix-tmp", "g.svc"}));
+}
+
+TEST_F(FileUtilTest, AFailedAppendLeavesTheFileAsItWasOrItsNextLineOnALineOfItsOwn) {
+    // Another program left the last line unfinished: the next one starts on a line of its own.
+    const QString csv = WriteFile("dat/g.csv", "a,b\n1,2");
+    TextFileStream stream(csv, TextFileStream::Mode::Append, "\n");
+    stream.Write("3,4\n");
+    EXPECT_EQ(ReadFile("dat/g.csv"), "a,b\n1,2\n3,4\n");
+
+    // The disk takes part of a line, then refuses the rest: the part is cut off, the system's
+    // reason named.
+    const FileCallsRestored restored;
+    TakePartOfEachAppend(2, false);
+    EXPECT_EQ(FailureOf([&] { stream.Write("5,6\n"); }),
+              "Device I/O error: " + csv + " (No space left on device)");
+    EXPECT_EQ(ReadFile("dat/g.csv"), "a,b\n1,2\n3,4\n");
+    EXPECT_FALSE(stream.KeepsPartOfALine());
+
+    // A part that cannot be cut off is named; the next line starts on its own, from this stream
+    // and from the next one opened.
+    TakePartOfEachAppend(2, true);
+    EXPECT_TRUE(FailureOf([&] { stream.Write("7,8\n"); })
+                    .endsWith("(No space left on device; the 2 bytes written could not be removed: "
+                              "Input/output error; the next line starts on a line of its own)"));
+    EXPECT_TRUE(stream.KeepsPartOfALine());
+    FileCallsRestored::Restore();
+    stream.Write("9,0\n");
+    TakePartOfEachAppend(2, true);
+    EXPECT_FALSE(FailureOf([&] { stream.Write("1,1\n"); }).isEmpty());
+    FileCallsRestored::Restore();
+    TextFileStream(csv, TextFileStream::Mode::Append, "\n").Write("2,2\n");
+    EXPECT_EQ(ReadFile("dat/g.csv"), "a,b\n1,2\n3,4\n7,\n9,0\n1,\n2,2\n");
 }
 
 TEST_F(FileUtilTest, FilesTheUserMayNotWriteAreRefusedOthersKeepTheirMode) {

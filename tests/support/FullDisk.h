@@ -8,8 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
+
+#include "platform/fileio/FileIO.h"
 
 class FullDisk {
   public:
@@ -45,6 +49,9 @@ class FullDisk {
         if (fd >= 0) ::close(fd);
     }
 
+    // Frees what Fill took.
+    void Free() const { ::unlink(QFile::encodeName(folder_ + QStringLiteral("/.filler")).constData()); }
+
     // Uses up the file system's inodes with empty files in a folder ".inodes": from now on no
     // file or folder can be made.
     void UseUpInodes() const {
@@ -60,4 +67,30 @@ class FullDisk {
 
   private:
     QString folder_;
+};
+
+// A disk that takes `part` bytes of each append and then refuses the rest as full; with `cutFails`,
+// what it took cannot be cut off again. In place until `FileCallsRestored` ends.
+inline void TakePartOfEachAppend(size_t part, bool cutFails) {
+    static size_t taken;
+    static bool cutFailing, tookPart;
+    taken = part;
+    cutFailing = cutFails;
+    tookPart = false;
+    FileIO::Calls().write = [](int fd, const void* data, size_t size) -> ssize_t {
+        if (std::exchange(tookPart, !tookPart)) return errno = ENOSPC, -1;
+        return ::write(fd, data, std::min(size, taken));
+    };
+    FileIO::Calls().ftruncate = [](int fd, off_t length) {
+        return cutFailing ? (errno = EIO, -1) : ::ftruncate(fd, length);
+    };
+}
+
+// Puts the file helpers' own system calls back when it ends.
+struct FileCallsRestored {
+    FileCallsRestored() = default;
+    FileCallsRestored(const FileCallsRestored&) = delete;
+    FileCallsRestored& operator=(const FileCallsRestored&) = delete;
+    ~FileCallsRestored() { Restore(); }
+    static void Restore() { FileIO::Calls() = FileIO::DefaultCalls(); }
 };

@@ -7,6 +7,7 @@
 
 #include "saver/runtime/LogWriter.h"
 #include "tests/saver/window/WindowFixture.h"
+#include "tests/support/FullDisk.h"
 
 namespace Log = LedgrixRuntimeUtil;
 
@@ -179,6 +180,29 @@ TEST_F(LogWriterTest, VanishedLogFileIsNotCreatedAndTheListLineStays) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     Log::WriteLog(QStringLiteral("beside a pipe"));
     EXPECT_EQ(ListLines().back(), QStringLiteral("beside a pipe"));
+}
+
+TEST_F(LogWriterTest, ALineTheFileCouldNotTakeIsCutOffOrToldInTheList) {
+    const QString path = EnableFile(QStringLiteral("log/full.log"));
+    Log::WriteLog(QStringLiteral("first"));
+    const FileCallsRestored restored;
+    TakePartOfEachAppend(3, false);
+    Log::WriteLog(QStringLiteral("lost whole"));
+    TakePartOfEachAppend(3, true);
+    Log::WriteLog(QStringLiteral("lost in part"));
+    FileCallsRestored::Restore();
+    Log::WriteLog(QStringLiteral("after"));
+
+    EXPECT_EQ(ReadFile(QStringLiteral("log/full.log")), QByteArray("first\r\nlos\r\nafter\r\n"));
+    const QStringList lines = ListLines();
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(
+        lines[3].endsWith(QStringLiteral(" | Error | Ledgrix.System | Device I/O error: ") + path +
+                          QStringLiteral(" (No space left on device; the 3 bytes written could not be "
+                                         "removed: Input/output error; the next line starts on a line "
+                                         "of its own)")))
+        << lines[3].toStdString();
+    EXPECT_EQ(lines[4], QStringLiteral("after"));
 }
 
 }  // namespace
