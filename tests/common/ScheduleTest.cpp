@@ -75,6 +75,18 @@ TEST_F(Schedule, LostSlotsAreCountedOncePerSeries) {
     EXPECT_EQ(log.size(), 1);
 }
 
+TEST_F(Schedule, ASeriesOfSeveralLostSlotsIsNamedByItsFirst) {
+    r.SaveTimeInterval = 10;
+    r.SetFirstSaveTime(false);
+    r.LastSavedTime = At(12, 0, 30);
+    r.TargetSaveTime = At(12, 0, 40);
+    // The slots 12:00:40, 12:00:50 and 12:01:00 were all lost by the time of this step.
+    r.SetupNextTargetSaveTime(At(12, 1, 5));
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].contains("[Overrun 2024/03/05 12:00:40 PM] Loss 3 times records."))
+        << log[0].toStdString();
+}
+
 TEST_F(Schedule, HugeGapsSaturateInsteadOfStoppingTheGroup) {
     r.SaveTimeInterval = 1;
     r.SetFirstSaveTime(false);

@@ -138,6 +138,27 @@ TEST_F(PurgeTest, ExactlyTheRowsBeforeTheCutOffGo) {
     EXPECT_EQ(Count(), 0);
 }
 
+// The purge keeps its group's turn while it waits (here for another program's lock): a record
+// whose slot comes meanwhile does not run beside it but is dropped and counted.
+TEST_F(PurgeTest, ARecordDueWhileThePurgeIsUnderWayIsDroppedAndCounted) {
+    SaveGroupRecord& g = Group();
+    ado::WaitFor(PrepareDB(1, false));
+    SqliteShell other(Path(QStringLiteral("Project/P/dat/db1.mdb")));
+    other.Write("BEGIN IMMEDIATE;\nSELECT 'held';\n");
+    ASSERT_TRUE(other.WaitForOutput("held", 10000));
+    ado::Task<void> purge = PurgeDatabase(1, -2);
+    ASSERT_FALSE(purge.Done());
+
+    EXPECT_TRUE(DBAppend(1, At(2024, 3, 5, 9, 0, 0)).Done()) << "the record runs beside the purge";
+    EXPECT_EQ(g.R().CountinuousOverrunCount, 1);
+
+    other.Write("COMMIT;\n");
+    ASSERT_TRUE(other.Finish(10000));
+    ado::WaitFor(std::move(purge));
+    EXPECT_EQ(CountLog(QStringLiteral("Purge Action! PurgeKeepDays=-2")), 1) << log.join(u'\n').toStdString();
+    EXPECT_EQ(Count(), 0);
+}
+
 TEST_F(PurgeTest, CsvAndDispersedGroupsAreNeverPurgedAndAMissingFileFailsClearly) {
     SaveGroupRecord& g = Group();
     g.S().dbSDataBaseRootDir = QStringLiteral("..\\Project\\P\\dat\\root");
