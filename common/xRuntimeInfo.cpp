@@ -80,6 +80,8 @@ DatetimeWithMilliSeconds xRuntimeInfo::SearchLastTargetSaveTimeWithMilliSeconds(
     if (interval.raw == 0) throw Failure(FailureNumber::DivisionByZero, QStringLiteral("Division by zero"));
     const double day = start.DateTime();
     const auto f = DateUtil::ToFields(day);
+    if (!f)
+        throw Failure(FailureNumber::InvalidArgument, QStringLiteral("Invalid procedure call or argument"));
     const double t = (f->hour * 3600.0 + f->minute * 60.0 + f->second) * 1000.0 + start.ValueMilliseconds();
     const double iv = interval.ToDouble();
     // The grid time is rounded to whole milliseconds first and then added to the day's midnight,
