@@ -176,6 +176,25 @@ QString GetSettingValue(const QString& section, const QString& key, const QStrin
     return FindSettingValue(section, key, settingText).value_or(defaultValue);
 }
 
+QString MaskPasswordSettings(const QString& settingText) {
+    QString out;
+    out.reserve(settingText.size());
+    const qsizetype n = settingText.size();
+    for (qsizetype start = 0; start <= n;) {
+        qsizetype end = start;
+        while (end < n && settingText[end] != kCR && settingText[end] != kLF) ++end;
+        const QString line = settingText.mid(start, end - start);
+        QString key, value;
+        if (IsKeyLine(TrimSpaces(line), key, value) && key == QLatin1String("DBPASSWORD"))
+            out += line.left(line.indexOf(u'=') + 1) + QStringLiteral("****");
+        else
+            out += line;
+        if (end < n) out += settingText[end];  // each line end as it was
+        start = end + 1;
+    }
+    return out;
+}
+
 SettingLookup::SettingLookup(const QString& settingText) {
     WalkKeyLines(settingText, [&](const QString& section, const QString& key, const QString& value) {
         const QString name = section + u'\n' + key;

@@ -25,6 +25,10 @@ QString GetSettingValue(const QString& section, const QString& key, const QStrin
 std::optional<QString> FindSettingValue(const QString& section, const QString& key,
                                         const QString& settingText);
 
+// The settings text as it may be shown: the value of every "dbPassword" key line (as the reader
+// finds it, in any section) becomes "****"; everything else stays as it was.
+QString MaskPasswordSettings(const QString& settingText);
+
 // A settings text read once: the same answers as GetSettingValue, from one walk of the text.
 class SettingLookup {
   public:

@@ -231,6 +231,18 @@ void SqlEngine::OpenSQLite() {
             adErrProvider,
             QStringLiteral("Unrecognized database format '%1': %2").arg(plan.filePath, SqlErrorText(e)));
     }
+    // The log starts again from the top of its file once a checkpoint has folded all of it back,
+    // ordinarily at its automatic checkpoint (about 1000 pages). A reader that keeps one snapshot
+    // for long holds the checkpoints back, and the log grows meanwhile; its file would keep that
+    // peak. The first commit that starts the log again cuts the file back to twice the ordinary
+    // size, which ordinary checkpoints never reach, so they never cut and regrow it.
+    qint64 pageSize = 4096, checkpointPages = 1000;
+    if (q.exec(QStringLiteral("PRAGMA page_size")) && q.next()) pageSize = q.value(0).toLongLong();
+    if (q.exec(QStringLiteral("PRAGMA wal_autocheckpoint")) && q.next() && q.value(0).toLongLong() > 0)
+        checkpointPages = q.value(0).toLongLong();
+    constexpr qint64 kFrameHeader = 24;  // each page in the log carries a header of its own
+    q.exec(
+        QStringLiteral("PRAGMA journal_size_limit=%1").arg(2 * checkpointPages * (pageSize + kFrameHeader)));
     // From here on a lock of another is waited for by the caller (Run), not by the engine.
     q.exec(QStringLiteral("PRAGMA busy_timeout=0"));
 }

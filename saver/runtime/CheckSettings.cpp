@@ -181,5 +181,6 @@ void CheckSaveGroupSettings() {
         MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kRunningTitle));
         LedgrixMain::sysExit(0);
     }
-    Window().ShowSettingsText(st.Group(1).S().dbSettingString);
+    // Shown with its password masked; the group keeps its text for the lookups that follow.
+    Window().ShowSettingsText(SettingUtil::MaskPasswordSettings(st.Group(1).S().dbSettingString));
 }

@@ -127,8 +127,9 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
         }
         connectionString = BuildConnectionString(s);
         if (State().DebugLevel > 0)
-            MsgBox(QStringLiteral("準備開啟資料庫:\r\n資料庫連結字串:") + connectionString,
-                   MsgStyle::Information, QStringLiteral("準備開啟資料庫"));
+            MsgBox(
+                QStringLiteral("準備開啟資料庫:\r\n資料庫連結字串:") + ado::MaskPasswords(connectionString),
+                MsgStyle::Information, QStringLiteral("準備開啟資料庫"));
 
         // A server that does not answer is not asked again while the group's calls are out, nor
         // more often than its connection timeout allows.

@@ -63,8 +63,10 @@ ado::Task<void> PrepareRootDir(GroupWork& work) {
     }
 
     const QString connectionString = BuildConnectionString(s, P);
+    // The boxes show the string with its password masked.
+    const QString shown = ado::MaskPasswords(connectionString);
     if (State().DebugLevel > 0)
-        MsgBox(QStringLiteral("準備開啟資料庫:\r\n資料庫連結字串:") + connectionString, MsgStyle::Information,
+        MsgBox(QStringLiteral("準備開啟資料庫:\r\n資料庫連結字串:") + shown, MsgStyle::Information,
                QStringLiteral("準備開啟資料庫"));
 
     r.rs.reset();
@@ -82,7 +84,7 @@ ado::Task<void> PrepareRootDir(GroupWork& work) {
                  QStringLiteral(" | Prepare RootDir Fail!  ") + QStringLiteral("\r\nError Description: ") +
                  failure);
         if (State().DebugLevel > 0) {
-            MsgBox(QStringLiteral("開啟資料庫失敗!\r\n資料庫連結字串:") + connectionString +
+            MsgBox(QStringLiteral("開啟資料庫失敗!\r\n資料庫連結字串:") + shown +
                        QStringLiteral("\r\n錯誤訊息:") + failure,
                    MsgStyle::Critical, QStringLiteral("開啟資料庫失敗"));
             sysExit(-1);

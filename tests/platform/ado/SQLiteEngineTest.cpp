@@ -267,3 +267,28 @@ TEST_F(SQLiteEngineTest, AnotherConnectionOrACopyOfTheFileKeepsTheLocksOfThoseOp
         QDir(Path(QStringLiteral("db"))).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral("tmp")),
         QStringList());
 }
+
+TEST_F(SQLiteEngineTest, LogKeepsNoPeakOfALongReaderOnceItHasEnded) {
+    const QString p = MakeLog();
+    const QString wal = p + QStringLiteral("-wal");
+    // Twice the log at its automatic checkpoint: 1000 pages of 4 KiB, each with its header.
+    constexpr qint64 kBound = 2 * 1000 * (4096 + 24);
+    Connection c;
+    c.Open(Jet(p));
+
+    // Another program keeps one snapshot while records come: the log cannot start again.
+    SqliteShell reader(p);
+    reader.Write("BEGIN; SELECT count(*) FROM Log1; SELECT 'held';\n");
+    ASSERT_TRUE(reader.WaitForOutput("held", 10000));
+    const auto walSize = [&] { return QFileInfo(wal).size(); };
+    for (int n = 0; n < 200 && walSize() <= 3 * kBound; ++n)
+        c.Execute(QStringLiteral("Insert Into [Log1] (Note, N) Values (randomblob(400000), 9)"));
+    ASSERT_GT(walSize(), 3 * kBound);
+
+    // Once it has ended, a checkpoint folds the log back and the next commits cut its file.
+    reader.Write("COMMIT;\n");
+    ASSERT_TRUE(reader.Finish(10000));
+    for (int n = 0; n < 3; ++n)
+        c.Execute(QStringLiteral("Insert Into [Log1] (Note, N) Values ('after', 10)"));
+    EXPECT_LE(walSize(), kBound);
+}

@@ -337,6 +337,46 @@ TEST_F(RecordWritersE2E, DispersedFilesFollowTheFolderAndFileTags) {
     EXPECT_TRUE(created[1].endsWith(QStringLiteral("\\dat\\disp\\3\\June.mdb"))) << created[1].toStdString();
 }
 
+TEST_F(RecordWritersE2E, DebugBoxesAndTheLogShowNoPassword) {
+    // A MySQL group whose server refuses at once and a dispersed group whose file is no
+    // database, both with a password; the dispersed group's failure box ends the saver.
+    const QByteArray password = "Kv8qZp3w";
+    const QString svc = QStringLiteral("cfg/MY/my.svc");
+    EditProjectFile(svc, "@TABLE@", "Log1");
+    EditProjectFile(svc, "@SERVER@", "127.0.0.1:1");
+    EditProjectFile(svc, "@DATABASE@", "plant");
+    EditProjectFile(svc, "@USER@", "u");
+    EditProjectFile(svc, "@PASSWORD@", password);
+    WriteProjectFile(QStringLiteral("cfg/MY/disp.svc"),
+                     ProjectFile(QStringLiteral("cfg/DISP/disp.svc"))
+                         .replace("dbPassword=\r\n", "dbPassword=" + password + "\r\n"));
+    EditProjectFile(QStringLiteral("cfg/MY/Ledgrix.svl"), "Module1=My,my.svc",
+                    "Module1=My,my.svc\r\nModule2=Disp,disp.svc");
+    MakeDatabase(QStringLiteral("dat/tmpl.mdb"));
+    ASSERT_TRUE(server->SetValue(QStringLiteral("DIR"), 3));
+    ASSERT_TRUE(server->SetMessage(QStringLiteral("FNAME"), QStringLiteral("May")));
+    ASSERT_TRUE(QDir().mkpath(project + QStringLiteral("/dat/disp/3")));
+    WriteProjectFile(QStringLiteral("dat/disp/3/May.mdb"), "no database");
+
+    QProcess& saver = StartSaver({QStringLiteral("E2E"), QStringLiteral("MY"), QStringLiteral("/DEBUG")});
+    ASSERT_TRUE(saver.waitForFinished(kPatienceMs));
+    const QString output = QString::fromUtf8(saver.readAllStandardOutput() + saver.readAllStandardError());
+    const QString log = LogLines(QStringLiteral("MY")).join(u'\n');
+    EXPECT_FALSE(output.contains(QString::fromUtf8(password))) << output.toStdString();
+    EXPECT_FALSE(log.contains(QString::fromUtf8(password))) << log.toStdString();
+
+    // The boxes showed both connection strings, masked.
+    const QStringList lines = output.split(u'\n');
+    const QStringList preparing = lines.filter(QStringLiteral("MSGBOX|64|準備開啟資料庫|"));
+    EXPECT_FALSE(preparing.filter(QStringLiteral("SERVER=127.0.0.1:1")).isEmpty()) << output.toStdString();
+    EXPECT_FALSE(preparing.filter(QStringLiteral("May.mdb")).isEmpty()) << output.toStdString();
+    const QStringList failed =
+        lines.filter(QStringLiteral("MSGBOX|16|開啟資料庫失敗|")).filter(QStringLiteral("May.mdb"));
+    EXPECT_EQ(failed.size(), 1) << output.toStdString();
+    for (const QString& box : preparing + failed)
+        EXPECT_TRUE(box.contains(QStringLiteral("Password=****"))) << box.toStdString();
+}
+
 TEST_F(RecordWritersE2E, CsvFilesHonourDelimiterLineEndsTitlesAndWidths) {
     QDir().mkpath(project + QStringLiteral("/dat"));
     {

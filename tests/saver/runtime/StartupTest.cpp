@@ -99,6 +99,8 @@ TEST_F(StartupTest, CommandLineFailuresEndTheSaverWithTheirBoxes) {
 
 TEST_F(StartupTest, WorkstationLoadsResolvesSystemTagsAndSetsPaths) {
     CopyProject();
+    const QString svc = QStringLiteral("Project/P1/cfg/WS1/trig.svc");
+    WriteFile(svc, ReadFile(svc).replace("dbDataSource=\r\n", "dbDataSource=\r\n dbpassword = Sq7pw \r\n"));
     FakeTags::Add(QStringLiteral("STOP"));
     FakeTags::Add(QStringLiteral("ALIVE"));
     FakeTags::Add(QStringLiteral("TRIG"));
@@ -118,7 +120,11 @@ TEST_F(StartupTest, WorkstationLoadsResolvesSystemTagsAndSetsPaths) {
     EXPECT_EQ(st.Group(1).F(1).TagID, static_cast<int16_t>(FakeTags::Get(QStringLiteral("T1")).handle));
     EXPECT_TRUE(Saver().IsLogFileReady);
     EXPECT_TRUE(Saver().IsLinkOnline);
-    EXPECT_EQ(window.Last(QStringLiteral("SettingsText")), st.Group(1).S().dbSettingString);
+    // The settings text is shown with its password masked; the group keeps it as read.
+    const QString stored = st.Group(1).S().dbSettingString;
+    EXPECT_TRUE(stored.contains(QStringLiteral("\r\n dbpassword = Sq7pw \r\n")));
+    EXPECT_EQ(window.Last(QStringLiteral("SettingsText")),
+              QString(stored).replace(QStringLiteral("= Sq7pw "), QStringLiteral("=****")));
 
     // A saver already running with this settings file: refused with code 0.
     CaptionHold other(LedgrixRuntime::WorkstationCaption());
