@@ -52,7 +52,7 @@ TEST_F(Schedule, SevenSecondCycleAcrossMidnight) {
     EXPECT_EQ(r.TargetSaveTime, At(0, 0, 1, 6));
 }
 
-TEST_F(Schedule, LostSlotsAreCountedOncePerSeries) {
+TEST_F(Schedule, LostSlotsAreCountedOncePerSeriesNamedByItsFirst) {
     r.SaveTimeInterval = 10;
     r.SetFirstSaveTime(false);
     r.LastSavedTime = At(12, 0, 30);
@@ -73,18 +73,16 @@ TEST_F(Schedule, LostSlotsAreCountedOncePerSeries) {
     r.SetupNextTargetSaveTime(At(12, 1, 8));
     EXPECT_EQ(r.CountinuousOverrunCount, 3);
     EXPECT_EQ(log.size(), 1);
-}
 
-TEST_F(Schedule, ASeriesOfSeveralLostSlotsIsNamedByItsFirst) {
-    r.SaveTimeInterval = 10;
-    r.SetFirstSaveTime(false);
-    r.LastSavedTime = At(12, 0, 30);
-    r.TargetSaveTime = At(12, 0, 40);
-    // The slots 12:00:40, 12:00:50 and 12:01:00 were all lost by the time of this step.
-    r.SetupNextTargetSaveTime(At(12, 1, 5));
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log[0].contains("[Overrun 2024/03/05 12:00:40 PM] Loss 3 times records."))
-        << log[0].toStdString();
+    // After a save, the slots 12:01:30, 12:01:40 and 12:01:50 are lost in one step: the series is
+    // named by the first of them.
+    r.LastSavedTime = At(12, 1, 20);
+    r.TargetSaveTime = At(12, 1, 30);
+    r.CountinuousOverrunCount = 0;
+    r.SetupNextTargetSaveTime(At(12, 1, 55));
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_TRUE(log[1].contains("[Overrun 2024/03/05 12:01:30 PM] Loss 3 times records."))
+        << log[1].toStdString();
 }
 
 TEST_F(Schedule, HugeGapsSaturateInsteadOfStoppingTheGroup) {
