@@ -454,24 +454,24 @@ QString AppendFile::Open(const QString& path, bool create) {
 QString AppendFile::Append(const QByteArray& bytes, const QByteArray& lineEnd) {
     const QByteArray out = unfinished_ ? lineEnd + bytes : bytes;
     partKept_ = false;
-    struct stat before;
-    const bool regular = ::fstat(fd_, &before) == 0 && S_ISREG(before.st_mode);
     qsizetype written = 0;
     const QString why = WriteAll(fd_, out.constData(), out.size(), &written);
     if (why.isEmpty() || written == 0) {
         if (why.isEmpty() && !out.isEmpty()) unfinished_ = !IsLineEnd(out.back());
         return why;
     }
-    // The part written is cut off again, unless the file has grown past it meanwhile.
+    // The part written is cut off again, unless the file has grown past it meanwhile. Each write
+    // of an append goes to the end, and the file's position follows it: the part ends there.
     QString kept;
-    struct stat after;
-    if (!regular)
-        kept = QStringLiteral("not a regular file");
-    else if (::fstat(fd_, &after) != 0)
+    struct stat st;
+    const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+    if (::fstat(fd_, &st) != 0 || end < 0)
         kept = LastError();
-    else if (after.st_size != before.st_size + written)
+    else if (!S_ISREG(st.st_mode))
+        kept = QStringLiteral("not a regular file");
+    else if (st.st_size != end)
         kept = QStringLiteral("the file grew meanwhile");
-    else if (Calls().ftruncate(fd_, before.st_size) != 0)
+    else if (Calls().ftruncate(fd_, end - written) != 0)
         kept = LastError();
     if (kept.isEmpty()) return why;
     partKept_ = true;
