@@ -85,7 +85,8 @@ class Workspace {
         WriteText(bin + QStringLiteral("/Ledgrix.set"), set.arg(useTimer ? 1 : 0).arg(useTimer ? 100 : 500));
         project_ = dir_.path() + QStringLiteral("/Project/Bench");
         QDir().mkpath(project_ + QStringLiteral("/dat/Ledgrix"));
-        QDir().mkpath(dir_.path() + QStringLiteral("/run"));
+        QDir().mkdir(dir_.path() + QStringLiteral("/run"),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Tag database.
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tags"));
         db.setDatabaseName(project_ + QStringLiteral("/Bench.pam"));

@@ -13,6 +13,7 @@
 #include "common/HelpUtil.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
+#include "common/RuntimeFolderCheck.h"
 #include "common/SettingUtil.h"
 #include "common/Texts.h"
 #include "config/core/ConfigState.h"
@@ -192,6 +193,7 @@ void StartUp(const QString& commandLine) {
     cf.IsModified = 0;
     sysInit();
     // Before the command line: a second start with a /PAM switch stops here too.
+    RefuseUnusableRuntimeFolder();
     RefuseSecondInstance();
     ProcessCommandLine(commandLine);
     st.IsInteractive = 1;

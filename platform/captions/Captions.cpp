@@ -6,18 +6,24 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <cerrno>
-
-#include "platform/captions/RuntimeFolder.h"
 
 // Open-file-description locks: owned by the open file, not the process, so two holders in one
 // process are two holders, and testing for a holder places no lock of its own.
 
+RuntimeFolderState MakeRuntimeFolder() {
+    const std::string dir = LedgrixRuntimeFolderPath();
+    // Missing parents get the usual mode, the folder itself is for the owner only.
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno == ENOENT &&
+        QDir().mkpath(QFileInfo(QDir::cleanPath(QString::fromStdString(dir))).path()))
+        ::mkdir(dir.c_str(), 0700);
+    return CheckRuntimeFolder(dir);
+}
+
 QString RuntimeFolder() {
-    const QString dir = QString::fromStdString(LedgrixRuntimeFolderPath());
-    const QByteArray native = QFile::encodeName(dir);
-    if (::mkdir(native.constData(), 0700) != 0 && errno == ENOENT) QDir().mkpath(dir);
-    return dir;
+    if (!MakeRuntimeFolder().Usable()) return {};
+    return QString::fromStdString(LedgrixRuntimeFolderPath());
 }
 
 QString CaptionLockPath(const QString& caption) {
@@ -25,12 +31,15 @@ QString CaptionLockPath(const QString& caption) {
     QByteArray name = caption.toUtf8().toPercentEncoding(QByteArray(), QByteArrayLiteral(".~"));
     if (name.size() > 200)
         name = "long-" + QCryptographicHash::hash(caption.toUtf8(), QCryptographicHash::Sha256).toHex();
-    return RuntimeFolder() + u'/' + QString::fromLatin1(name) + QStringLiteral(".caption");
+    const QString folder = RuntimeFolder();
+    if (folder.isEmpty()) return {};
+    return folder + u'/' + QString::fromLatin1(name) + QStringLiteral(".caption");
 }
 
 bool WindowCaptionExists(const QString& caption) {
     if (caption.isEmpty()) return false;
     const QByteArray path = QFile::encodeName(CaptionLockPath(caption));
+    if (path.isEmpty()) return false;
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;  // never carried
     struct flock probe {};
@@ -45,6 +54,7 @@ bool CaptionHold::Acquire(const QString& caption) {
     Release();
     if (caption.isEmpty()) return false;
     const QByteArray path = QFile::encodeName(CaptionLockPath(caption));
+    if (path.isEmpty()) return false;
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     struct flock lock {};

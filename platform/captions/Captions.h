@@ -4,13 +4,20 @@
 #pragma once
 #include <QString>
 
-// The runtime folder (created when missing, owner only).
+#include "platform/captions/RuntimeFolder.h"
+
+// Makes the runtime folder when it is missing (its parents as needed, the folder itself for the
+// owner only), then checks it as CheckRuntimeFolder does.
+RuntimeFolderState MakeRuntimeFolder();
+// The runtime folder, made when missing; empty when it is not usable.
 QString RuntimeFolder();
 
-// The lock file that stands for a caption (any text: the name is an encoding of it).
+// The lock file that stands for a caption (any text: the name is an encoding of it); empty when
+// the runtime folder is not usable.
 QString CaptionLockPath(const QString& caption);
 
-// True when some window, in this or another process, carries exactly this caption.
+// True when some window, in this or another process, carries exactly this caption (never in a
+// runtime folder that is not usable).
 bool WindowCaptionExists(const QString& caption);
 
 // A window's hold on its caption; released by Release, by destruction or by the process ending.
@@ -22,8 +29,8 @@ class CaptionHold {
     CaptionHold(const CaptionHold&) = delete;
     CaptionHold& operator=(const CaptionHold&) = delete;
 
-    // Takes the caption (giving up one held before); false when the lock file cannot be used
-    // or the caption is empty.
+    // Takes the caption (giving up one held before); false when the lock file or the runtime
+    // folder cannot be used, or the caption is empty.
     bool Acquire(const QString& caption);
     void Release();
     bool IsHeld() const { return fd_ >= 0; }

@@ -501,8 +501,13 @@ bool HexvaneServer::Start() {
     auto tags = LoadTags(d_->databasePath, &d_->error);
     if (!tags) return false;
 
-    // One runtime per runtime folder.
-    const QString folder = RuntimeFolder();
+    // One runtime per runtime folder, and only in a folder no other user may write to.
+    const RuntimeFolderState state = MakeRuntimeFolder();
+    if (!state.Usable()) {
+        d_->error = QString::fromStdString(RuntimeFolderRefusal(LedgrixRuntimeFolderPath(), state));
+        return false;
+    }
+    const QString folder = QString::fromStdString(LedgrixRuntimeFolderPath());
     const QByteArray lockPath = QFile::encodeName(folder + QStringLiteral("/hexvane.lock"));
     const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     struct flock lock {};

@@ -105,6 +105,12 @@ struct Answer {
 };
 
 std::optional<Answer> Ask(const std::string& request, QString* error) {
+    // A missing folder is no runtime; one another user may write to is refused.
+    const RuntimeFolderState folder = CheckRuntimeFolder(LedgrixRuntimeFolderPath());
+    if (!folder.Usable() && folder.fault != RuntimeFolderFault::Unavailable) {
+        *error = QString::fromStdString(RuntimeFolderRefusal(LedgrixRuntimeFolderPath(), folder));
+        return std::nullopt;
+    }
     const QString path = QString::fromStdString(HexvaneSocketPath());
     QLocalSocket socket;
     socket.connectToServer(path);

@@ -148,6 +148,8 @@ class Link {
             if (alive_ && mirrorReady_) return true;
         }
         Disconnect();
+        // Not in a folder where another user could have put the socket.
+        if (!CheckRuntimeFolder(LedgrixRuntimeFolderPath()).Usable()) return false;
         const std::string path = HexvaneSocketPath();
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;

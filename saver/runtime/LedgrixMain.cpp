@@ -20,6 +20,7 @@
 #include "common/Numbers.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
+#include "common/RuntimeFolderCheck.h"
 #include "common/SettingUtil.h"
 #include "common/Texts.h"
 #include "platform/ado/Ado.h"
@@ -264,6 +265,7 @@ void StartAndRun() {
         MsgBox(Tx(kBadLibraryText) + why, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kNoLibraryTitle));
         EndProcessNow(-1);
     }
+    RefuseUnusableRuntimeFolder();
 
     ParseCommandLine();
     if (st.DebugLevel > 0)

@@ -30,7 +30,8 @@ void ProgramFixture::SetUp() {
     // folder of the test: a saver, demo or benchmark of the same user is never seen.
     qputenv("LEDGRIX_REGISTRY_FILE", (root.path() + QStringLiteral("/registry.ini")).toUtf8());
     previousWindowDir_ = qgetenv("LEDGRIX_WINDOW_DIR");
-    QDir(root.path()).mkpath(QStringLiteral("windows"));
+    QDir(root.path())
+        .mkdir(QStringLiteral("windows"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("LEDGRIX_WINDOW_DIR", QFile::encodeName(Path(QStringLiteral("windows"))));
 }
 

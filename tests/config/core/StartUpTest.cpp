@@ -1,4 +1,6 @@
 // Start-up, the command line and the orderly exit of the configuration program.
+#include <sys/stat.h>
+
 #include "config/core/ConfigMain.h"
 #include "platform/captions/Captions.h"
 #include "tests/config/core/ConfigFixture.h"
@@ -112,6 +114,36 @@ TEST_F(StartUpTest, SecondInstanceIsRefusedBeforeTheCommandLineInEitherCaption) 
         EXPECT_FALSE(Exists(QStringLiteral("Project/P/cfg/W/Ledgrix.svl")));
     }
     EXPECT_TRUE(MainCaptions().contains(QStringLiteral("LedgrixConfig")));
+}
+
+TEST_F(StartUpTest, ARuntimeFolderOthersMayUseIsRefusedBeforeTheCommandLine) {
+    PrivateRuntimeFolder windowDir;
+    QDir().mkpath(Path(QStringLiteral("Project/P/cfg/W")));
+    const QByteArray folder = QFile::encodeName(windowDir.Path());
+    ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
+    EXPECT_THROW(StartUp(QStringLiteral("P W /PAMADDWKS")), ProgramExit);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].style, MsgStyle::Critical);
+    EXPECT_EQ(LastBox(), QStringLiteral("Cannot use the runtime folder|The program cannot be running.\r\n"
+                                        "The runtime folder [%1] cannot be used: other users may use it "
+                                        "[mode 0777].\r\nPlease remove it, or set LEDGRIX_WINDOW_DIR to a "
+                                        "folder of your own (mode 0700).")
+                             .arg(windowDir.Path()));
+    EXPECT_FALSE(Exists(QStringLiteral("Project/P/cfg/W/Ledgrix.svl")));
+    EXPECT_TRUE(FolderHoldsNothing(windowDir.Path()));
+
+    // In Chinese, a symbolic link in the folder's place.
+    WriteFile(QStringLiteral("bin/Ledgrix.set"),
+              ReadFile(QStringLiteral("bin/Ledgrix.set")).replace("=ENGLISH", "=CHINESEBIG5"));
+    const QString link = Path(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(windowDir.Path(), link));
+    qputenv("LEDGRIX_WINDOW_DIR", QFile::encodeName(link));
+    EXPECT_THROW(StartUp(QStringLiteral("P W")), ProgramExit);
+    EXPECT_EQ(LastBox(),
+              QStringLiteral("無法使用執行資料夾|程式無法執行。\r\n執行資料夾 [%1] 無法使用: "
+                             "它是符號連結，不是資料夾。\r\n請刪除此資料夾，或將 LEDGRIX_WINDOW_DIR "
+                             "設為您自己的資料夾 (權限 0700)。")
+                  .arg(link));
 }
 
 TEST_F(StartUpTest, NamedProjectOpensWithoutPickersAndTheExitSavesOnlyWhatChanged) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFileInfo>
 
@@ -64,11 +66,56 @@ TEST(Captions, RuntimeFolderFallsBackToTheUserRuntimeFolder) {
     PrivateRuntimeFolder own;
     const QByteArray xdg = qgetenv("XDG_RUNTIME_DIR");
     qunsetenv("LEDGRIX_WINDOW_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(own.Path()));
-    EXPECT_EQ(RuntimeFolder(), own.Path() + QStringLiteral("/ledgrix-windows"));
-    EXPECT_TRUE(QFileInfo(own.Path() + QStringLiteral("/ledgrix-windows")).isDir());
+    // Missing parents are made; the folder itself is the owner's only.
+    const QString made = own.Path() + QStringLiteral("/user/run/ledgrix-windows");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(own.Path() + QStringLiteral("/user/run")));
+    EXPECT_EQ(RuntimeFolder(), made);
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(made).constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
     if (xdg.isEmpty())
         qunsetenv("XDG_RUNTIME_DIR");
     else
         qputenv("XDG_RUNTIME_DIR", xdg);
+}
+
+// A folder another user could write to, or a name that is not the folder itself, is refused:
+// no caption is taken and nothing is made there.
+TEST(Captions, OpenLinkedOrNoFolderIsRefusedAndNothingIsMadeThere) {
+    PrivateRuntimeFolder keep;  // restores the variable
+    QTemporaryDir base;
+    const QString open = base.path() + QStringLiteral("/open"), own = base.path() + QStringLiteral("/own"),
+                  link = base.path() + QStringLiteral("/link"), file = base.path() + QStringLiteral("/file");
+    ASSERT_TRUE(QDir(base.path()).mkdir(QStringLiteral("open")));
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+    ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0700), 0);
+    ASSERT_TRUE(QFile::link(own, link));
+    QFile plain(file);
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+
+    const std::pair<QString, RuntimeFolderFault> refused[] = {{open, RuntimeFolderFault::OpenToOthers},
+                                                              {link, RuntimeFolderFault::SymbolicLink},
+                                                              {link + u'/', RuntimeFolderFault::SymbolicLink},
+                                                              {file, RuntimeFolderFault::NotAFolder}};
+    for (const auto& [path, fault] : refused) {
+        qputenv("LEDGRIX_WINDOW_DIR", QFile::encodeName(path));
+        EXPECT_EQ(CheckRuntimeFolder(LedgrixRuntimeFolderPath()).fault, fault) << path.toStdString();
+        EXPECT_TRUE(RuntimeFolder().isEmpty()) << path.toStdString();
+        EXPECT_FALSE(CaptionHold(QStringLiteral("Ledgrix for Windows")).IsHeld()) << path.toStdString();
+    }
+    EXPECT_TRUE(FolderHoldsNothing(open));
+    EXPECT_TRUE(FolderHoldsNothing(own));
+}
+
+TEST(Captions, AnotherUsersRuntimeFolderIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+    PrivateRuntimeFolder folder;
+    ASSERT_EQ(::chown(QFile::encodeName(folder.Path()).constData(), 65534, static_cast<gid_t>(-1)), 0);
+    const RuntimeFolderState state = CheckRuntimeFolder(LedgrixRuntimeFolderPath());
+    EXPECT_EQ(state.fault, RuntimeFolderFault::OtherOwner);
+    EXPECT_EQ(state.owner, 65534u);
+    EXPECT_FALSE(CaptionHold(QStringLiteral("Ledgrix for Windows")).IsHeld());
+    EXPECT_TRUE(FolderHoldsNothing(folder.Path()));
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -278,6 +279,28 @@ TEST_F(HexvaneSim, CommandLineAgainstARunningInstance) {
     EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_FALSE(WindowCaptionExists(HexvaneCaption()));
     EXPECT_EQ(Cli({"list"}), 1);
+}
+
+TEST_F(HexvaneSim, ARuntimeFolderOthersMayWriteToIsRefused) {
+    const QByteArray folder = QFile::encodeName(runtime.Path());
+    ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
+    QString err;
+    const QString refusal = QStringLiteral(
+                                "hexvane-sim: the runtime folder %1 cannot be used: other users may "
+                                "use it (mode 0777)\n")
+                                .arg(runtime.Path());
+    EXPECT_EQ(Cli({"run", project}, nullptr, &err), 1);
+    EXPECT_EQ(err, refusal);
+    EXPECT_TRUE(FolderHoldsNothing(runtime.Path()));
+
+    // Nor is a runtime's socket there used.
+    ASSERT_EQ(::chmod(folder.constData(), 0700), 0);
+    HexvaneServer server(project);
+    ASSERT_TRUE(server.Start()) << server.ErrorText().toStdString();
+    ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
+    EXPECT_EQ(Cli({"list"}, nullptr, &err), 1);
+    EXPECT_EQ(err, refusal);
+    EXPECT_EQ(server.RequestCount(), 0u);
 }
 
 TEST_F(HexvaneSim, KilledOrBadlyScriptedRunsLeaveNothingBehind) {

@@ -31,6 +31,11 @@ class PrivateRuntimeFolder {
     QByteArray previous_;
 };
 
+// Whether a folder holds no entry at all.
+inline bool FolderHoldsNothing(const QString& folder) {
+    return QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
 // Writes the tag database <file> with table Tag(TagName, Class) and these rows, in order.
 inline bool WriteTagDatabase(const QString& file, const QVector<QPair<QString, QString>>& tags) {
     QDir().mkpath(QFileInfo(file).path());

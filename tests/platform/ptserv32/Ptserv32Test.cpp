@@ -2,6 +2,7 @@
 // process (and the hexvane-sim command line as a second client).
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QLocalSocket>
 #include <QProcess>
@@ -144,6 +145,16 @@ TEST_F(Ptserv32, WithoutRuntimeEveryCallFails) {
     EXPECT_EQ(status, 9);
     EXPECT_EQ(v, 4);
     EXPECT_STREQ(text, "x");
+}
+
+TEST_F(Ptserv32, NoRuntimeIsReachedInAFolderOthersMayWriteTo) {
+    ASSERT_TRUE(server->Start());
+    const QByteArray folder = QFile::encodeName(runtime.Path());
+    ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
+    EXPECT_EQ(Lib().FindTag("T1"), PT_NO_TAG);
+    EXPECT_EQ(server->RequestCount(), 0u);
+    ASSERT_EQ(::chmod(folder.constData(), 0700), 0);
+    EXPECT_EQ(Lib().FindTag("T1"), 2);
 }
 
 TEST_F(Ptserv32, HandlesValuesStatusAndTimes) {
