@@ -32,7 +32,8 @@ const char* const Usage = R"(Usage:
   hexvane-sim list              the same for every tag, in handle order
 
 The runtime folder is $LEDGRIX_WINDOW_DIR, else $XDG_RUNTIME_DIR/ledgrix-windows, else
-/tmp/ledgrix-windows-<uid>.
+/tmp/ledgrix-windows-<uid>. It must be a folder of the user's own that group and others may not
+use; a missing one is made with mode 0700.
 
 Script lines (seconds from the start, fractions allowed; '#' starts a comment line):
   <t> set TAG VALUE       <t> msg TAG TEXT       <t> pulse TAG (writes 1)       <t> quit
