@@ -84,6 +84,9 @@ class TextFileStream {
     QString Path() const { return path_; }
     // A failed write left part of its text in the file.
     bool KeepsPartOfALine() const { return file_.PartKept(); }
+    // What the path names now: the file this stream writes, no file (it was moved or deleted),
+    // or another file (it was replaced). One stat.
+    FileIO::AtPath PathNow() const { return file_.PathNow(); }
 
   private:
     QString path_;

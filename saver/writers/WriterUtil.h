@@ -46,6 +46,11 @@ bool IsSafeNamePart(const QString& name);
 QString OutcomeUnknownNote();
 QString StoppedBeforeAnswer();
 
+// The line of a file that the group holds and that has left its path (moved, deleted or
+// replaced): it names the file and what the path names now, no file or another one.
+enum class HeldFile { Database, CSV };
+QString FileLeftLine(const QString& moduleName, HeldFile kind, const QString& path, bool missing);
+
 // The no-fields box and the orderly exit.
 [[noreturn]] void NoFieldsExit();
 
