@@ -50,6 +50,9 @@ void ReplaceFileBytes(const QByteArray& bytes, const QString& path);
 bool CreateFileIfMissing(const QString& path, QString* why = nullptr);
 // True when two paths name one file or folder (both resolved, letters compared as they are).
 bool IsSamePath(const QString& a, const QString& b);
+// True when both paths name an existing file and it is the same one (a link or another spelling
+// of a path names the file it leads to).
+bool IsSameFile(const QString& a, const QString& b);
 QString GetFileName(const QString& path);
 QString GetBaseName(const QString& path);
 QString GetExtensionName(const QString& path);

@@ -169,6 +169,12 @@ bool ReadNameTag(xTag& tag, double& value, QString& message) {
 
 }  // namespace
 
+QString BadFullPathLine(const QString& moduleName, const QString& rootKey, const QString& path) {
+    return NowText() + QStringLiteral(" | Error | Ledgrix.") + moduleName + QStringLiteral(" | ") +
+           QStringLiteral("[") + rootKey + QStringLiteral("FullPath=") + path +
+           QStringLiteral("] Is Error!!");
+}
+
 DispersedPath ResolveDispersedPath(xTag& dirTag, xTag& fileTag, QString& root, const QString& templatePath,
                                    const QString& defaultName, const QString& moduleName,
                                    const QString& rootKey) {
@@ -226,9 +232,7 @@ DispersedPath ResolveDispersedPath(xTag& dirTag, xTag& fileTag, QString& root, c
     }
     QString P = D + F;
     if (!fileSafe || !FileUtil::IsValidPath(P)) {
-        WriteLog(NowText() + QStringLiteral(" | Error | Ledgrix.") + moduleName + QStringLiteral(" | ") +
-                 QStringLiteral("[") + rootKey + QStringLiteral("FullPath=") + P +
-                 QStringLiteral("] Is Error!!"));
+        WriteLog(BadFullPathLine(moduleName, rootKey, P));
         P = root + FileUtil::GetFileName(templatePath);
     }
     return {D, F, P};

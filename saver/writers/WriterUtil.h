@@ -69,6 +69,8 @@ struct DispersedPath {
     QString file;    // F
     QString full;    // P
 };
+// The error line of a dispersed file's full path that is refused (`rootKey` as below).
+QString BadFullPathLine(const QString& moduleName, const QString& rootKey, const QString& path);
 // The root setting gets its closing "\" here, stored back. `rootKey`: "dbSDB" or "dbSCSVDB",
 // naming the error lines; `defaultName`: used when the
 // file-name tag gives an empty name.
