@@ -7,6 +7,7 @@
 #include "platform/ado/Ado.h"
 #include "saver/writers/RecordSql.h"
 #include "tests/saver/writers/WriterFixture.h"
+#include "tests/support/FullDisk.h"
 
 namespace {
 
@@ -65,6 +66,25 @@ TEST_F(DBAppendTest, ExampleStatementIsExactAndQuotesStayData) {
     EXPECT_EQ(ReadFile(QStringLiteral("Project/P/dat/copy.csv")).toStdString(),
               "2024/3/5 09:00:01,2.00,Pum\r\n");
     EXPECT_EQ(g.R().NumRecordsSaved, 3);
+}
+
+// The CSV copy of a database group that cannot be written names its failure as a CSV group does;
+// the record in the table stays saved.
+TEST_F(DBAppendTest, ACsvCopyThatCannotBeWrittenIsLoggedAsLost) {
+    SaveGroupRecord& g = ExampleGroup(0);
+    g.S().dbSIsSaveCSV = true;
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\copy.csv");
+    const FileCallsRestored restored;
+    FileIO::Calls().write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
+    Record(1, 1, QStringLiteral("x"));
+    EXPECT_EQ(
+        CountLog(QStringLiteral("2024/03/05 09:00:01 | Error | Ledgrix.G1 | Append Data to CSV file Fail! "
+                                "Please check CSV File.")),
+        1);
+    EXPECT_EQ(CountLog(QStringLiteral("Error Description = Device I/O error: ..\\Project\\P\\dat\\copy.csv "
+                                      "(No space left on device)")),
+              1);
+    EXPECT_EQ(g.R().NumRecordsSaved, 1);
 }
 
 TEST_F(DBAppendTest, HugeAndNonFiniteValuesKeepTheRecordAndItsCsvCopy) {
