@@ -123,10 +123,11 @@ void LetGoOfFilesThatLeft(const QString& givenPath) {
         if (!c->database) continue;  // let go with an earlier one on its file
         const QString why = LetGoOfFile(c->database->engine);
         if (!why.isEmpty())
-            throw Error(adErrProvider,
-                        QStringLiteral("The database file '%1' was moved, deleted or replaced while this "
-                                       "program held it, and it is held until its log is folded back: %2")
-                            .arg(givenPath, why));
+            throw Error(
+                adErrProvider,
+                QStringLiteral("The database file '%1' was moved, deleted or replaced while this "
+                               "program held it, and it is held until its write-ahead log is folded back: %2")
+                    .arg(givenPath, why));
     }
 }
 

@@ -287,7 +287,8 @@ bool SqlEngine::FoldLogBack(QString& why) {
     }
     // busy, frames in the log, frames folded back
     if (q.value(0).toInt() != 0 || q.value(1).toLongLong() != q.value(2).toLongLong()) {
-        why = QStringLiteral("its log is still read by another program, or a write to it is under way");
+        why = QStringLiteral(
+            "its write-ahead log is still read by another program, or a write to it is under way");
         return false;
     }
     return true;

@@ -13,8 +13,8 @@
 namespace {
 
 const QString kNoConnection = QStringLiteral("The database connection is not open.");
-const TextPair kStillHeld{"The file is held until its log is folded back into it: ",
-                          "檔案在其記錄併回前仍被保留: "};
+const TextPair kStillHeld{"The file is held until its write-ahead log is folded back into it: ",
+                          "檔案在其預寫日誌併回前仍被保留: "};
 
 // The record under way in the group's run state, for the whole write: its time, fixed when it
 // starts (the write-in-progress state, xRuntimeInfo::IsDBAppending).

@@ -473,8 +473,8 @@ TEST_F(DBAppendTest, GroupsHoldingAFileThatLeftItsPathPrepareThePathAgain) {
         }
         if (read) {
             // Held: each group's record fails and says why; the next one, after the reader, is saved.
-            EXPECT_EQ(CountLog(QStringLiteral(
-                          "Error Description = The file is held until its log is folded back into it: ")),
+            EXPECT_EQ(CountLog(QStringLiteral("Error Description = The file is held until its write-ahead "
+                                              "log is folded back into it: ")),
                       2);
             reader->Write("COMMIT;\n");
             ASSERT_TRUE(reader->Finish(10000));
