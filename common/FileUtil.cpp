@@ -222,6 +222,11 @@ bool IsSamePath(const QString& a, const QString& b) {
     return ResolvePath(a) == ResolvePath(b);
 }
 
+bool IsSameFile(const QString& a, const QString& b) {
+    const FileIO::FileId file = FileIO::IdOf(ResolvePath(a));
+    return file.exists && file == FileIO::IdOf(ResolvePath(b));
+}
+
 QString GetParentFolderName(const QString& path) {
     QString p = path;
     while (p.size() > 1 && (p.endsWith(u'\\') || p.endsWith(u'/'))) p.chop(1);

@@ -50,6 +50,9 @@ void ReplaceFileBytes(const QByteArray& bytes, const QString& path);
 bool CreateFileIfMissing(const QString& path, QString* why = nullptr);
 // True when two paths name one file or folder (both resolved, letters compared as they are).
 bool IsSamePath(const QString& a, const QString& b);
+// True when both paths name an existing file and it is the same one (a link or another spelling
+// of a path names the file it leads to).
+bool IsSameFile(const QString& a, const QString& b);
 QString GetFileName(const QString& path);
 QString GetBaseName(const QString& path);
 QString GetExtensionName(const QString& path);
@@ -84,6 +87,9 @@ class TextFileStream {
     QString Path() const { return path_; }
     // A failed write left part of its text in the file.
     bool KeepsPartOfALine() const { return file_.PartKept(); }
+    // What the path names now: the file this stream writes, no file (it was moved or deleted),
+    // or another file (it was replaced). One stat.
+    FileIO::AtPath PathNow() const { return file_.PathNow(); }
 
   private:
     QString path_;

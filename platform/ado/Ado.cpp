@@ -3,9 +3,12 @@
 // engine (SqlEngine.h).
 #include "platform/ado/Ado.h"
 
+#include <QFile>
 #include <algorithm>
+#include <mutex>
 
 #include "platform/ado/Database.h"
+#include "platform/fileio/WindowsPath.h"
 
 namespace ado {
 
@@ -53,6 +56,81 @@ using detail::Database;
 using detail::Nothing;
 using detail::SqlEngine;
 
+// The SQLite connections of this process, so that those on one file are let go together.
+std::mutex g_sqliteMutex;
+std::vector<std::weak_ptr<Connection::Shared>> g_sqlite;
+
+void Register(const SharedPtr& s) {
+    const std::lock_guard<std::mutex> lock(g_sqliteMutex);
+    std::erase_if(g_sqlite, [](const auto& w) {
+        const SharedPtr c = w.lock();
+        return !c || !c->database;
+    });
+    g_sqlite.push_back(s);
+}
+
+// The open SQLite connections whose engine passes the test.
+std::vector<SharedPtr> SQLiteConnections(const std::function<bool(const SqlEngine&)>& test) {
+    const std::lock_guard<std::mutex> lock(g_sqliteMutex);
+    std::vector<SharedPtr> out;
+    for (const auto& w : g_sqlite)
+        if (SharedPtr c = w.lock(); c && c->database && test(*c->database->engine))
+            out.push_back(std::move(c));
+    return out;
+}
+
+std::vector<SharedPtr> OpenOnFile(const FileIO::FileId& file) {
+    return SQLiteConnections([&](const SqlEngine& e) { return e.fileId == file; });
+}
+
+// Closes the connection's database. A file that has left its path has its log folded back first
+// (the engine does not on closing such a file); the last connection of this process to it removes
+// the log from the path.
+void CloseDatabase(const SharedPtr& s) {
+    // An open transaction is rolled back: an SQLite one here, a server's by the server when the
+    // connection ends.
+    if (s->inTransaction && s->database->IsSQLite()) {
+        try {
+            s->database->engine->Transaction(QStringLiteral("ROLLBACK"));
+        } catch (const Error&) {
+        }
+    }
+    s->inTransaction = false;
+    const std::shared_ptr<SqlEngine> engine = s->database->engine;
+    const bool left = engine->fileId.exists && engine->PathNow() != FileIO::AtPath::TheFile;
+    QString why;
+    if (left) engine->FoldLogBack(why);
+    s->database.reset();
+    if (left && OpenOnFile(engine->fileId).empty()) engine->RemoveLeftLog();
+}
+
+// Lets go of every connection of this process to the engine's file once its log is folded back
+// whole into it. Empty when let go, else why not.
+QString LetGoOfFile(const std::shared_ptr<SqlEngine>& engine) {
+    QString why;
+    if (!engine->FoldLogBack(why)) return why;
+    for (const SharedPtr& c : OpenOnFile(engine->fileId)) CloseDatabase(c);
+    return QString();
+}
+
+// Connections of this process by the path to a file that has left it are let go before another
+// opens it: the new one would join their cache, and write the file they hold.
+void LetGoOfFilesThatLeft(const QString& givenPath) {
+    const QByteArray path = QFile::encodeName(WindowsPath::Resolve(givenPath));
+    for (const SharedPtr& c : SQLiteConnections([&](const SqlEngine& e) {
+             return e.filePath == path && e.fileId.exists && e.PathNow() != FileIO::AtPath::TheFile;
+         })) {
+        if (!c->database) continue;  // let go with an earlier one on its file
+        const QString why = LetGoOfFile(c->database->engine);
+        if (!why.isEmpty())
+            throw Error(
+                adErrProvider,
+                QStringLiteral("The database file '%1' was moved, deleted or replaced while this "
+                               "program held it, and it is held until its write-ahead log is folded back: %2")
+                    .arg(givenPath, why));
+    }
+}
+
 Database& OpenDatabase(const SharedPtr& s) {
     if (!s->database) throw Error(adErrConnectionInvalid, kClosedText);
     return *s->database;
@@ -77,6 +155,7 @@ Task<void> OpenOn(SharedPtr s, long connectTimeout, long commandTimeout, QString
     s->secrets = plan.secrets;
     if (!password.isEmpty()) s->secrets << password;
 
+    if (plan.kind == ConnectionPlan::Kind::SQLite) LetGoOfFilesThatLeft(plan.filePath);
     auto core = std::make_shared<SqlEngine>();
     core->plan = plan;
     core->name = detail::NewConnectionName(QStringLiteral("connection"));
@@ -112,6 +191,7 @@ Task<void> OpenOn(SharedPtr s, long connectTimeout, long commandTimeout, QString
     }
     s->database = std::move(database);
     ++s->session;
+    if (plan.kind == ConnectionPlan::Kind::SQLite) Register(s);
 }
 
 // One driver call of a statement or a transaction step, which waits for another's lock up to
@@ -206,21 +286,24 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
 }
 
 void Connection::Close() {
-    if (!s_->database) return;
-    // An open transaction is rolled back: an SQLite one here, a server's by the server when the
-    // connection ends.
-    if (s_->inTransaction && s_->database->IsSQLite()) {
-        try {
-            s_->database->engine->Transaction(QStringLiteral("ROLLBACK"));
-        } catch (const Error&) {
-        }
-    }
-    s_->inTransaction = false;
-    s_->database.reset();
+    if (s_->database) CloseDatabase(s_);
 }
 
 int Connection::State() const {
     return s_->database ? adStateOpen : adStateClosed;
+}
+
+FileChange Connection::LetGoIfFileChanged() {
+    FileChange out;
+    if (!s_->database || !s_->database->IsSQLite()) return out;
+    const std::shared_ptr<SqlEngine> engine = s_->database->engine;
+    if (!engine->fileId.exists) return out;
+    const FileIO::AtPath now = engine->PathNow();
+    if (now == FileIO::AtPath::TheFile) return out;
+    out.changed = true;
+    out.missing = now == FileIO::AtPath::NoFile;
+    out.refusal = LetGoOfFile(engine);
+    return out;
 }
 
 Task<void> Connection::ExecuteAsync(QString sql) {

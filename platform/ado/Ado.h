@@ -137,6 +137,14 @@ struct Field {
 
 class Recordset;
 
+// The path of a connection's database file no longer names the file it opened: the file was
+// moved, deleted or replaced meanwhile.
+struct FileChange {
+    bool changed = false;
+    bool missing = false;  // no file is at the path now; else another file is
+    QString refusal;       // why the file is still held; empty once it was let go
+};
+
 // Whether driver calls of a connection are still under way: kept after the connection is
 // released, so that its owner does not open another one while the last call has not come back.
 class DriverCalls {
@@ -171,6 +179,14 @@ class Connection {
     // close) on the connection's own thread.
     void Close();
     int State() const;
+    // Before a record through a database file the connection holds: one stat of its path. When
+    // the path no longer names the file, every connection of this process to that file is let go
+    // together (they share its cache, which a connection opened by the path would join): its log
+    // is folded back into it first, so that it holds every commit, then removed from the path, so
+    // that it is never read over a file put there. Each of them then reports closed, and opening
+    // by the path finds what is there now. While another program still reads the log, the file
+    // is held and `refusal` says why. A server's connection reports no change.
+    FileChange LetGoIfFileChanged();
     // The connection string as given to Open, passwords masked with "****" (as a connection
     // that does not persist its security information reports it).
     QString ConnectionString() const;

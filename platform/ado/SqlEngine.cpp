@@ -1,9 +1,11 @@
 #include "platform/ado/SqlEngine.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAtomicInt>
 #include <QDateTime>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSqlField>
 #include <QSqlRecord>
@@ -231,6 +233,11 @@ void SqlEngine::OpenSQLite() {
             adErrProvider,
             QStringLiteral("Unrecognized database format '%1': %2").arg(plan.filePath, SqlErrorText(e)));
     }
+    // The log and its index exist from here on, and stay while a connection holds the file.
+    filePath = QFile::encodeName(path);
+    fileId = FileIO::IdOf(filePath);
+    logId = FileIO::IdOf(filePath + "-wal");
+    indexId = FileIO::IdOf(filePath + "-shm");
     // The log starts again from the top of its file once a checkpoint has folded all of it back,
     // ordinarily at its automatic checkpoint (about 1000 pages). A reader that keeps one snapshot
     // for long holds the checkpoints back, and the log grows meanwhile; its file would keep that
@@ -270,6 +277,32 @@ void SqlEngine::Close() {
         if (db.isOpen()) db.close();
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+bool SqlEngine::FoldLogBack(QString& why) {
+    QSqlQuery q(Db());
+    if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) || !q.next()) {
+        why = Mask(SqlErrorText(q.lastError()));
+        return false;
+    }
+    // busy, frames in the log, frames folded back
+    if (q.value(0).toInt() != 0 || q.value(1).toLongLong() != q.value(2).toLongLong()) {
+        why = QStringLiteral(
+            "its write-ahead log is still read by another program, or a write to it is under way");
+        return false;
+    }
+    return true;
+}
+
+void SqlEngine::RemoveLeftLog() const {
+    const QByteArray log = filePath + "-wal";
+    struct stat st;
+    if (!logId.exists || ::stat(log.constData(), &st) != 0 || st.st_dev != logId.device ||
+        st.st_ino != logId.inode || st.st_size != 0)
+        return;
+    ::unlink(log.constData());
+    const QByteArray index = filePath + "-shm";
+    if (indexId.exists && FileIO::IdOf(index) == indexId) ::unlink(index.constData());
 }
 
 QHash<QString, QString> SqlEngine::ColumnTypes(const QString& table) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/ado/Ado.h"
+#include "platform/fileio/FileIO.h"
 
 namespace ado::detail {
 
@@ -40,6 +41,11 @@ class SqlEngine {
     QHash<QString, QHash<QString, QString>> declaredTypes;  // table (upper) -> column (upper) -> type
     QHash<QString, QSet<QString>> dateColumns;              // table (upper) -> its date columns
     QHash<QString, QStringList> columnNames;                // table (upper) -> its columns, as stored
+    // An SQLite file as opened: its Linux path, and what the file system knew right after opening
+    // of the file, its log ("-wal") and the log's index ("-shm"). The engine keeps the file it
+    // opened when the path is moved, deleted or replaced meanwhile.
+    QByteArray filePath;
+    FileIO::FileId fileId, logId, indexId;
 
     QSqlDatabase Db() const { return QSqlDatabase::database(name, false); }
     bool IsSQLite() const { return plan.kind == ConnectionPlan::Kind::SQLite; }
@@ -58,6 +64,17 @@ class SqlEngine {
     void SetUpSession();
 
     void Close();
+
+    // What the path of the SQLite file names now (one stat).
+    FileIO::AtPath PathNow() const { return FileIO::WhatIsAt(filePath, fileId); }
+    // Folds the whole log back into the file and empties the log. The engine itself does not on
+    // closing a file that has left its path. False, with why, while another reads part of the
+    // log or a write is under way.
+    bool FoldLogBack(QString& why);
+    // Once the last connection of this process to a file that has left its path is closed: its
+    // log and the log's index are removed from the path where they are still its own and the log
+    // is empty, so that they are never read over a file put at the path since.
+    void RemoveLeftLog() const;
 
     // Declared column types of an SQLite table, cached until the schema changes.
     QHash<QString, QString> ColumnTypes(const QString& table);

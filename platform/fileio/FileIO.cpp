@@ -428,6 +428,22 @@ QString CreateIfMissing(const QString& path) {
     return QString();
 }
 
+FileId IdOf(const QByteArray& nativePath) {
+    struct stat st;
+    if (::stat(nativePath.constData(), &st) != 0) return FileId{};
+    return FileId{true, st.st_dev, st.st_ino};
+}
+
+FileId IdOf(const QString& path) {
+    return IdOf(Native(path));
+}
+
+AtPath WhatIsAt(const QByteArray& nativePath, const FileId& opened) {
+    const FileId now = IdOf(nativePath);
+    if (!now.exists) return AtPath::NoFile;
+    return now == opened ? AtPath::TheFile : AtPath::AnotherFile;
+}
+
 AppendFile::~AppendFile() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -439,9 +455,12 @@ QString AppendFile::Open(const QString& path, bool create) {
     // A file the user may write but not read: its last line is taken as finished.
     if (fd_ < 0 && errno == EACCES) fd_ = ::open(native.constData(), O_WRONLY | flags, 0666);
     if (fd_ < 0) return LastError();
+    path_ = native;
     struct stat st;
     char tail[3];
-    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    const bool known = ::fstat(fd_, &st) == 0;
+    if (known) opened_ = FileId{true, st.st_dev, st.st_ino};
+    if (known && S_ISREG(st.st_mode) && st.st_size > 0) {
         const off_t size = std::min<off_t>(st.st_size, sizeof tail);
         const ssize_t n = ::pread(fd_, tail, static_cast<size_t>(size), st.st_size - size);
         // A byte-order mark alone begins the first line.

@@ -43,6 +43,21 @@ QString PlaceNew(const QString& target, const QString& like,
 // program has just made, is left as it is. Empty on success, else why it failed.
 QString CreateIfMissing(const QString& path);
 
+// A file as the file system knows it (device and inode), learnt with one stat, links followed;
+// none for a missing file.
+struct FileId {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+FileId IdOf(const QByteArray& nativePath);
+FileId IdOf(const QString& path);
+// What a path names now, against the file that was opened by it: a file held open stays that
+// file when it is moved, deleted or replaced, and its path then names no file or another one.
+enum class AtPath { TheFile, NoFile, AnotherFile };
+AtPath WhatIsAt(const QByteArray& nativePath, const FileId& opened);
+
 // A file that whole lines are appended to (CSV files, the log file). An append that fails part
 // way has what it wrote cut off again, so the file is as it was before it. Where that cannot be
 // done the failure says so, and the next append starts on a line of its own, as it does in a file
@@ -62,9 +77,13 @@ class AppendFile {
     QString Append(const QByteArray& bytes, const QByteArray& lineEnd);
     // The last append failed and part of its bytes stays in the file.
     bool PartKept() const { return partKept_; }
+    // What the path it was opened by names now (one stat).
+    AtPath PathNow() const { return WhatIsAt(path_, opened_); }
 
   private:
     int fd_ = -1;
+    QByteArray path_;
+    FileId opened_;
     bool unfinished_ = false;  // the next append starts with a line end
     bool partKept_ = false;
 };

@@ -165,6 +165,16 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
     const xTag& duringSaving = State().DuringSavingTag;
     if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 1);
 
+    // A stream whose file has left its path (moved, deleted or replaced) is let go, and the
+    // preparation opens what the path names now, or makes the file again.
+    if (r.CSVFSO) {
+        const FileIO::AtPath now = r.CSVFSO->PathNow();
+        if (now != FileIO::AtPath::TheFile) {
+            WriteLog(WriterUtil::FileLeftLine(r.ModuleName, WriterUtil::HeldFile::CSV, r.CSVFSO->Path(),
+                                              now == FileIO::AtPath::NoFile));
+            r.CSVFSO.reset();
+        }
+    }
     const int16_t flag = r.NumRecordsSaved == 0 ? -1 : 0;
     int16_t index = groupIndex;
     if (!s.dbSCSVDataBaseRootDir.isEmpty())

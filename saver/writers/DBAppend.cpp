@@ -4,6 +4,7 @@
 #include "common/DatetimeWithMilliSeconds.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
+#include "common/Texts.h"
 #include "saver/SaverState.h"
 #include "saver/writers/RecordSql.h"
 #include "saver/writers/WriterUtil.h"
@@ -12,6 +13,8 @@
 namespace {
 
 const QString kNoConnection = QStringLiteral("The database connection is not open.");
+const TextPair kStillHeld{"The file is held until its write-ahead log is folded back into it: ",
+                          "檔案在其預寫日誌併回前仍被保留: "};
 
 // The record under way in the group's run state, for the whole write: its time, fixed when it
 // starts (the write-in-progress state, xRuntimeInfo::IsDBAppending).
@@ -62,10 +65,11 @@ void SqlBox(const QString& statement) {
 }
 
 // One statement on the record's connection: inside the record's own transaction when one is
-// open, else through the shared executor (which adds the Jet transaction itself).
+// open, else through the shared executor (which adds the Jet transaction itself). Without a
+// connection it fails with `noConnection`.
 ado::Task<ADOUtil::CommandResult> ExecuteInRecord(std::shared_ptr<ado::Connection> conn, QString sql,
-                                                  bool inTransaction) {
-    if (!conn) co_return ADOUtil::CommandResult{false, kNoConnection, 0};
+                                                  bool inTransaction, QString noConnection) {
+    if (!conn) co_return ADOUtil::CommandResult{false, noConnection, 0};
     if (!inTransaction) co_return co_await ADOUtil::ExecuteSQLCommandAsync(*conn, sql);
     co_return co_await ADOUtil::ExecuteStatementsAsync(*conn, QStringList(sql));
 }
@@ -85,6 +89,18 @@ ado::Task<void> Rollback(std::shared_ptr<ado::Connection> conn) {
         if (conn) co_await conn->RollbackTransAsync();
     } catch (const ado::Error&) {
     }
+}
+
+// A database file that the group holds and that has left its path (moved, deleted or replaced)
+// is let go, with one log line, so that the preparation opens what the path names now. Empty, or
+// why the record cannot be written: the file is still held.
+QString LetGoOfFileThatLeft(const xSvcSettings& s, xRuntimeInfo& r) {
+    if (!WriterUtil::IsOpen(r.conn)) return QString();
+    const ado::FileChange change = r.conn->LetGoIfFileChanged();
+    if (!change.changed) return QString();
+    const QString& path = s.dbSDataBaseRootDir.isEmpty() ? s.dbFullPath : r.LastdbSFullPath;
+    WriteLog(WriterUtil::FileLeftLine(r.ModuleName, WriterUtil::HeldFile::Database, path, change.missing));
+    return change.refusal.isEmpty() ? QString() : Tx(kStillHeld) + change.refusal;
 }
 
 void CloseIfOpen(const std::shared_ptr<ado::Connection>& conn) {
@@ -180,14 +196,19 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
     WriterUtil::GetFieldValues(groupIndex);
 
     const bool excel = WriterUtil::IsExcelTarget(s);
-    if (!s.dbSDataBaseRootDir.isEmpty()) {
-        co_await PrepareRootDir(*work);
-    } else {
-        if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1) co_await PrepareDB(*work, false);
-        if (!WriterUtil::IsOpen(r.conn)) co_await PrepareDB(*work, false);
+    // A file still held after it has left its path fails the record, without a connection.
+    const QString held = LetGoOfFileThatLeft(s, r);
+    if (held.isEmpty()) {
+        if (!s.dbSDataBaseRootDir.isEmpty()) {
+            co_await PrepareRootDir(*work);
+        } else {
+            if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1) co_await PrepareDB(*work, false);
+            if (!WriterUtil::IsOpen(r.conn)) co_await PrepareDB(*work, false);
+        }
     }
     // The connection of this record, whatever happens to the group's meanwhile.
-    const std::shared_ptr<ado::Connection> conn = r.conn;
+    const std::shared_ptr<ado::Connection> conn = held.isEmpty() ? r.conn : nullptr;
+    const QString noConnection = held.isEmpty() ? kNoConnection : held;
 
     const RecordSql::RecordParts parts = RecordSql::BuildRecordParts(
         g, recordTime, time.msLiteral, time.msWholeSeconds, Saver().RunMode == QLatin1String("ONCE"));
@@ -206,7 +227,8 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
             WriteLog(prefix + QStringLiteral("Before Exec Delete SQLCommand."));
         }
         inTransaction = co_await BeginTransaction(conn);
-        const ADOUtil::CommandResult cleared = co_await ExecuteInRecord(conn, clear, inTransaction);
+        const ADOUtil::CommandResult cleared =
+            co_await ExecuteInRecord(conn, clear, inTransaction, noConnection);
         if (excel) WriteLog(prefix + QStringLiteral("After Exec Delete SQLCommand."));
         if (!cleared.ok) {
             if (inTransaction) co_await Rollback(conn);
@@ -214,7 +236,7 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
                      QStringLiteral(" Fail!! Clear Database, SQL Command:") + clear + mode);
             WriteLog(QStringLiteral("Error Description = ") + cleared.errorText);
             CloseIfOpen(conn);
-            if (excel) {
+            if (excel && held.isEmpty()) {
                 r.rs.reset();
                 r.conn.reset();
             }
@@ -238,7 +260,7 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
             statement = probe;
             outcome = {false,
                        WriterUtil::IsOpen(conn) ? QStringLiteral("Can not read the table: ") + s.dbTableName
-                                                : kNoConnection,
+                                                : noConnection,
                        0};
         } else {
             isUpdate = rs->RecordCount() > 0;
@@ -262,7 +284,7 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
             WriteLog(prefix + QStringLiteral("Before Exec Insert SQLCommand. (SQL Command=") + statement +
                      u')');
         r.RecordWithServer = failureLine;
-        outcome = co_await ExecuteInRecord(conn, statement, inTransaction);
+        outcome = co_await ExecuteInRecord(conn, statement, inTransaction, noConnection);
         if (inTransaction) {
             if (outcome.ok) {
                 try {

@@ -15,6 +15,8 @@ namespace {
 const TextPair kOpenError{"Open database error!", "開啟資料庫失敗!"};
 const TextPair kOpenErrorString{"Open database connectionstring: ", "資料庫連結字串:"};
 const TextPair kOpenErrorCaption{"Open database error", "開啟資料庫失敗"};
+const TextPair kTemplateItself{"The dispersed file would be the template database itself: ",
+                               "分散檔案將會是範本資料庫本身: "};
 
 // The connection string of the dispersed file P: the generic pieces with the Jet password, the
 // data source (or, with an Excel driver, DBQ) naming P.
@@ -35,25 +37,38 @@ ado::Task<void> PrepareRootDir(GroupWork& work) {
     xSvcSettings& s = work.S();
     xRuntimeInfo& r = work.R();
 
-    const WriterUtil::DispersedPath path = WriterUtil::ResolveDispersedPath(
-        s.dbSDirTag, s.dbSFileNameTag, s.dbSDataBaseRootDir, s.dbFullPath,
-        FileUtil::GetFileName(s.dbFullPath), r.ModuleName, QStringLiteral("dbSDB"));
+    const QString templateName = FileUtil::GetFileName(s.dbFullPath);
+    const WriterUtil::DispersedPath path =
+        WriterUtil::ResolveDispersedPath(s.dbSDirTag, s.dbSFileNameTag, s.dbSDataBaseRootDir, s.dbFullPath,
+                                         templateName, r.ModuleName, QStringLiteral("dbSDB"));
     const QString& D = path.folder;
-    const QString& P = path.full;
+    QString P = path.full;
 
-    if (WriterUtil::IsOpen(r.conn)) {
-        if (!WriterUtil::IsExcelTarget(s)) {
-            if (r.LastdbSFullPath == P) co_return;
-        } else if (s.dbSKeepConnectionAliveAfterSaveDataForExcel == 1 && r.LastdbSFullPath == P) {
+    // The open connection goes on while the target file is the same (an Excel one only with
+    // keep-alive).
+    const auto reused = [&] {
+        return WriterUtil::IsOpen(r.conn) && r.LastdbSFullPath == P &&
+               (!WriterUtil::IsExcelTarget(s) || s.dbSKeepConnectionAliveAfterSaveDataForExcel == 1);
+    };
+    if (reused()) co_return;
+
+    // The configured database file is the template of every dispersed file, and never one of
+    // them: a path that names it is refused like a bad name, and when the fallback names it too,
+    // the record fails.
+    QString failure;
+    if (FileUtil::IsSameFile(P, s.dbFullPath)) {
+        WriteLog(WriterUtil::BadFullPathLine(r.ModuleName, QStringLiteral("dbSDB"), P));
+        P = s.dbSDataBaseRootDir + templateName;
+        if (FileUtil::IsSameFile(P, s.dbFullPath))
+            failure = Tx(kTemplateItself) + P;
+        else if (reused())
             co_return;
-        }
     }
 
     if (!FileUtil::FolderExists(D)) FileUtil::MakeFullDir(D);
-    // The configured database file is the template of every dispersed file. It is copied through
-    // the database engine, which may hold it open for another group meanwhile.
-    QString failure;
-    if (!FileUtil::FileExists(P)) {
+    // The template is copied through the database engine, which may hold it open for another
+    // group meanwhile.
+    if (failure.isEmpty() && !FileUtil::FileExists(P)) {
         failure = ado::CopyDatabaseFile(s.dbFullPath, P);
         if (failure.isEmpty()) {
             WriterUtil::ShowTargetPath(P);

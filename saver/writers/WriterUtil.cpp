@@ -30,7 +30,18 @@ const TextPair kOutcomeUnknown{" The outcome is not known: the server may still 
                                " 結果不明: 伺服器仍可能寫入這筆記錄。"};
 const TextPair kStoppedBeforeAnswer{"Ledgrix stopped before the server answered.",
                                     "Ledgrix 在伺服器回應前已結束。"};
+const TextPair kDatabaseFileLeft{"The database file [%1] has left its path: %2",
+                                 "資料庫檔案 [%1] 已不在其路徑上: %2"};
+const TextPair kCsvFileLeft{"The CSV file [%1] has left its path: %2", "CSV檔案 [%1] 已不在其路徑上: %2"};
+const TextPair kNoFileThere{"no file is there now.", "該路徑現在沒有檔案。"};
+const TextPair kAnotherFileThere{"another file is there now.", "該路徑現在是另一個檔案。"};
 }  // namespace
+
+QString FileLeftLine(const QString& moduleName, HeldFile kind, const QString& path, bool missing) {
+    return NowText() + QStringLiteral(" | Warning | Ledgrix.") + moduleName + QStringLiteral(" | ") +
+           Tx(kind == HeldFile::Database ? kDatabaseFileLeft : kCsvFileLeft)
+               .arg(path, Tx(missing ? kNoFileThere : kAnotherFileThere));
+}
 
 QString OutcomeUnknownNote() {
     return Tx(kOutcomeUnknown);
@@ -158,6 +169,12 @@ bool ReadNameTag(xTag& tag, double& value, QString& message) {
 
 }  // namespace
 
+QString BadFullPathLine(const QString& moduleName, const QString& rootKey, const QString& path) {
+    return NowText() + QStringLiteral(" | Error | Ledgrix.") + moduleName + QStringLiteral(" | ") +
+           QStringLiteral("[") + rootKey + QStringLiteral("FullPath=") + path +
+           QStringLiteral("] Is Error!!");
+}
+
 DispersedPath ResolveDispersedPath(xTag& dirTag, xTag& fileTag, QString& root, const QString& templatePath,
                                    const QString& defaultName, const QString& moduleName,
                                    const QString& rootKey) {
@@ -215,9 +232,7 @@ DispersedPath ResolveDispersedPath(xTag& dirTag, xTag& fileTag, QString& root, c
     }
     QString P = D + F;
     if (!fileSafe || !FileUtil::IsValidPath(P)) {
-        WriteLog(NowText() + QStringLiteral(" | Error | Ledgrix.") + moduleName + QStringLiteral(" | ") +
-                 QStringLiteral("[") + rootKey + QStringLiteral("FullPath=") + P +
-                 QStringLiteral("] Is Error!!"));
+        WriteLog(BadFullPathLine(moduleName, rootKey, P));
         P = root + FileUtil::GetFileName(templatePath);
     }
     return {D, F, P};

@@ -46,6 +46,11 @@ bool IsSafeNamePart(const QString& name);
 QString OutcomeUnknownNote();
 QString StoppedBeforeAnswer();
 
+// The line of a file that the group holds and that has left its path (moved, deleted or
+// replaced): it names the file and what the path names now, no file or another one.
+enum class HeldFile { Database, CSV };
+QString FileLeftLine(const QString& moduleName, HeldFile kind, const QString& path, bool missing);
+
 // The no-fields box and the orderly exit.
 [[noreturn]] void NoFieldsExit();
 
@@ -64,6 +69,8 @@ struct DispersedPath {
     QString file;    // F
     QString full;    // P
 };
+// The error line of a dispersed file's full path that is refused (`rootKey` as below).
+QString BadFullPathLine(const QString& moduleName, const QString& rootKey, const QString& path);
 // The root setting gets its closing "\" here, stored back. `rootKey`: "dbSDB" or "dbSCSVDB",
 // naming the error lines; `defaultName`: used when the
 // file-name tag gives an empty name.

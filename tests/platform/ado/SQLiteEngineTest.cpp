@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 #include "platform/ado/Ado.h"
 #include "tests/platform/ado/SqliteFiles.h"
@@ -291,4 +292,121 @@ TEST_F(SQLiteEngineTest, LogKeepsNoPeakOfALongReaderOnceItHasEnded) {
     for (int n = 0; n < 3; ++n)
         c.Execute(QStringLiteral("Insert Into [Log1] (Note, N) Values ('after', 10)"));
     EXPECT_LE(walSize(), kBound);
+}
+
+namespace {
+
+// Whether another program, reading the file by its path, prints the text.
+bool AnotherProgramPrints(const QString& file, const QByteArray& sql, const QByteArray& text) {
+    SqliteShell shell(file);
+    shell.Write(sql + "\n");
+    const bool printed = shell.WaitForOutput(text, 10000);
+    shell.Finish(10000);
+    return printed;
+}
+
+}  // namespace
+
+// A file moved, deleted or replaced (by a backup, just after another program's checkpoint) while
+// two connections of this process hold it: the first that looks lets both go, the file they held
+// keeps every commit, and no log of it stays at the path to be read over a file put there.
+TEST_F(SQLiteEngineTest, AFileThatLeftItsPathIsLetGoWholeByEveryConnectionOfTheProcess) {
+    const QString p = Path(QStringLiteral("db/g.mdb")), moved = Path(QStringLiteral("db/moved.mdb")),
+                  backup = Path(QStringLiteral("db/backup.mdb"));
+    QDir().mkpath(Path(QStringLiteral("db")));
+    for (const QString& change : {QStringLiteral("mv"), QStringLiteral("rm"), QStringLiteral("replace")}) {
+        SCOPED_TRACE(change.toStdString());
+        for (const QString& f : {p, moved, backup}) QFile::remove(f);
+        MakeSqliteDb(p, {QStringLiteral("CREATE TABLE t (n INTEGER)")});
+        MakeSqliteDb(backup, {QStringLiteral("CREATE TABLE own (n INTEGER)"),
+                              QStringLiteral("INSERT INTO own VALUES (42)")});
+        Connection a, b;
+        a.Open(Jet(p));
+        b.Open(Jet(p));
+        for (int n = 0; n < 3; ++n) {
+            a.Execute(QStringLiteral("INSERT INTO t VALUES (1)"));
+            b.Execute(QStringLiteral("INSERT INTO t VALUES (2)"));
+        }
+        EXPECT_FALSE(a.LetGoIfFileChanged().changed);
+        if (change == QLatin1String("mv")) {
+            ASSERT_TRUE(QFile::rename(p, moved));
+        } else if (change == QLatin1String("rm")) {
+            ASSERT_TRUE(QFile::remove(p));
+        } else {
+            ASSERT_TRUE(AnotherProgramPrints(p, "PRAGMA wal_checkpoint; SELECT 'done';", "done"));
+            ASSERT_EQ(std::rename(QFile::encodeName(backup), QFile::encodeName(p)), 0);  // as mv does
+        }
+        b.Execute(QStringLiteral("INSERT INTO t VALUES (3)"));  // into the file held
+
+        const FileChange found = a.LetGoIfFileChanged();
+        EXPECT_TRUE(found.changed);
+        EXPECT_EQ(found.missing, change != QLatin1String("replace"));
+        EXPECT_EQ(found.refusal, QString());
+        EXPECT_EQ(a.State(), adStateClosed);
+        EXPECT_EQ(b.State(), adStateClosed);
+        EXPECT_FALSE(QFile::exists(p + QStringLiteral("-wal")));
+        EXPECT_FALSE(QFile::exists(p + QStringLiteral("-shm")));
+        if (change == QLatin1String("mv")) {
+            EXPECT_TRUE(AnotherProgramPrints(
+                moved, "SELECT 'rows ' || count(*) FROM t; PRAGMA integrity_check;", "rows 7\nok\n"));
+        }
+        if (change == QLatin1String("replace")) {
+            EXPECT_TRUE(AnotherProgramPrints(
+                p, "SELECT 'own ' || group_concat(n) FROM own; PRAGMA integrity_check;", "own 42\nok\n"));
+            b.Open(Jet(p));
+            b.Execute(QStringLiteral("INSERT INTO own VALUES (43)"));
+            b.Close();
+            EXPECT_EQ(QueryRows(p, QStringLiteral("SELECT n FROM own")),
+                      (QStringList{QStringLiteral("42"), QStringLiteral("43")}));
+        }
+    }
+}
+
+// While another program still reads the log of a file that has left its path, the file is held,
+// and a connection opened by the path is refused rather than join the cache of the file held (and
+// write it); once the reader has ended, that opening lets the held file go whole. Closing the last
+// connection to a moved file folds its log back as well.
+TEST_F(SQLiteEngineTest, AFileThatLeftItsPathIsHeldWhileItsLogIsReadAndClosesWhole) {
+    const QString p = Path(QStringLiteral("db/g.mdb")), other = Path(QStringLiteral("db/other.mdb"));
+    QDir().mkpath(Path(QStringLiteral("db")));
+    MakeSqliteDb(p, {QStringLiteral("CREATE TABLE t (n INTEGER)")});
+    MakeSqliteDb(other, {QStringLiteral("CREATE TABLE own (n INTEGER)")});
+    Connection a;
+    a.Open(Jet(p));
+    a.Execute(QStringLiteral("INSERT INTO t VALUES (1)"));
+    SqliteShell reader(p);
+    reader.Write("BEGIN; SELECT count(*) FROM t; SELECT 'held';\n");
+    ASSERT_TRUE(reader.WaitForOutput("held", 10000));
+    a.Execute(QStringLiteral("INSERT INTO t VALUES (2)"));
+    ASSERT_TRUE(QFile::rename(p, Path(QStringLiteral("db/moved.mdb"))));
+    ASSERT_TRUE(QFile::rename(other, p));
+
+    const FileChange found = a.LetGoIfFileChanged();
+    EXPECT_TRUE(found.changed);
+    EXPECT_FALSE(found.missing);
+    EXPECT_FALSE(found.refusal.isEmpty());
+    EXPECT_EQ(a.State(), adStateOpen);
+    Connection b;
+    try {
+        b.Open(Jet(p));
+        ADD_FAILURE() << "opened beside the file held";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.Description.contains(QStringLiteral("moved, deleted or replaced")))
+            << e.Description.toStdString();
+    }
+
+    reader.Write("COMMIT;\n");
+    ASSERT_TRUE(reader.Finish(10000));
+    b.Open(Jet(p));
+    EXPECT_EQ(a.State(), adStateClosed);
+    b.Execute(QStringLiteral("INSERT INTO own VALUES (1)"));
+    EXPECT_EQ(QueryRows(p, QStringLiteral("SELECT count(*) FROM own")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(QueryRows(Path(QStringLiteral("db/moved.mdb")), QStringLiteral("SELECT count(*) FROM t")),
+              QStringList{QStringLiteral("2")});
+
+    ASSERT_TRUE(QFile::rename(p, Path(QStringLiteral("db/moved2.mdb"))));
+    b.Close();
+    EXPECT_FALSE(QFile::exists(p + QStringLiteral("-wal")));
+    EXPECT_EQ(QueryRows(Path(QStringLiteral("db/moved2.mdb")), QStringLiteral("SELECT count(*) FROM own")),
+              QStringList{QStringLiteral("1")});
 }

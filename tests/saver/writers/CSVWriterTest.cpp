@@ -1,4 +1,6 @@
 // CSV groups: title line, record line, line ends, fixed widths, quoting and backups.
+#include <cstdio>
+
 #include "common/FileUtil.h"
 #include "saver/writers/CSVText.h"
 #include "tests/saver/writers/WriterFixture.h"
@@ -199,6 +201,43 @@ TEST_F(CSVWriterTest, AWriteToAFullFileSystemLosesTheRecordAndLeavesTheFileAsItW
     EXPECT_EQ(File(QStringLiteral("full/g1.csv")), saved + "4.00,ok,2024/03/05 09:00:04\r\n5.00," +
                                                        QByteArray(6000, 'm') + ",2024/03/05 09:00:05\r\n");
     EXPECT_EQ(g.R().NumRecordsSaved, 3);
+}
+
+// A file kept open is moved, deleted or replaced while the group writes: the group says so, and
+// the next line goes to the path, into a file made again with its title or appended to the file
+// there, as a group that opens its file per record does.
+TEST_F(CSVWriterTest, AKeptOpenFileThatLeftItsPathIsPreparedAgain) {
+    const QByteArray title = "Temp,Msg,Time\r\n", first = "3.14,hel,2024/03/05 09:00:01\r\n",
+                     second = "3.14,hel,2024/03/05 09:00:02\r\n";
+    for (const QString& change : {QStringLiteral("mv"), QStringLiteral("rm"), QStringLiteral("replace")}) {
+        SCOPED_TRACE(change.toStdString());
+        ResetState();
+        log.clear();
+        QFile::remove(Path(QStringLiteral("Project/P/dat/g1.csv")));
+        CsvGroup();
+        Record(1);
+        const QByteArray g1 = QFile::encodeName(Path(QStringLiteral("Project/P/dat/g1.csv")));
+        if (change == QLatin1String("mv")) {
+            ASSERT_EQ(std::rename(g1, QFile::encodeName(Path(QStringLiteral("Project/P/dat/moved.csv")))), 0);
+        } else if (change == QLatin1String("rm")) {
+            ASSERT_EQ(std::remove(g1), 0);
+        } else {
+            const QString backup =
+                WriteFile(QStringLiteral("Project/P/dat/backup.csv"), title + "1.00,old,2024/03/01 00:00:00");
+            ASSERT_EQ(std::rename(QFile::encodeName(backup), g1), 0);
+        }
+        Record(2);
+        const bool replaced = change == QLatin1String("replace");
+        EXPECT_EQ(
+            CountLog(QStringLiteral(" | Warning | Ledgrix.G1 | The CSV file [..\\Project\\P\\dat\\g1.csv] "
+                                    "has left its path: %1 is there now.")
+                         .arg(replaced ? QStringLiteral("another file") : QStringLiteral("no file"))),
+            1);
+        EXPECT_EQ(File(), replaced ? title + "1.00,old,2024/03/01 00:00:00\r\n" + second : title + second);
+        if (change == QLatin1String("mv")) {
+            EXPECT_EQ(File(QStringLiteral("moved.csv")), title + first);
+        }
+    }
 }
 
 TEST_F(CSVWriterTest, DispersedFilesFollowTheTagsAndStayInsideTheRoot) {

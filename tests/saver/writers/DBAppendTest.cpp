@@ -7,6 +7,7 @@
 #include "platform/ado/Ado.h"
 #include "saver/writers/RecordSql.h"
 #include "tests/saver/writers/WriterFixture.h"
+#include "tests/support/FullDisk.h"
 
 namespace {
 
@@ -65,6 +66,25 @@ TEST_F(DBAppendTest, ExampleStatementIsExactAndQuotesStayData) {
     EXPECT_EQ(ReadFile(QStringLiteral("Project/P/dat/copy.csv")).toStdString(),
               "2024/3/5 09:00:01,2.00,Pum\r\n");
     EXPECT_EQ(g.R().NumRecordsSaved, 3);
+}
+
+// The CSV copy of a database group that cannot be written names its failure as a CSV group does;
+// the record in the table stays saved.
+TEST_F(DBAppendTest, ACsvCopyThatCannotBeWrittenIsLoggedAsLost) {
+    SaveGroupRecord& g = ExampleGroup(0);
+    g.S().dbSIsSaveCSV = true;
+    g.S().dbCSVFullPath = QStringLiteral("..\\Project\\P\\dat\\copy.csv");
+    const FileCallsRestored restored;
+    FileIO::Calls().write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
+    Record(1, 1, QStringLiteral("x"));
+    EXPECT_EQ(
+        CountLog(QStringLiteral("2024/03/05 09:00:01 | Error | Ledgrix.G1 | Append Data to CSV file Fail! "
+                                "Please check CSV File.")),
+        1);
+    EXPECT_EQ(CountLog(QStringLiteral("Error Description = Device I/O error: ..\\Project\\P\\dat\\copy.csv "
+                                      "(No space left on device)")),
+              1);
+    EXPECT_EQ(g.R().NumRecordsSaved, 1);
 }
 
 TEST_F(DBAppendTest, HugeAndNonFiniteValuesKeepTheRecordAndItsCsvCopy) {
@@ -390,4 +410,77 @@ TEST_F(DBAppendTest, AnotherProgramsWriteLockCostsOnlyItsOwnFileAndItsGroupRecor
     Record(1, 2, QStringLiteral("x"));
     EXPECT_EQ(g1.R().NumRecordsSaved, 1);
     EXPECT_EQ(Table().size(), 1);
+}
+
+// Two groups hold one file, which is moved, deleted or replaced (by a backup, just after another
+// program's checkpoint) while they record: the first to find it says so, and both prepare the path
+// again, so a record logged as saved is in the file at the path, or logged as failed. While another
+// program still reads the file held, its records fail and say why.
+TEST_F(DBAppendTest, GroupsHoldingAFileThatLeftItsPathPrepareThePathAgain) {
+    const QString db = Path(QStringLiteral("Project/P/dat/db1.mdb"));
+    for (const QString& change : {QStringLiteral("mv"), QStringLiteral("rm"), QStringLiteral("replace"),
+                                  QStringLiteral("replace while read")}) {
+        SCOPED_TRACE(change.toStdString());
+        ResetState();
+        State().DuringSavingTag.ID = -1;
+        QFile::remove(db);
+        QFile::remove(Path(QStringLiteral("Project/P/dat/backup.mdb")));
+        SaveGroupRecord& g1 = ExampleGroup(0);
+        SaveGroupRecord& g2 = AccessGroup(2, QStringLiteral("db1.mdb"), QStringLiteral("Log1"));
+        for (int i = 1; i <= g1.FieldCount; ++i) g2.F(i) = g1.F(i);
+        g2.FieldCount = g1.FieldCount;
+        Sql(QStringLiteral("Project/P/dat/backup.mdb"),
+            {QStringLiteral("CREATE TABLE Log1 ([Time] DATETIME, Flow DOUBLE, Note TEXT)"),
+             QStringLiteral("INSERT INTO Log1 VALUES ('2024-01-01 00:00:00', 0, 'back')")});
+        const auto both = [&](int second) {
+            Record(second, 1, QStringLiteral("x"));
+            ado::WaitFor(DBAppend(2, At(2024, 3, 5, 9, 0, second)));
+        };
+        both(1);
+
+        const bool read = change == QLatin1String("replace while read");
+        std::optional<SqliteShell> reader;
+        if (change == QLatin1String("mv")) {
+            ASSERT_TRUE(QFile::rename(db, Path(QStringLiteral("Project/P/dat/moved.mdb"))));
+        } else if (change == QLatin1String("rm")) {
+            ASSERT_TRUE(QFile::remove(db));
+        } else {
+            reader.emplace(db);
+            reader->Write(read ? "BEGIN; SELECT count(*) FROM Log1; SELECT 'held';\n"
+                               : "PRAGMA wal_checkpoint; SELECT 'held';\n");
+            ASSERT_TRUE(reader->WaitForOutput("held", 10000));
+            if (!read) {
+                ASSERT_TRUE(reader->Finish(10000));
+            }
+            ASSERT_EQ(std::rename(QFile::encodeName(Path(QStringLiteral("Project/P/dat/backup.mdb"))),
+                                  QFile::encodeName(db)),
+                      0);
+        }
+        log.clear();
+        both(2);
+        const bool missing = change == QLatin1String("mv") || change == QLatin1String("rm");
+        EXPECT_EQ(
+            CountLog(QStringLiteral(" | Warning | Ledgrix.G1 | The database file "
+                                    "[..\\Project\\P\\dat\\db1.mdb] has left its path: %1 is there now.")
+                         .arg(missing ? QStringLiteral("no file") : QStringLiteral("another file"))),
+            1)
+            << log.join(u'\n').toStdString();
+        if (missing) {
+            EXPECT_EQ(CountLog(QStringLiteral("Error Description = The database file is not exist")), 2);
+            EXPECT_EQ(CountLog(QStringLiteral("| Error | Ledgrix. G")), 2);
+            EXPECT_EQ(g1.R().NumRecordsSaved + g2.R().NumRecordsSaved, 2);
+            continue;
+        }
+        if (read) {
+            // Held: each group's record fails and says why; the next one, after the reader, is saved.
+            EXPECT_EQ(CountLog(QStringLiteral("Error Description = The file is held until its write-ahead "
+                                              "log is folded back into it: ")),
+                      2);
+            reader->Write("COMMIT;\n");
+            ASSERT_TRUE(reader->Finish(10000));
+            both(3);
+        }
+        const QString saved = QStringLiteral("2024-03-05 09:00:0%1|1|x").arg(read ? 3 : 2);
+        EXPECT_EQ(Table(), (QStringList{QStringLiteral("2024-01-01 00:00:00|0|back"), saved, saved}));
+    }
 }

@@ -76,6 +76,39 @@ TEST_F(DispersedTest, TagTextsThatLeaveTheRootAreRefused) {
     EXPECT_EQ(g.R().LastdbSFullPath, QStringLiteral("..\\Project\\P\\dat\\root\\line2\\ok.mdb"));
 }
 
+// A tag text that names the template itself (in any spelling) is refused like a bad name: the
+// record goes to the fallback file; where the template is the fallback too, the record fails and
+// says why. The template stays as it is.
+TEST_F(DispersedTest, TheTemplateIsNeverADispersedFile) {
+    SaveGroupRecord& g = Group();
+    Sql(QStringLiteral("Project/P/dat/root/tpl.mdb"), {kTable});
+    g.S().dbFullPath = QStringLiteral("..\\Project\\P\\dat\\root\\tpl.mdb");  // in the root
+    tags.remove(QStringLiteral("DIR"));
+    tags[QStringLiteral("FN")].message = QStringLiteral("TPL");
+    Record();
+    EXPECT_EQ(CountLog(QStringLiteral(
+                  " | Error | Ledgrix.G1 | [dbSDBFullPath=..\\Project\\P\\dat\\root\\TPL.mdb] Is Error!!")),
+              1);
+    EXPECT_EQ(
+        CountLog(QStringLiteral(" | Message | Ledgrix.G1 | Prepare RootDir Fail!  \r\nError Description: "
+                                "The dispersed file would be the template database itself: "
+                                "..\\Project\\P\\dat\\root\\tpl.mdb")),
+        1);
+    EXPECT_EQ(CountLog(QStringLiteral("| Error | Ledgrix. G1 | Fail!! Append to Database")), 1);
+
+    Sql(QStringLiteral("Project/P/dat/root/3/tpl.mdb"), {kTable});
+    g.S().dbFullPath = QStringLiteral("..\\Project\\P\\dat\\root\\3\\tpl.mdb");  // where the tags lead
+    tags[QStringLiteral("DIR")] = {3, {}, 21};
+    Record();
+    EXPECT_EQ(CountLog(QStringLiteral("[dbSDBFullPath=..\\Project\\P\\dat\\root\\3\\TPL.mdb] Is Error!!")),
+              1);
+    EXPECT_EQ(g.R().LastdbSFullPath, QStringLiteral("..\\Project\\P\\dat\\root\\tpl.mdb"));
+    EXPECT_EQ(g.R().NumRecordsSaved, 1);
+    EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/root/tpl.mdb"), {kCount}), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(Sql(QStringLiteral("Project/P/dat/root/3/tpl.mdb"), {kCount}),
+              QStringList{QStringLiteral("0")});
+}
+
 TEST_F(DispersedTest, SettingsAndTagTextsNeverRewriteTheConnectionString) {
     SaveGroupRecord& g = Group();
     g.S().dbUserID = QStringLiteral("ops;Provider=Bogus");
