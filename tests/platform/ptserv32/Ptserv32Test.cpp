@@ -642,13 +642,16 @@ TEST_F(Ptserv32, ASilentRuntimeCostsOneWaitAndLaterCallsFailAtOnceUntilItAnswers
 TEST_F(Ptserv32, ARuntimeThatStopsIsFoundLostWithoutACallAndLaterCallsFailAtOnce) {
     ASSERT_TRUE(server->Start());
     ASSERT_EQ(Lib().RegisterTag("T1"), 2);
+    ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
+    ASSERT_GT(Lib().TagAdvise(2, 7, 3), 0);
     QThread::msleep(6500);
-    EXPECT_EQ(Lib().IsLinkLost(), 0);
+    // Still the same connection: its advise calls back.
+    ASSERT_TRUE(server->SetValue(QStringLiteral("T1"), 4));
+    EXPECT_TRUE(WaitSeen(1));
+    server->Stop();
     PT_TIME time{};
     uint16_t status = 0;
     double v = 0;
-    EXPECT_EQ(Lib().GetTagValue(2, &time, &status, &v), 1);
-    server->Stop();
 
     FakeRuntime fake(FakeRuntime::Mode::Answer);
     ASSERT_EQ(Lib().FindTag("T1"), 1);
