@@ -62,7 +62,8 @@ thread_local bool t_inHook = false;  // inside the host's wait hook: calls fail 
 // 50 ms, which may give the wait up; a hook that was called hears the end of the wait.
 class AnswerWait {
   public:
-    explicit AnswerWait(PT_WAIT_HOOK hook) : hook_(hook), start_(Clock::now()), deadline_(start_ + AnswerTimeout) {}
+    explicit AnswerWait(PT_WAIT_HOOK hook)
+        : hook_(hook), start_(Clock::now()), deadline_(start_ + AnswerTimeout) {}
     ~AnswerWait() {
         if (called_) Run(-1);
     }
@@ -391,7 +392,8 @@ class Link {
         std::lock_guard<std::mutex> s(sendMutex_);
         std::size_t sent = 0;
         while (sent < data.size()) {
-            const ssize_t n = ::send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+            const ssize_t n =
+                ::send(fd_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
                 sent += static_cast<std::size_t>(n);
                 continue;
@@ -584,9 +586,9 @@ class Link {
     std::condition_variable answered_;
     int fd_ = -1;
     bool alive_ = false;
-    std::atomic<bool> lost_{false};                  // the runtime does not answer
-    std::atomic<Clock::rep> lastHeard_{0};           // when the runtime last sent anything
-    std::atomic<PT_WAIT_HOOK> waitHook_{nullptr};    // the host's, for its calls' waits
+    std::atomic<bool> lost_{false};                // the runtime does not answer
+    std::atomic<Clock::rep> lastHeard_{0};         // when the runtime last sent anything
+    std::atomic<PT_WAIT_HOOK> waitHook_{nullptr};  // the host's, for its calls' waits
     std::thread reader_;
     std::string input_;
     bool inputDead_ = false;

@@ -152,10 +152,12 @@ class FakeRuntime {
             if (mode == Mode::Still) continue;
             for (int c; (c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
                 ++accepted_;
-                if (mode == Mode::Close)
+                if (mode == Mode::Close) {
                     ::close(c);
-                else
-                    clients_.push_back(c), input_.emplace_back();
+                } else {
+                    clients_.push_back(c);
+                    input_.emplace_back();
+                }
             }
             for (std::size_t i = 0; i + 1 < fds.size(); ++i)
                 if (fds[i + 1].revents) Serve(i);
@@ -175,8 +177,7 @@ class FakeRuntime {
             const std::string line = in.substr(0, nl);
             const std::string seq = line.substr(0, line.find(' '));
             std::string out;
-            if (line.ends_with(" SNAP"))
-                out = "* 1 2024.1.2.3.4.5 0 1.5 2024.1.2.3.4.5 :hello :T1 :T1\n";
+            if (line.ends_with(" SNAP")) out = "* 1 2024.1.2.3.4.5 0 1.5 2024.1.2.3.4.5 :hello :T1 :T1\n";
             out += "= " + seq + " 1\n";
             [[maybe_unused]] const ssize_t w = ::send(clients_[i], out.data(), out.size(), MSG_NOSIGNAL);
         }

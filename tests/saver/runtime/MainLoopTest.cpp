@@ -373,7 +373,8 @@ TEST_F(MainLoopTest, APassNamesALinkTheTagManagerFoundLostOnce) {
     LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
     LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Timer);
     EXPECT_FALSE(Saver().IsLinkOnline);
-    EXPECT_EQ(log.filter(QStringLiteral(" | Error | Ledgrix.System | Ledgrix can not connect with Hexvane!")).size(),
+    EXPECT_EQ(log.filter(QStringLiteral(" | Error | Ledgrix.System | Ledgrix can not connect with Hexvane!"))
+                  .size(),
               1);
     EXPECT_EQ(window.Last(QStringLiteral("LinkStatus")), QStringLiteral("（Offline）"));
     EXPECT_TRUE(boxes.boxes.empty());
