@@ -148,7 +148,7 @@ class Link {
             answered_.notify_all();
         }
         if (keeper.joinable()) keeper.join();
-        std::lock_guard<std::timed_mutex> call(callMutex_);
+        std::lock_guard<std::mutex> call(callMutex_);
         Disconnect();
     }
 
@@ -209,10 +209,14 @@ class Link {
 
     // The call lock for a call of the host: none from inside its wait hook or while the runtime
     // does not answer, and none after a moment behind the keeper.
-    std::unique_lock<std::timed_mutex> HostTurn() {
-        std::unique_lock<std::timed_mutex> call(callMutex_, std::defer_lock);
+    std::unique_lock<std::mutex> HostTurn() {
+        std::unique_lock<std::mutex> call(callMutex_, std::defer_lock);
         if (t_inHook || lost_) return call;
-        if (call.try_lock_for(TurnWait) && lost_) call.unlock();
+        for (const auto until = Clock::now() + TurnWait; !call.try_lock();) {
+            if (Clock::now() >= until) return call;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (lost_) call.unlock();
         return call;
     }
 
@@ -344,7 +348,7 @@ class Link {
             nextTry_ = Clock::now() + RetryEvery;
             k.unlock();
             {
-                std::lock_guard<std::timed_mutex> call(callMutex_);
+                std::lock_guard<std::mutex> call(callMutex_);
                 if (lost_ && !stopping_) Connect(false);
             }
             k.lock();
@@ -576,7 +580,7 @@ class Link {
     // Lock order: callMutex_, sendMutex_ / readMutex_, stateMutex_ / noticeMutex_; keeperMutex_
     // alone. callbackMutex_ is held while a callback runs, which may read (readMutex_,
     // stateMutex_).
-    std::timed_mutex callMutex_;            // one call at a time; owns fd_ changes and the threads
+    std::mutex callMutex_;                  // one call at a time; owns fd_ changes and the threads
     std::string folder_;                    // the runtime folder, under callMutex_
     ChangeCounter changeCount_;             // under callMutex_
     std::optional<uint64_t> drainedCount_;  // the count seen before the last catch-up
