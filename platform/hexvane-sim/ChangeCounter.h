@@ -22,11 +22,11 @@ class ChangeCounter {
     ChangeCounter& operator=(const ChangeCounter&) = delete;
     ~ChangeCounter() { Close(); }
 
-    // Maps the count of the current runtime folder: writable for the runtime (creating the
-    // file), read-only for a client. False when it cannot be mapped.
-    bool Open(bool writable) {
+    // Maps the count of the runtime folder (the current one by default): writable for the
+    // runtime (creating the file), read-only for a client. False when it cannot be mapped.
+    bool Open(bool writable, const std::string& folder = LedgrixRuntimeFolderPath()) {
         Close();
-        const std::string path = LedgrixRuntimeFolderPath() + "/hexvane.seq";
+        const std::string path = folder + "/hexvane.seq";
         const int fd = ::open(path.c_str(), (writable ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0600);
         if (fd < 0) return false;
         struct stat st {};

@@ -14,6 +14,7 @@
 //        SETN :name value -> 1|0    MSGN :name :text -> 1|0
 //        GETN :name -> 1 row | 0    LIST -> count, then count rows
 //        (row = :name :class time status value :message)
+//        PING -> 1 (a sign of life; the library asks it, as number 0, of a quiet connection)
 //        SNAP -> first a line "* <state fields> :name :key" for each tag in handle order (key =
 //                the upper-case name the runtime matches), then the answer: the count. From then
 //                on each change of a tag sends its state line to the connection, before the

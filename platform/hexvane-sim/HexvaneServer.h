@@ -82,7 +82,7 @@ class HexvaneServer : public QObject {
     void RequestQuit();
     bool QuitRequested() const;
 
-    // Requests of clients handled so far.
+    // Requests of clients handled so far (not counting the checks of a quiet link).
     quint64 RequestCount() const;
 
   signals:

@@ -43,6 +43,19 @@ PT_EXPORT int16_t SetAdviseCallback(int32_t client, PT_ADVISE_CALLBACK callback)
 PT_EXPORT int16_t TagAdvise(uint16_t handle, int32_t client, int32_t index);
 PT_EXPORT int16_t TagUnadvise(uint16_t handle, int16_t adviseId);
 
+/* Beyond the nine functions: exports a host may look up by name and do without.
+   A call that waits for the runtime runs the host's wait hook on the waiting thread about every
+   50 ms, with the milliseconds waited so far; a result that is not 0 gives the wait up, and the
+   call fails as one the runtime did not answer. After a wait in which it ran, the hook is called
+   once more with -1 (its result is not looked at). Calls of the library made inside the hook
+   fail at once. NULL removes the hook. */
+typedef int (*PT_WAIT_HOOK)(int32_t waitedMs);
+PT_EXPORT void PtSetWaitHook(PT_WAIT_HOOK hook);
+/* 1 from the first call or check of the link that the runtime did not answer within the answer
+   timeout until a new connection of the library's own has its answer again (meanwhile every call
+   fails at once); else 0. */
+PT_EXPORT int16_t PtIsLinkLost(void);
+
 #ifdef __cplusplus
 }
 #endif

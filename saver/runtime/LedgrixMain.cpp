@@ -1,6 +1,7 @@
 #include "saver/runtime/LedgrixMain.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <QThread>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "common/Texts.h"
 #include "platform/ado/Ado.h"
 #include "platform/captions/Captions.h"
+#include "platform/msgbox/WaitEvents.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/CheckSettings.h"
 #include "saver/runtime/FieldValues.h"
@@ -207,12 +210,30 @@ void OnStopSignal(int number) {
     errno = saved;
 }
 
-// A stop signal noted by the handler ends the saver through the orderly exit.
+// A wait for the HMI runtime gives a runtime that answers this long before a stop requested
+// meanwhile gives it up.
+constexpr int32_t kStopGraceMs = 500;
+bool g_inLinkWait = false;
+
+// A stop signal noted by the handler ends the saver through the orderly exit; inside a wait for
+// the HMI runtime it waits for the call to return.
 void ActOnStopSignal() {
+    if (g_inLinkWait) return;
     char c = 0;
     if (::read(g_signalPipe[0], &c, 1) != 1 || g_exiting) return;
     WriteLog(WriterUtil::NowText() + Tx(kSignalLog) + QString::number(c) + u')');
     sysExit(-1);
+}
+
+bool StopSignalNoted() {
+    pollfd p{g_signalPipe[0], POLLIN, 0};
+    return g_signalPipe[0] >= 0 && ::poll(&p, 1, 0) == 1;
+}
+
+// A signal, a close of the main window (which ends the saver unless in user mode), or the orderly
+// exit under way.
+bool StopRequested() {
+    return g_exiting || StopSignalNoted() || (Window().IsCloseNoted() && !State().IsUserMode);
 }
 
 }  // namespace
@@ -222,13 +243,43 @@ void RouteStopSignals() {
     auto* notifier =
         new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] { ActOnStopSignal(); });
-    // Also while the window thread waits for a database (a server that does not answer).
+    // Also while the window thread waits for a database (a server that does not answer) or for
+    // the HMI runtime.
     ado::SetWaitHook(ActOnStopSignal);
+    TagAccess::SetLinkWaitHook(WhileLinkWaits);
     struct sigaction sa {};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     for (int number : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(number, &sa, nullptr);
+}
+
+// Neither a pass nor a stop runs inside the wait. A wait given up fails its call as one the runtime
+// did not answer; the stop is acted on once the call has returned.
+int WhileLinkWaits(int32_t waitedMs) {
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) return 0;
+    WaitEvents& events = WaitEvents::Instance();
+    if (waitedMs < 0) {
+        if (events.Busy()) events.Ended();
+        return 0;
+    }
+    if (!g_exiting) {
+        events.Begin();
+        g_inLinkWait = true;
+        events.Process();
+        g_inLinkWait = false;
+    }
+    return StopRequested() && waitedMs >= kStopGraceMs ? 1 : 0;
+}
+
+bool InLinkWait() {
+    return g_inLinkWait;
+}
+
+void ActOnStopRequest() {
+    if (g_exiting || g_inLinkWait) return;
+    if (StopSignalNoted()) ActOnStopSignal();
+    if (Window().IsCloseNoted() && !State().IsUserMode) sysExit(-1);
 }
 
 int Main(SaverWindow& window) {
@@ -270,12 +321,13 @@ void StartAndRun() {
     ParseCommandLine();
     if (st.DebugLevel > 0)
         MsgBox(QStringLiteral(" sysInit is Finished!"), MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
+    // Before the first call of the tag manager, which may wait for the HMI runtime.
+    RouteStopSignals();
     if (!SetupProjectPaths(st.ProjectName)) sysExit(-1);
     SetRunStateMarkers();
     RefuseSecondSaver();
     if (st.DebugLevel > 0)
         MsgBox(QStringLiteral("Get Settings is Finished!"), MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
-    RouteStopSignals();
     RuntimeMain();
 }
 

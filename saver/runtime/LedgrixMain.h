@@ -35,8 +35,18 @@ void SetRunStateMarkers();
 // logged, shown and ends the saver through the orderly exit.
 void WithOrderlyExit(const std::function<void()>& step);
 // SIGTERM, SIGINT and SIGHUP end the saver through the orderly exit, on the window thread, also
-// while it waits for a database.
+// while it waits for a database or the HMI runtime.
 void RouteStopSignals();
+// The tag manager's wait hook (PtSetWaitHook) while a call waits for the HMI runtime on the
+// window thread: the window's messages go on, input held off and a close of the main window
+// noted; a stop requested gives the wait up (1) once it has lasted a moment.
+int WhileLinkWaits(int32_t waitedMs);
+// Whether the window thread processes its messages inside a wait for the HMI runtime (no pass
+// and no stop runs there).
+bool InLinkWait();
+// A stop requested and not yet acted on (a signal, a close of the main window that came during a
+// wait for the HMI runtime) ends the saver now; else nothing happens.
+void ActOnStopRequest();
 // The caption of the saver's main window in the current language.
 QString SaverCaption();
 // Ends the program when another saver already shows the saver's caption.

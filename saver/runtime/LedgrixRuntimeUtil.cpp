@@ -157,6 +157,8 @@ void SetLinkState(bool online, bool ask) {
     window.ShowLinkStatus(Tx(kOffline));
     WriteLog(Stamp(DateUtil::Now()) + Tx(kLinkLost));
     if (ask) {
+        // A stop requested meanwhile comes before the question.
+        LedgrixMain::ActOnStopRequest();
         const int answer = MsgBox(Stamp(DateUtil::Now()) + Tx(kAskText),
                                   MsgStyle::Critical | MsgStyle::OkCancel, Tx(kAskTitle));
         if (answer == MsgAnswer::Ok) sysExit(-1);
@@ -277,6 +279,8 @@ void RuntimeMain() {
 }
 
 void tmrLedgrix_Timer() {
+    // A tick that comes while a call waits for the HMI runtime is left out.
+    if (LedgrixMain::InLinkWait()) return;
     LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Timer);
 }
 
@@ -300,6 +304,8 @@ void Pass(PassForm form) {
         WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
         sysExit(-1);
     }
+    // The tag manager found that the HMI runtime stopped answering.
+    if (Saver().IsLinkOnline && TagAccess::IsLinkLost()) SetLinkState(false, false);
     const double now = DateUtil::Now();
     DatetimeWithMilliSeconds nowMs;
     nowMs.SetNow();

@@ -53,6 +53,10 @@ class SaverWindow {
 
     // The tag-manager client handle of the hidden window: non-zero, the same for the whole run.
     virtual int32_t ClientHandle() = 0;
+
+    // Whether a close of the main window came while the window thread waited for the HMI
+    // runtime, not yet done (it is done once the wait is over).
+    virtual bool IsCloseNoted() const { return false; }
 };
 
 // Installs the saver's window (not owned); null restores the fallback, which shows nothing,

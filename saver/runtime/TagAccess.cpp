@@ -61,6 +61,8 @@ bool LoadTagLibrary(const QString& path, QString* error) {
         dlclose(lib);
         return false;
     }
+    api.SetWaitHook = reinterpret_cast<decltype(api.SetWaitHook)>(dlsym(lib, "PtSetWaitHook"));
+    api.IsLinkLost = reinterpret_cast<decltype(api.IsLinkLost)>(dlsym(lib, "PtIsLinkLost"));
     g_api = api;
     g_handle = lib;  // stays loaded for the life of the process
     return true;
@@ -76,6 +78,14 @@ void ResetTagLibrary() {
 
 bool IsTagLibraryLoaded() {
     return g_api.FindTag != nullptr;
+}
+
+void SetLinkWaitHook(PT_WAIT_HOOK hook) {
+    if (g_api.SetWaitHook) g_api.SetWaitHook(hook);
+}
+
+bool IsLinkLost() {
+    return g_api.IsLinkLost && g_api.IsLinkLost() != 0;
 }
 
 }  // namespace TagAccess

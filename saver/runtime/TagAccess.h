@@ -19,6 +19,9 @@ struct TagLibraryApi {
     decltype(&::SetAdviseCallback) SetAdviseCallback = nullptr;
     decltype(&::TagAdvise) TagAdvise = nullptr;
     decltype(&::TagUnadvise) TagUnadvise = nullptr;
+    // Taken when the library has them.
+    decltype(&::PtSetWaitHook) SetWaitHook = nullptr;
+    decltype(&::PtIsLinkLost) IsLinkLost = nullptr;
 };
 
 namespace TagAccess {
@@ -30,6 +33,10 @@ void SetTagLibrary(const TagLibraryApi& api);
 // Forgets the functions: every call fails as with a tag manager that is not there.
 void ResetTagLibrary();
 bool IsTagLibraryLoaded();
+// What the window thread does while a call waits for the HMI runtime (see PtSetWaitHook).
+void SetLinkWaitHook(PT_WAIT_HOOK hook);
+// Whether the library found that the HMI runtime stopped answering.
+bool IsLinkLost();
 }  // namespace TagAccess
 
 uint16_t FindTagHandle(const QString& name);

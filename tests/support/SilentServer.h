@@ -1,13 +1,16 @@
-// A database server that never answers: a listener on a free loopback port whose connections
-// the system completes and nobody reads or writes.
+// A server that never answers: a listener on a free loopback port (a database server) or on a
+// local socket (an HMI runtime) whose connections the system completes and nobody reads or writes.
 #pragma once
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QString>
+#include <cstring>
+#include <string>
 #include <vector>
 
 class SilentServer {
@@ -22,6 +25,17 @@ class SilentServer {
             ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n) != 0)
             return;
         port_ = ntohs(a.sin_port);
+        listening_ = true;
+    }
+    explicit SilentServer(const std::string& localPath) {
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        if (localPath.size() >= sizeof a.sun_path) return;
+        std::memcpy(a.sun_path, localPath.c_str(), localPath.size() + 1);
+        ::unlink(localPath.c_str());
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        listening_ =
+            fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 64) == 0;
     }
     ~SilentServer() {
         for (const int c : taken_) ::close(c);
@@ -30,8 +44,8 @@ class SilentServer {
     SilentServer(const SilentServer&) = delete;
     SilentServer& operator=(const SilentServer&) = delete;
 
-    bool IsListening() const { return port_ != 0; }
-    // "127.0.0.1" and the port, joined by the separator.
+    bool IsListening() const { return listening_; }
+    // "127.0.0.1" and the port, joined by the separator (a loopback listener).
     QString Address(QChar separator = u':') const {
         return QStringLiteral("127.0.0.1") + separator + QString::number(port_);
     }
@@ -50,4 +64,5 @@ class SilentServer {
     std::vector<int> taken_;
     int fd_ = -1;
     int port_ = 0;
+    bool listening_ = false;
 };

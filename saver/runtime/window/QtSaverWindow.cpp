@@ -1,5 +1,6 @@
 #include "saver/runtime/window/QtSaverWindow.h"
 
+#include "platform/msgbox/WaitEvents.h"
 #include "saver/runtime/window/LogList.h"
 #include "saver/runtime/window/frmDummy.h"
 #include "saver/runtime/window/frmMain.h"
@@ -83,4 +84,8 @@ void QtSaverWindow::StopTimer() {
 
 int32_t QtSaverWindow::ClientHandle() {
     return ::ClientHandle();
+}
+
+bool QtSaverWindow::IsCloseNoted() const {
+    return MainFormExists() && WaitEvents::Instance().IsCloseNoted(MainForm().windowHandle());
 }

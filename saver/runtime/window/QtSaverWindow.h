@@ -22,4 +22,5 @@ class QtSaverWindow : public SaverWindow {
     void StartTimer(int intervalMs) override;
     void StopTimer() override;
     int32_t ClientHandle() override;
+    bool IsCloseNoted() const override;
 };

@@ -21,6 +21,7 @@
 #include "tests/support/Dialogs.h"
 #include "tests/support/SilentServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowManager.h"
 
 TEST_F(ProgramFixture, PickersAnswerTheChosenFolderOrNothing) {
     QDir().mkpath(Path(QStringLiteral("Project/P/CFG/W1")));
@@ -87,15 +88,6 @@ TEST_F(ProgramFixture, AWaitForAServerShowsABusyCursorAndKeepsTheWindowsAlive) {
     EXPECT_EQ(stops, 0);
 }
 
-// Qt's entry for the events of the window system, exported by QtGui but declared only in its
-// private headers: a close queued as the window manager's close comes in.
-class QWindowSystemInterface {
-  public:
-    class AsynchronousDelivery;
-    template <typename Delivery>
-    static bool handleCloseEvent(QWindow* window);
-};
-
 namespace {
 
 // One wait for a server as a connection runs it: its hook a few times, then its end; `meanwhile`
@@ -152,10 +144,7 @@ TEST_F(ProgramFixture, AWindowClosedDuringAServerWaitClosesOnceTheWaitEnds) {
     InstallServerWaits([] { return false; }, [] {});
     QDialog editor;
     editor.show();
-    const auto close = [&] {
-        QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::AsynchronousDelivery>(
-            editor.windowHandle());
-    };
+    const auto close = [&] { CloseAsTheWindowManager(editor.windowHandle()); };
     ServerWait(close);
     EXPECT_TRUE(editor.isVisible());
     EXPECT_TRUE(Eventually([&] { return !editor.isVisible(); }));

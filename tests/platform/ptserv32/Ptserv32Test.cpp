@@ -1,9 +1,15 @@
 // The real PTSERV32.dll, loaded with dlopen from the program folder, against a server in this
 // process (and the hexvane-sim command line as a second client).
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QThread>
@@ -11,8 +17,10 @@
 #include <cmath>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
+#include "platform/captions/RuntimeFolder.h"
 #include "platform/hexvane-sim/HexvaneServer.h"
 #include "platform/ptserv32/ptserv32.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
@@ -30,6 +38,8 @@ struct Api {
     decltype(&::SetAdviseCallback) SetAdviseCallback;
     decltype(&::TagAdvise) TagAdvise;
     decltype(&::TagUnadvise) TagUnadvise;
+    decltype(&::PtSetWaitHook) SetWaitHook;
+    decltype(&::PtIsLinkLost) IsLinkLost;
 };
 
 const Api& Lib() {
@@ -49,6 +59,8 @@ const Api& Lib() {
         sym(a.SetAdviseCallback, "SetAdviseCallback");
         sym(a.TagAdvise, "TagAdvise");
         sym(a.TagUnadvise, "TagUnadvise");
+        sym(a.SetWaitHook, "PtSetWaitHook");
+        sym(a.IsLinkLost, "PtIsLinkLost");
         return a;
     }();
     return api;
@@ -98,6 +110,107 @@ bool WaitSeen(std::size_t count) {
     return WaitUntil([count] { return SeenNow().size() >= count; });
 }
 
+// A runtime on the library's socket that the test steers: it answers every request (its
+// snapshot holds the one tag T1), or stands still as a stopped process does (connections complete
+// in its queue, nothing is read or answered), or closes every connection it takes at once.
+class FakeRuntime {
+  public:
+    enum class Mode { Answer, Still, Close };
+    explicit FakeRuntime(Mode mode) : mode_(mode) {
+        const std::string path = HexvaneSocketPath();
+        ::unlink(path.c_str());
+        listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+        EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        EXPECT_EQ(::listen(listener_, 64), 0);
+        thread_ = std::thread([this] { Loop(); });
+    }
+    ~FakeRuntime() {
+        done_ = true;
+        thread_.join();
+        for (const int c : clients_)
+            if (c >= 0) ::close(c);
+        ::close(listener_);
+        ::unlink(HexvaneSocketPath().c_str());
+    }
+    // Returns once the runtime acts in the new mode.
+    void SetMode(Mode mode) {
+        mode_ = mode;
+        const int turn = turns_;
+        while (turns_ < turn + 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    int Accepted() const { return accepted_; }
+
+  private:
+    void Loop() {
+        for (; !done_; ++turns_) {
+            const Mode mode = mode_;
+            std::vector<pollfd> fds{{listener_, POLLIN, 0}};
+            for (const int c : clients_) fds.push_back({c, POLLIN, 0});
+            ::poll(fds.data(), mode == Mode::Still ? 0 : fds.size(), 20);
+            if (mode == Mode::Still) continue;
+            for (int c; (c = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+                ++accepted_;
+                if (mode == Mode::Close) {
+                    ::close(c);
+                } else {
+                    clients_.push_back(c);
+                    input_.emplace_back();
+                }
+            }
+            for (std::size_t i = 0; i + 1 < fds.size(); ++i)
+                if (fds[i + 1].revents) Serve(i);
+        }
+    }
+    void Serve(std::size_t i) {
+        char buffer[4096];
+        const ssize_t n = ::recv(clients_[i], buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0) {  // poll passes over a closed client
+            ::close(clients_[i]);
+            clients_[i] = -1;
+        }
+        if (n <= 0) return;
+        std::string& in = input_[i];
+        in.append(buffer, static_cast<std::size_t>(n));
+        for (std::size_t nl; (nl = in.find('\n')) != std::string::npos; in.erase(0, nl + 1)) {
+            const std::string line = in.substr(0, nl);
+            const std::string seq = line.substr(0, line.find(' '));
+            std::string out;
+            if (line.ends_with(" SNAP")) out = "* 1 2024.1.2.3.4.5 0 1.5 2024.1.2.3.4.5 :hello :T1 :T1\n";
+            out += "= " + seq + " 1\n";
+            [[maybe_unused]] const ssize_t w = ::send(clients_[i], out.data(), out.size(), MSG_NOSIGNAL);
+        }
+    }
+    std::atomic<Mode> mode_;
+    std::atomic<bool> done_{false};
+    std::atomic<int> accepted_{0}, turns_{0};
+    int listener_ = -1;
+    std::vector<int> clients_;  // the runtime's thread only
+    std::vector<std::string> input_;
+    std::thread thread_;
+};
+
+// What the wait hook saw, and when it gives a wait up.
+std::atomic<int> hookCalls{0}, hookEnds{0}, giveUpAfterMs{-1};
+std::atomic<uint16_t> foundInHook{0};
+int OnWait(int32_t waitedMs) {
+    if (waitedMs < 0) {
+        ++hookEnds;
+        return 0;
+    }
+    ++hookCalls;
+    foundInHook = Lib().FindTag("T1");  // a call inside the hook fails at once
+    return giveUpAfterMs >= 0 && waitedMs >= giveUpAfterMs ? 1 : 0;
+}
+void ResetHook(int giveUpAfter) {
+    hookCalls = hookEnds = 0;
+    foundInHook = 0;
+    giveUpAfterMs = giveUpAfter;
+    Lib().SetWaitHook(OnWait);
+}
+
 class Ptserv32 : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -118,6 +231,7 @@ class Ptserv32 : public ::testing::Test {
     void TearDown() override {
         Lib().SetAdviseCallback(7, nullptr);
         Lib().SetAdviseCallback(8, nullptr);
+        Lib().SetWaitHook(nullptr);
     }
 
     PrivateRuntimeFolder runtime;
@@ -475,4 +589,97 @@ TEST_F(Ptserv32, HostileRequestsAndTextsNeitherCrashNorCorruptTheRuntime) {
     double v = 0;
     EXPECT_EQ(Lib().GetTagValue(Lib().RegisterTag("T1"), &t, &status, &v), 1);
     EXPECT_EQ(v, 2.5);
+}
+
+// A runtime that takes the connection and never answers costs the first call one answer timeout;
+// the link is lost from then on: every call fails at once, the library tries a new connection at
+// most once a second, and calls go through again once a runtime answers. A waiting call runs the
+// host's hook, which may give the wait up.
+TEST_F(Ptserv32, ASilentRuntimeCostsOneWaitAndLaterCallsFailAtOnceUntilItAnswers) {
+    FakeRuntime fake(FakeRuntime::Mode::Still);
+    ResetHook(-1);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(Lib().RegisterTag("T1"), PT_NO_TAG);
+    EXPECT_GE(t.elapsed(), 4500);
+    EXPECT_LT(t.elapsed(), 8000);
+    EXPECT_GE(hookCalls, 20);  // about every 50 ms
+    EXPECT_EQ(hookEnds, 1);
+    EXPECT_EQ(foundInHook, PT_NO_TAG);
+    EXPECT_EQ(Lib().IsLinkLost(), 1);
+
+    t.restart();
+    PT_TIME time{};
+    uint16_t status = 0;
+    double v = 0;
+    char text[PT_MESSAGE_BUFFER_BYTES];
+    EXPECT_EQ(Lib().FindTag("T1"), PT_NO_TAG);
+    EXPECT_EQ(Lib().FindTag("Straße"), PT_NO_TAG);
+    EXPECT_EQ(Lib().GetTagValue(1, &time, &status, &v), 0);
+    EXPECT_EQ(Lib().GetTagMessage(1, &time, &status, text), 0);
+    EXPECT_EQ(Lib().SetTagValue(1, nullptr, 0, 0, &v, 7), 0);
+    EXPECT_EQ(Lib().SetTagMessage(1, nullptr, 0, 0, "x", 7), 0);
+    EXPECT_EQ(Lib().SetAdviseCallback(7, OnChange), 0);
+    EXPECT_EQ(Lib().TagAdvise(1, 7, 1), 0);
+    EXPECT_EQ(Lib().TagUnadvise(1, 1), 0);
+    EXPECT_LT(t.elapsed(), 500);
+    EXPECT_EQ(hookEnds, 1);  // no wait
+
+    fake.SetMode(FakeRuntime::Mode::Close);
+    const int accepted = fake.Accepted();
+    QThread::msleep(3000);
+    EXPECT_LE(fake.Accepted() - accepted, 5);
+
+    fake.SetMode(FakeRuntime::Mode::Answer);
+    ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
+    EXPECT_EQ(Lib().FindTag("t1"), 1);
+    ASSERT_EQ(Lib().GetTagValue(1, &time, &status, &v), 1);
+    EXPECT_EQ(v, 1.5);
+
+    // A wait the hook gives up fails the call and loses the link.
+    fake.SetMode(FakeRuntime::Mode::Still);
+    ResetHook(300);
+    t.restart();
+    EXPECT_EQ(Lib().SetTagValue(1, nullptr, 0, 0, &v, 7), 0);
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_EQ(hookEnds, 1);
+    EXPECT_EQ(Lib().IsLinkLost(), 1);
+    EXPECT_EQ(Lib().GetTagValue(1, &time, &status, &v), 0);
+    fake.SetMode(FakeRuntime::Mode::Answer);
+    EXPECT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
+}
+
+// A quiet link to a runtime that answers stays up; a runtime that stops answering after a good
+// start is found lost within the answer timeout without any call, and then calls fail at once.
+TEST_F(Ptserv32, ARuntimeThatStopsIsFoundLostWithoutACallAndLaterCallsFailAtOnce) {
+    ASSERT_TRUE(server->Start());
+    ASSERT_EQ(Lib().RegisterTag("T1"), 2);
+    ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
+    ASSERT_GT(Lib().TagAdvise(2, 7, 3), 0);
+    QThread::msleep(6500);
+    // Still the same connection: its advise calls back.
+    ASSERT_TRUE(server->SetValue(QStringLiteral("T1"), 4));
+    EXPECT_TRUE(WaitSeen(1));
+    server->Stop();
+    PT_TIME time{};
+    uint16_t status = 0;
+    double v = 0;
+
+    FakeRuntime fake(FakeRuntime::Mode::Answer);
+    ASSERT_EQ(Lib().FindTag("T1"), 1);
+    ResetHook(-1);
+    fake.SetMode(FakeRuntime::Mode::Still);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 1; }));
+    EXPECT_GE(t.elapsed(), 4000);
+    EXPECT_LT(t.elapsed(), 7000);
+    t.restart();
+    EXPECT_EQ(Lib().GetTagValue(1, &time, &status, &v), 0);
+    EXPECT_EQ(Lib().SetTagValue(1, nullptr, 0, 0, &v, 7), 0);
+    EXPECT_LT(t.elapsed(), 200);
+    EXPECT_EQ(hookCalls, 0);
+    fake.SetMode(FakeRuntime::Mode::Answer);
+    ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
+    EXPECT_EQ(Lib().GetTagValue(1, &time, &status, &v), 1);
 }

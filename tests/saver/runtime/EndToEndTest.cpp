@@ -2,7 +2,9 @@
 // folder of its own with the project beside it, windows offscreen, message boxes on stderr.
 #include <signal.h>
 
+#include "platform/captions/RuntimeFolder.h"
 #include "tests/saver/SaverProcessFixture.h"
+#include "tests/support/SilentServer.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -206,6 +208,26 @@ TEST_F(SaverEndToEnd, StopSignalsOfTheSystemEndItInOrder) {
         EXPECT_FALSE(
             LogLines().filter(QStringLiteral("Stopped by the system (signal %1)").arg(number)).isEmpty());
     }
+}
+
+// An HMI runtime that takes the connection and never answers: a stop signal during the saver's
+// first wait for it ends the saver in order at once, not after the answer timeout.
+TEST_F(SaverEndToEnd, AStopSignalDuringAWaitForASilentRuntimeEndsItInOrderAtOnce) {
+    server->Stop();
+    SilentServer silent(HexvaneSocketPath());
+    ASSERT_TRUE(silent.IsListening());
+    QProcess& saver = StartSaver();
+    ASSERT_TRUE(silent.WaitForConnection(30000)) << saver.readAllStandardError().toStdString();
+    QThread::msleep(1000);
+    QElapsedTimer t;
+    t.start();
+    ::kill(static_cast<pid_t>(saver.processId()), SIGTERM);
+    ASSERT_TRUE(saver.waitForFinished(20000));
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+    EXPECT_FALSE(LogLines().filter(QStringLiteral("Stopped by the system (signal 15)")).isEmpty());
+    EXPECT_TRUE(LastLogLine().endsWith(QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.")))
+        << LastLogLine().toStdString();
 }
 
 TEST_F(SaverEndToEnd, AHiddenTimerFormSaverOutlivesItsBoxes) {

@@ -10,6 +10,7 @@ std::vector<Advice> advised;
 std::vector<std::pair<uint16_t, int16_t>> unadvised;
 PT_ADVISE_CALLBACK callback = nullptr;
 int findCalls = 0;
+bool linkLost = false;
 std::vector<char> rawMessage;
 
 namespace {
@@ -80,6 +81,9 @@ int16_t Unadvise(uint16_t h, int16_t id) {
     unadvised.emplace_back(h, id);
     return 1;
 }
+int16_t LinkLost() {
+    return linkLost ? 1 : 0;
+}
 }  // namespace
 
 void Install() {
@@ -88,6 +92,7 @@ void Install() {
     unadvised.clear();
     callback = nullptr;
     findCalls = 0;
+    linkLost = false;
     rawMessage.clear();
     TagLibraryApi api;
     api.RegisterTag = &Register;
@@ -99,6 +104,7 @@ void Install() {
     api.SetAdviseCallback = &SetCallback;
     api.TagAdvise = &Advise;
     api.TagUnadvise = &Unadvise;
+    api.IsLinkLost = &LinkLost;
     TagAccess::SetTagLibrary(api);
 }
 

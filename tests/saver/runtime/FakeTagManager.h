@@ -37,6 +37,8 @@ extern std::vector<Advice> advised;
 extern std::vector<std::pair<uint16_t, int16_t>> unadvised;
 extern PT_ADVISE_CALLBACK callback;
 extern int findCalls;
+// What the tag manager answers when asked whether the link to the HMI runtime is lost.
+extern bool linkLost;
 // A raw buffer the next message read copies (without a final NUL), when set.
 extern std::vector<char> rawMessage;
 

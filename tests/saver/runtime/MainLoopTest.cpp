@@ -1,6 +1,7 @@
 // The due test of cyclic groups and one pass of the main loop.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <atomic>
 
 #include "common/DateUtil.h"
@@ -359,4 +360,43 @@ TEST_F(MainLoopTest, DroppedTriggeredRecordsAreNamedOnceTheTargetIsFree) {
               1)
         << log.join(u'\n').toStdString();
     EXPECT_EQ(g.R().CountinuousOverrunCount, 0);
+}
+
+// The tag manager found that the HMI runtime stopped answering: the next pass shows the link
+// offline and logs it once, without the question.
+TEST_F(MainLoopTest, APassNamesALinkTheTagManagerFoundLostOnce) {
+    State().dbSLiveAlone = 1;
+    Saver().IsLinkOnline = true;
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    EXPECT_TRUE(Saver().IsLinkOnline);
+    FakeTags::linkLost = true;
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Timer);
+    EXPECT_FALSE(Saver().IsLinkOnline);
+    EXPECT_EQ(log.filter(QStringLiteral(" | Error | Ledgrix.System | Ledgrix can not connect with Hexvane!"))
+                  .size(),
+              1);
+    EXPECT_EQ(window.Last(QStringLiteral("LinkStatus")), QStringLiteral("（Offline）"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// While a call waits for the HMI runtime the window thread's messages go on, but a tick of the
+// timer form runs no pass inside the wait; a close of the main window (which ends the saver
+// unless in user mode) gives the wait up once it has lasted a moment, and comes before the
+// question of a lost link.
+TEST_F(MainLoopTest, AStopDuringAWaitForTheRuntimeGivesItUpAndComesBeforeTheQuestion) {
+    State().dbSLiveAlone = 1;
+    QTimer::singleShot(0, [] { tmrLedgrix_Timer(); });
+    EXPECT_EQ(LedgrixMain::WhileLinkWaits(600), 0);
+    EXPECT_TRUE(window.Last(QStringLiteral("Now")).isNull());
+    window.closeNoted = true;
+    EXPECT_EQ(LedgrixMain::WhileLinkWaits(100), 0);
+    EXPECT_EQ(LedgrixMain::WhileLinkWaits(600), 1);
+    State().IsUserMode = true;
+    EXPECT_EQ(LedgrixMain::WhileLinkWaits(600), 0);
+    LedgrixMain::WhileLinkWaits(-1);
+    State().IsUserMode = false;
+    Saver().IsLinkOnline = true;
+    EXPECT_THROW(SetLinkState(false, true), ProgramExit);
+    EXPECT_TRUE(boxes.boxes.empty());
 }

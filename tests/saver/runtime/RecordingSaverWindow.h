@@ -11,6 +11,7 @@ class RecordingSaverWindow : public SaverWindow {
     // "StartTimer:<ms>", "StopTimer"
     QStringList calls;
     QStringList tagViewTags;  // the references of the tag view's rows
+    bool closeNoted = false;  // a close of the main window that came during a wait
 
     // The text of the last call of a kind ("LinkStatus"), or a null text when there was none.
     QString Last(const QString& kind) const {
@@ -45,6 +46,7 @@ class RecordingSaverWindow : public SaverWindow {
     }
     void StopTimer() override { calls << QStringLiteral("StopTimer"); }
     int32_t ClientHandle() override { return 7; }
+    bool IsCloseNoted() const override { return closeNoted; }
 
   private:
     void Add(const QString& kind, const QString& text) { calls << kind + u':' + text; }

@@ -5,10 +5,12 @@
 
 #include "common/DateUtil.h"
 #include "platform/captions/Captions.h"
+#include "platform/msgbox/WaitEvents.h"
 #include "saver/runtime/window/frmAbout.h"
 #include "saver/runtime/window/frmDummy.h"
 #include "tests/saver/window/WindowFixture.h"
 #include "tests/support/Screens.h"
+#include "tests/support/WindowManager.h"
 
 namespace {
 
@@ -155,6 +157,27 @@ TEST_F(MainWindowTest, UserModeRefusesTheClose) {
     } catch (const ProgramExit& e) {
         EXPECT_EQ(e.code, -1);
     }
+}
+
+// The window manager's close of the main window while the window thread waits for the HMI runtime
+// is noted, and done once the wait is over (in user mode it is then refused, with its box).
+TEST_F(MainWindowTest, ACloseDuringAWaitForTheRuntimeIsNotedAndDoneAfterIt) {
+    State().IsUserMode = true;
+    frmMain& f = Loaded();
+    f.show();
+    WaitEvents& events = WaitEvents::Instance();
+    events.Begin();
+    CloseAsTheWindowManager(f.windowHandle());
+    events.Process();
+    EXPECT_TRUE(window.IsCloseNoted());
+    EXPECT_TRUE(boxes.boxes.empty());
+    events.Ended();
+    QElapsedTimer t;
+    t.start();
+    while (boxes.boxes.empty() && t.elapsed() < 2000) QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("The operator can not close the program."));
+    EXPECT_FALSE(window.IsCloseNoted());
 }
 
 TEST_F(MainWindowTest, MissingTagManagerLibraryEndsAtOnce) {
