@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/ado/Ado.h"
+#include "platform/ado/DriverThread.h"
 
 namespace ado::detail {
 
@@ -41,7 +42,10 @@ class SqlEngine {
     QHash<QString, QSet<QString>> dateColumns;              // table (upper) -> its date columns
     QHash<QString, QStringList> columnNames;                // table (upper) -> its columns, as stored
 
-    QSqlDatabase Db() const { return QSqlDatabase::database(name, false); }
+    QSqlDatabase Db() const {
+        const QtPass pass;
+        return QSqlDatabase::database(name, false);
+    }
     bool IsSQLite() const { return plan.kind == ConnectionPlan::Kind::SQLite; }
     QString Mask(const QString& text) const { return MaskWithSecrets(text, secrets); }
 
