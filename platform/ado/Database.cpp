@@ -49,7 +49,7 @@ Database::~Database() {
         closing->set_value();
     });
     bool done = false;
-    if (!status->lost && !status->InDriver())
+    if (!status->lost && !status->InDriver() && !ExitHasBegun())
         done = closed.wait_for(std::chrono::milliseconds(kIdleCloseMs)) == std::future_status::ready;
     thread->Finish(done);
 }

@@ -72,6 +72,7 @@ class Database {
                 // Out of the driver before anyone hears of the outcome.
                 --st->unfinished;
                 call->Settle(std::move(value), std::move(error));
+                const QtPass pass;  // the wake-up goes through Qt
                 SignalCallEnded();
             });
         }

@@ -36,4 +36,24 @@ class DriverThread {
     std::thread thread_;
 };
 
+// The exit frees what Qt keeps for the whole process: the application object's end empties
+// QtSql's list of connections and destroys the window thread's event dispatcher, the exit
+// handlers destroy that list. A driver thread reaches such state only through a pass (its
+// connection's lookup, registration and removal, the wake-up of the window thread). Once the
+// exit has begun, a driver thread that would take a pass, pick its next task or end parks for
+// good instead; the exit waits only for the passes under way, never for a driver call. On other
+// threads a pass does nothing.
+class QtPass {
+  public:
+    QtPass();
+    ~QtPass();
+    QtPass(const QtPass&) = delete;
+    QtPass& operator=(const QtPass&) = delete;
+
+  private:
+    bool counted_;
+};
+// Whether the exit has begun: driver threads no longer run their tasks.
+bool ExitHasBegun();
+
 }  // namespace ado::detail

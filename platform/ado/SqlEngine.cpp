@@ -180,7 +180,10 @@ void SqlEngine::Open(const QString& userId, const QString& password) {
         OpenSQLite();
         return;
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+    QSqlDatabase db = [this] {
+        const QtPass pass;
+        return QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+    }();
     // The driver's own timeouts, where it takes them from the connection string: MariaDB's
     // connect (with the handshake), read and write; FreeTDS's statements. The version is
     // fixed so that FreeTDS never falls back to the older protocol, whose failed logins it
@@ -276,6 +279,7 @@ void SqlEngine::Close() {
         QSqlDatabase db = Db();
         if (db.isOpen()) db.close();
     }
+    const QtPass pass;
     QSqlDatabase::removeDatabase(name);
 }
 

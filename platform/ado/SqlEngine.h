@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/ado/Ado.h"
+#include "platform/ado/DriverThread.h"
 #include "platform/fileio/FileIO.h"
 
 namespace ado::detail {
@@ -47,7 +48,10 @@ class SqlEngine {
     QByteArray filePath;
     FileIO::FileId fileId, logId, indexId;
 
-    QSqlDatabase Db() const { return QSqlDatabase::database(name, false); }
+    QSqlDatabase Db() const {
+        const QtPass pass;
+        return QSqlDatabase::database(name, false);
+    }
     bool IsSQLite() const { return plan.kind == ConnectionPlan::Kind::SQLite; }
     QString Mask(const QString& text) const { return MaskWithSecrets(text, secrets); }
 

@@ -1,7 +1,12 @@
 // Servers that accept a connection and never answer: opening gives up within the connection
 // timeout, by the driver's own timeout, and the caller's wait hook runs meanwhile.
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -121,4 +126,45 @@ TEST(SilentServerTest, TheWaitMayOutliveItsConnectionAndDriverThreadsTakeNoStopS
         Error);
     SetWaitHook(nullptr);
     EXPECT_GE(waits, 3);
+}
+
+// A program returns from main while a driver thread waits for a server, and the server hangs up
+// only after the exit's destructors: the thread comes out of its call then, its connection's
+// close waiting behind it, and the program still ends in order (ado_exit_while_in_driver). A
+// sanitizer's report counts as well: the exit may end the program before the report does.
+TEST(SilentServerTest, ADriverThreadThatComesOutOfItsCallDuringTheExitLeavesQtAlone) {
+    const QByteArray program =
+        QFile::encodeName(QCoreApplication::applicationDirPath()) + "/ado_exit_while_in_driver";
+    for (int run = 0; run < 3; ++run) {
+        int out[2];
+        ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(out[1], 2);
+            ::execl(program.constData(), program.constData(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ::close(out[1]);
+        ASSERT_GT(child, 0);
+        QByteArray output;
+        QElapsedTimer t;
+        t.start();
+        for (;;) {
+            pollfd p{out[0], POLLIN, 0};
+            char buffer[4096];
+            const ssize_t n = ::poll(&p, 1, 100) == 1 ? ::read(out[0], buffer, sizeof buffer) : -1;
+            if (n == 0) break;
+            if (n > 0) output.append(buffer, n);
+            if (t.elapsed() > 30000) {
+                ::kill(child, SIGKILL);
+                break;
+            }
+        }
+        ::close(out[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && !output.contains("Sanitizer"))
+            << "status " << status << ":\n"
+            << output.toStdString();
+    }
 }
