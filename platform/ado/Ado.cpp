@@ -117,9 +117,9 @@ QString LetGoOfFile(const std::shared_ptr<SqlEngine>& engine) {
 // opens it: the new one would join their cache, and write the file they hold.
 void LetGoOfFilesThatLeft(const QString& givenPath) {
     const QByteArray path = QFile::encodeName(WindowsPath::Resolve(givenPath));
-    for (const SharedPtr& c : SQLiteConnections([&](const SqlEngine& e) {
-             return e.filePath == path && e.fileId.exists && e.PathNow() != FileIO::AtPath::TheFile;
-         })) {
+    const FileIO::FileId now = FileIO::IdOf(path);  // one stat, whatever holds the path
+    for (const SharedPtr& c : SQLiteConnections(
+             [&](const SqlEngine& e) { return e.filePath == path && e.fileId.exists && e.fileId != now; })) {
         if (!c->database) continue;  // let go with an earlier one on its file
         const QString why = LetGoOfFile(c->database->engine);
         if (!why.isEmpty())

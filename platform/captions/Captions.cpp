@@ -14,6 +14,9 @@
 
 RuntimeFolderState MakeRuntimeFolder() {
     const std::string dir = LedgrixRuntimeFolderPath();
+    // A folder that is there costs one lstat (every caption test asks).
+    const RuntimeFolderState state = CheckRuntimeFolder(dir);
+    if (state.fault != RuntimeFolderFault::Unavailable || state.error != ENOENT) return state;
     // Missing parents get the usual mode, the folder itself is for the owner only.
     if (::mkdir(dir.c_str(), 0700) != 0 && errno == ENOENT &&
         QDir().mkpath(QFileInfo(QDir::cleanPath(QString::fromStdString(dir))).path()))

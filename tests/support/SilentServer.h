@@ -13,6 +13,21 @@
 #include <string>
 #include <vector>
 
+// A listener on the local socket at `path` (a stale one there is removed first); -1 when it
+// cannot be made. `flags` go to the socket (SOCK_NONBLOCK).
+inline int ListenOnLocalSocket(const std::string& path, int flags = 0) {
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    if (path.size() >= sizeof a.sun_path) return -1;
+    std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+    ::unlink(path.c_str());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+    if (fd < 0) return -1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 64) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
 class SilentServer {
   public:
     SilentServer() {
@@ -27,15 +42,8 @@ class SilentServer {
         port_ = ntohs(a.sin_port);
         listening_ = true;
     }
-    explicit SilentServer(const std::string& localPath) {
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        if (localPath.size() >= sizeof a.sun_path) return;
-        std::memcpy(a.sun_path, localPath.c_str(), localPath.size() + 1);
-        ::unlink(localPath.c_str());
-        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        listening_ =
-            fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 64) == 0;
+    explicit SilentServer(const std::string& localPath) : fd_(ListenOnLocalSocket(localPath)) {
+        listening_ = fd_ >= 0;
     }
     ~SilentServer() {
         for (const int c : taken_) ::close(c);

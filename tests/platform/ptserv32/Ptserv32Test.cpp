@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -25,6 +24,7 @@
 #include "platform/ptserv32/ptserv32.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
 #include "tests/support/Hostile.h"
+#include "tests/support/SilentServer.h"
 
 namespace {
 
@@ -117,14 +117,8 @@ class FakeRuntime {
   public:
     enum class Mode { Answer, Still, Close };
     explicit FakeRuntime(Mode mode) : mode_(mode) {
-        const std::string path = HexvaneSocketPath();
-        ::unlink(path.c_str());
-        listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
-        EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        EXPECT_EQ(::listen(listener_, 64), 0);
+        listener_ = ListenOnLocalSocket(HexvaneSocketPath(), SOCK_NONBLOCK);
+        EXPECT_GE(listener_, 0);
         thread_ = std::thread([this] { Loop(); });
     }
     ~FakeRuntime() {
