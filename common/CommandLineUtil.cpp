@@ -1,9 +1,14 @@
 #include "common/CommandLineUtil.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
+#include <cstdio>
+#include <cstring>
 
 #include "common/DateUtil.h"
 #include "common/Failure.h"
+#include "common/FileUtil.h"
 
 namespace CommandLineUtil {
 
@@ -25,11 +30,23 @@ void ParseCommandLine(const QString& commandLine, std::vector<QString>& argument
     }
 }
 
-QString WithHelpSwitches(const QString& commandLine) {
-    QStringList words = commandLine.split(u' ');
-    for (QString& word : words)
-        if (word == QLatin1String("--help") || word == QLatin1String("-h")) word = QStringLiteral("/HELP");
-    return words.join(u' ');
+bool AsksForUsage(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    return false;
+}
+
+QString ProgramHelpText() {
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return FileUtil::ReadTextFile(QFileInfo(program).dir().filePath(QStringLiteral("help.txt")));
+}
+
+int PrintUsage(const QString& text) {
+    QByteArray bytes = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8();
+    if (!bytes.isEmpty() && !bytes.endsWith('\n')) bytes += '\n';
+    const bool written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) ==
+                         static_cast<size_t>(bytes.size());
+    return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 bool IsHelpSwitch(const QString& word) {

@@ -13,9 +13,15 @@ namespace CommandLineUtil {
 void ParseCommandLine(const QString& commandLine, std::vector<QString>& arguments, int16_t& argumentCount,
                       std::vector<QString>& switches, int16_t& switchCount);
 
-// The line with each word "--help" or "-h" (the help switches of Linux programs) written as
-// "/HELP", so that both programs take them as they take "/HELP".
-QString WithHelpSwitches(const QString& commandLine);
+// Whether a word of the command line is "--help" or "-h", the help switches of Linux programs:
+// the program then prints its usage on standard output and ends with 0, before its application
+// object is made (so without a display) and without a box.
+bool AsksForUsage(int argc, const char* const* argv);
+// The text of "help.txt" in the program's own folder (empty when it is missing), read before the
+// application object exists.
+QString ProgramHelpText();
+// Prints the usage on standard output with the line ends of a terminal; the status to end with.
+int PrintUsage(const QString& text);
 // A switch word that asks for the command-line help: "/HELP", "/H" or "/?" in any letter case.
 bool IsHelpSwitch(const QString& word);
 

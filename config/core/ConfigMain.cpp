@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <cstdio>
 #include <vector>
 
@@ -172,6 +173,13 @@ void InstallConfigServices() {
     ProgramHooks::SetLog([](const QString&) {});
 }
 
+QString UsageText(const QString& helpText) {
+    static const QRegularExpression own(QStringLiteral("^LedgrixConfig\\b"),
+                                        QRegularExpression::MultilineOption);
+    const qsizetype at = helpText.indexOf(own);
+    return at < 0 ? helpText : helpText.mid(at);
+}
+
 QString ProcessArguments() {
     QStringList args = QCoreApplication::arguments();
     if (!args.isEmpty()) args.removeFirst();
@@ -233,7 +241,7 @@ void ProcessCommandLine(const QString& commandLine) {
     st.ProjectName.clear();
     st.WorkstationName.clear();
 
-    const QString line = CommandLineUtil::WithHelpSwitches(SettingUtil::TrimSpaces(commandLine));
+    const QString line = SettingUtil::TrimSpaces(commandLine);
     if (line.isEmpty()) {
         st.IsInteractive = 1;
         return;

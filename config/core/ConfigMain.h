@@ -26,6 +26,9 @@ QString MainCaption();
 QStringList MainCaptions();
 // The process command line without the program's own path.
 QString ProcessArguments();
+// The configuration program's own part of the help text: from its line that begins with the
+// program's name (the whole text when there is none).
+QString UsageText(const QString& helpText);
 // Reads the command line: names, flags, /HELP and the /PAM workstation actions, which end the
 // program (status 0 when the action succeeded, 1 otherwise).
 void ProcessCommandLine(const QString& commandLine);

@@ -455,8 +455,12 @@ bool UpgradeProjectFiles() {
         }
     }
     if (st.dbSLogDisable != -1) st.dbSLogFileName = InCfgFolder(QStringLiteral("Ledgrix.log"));
-    // An upgrade that was not written is no upgrade.
-    return ok && SettingWriter::SaveProject(true, false);
+    if (!ok) return false;
+    // The project opens whatever the save did: a group that the save refuses has been named in
+    // its box, and the engineer mends it in the editor. What was not written is read again as
+    // it is on disk.
+    SettingWriter::SaveProject(true, false);
+    return true;
 }
 
 bool CheckLogFilePath() {

@@ -20,11 +20,11 @@ bool LoadProject();
 // Creates a missing workstation file, reads it, settles the log file and creates missing group
 // files.
 void CreateMissingSettingFiles();
-// True when no group file lies outside the workstation's cfg folder, or after an agreed and
-// completed upgrade.
+// True when no group file lies outside the workstation's cfg folder, or after an agreed upgrade
+// whose copies were made.
 bool CheckProjectUpgrade();
-// Copies group files into the workstation's cfg folder and saves; false when a copy or the save
-// failed.
+// Copies group files into the workstation's cfg folder and saves; false when a copy failed (the
+// save's own failure is reported by its box and still opens the project).
 bool UpgradeProjectFiles();
 // Loads an old-format project whole (taking the group files' texts already read) and saves it in
 // the current format; false when the save failed.

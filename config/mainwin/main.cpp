@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include "common/CommandLineUtil.h"
 #include "config/core/ConfigMain.h"
 #include "config/mainwin/QtConfigWindows.h"
 #include "config/mainwin/ServerWaits.h"
@@ -35,6 +36,8 @@ bool TakeStopRequest() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (CommandLineUtil::AsksForUsage(argc, argv))
+        return CommandLineUtil::PrintUsage(LedgrixConfigMain::UsageText(CommandLineUtil::ProgramHelpText()));
     QApplication app(argc, argv);
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     LedgrixConfigMain::InstallConfigServices();

@@ -42,15 +42,6 @@
 #include "saver/writers/WriterUtil.h"
 
 namespace LedgrixMain {
-
-void Fatal(const QString& text, const QString& title) {
-    ProgramState& st = State();
-    st.ErrorText = text;
-    st.ErrorCaption = title;
-    MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, title);
-    sysExit(-1);
-}
-
 namespace {
 
 const QString kLibraryFile = QStringLiteral("PTSERV32.dll");
@@ -94,6 +85,21 @@ const TextPair kSignalLog{" | Message | Ledgrix.System | Stopped by the system (
 
 bool g_aliveResolved = false;
 bool g_exiting = false;
+// The exit under way ends with status 0; a failure that comes after the mark still wins.
+bool g_orderlyEnd = false;
+
+}  // namespace
+
+void Fatal(const QString& text, const QString& title) {
+    ProgramState& st = State();
+    st.ErrorText = text;
+    st.ErrorCaption = title;
+    MsgBox(text, MsgStyle::Critical | MsgStyle::OkOnly, title);
+    g_orderlyEnd = false;
+    sysExit(-1);
+}
+
+namespace {
 
 [[noreturn]] void Fatal(const TextPair& text, const TextPair& title) {
     LedgrixMain::Fatal(Tx(text), Tx(title));
@@ -144,6 +150,11 @@ void RefuseSecondSaver() {
 void ResetStartup() {
     g_aliveResolved = false;
     g_exiting = false;
+    g_orderlyEnd = false;
+}
+
+void MarkOrderlyEnd() {
+    g_orderlyEnd = true;
 }
 
 void InstallSaverServices() {
@@ -193,6 +204,7 @@ void WithOrderlyExit(const std::function<void()>& step) {
     WriteLog(WriterUtil::NowText() + Tx(kFailureLog));
     WriteLog(QStringLiteral("Error Description = ") + description);
     MsgBox(Tx(kFailureText) + description, MsgStyle::Critical | MsgStyle::OkOnly, Tx(kFailureTitle));
+    g_orderlyEnd = false;
     sysExit(-1);
 }
 
@@ -222,6 +234,7 @@ void ActOnStopSignal() {
     char c = 0;
     if (::read(g_signalPipe[0], &c, 1) != 1 || g_exiting) return;
     WriteLog(WriterUtil::NowText() + Tx(kSignalLog) + QString::number(c) + u')');
+    MarkOrderlyEnd();
     sysExit(-1);
 }
 
@@ -279,7 +292,10 @@ bool InLinkWait() {
 void ActOnStopRequest() {
     if (g_exiting || g_inLinkWait) return;
     if (StopSignalNoted()) ActOnStopSignal();
-    if (Window().IsCloseNoted() && !State().IsUserMode) sysExit(-1);
+    if (Window().IsCloseNoted() && !State().IsUserMode) {
+        MarkOrderlyEnd();
+        sysExit(-1);
+    }
 }
 
 int Main(SaverWindow& window) {
@@ -360,7 +376,7 @@ void ParseCommandLine(const QString& commandLine) {
     st.WorkstationName.clear();
     st.IsUserMode = false;
 
-    const QString line = CommandLineUtil::WithHelpSwitches(commandLine.trimmed());
+    const QString line = commandLine.trimmed();
     if (line.isEmpty()) Fatal(kNoProjectArg, kArgTitle);
 
     std::vector<QString> arguments(100), switches(100);
@@ -376,6 +392,7 @@ void ParseCommandLine(const QString& commandLine) {
         if (!CommandLineUtil::IsHelpSwitch(switches[static_cast<size_t>(k)])) continue;
         MsgBox(sv.HelpText, MsgStyle::Information | MsgStyle::OkOnly | MsgStyle::FixedPitch,
                QStringLiteral("命令行參數說明"));
+        MarkOrderlyEnd();
         sysExit(0);
     }
 
@@ -515,7 +532,8 @@ void AccountForRecordsDue(SaveGroupRecord& grp, double now, const DatetimeWithMi
 }  // namespace
 
 void sysExit(int16_t code) {
-    if (g_exiting) EndProcessNow(0);
+    const int status = g_orderlyEnd ? 0 : 1;
+    if (g_exiting) EndProcessNow(status);
     g_exiting = true;
     ProgramState& st = State();
 
@@ -567,7 +585,7 @@ void sysExit(int16_t code) {
     }
     ClosexTagQueueMutex();
     g_exiting = false;
-    EndProcessNow(0);
+    EndProcessNow(status);
 }
 
 }  // namespace LedgrixMain

@@ -26,8 +26,12 @@ void LoadWorkstationSettings();
 // The run-state markers: every group gets its run state and "no value seen yet" for its
 // trigger and purge tags.
 void SetRunStateMarkers();
-// The saver's orderly exit; code 0 leaves the alive tag alone. Never returns.
+// The saver's orderly exit; code 0 leaves the alive tag alone. Never returns. The process ends
+// with status 1 (a failure) unless the end was marked orderly.
 [[noreturn]] void sysExit(int16_t code);
+// Marks the exit that follows as an orderly end, status 0: the stop tag, the operator, the
+// live-alone rule, a signal, run mode "ONCE", the help box. Every other end is a failure.
+void MarkOrderlyEnd();
 // A start-up error: keeps the text and title as the program's error, shows them in a critical
 // box and ends the saver through the orderly exit.
 [[noreturn]] void Fatal(const QString& text, const QString& title);

@@ -161,7 +161,10 @@ void SetLinkState(bool online, bool ask) {
         LedgrixMain::ActOnStopRequest();
         const int answer = MsgBox(Stamp(DateUtil::Now()) + Tx(kAskText),
                                   MsgStyle::Critical | MsgStyle::OkCancel, Tx(kAskTitle));
-        if (answer == MsgAnswer::Ok) sysExit(-1);
+        if (answer == MsgAnswer::Ok) {
+            LedgrixMain::MarkOrderlyEnd();
+            sysExit(-1);
+        }
     }
 }
 
@@ -231,6 +234,7 @@ void RuntimeMain() {
             WriteStatusTag(st.StopTag.UserParm, 0);
             WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") +
                      st.StopTag.Name + u'=' + Numbers::NumberText(v));
+            LedgrixMain::MarkOrderlyEnd();
             sysExit(-1);
         }
     }
@@ -239,6 +243,7 @@ void RuntimeMain() {
             st.Group(1).S().SaveTimeInterval = 0;
             ado::WaitFor(DBAppend(1, DateUtil::Now()));
         }
+        LedgrixMain::MarkOrderlyEnd();
         sysExit(-1);
     }
 
@@ -302,6 +307,7 @@ void Pass(PassForm form) {
     DrainxTagQueue();
     if (st.dbSLiveAlone == 0 && !WindowCaptionExists(QStringLiteral("Vellumdock for Windows"))) {
         WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
+        LedgrixMain::MarkOrderlyEnd();
         sysExit(-1);
     }
     // The tag manager found that the HMI runtime stopped answering.

@@ -8,6 +8,7 @@
 #include "common/ProgramState.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
@@ -182,6 +183,7 @@ void ProcessTagChange(int32_t& index) {
                 WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | Set ") +
                          State().StopTag.Name + u'=' + Numbers::NumberText(v));
                 WriteStatusTag(i, 0);
+                LedgrixMain::MarkOrderlyEnd();
                 sysExit(-1);
             }
         }

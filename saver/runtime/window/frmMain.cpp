@@ -17,6 +17,7 @@
 #include "platform/captions/Captions.h"
 #include "saver/SaverState.h"
 #include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/runtime/SaverTexts.h"
 #include "saver/runtime/window/DrawnImages.h"
@@ -429,6 +430,7 @@ void frmMain::Form_Unload(bool& cancel) {
         cancel = true;
         return;
     }
+    LedgrixMain::MarkOrderlyEnd();
     sysExit(-1);
 }
 
@@ -461,10 +463,12 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 void frmMain::cmdExit_Click() {
+    LedgrixMain::MarkOrderlyEnd();
     sysExit(-1);
 }
 
 void frmMain::mFileExit_Click() {
+    LedgrixMain::MarkOrderlyEnd();
     sysExit(-1);
 }
 

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <functional>
 
+#include "common/CommandLineUtil.h"
 #include "platform/msgbox/QtMessageService.h"
 #include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/window/QtSaverWindow.h"
@@ -25,6 +26,8 @@ class SaverApplication : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (CommandLineUtil::AsksForUsage(argc, argv))
+        return CommandLineUtil::PrintUsage(CommandLineUtil::ProgramHelpText());
     SaverApplication app(argc, argv);
     InstallQtMessageService();
     static QtSaverWindow window;

@@ -178,6 +178,20 @@ TEST_F(OpenProjectTest, AFailedUpgradeCopySavesNothingAtAnyExit) {
     EXPECT_FALSE(ReadFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl")).contains("CFG"));
 }
 
+// The save refuses the group (update-last-row mode without a date-time field): its box names it,
+// and the project opens from its files, so that the group can be mended in the editor.
+TEST_F(OpenProjectTest, AnUpgradeWhoseSaveRefusesAGroupStillOpensTheProject) {
+    OldProject("[Basic]\r\ndbDBTypeName=CSV\r\ndbSWriteMode=2\r\n[FieldList]\r\nfd1=Value,T1\r\n");
+    State().WorkstationName = QStringLiteral("W");
+    boxes.answers = {MsgAnswer::Yes};
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    ASSERT_EQ(BoxTexts().size(), 2);
+    EXPECT_TRUE(BoxTexts()[1].startsWith(QStringLiteral("存檔群組 [G]"))) << BoxTexts()[1].toStdString();
+    EXPECT_TRUE(Config().IsProjectLoaded);
+    ASSERT_EQ(State().SaveGroupCount, 1);
+    EXPECT_EQ(State().Group(1).S().dbSWriteMode, 2);
+}
+
 TEST_F(OpenProjectTest, NoUpgradeFromTheMenuGoesOnWithTheProjectShown) {
     CopyData();
     WriteFile(QStringLiteral("Project/Q/cfg/V/Ledgrix.svl"),

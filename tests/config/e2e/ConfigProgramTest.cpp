@@ -137,6 +137,27 @@ TEST_F(ConfigProgramE2E, WorkstationActionsChangeTheDiskAndEndWithTheirStatus) {
     EXPECT_EQ(Run(QStringLiteral("Nope W1 /PAMADDWKS")).status, 1);
 }
 
+// In a terminal without a display: the usage on standard output, no box, status 0.
+TEST_F(ConfigProgramE2E, BothProgramsPrintTheirUsageWithoutADisplay) {
+    for (const char* program : {"Ledgrix", "LedgrixConfig"}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("LEDGRIX_MSGBOX"), QStringLiteral("stderr"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        p.setProcessEnvironment(env);
+        p.start(BinFile(QString::fromLatin1(program)), {QStringLiteral("--help")});
+        ASSERT_TRUE(p.waitForFinished(20000)) << program;
+        const QByteArray out = p.readAllStandardOutput();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << program;
+        EXPECT_EQ(p.exitCode(), 0) << program;
+        EXPECT_TRUE(out.startsWith(program + QByteArray(" - "))) << out.toStdString();
+        EXPECT_TRUE(out.contains("\nUsage:\n")) << out.toStdString();
+        EXPECT_FALSE(p.readAllStandardError().contains("MSGBOX|")) << program;
+    }
+}
+
 TEST_F(ConfigProgramE2E, LegacyBig5FilesKeepEveryByteButThePathsThatChange) {
     MakeConfigFolder();
     // 生產 and 許 in Big5; the second byte of 許 is a backslash, right before a path.

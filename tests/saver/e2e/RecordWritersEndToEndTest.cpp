@@ -269,6 +269,7 @@ TEST_F(RecordWritersE2E, OnceSavesOneRoundedAndCutRecordAndEnds) {
     QProcess& saver = SaverProcessFixture::StartSaver(
         {QStringLiteral("E2E"), QStringLiteral("ACC"), QStringLiteral("/ONCE")});
     ASSERT_TRUE(saver.waitForFinished(20000));
+    EXPECT_EQ(saver.exitCode(), 0);
     const QDateTime end = QDateTime::currentDateTime().addSecs(1);
     EXPECT_EQ(server->Value(QStringLiteral("NREC")), 1);
     EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);

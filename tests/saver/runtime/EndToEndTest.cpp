@@ -61,10 +61,12 @@ class SaverEndToEnd : public SaverProcessFixture {
         set.write(text);
     }
 
-    // The saver ended through its orderly exit: alive tag reset and the closing line last.
-    void ExpectOrderlyEnd(QProcess& saver) {
+    // The saver ended through its orderly exit: alive tag reset and the closing line last; with
+    // status 0 for an orderly end, 1 for a failure.
+    void ExpectOrderlyEnd(QProcess& saver, int status) {
         ASSERT_TRUE(saver.waitForFinished(20000)) << "the saver did not end";
         EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit) << saver.readAllStandardError().toStdString();
+        EXPECT_EQ(saver.exitCode(), status);
         EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);
         EXPECT_TRUE(
             LastLogLine().endsWith(QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.")))
@@ -110,6 +112,7 @@ TEST_F(SaverEndToEnd, TriggerSavesRecordsAndStopTagEndsInOrder) {
     ASSERT_TRUE(server->SetValue(QStringLiteral("STOP"), 1));
     ASSERT_TRUE(saver.waitForFinished(15000));
     EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(saver.exitCode(), 0);
     EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 0);
     EXPECT_EQ(server->Value(QStringLiteral("STOP")), 0);  // reset before the end
 
@@ -138,10 +141,19 @@ TEST_F(SaverEndToEnd, SecondSaverOnTheSameWorkstationIsRefused) {
     ASSERT_TRUE(second.waitForFinished(20000));
     const QString err = QString::fromUtf8(second.readAllStandardError());
     EXPECT_TRUE(err.contains(QStringLiteral("is running!"))) << err.toStdString();
+    EXPECT_EQ(second.exitCode(), 1);
     // The refused saver neither touched the alive tag nor stopped the first one.
     EXPECT_EQ(server->ChangeCount(QStringLiteral("ALIVE")), aliveChanges);
     EXPECT_EQ(server->Value(QStringLiteral("ALIVE")), 1);
     EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(SaverEndToEnd, AFailedStartEndsWithAFailureStatus) {
+    QProcess& saver = StartSaver({QStringLiteral("NoSuchProject"), QStringLiteral("WS1")});
+    ASSERT_TRUE(saver.waitForFinished(20000));
+    EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(saver.exitCode(), 1);
+    EXPECT_TRUE(saver.readAllStandardError().contains("Can not find the project:NoSuchProject"));
 }
 
 TEST_F(SaverEndToEnd, WithoutLiveAloneTheSaverEndsWhenTheHmiRuntimeIsGone) {
@@ -155,6 +167,7 @@ TEST_F(SaverEndToEnd, WithoutLiveAloneTheSaverEndsWhenTheHmiRuntimeIsGone) {
     EXPECT_EQ(saver.state(), QProcess::Running);
     server->Stop();
     ASSERT_TRUE(saver.waitForFinished(10000));
+    EXPECT_EQ(saver.exitCode(), 0);
     const QStringList lines = LogLines();
     EXPECT_FALSE(lines.filter(QStringLiteral("| Message | Ledgrix.System | dbSLiveAlone = 0")).isEmpty());
 }
@@ -176,7 +189,7 @@ TEST_F(SaverEndToEnd, TimerFormRunsTheSamePasses) {
 TEST_F(SaverEndToEnd, CyclesItCannotHoldAndFailuresNoStepHandledEndItInOrder) {
     EditProjectFile(QStringLiteral("cfg/WS1/trig.svc"), "SaveTimeInterval=0", "SaveTimeInterval=3e9");
     QProcess& refused = StartSaver();
-    ExpectOrderlyEnd(refused);
+    ExpectOrderlyEnd(refused, 1);
     EXPECT_TRUE(QString::fromUtf8(refused.readAllStandardError()).contains(QStringLiteral("too long")));
 
     // A dispersed root deeper than the folder procedures handle: the record's failure escapes
@@ -193,7 +206,7 @@ TEST_F(SaverEndToEnd, CyclesItCannotHoldAndFailuresNoStepHandledEndItInOrder) {
     ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 20000))
         << saver.readAllStandardError().toStdString();
     PulseTrigger();
-    ExpectOrderlyEnd(saver);
+    ExpectOrderlyEnd(saver, 1);
     EXPECT_FALSE(
         LogLines().filter(QStringLiteral("Ledgrix stopped on a failure no step handled.")).isEmpty());
 }
@@ -204,7 +217,7 @@ TEST_F(SaverEndToEnd, StopSignalsOfTheSystemEndItInOrder) {
         ASSERT_TRUE(server->WaitForValue(QStringLiteral("ALIVE"), 1, 20000))
             << saver.readAllStandardError().toStdString();
         ::kill(static_cast<pid_t>(saver.processId()), number);
-        ExpectOrderlyEnd(saver);
+        ExpectOrderlyEnd(saver, 0);
         EXPECT_FALSE(
             LogLines().filter(QStringLiteral("Stopped by the system (signal %1)").arg(number)).isEmpty());
     }
@@ -246,5 +259,5 @@ TEST_F(SaverEndToEnd, AHiddenTimerFormSaverOutlivesItsBoxes) {
     ASSERT_TRUE(WaitUntil([&] { return Ticks() >= ticks + 2; }, kPatienceMs))
         << "the saver ended with its box";
     ASSERT_TRUE(server->SetValue(QStringLiteral("STOP"), 1));
-    ExpectOrderlyEnd(saver);
+    ExpectOrderlyEnd(saver, 0);
 }

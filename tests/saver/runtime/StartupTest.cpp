@@ -80,9 +80,9 @@ TEST_F(StartupTest, CommandLineFailuresEndTheSaverWithTheirBoxes) {
     EXPECT_TRUE(fails(QStringLiteral("P W /PURGE:abc")).text.contains(QStringLiteral("/PURGE:ABC")));
     EXPECT_TRUE(fails(QStringLiteral("P W /PURGE:40000")).text.contains(QStringLiteral("/PURGE:40000")));
 
-    // The help, also as --help or -h, whatever else the line holds; the saver then ends with 0.
+    // The help box, whatever else the line holds; the saver then ends with 0.
     WriteFile(QStringLiteral("bin/help.txt"), "usage text");
-    for (const char* line : {"P W /?", "/HELP", "--help", "MyProj -h", "/BOGUS /h"}) {
+    for (const char* line : {"P W /?", "/HELP", "/BOGUS /h"}) {
         boxes.boxes.clear();
         try {
             LedgrixMain::ParseCommandLine(QString::fromLatin1(line));
@@ -126,15 +126,17 @@ TEST_F(StartupTest, WorkstationLoadsResolvesSystemTagsAndSetsPaths) {
     EXPECT_EQ(window.Last(QStringLiteral("SettingsText")),
               QString(stored).replace(QStringLiteral("= Sq7pw "), QStringLiteral("=****")));
 
-    // A saver already running with this settings file: refused with code 0.
+    // A saver already running with this settings file: refused with code 0, which leaves the
+    // alive tag to that saver; the refusal still ends with a failure status.
     CaptionHold other(LedgrixRuntime::WorkstationCaption());
     EXPECT_EQ(LedgrixRuntime::WorkstationCaption(), QStringLiteral("Ledgrix for Windows [Ledgrix]"));
     try {
         CheckSaveGroupSettings();
         FAIL();
     } catch (const ProgramExit& e) {
-        EXPECT_EQ(e.code, 0);
+        EXPECT_EQ(e.code, 1);
     }
+    EXPECT_FALSE(LogHas(QStringLiteral("ALIVE = 0")));
     EXPECT_EQ(boxes.boxes.back().text, QStringLiteral("Setting file [Ledgrix] is running!"));
 }
 

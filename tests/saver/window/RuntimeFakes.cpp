@@ -1,6 +1,7 @@
 #include "tests/saver/window/RuntimeFakes.h"
 
 #include "saver/runtime/FieldValues.h"
+#include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/writers/Writers.h"
 
@@ -14,6 +15,8 @@ void Reset() {
     timerTicks = 0;
 }
 }  // namespace Fakes
+
+void LedgrixMain::MarkOrderlyEnd() {}
 
 void RefreshTagView() {
     ++Fakes::refreshCount;
