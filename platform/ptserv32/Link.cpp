@@ -125,7 +125,7 @@ bool Link::Connect(bool host) {
     const PT_WAIT_HOOK hook = host ? waitHook_.load() : nullptr;
     // The rows come before the answer: the mirror is complete when the answer is in.
     const auto snap = connection_.Exchange("SNAP", hook);
-    if (mirror_.EndSnapshot(OneNumber(snap.answer)) && Readvise(hook)) {
+    if (mirror_.EndSnapshot(OneNumber(snap.answer)) && Readvise(hook) && connection_.Alive()) {
         mirrorWasUp_ = true;
         up_ = true;
         lost_ = false;
