@@ -69,16 +69,17 @@ int16_t Link::Advise(uint16_t handle, int32_t client, int32_t index) {
 }
 
 int16_t Link::Unadvise(uint16_t handle, int16_t id) {
+    // Dropped under the call lock when it can be had, so that its runtime id is that of the open
+    // connection; without it (a runtime that does not answer) the runtime is not told.
+    std::unique_lock<std::mutex> call;
+    if (!t_reader) call = HostTurn();
     const auto k = kept_.Drop(handle, id);
     if (!k) return 0;
     // The runtime drops the advises of a connection that ends: it is told only while one is up.
-    if (k->runtimeId != 0 && !t_reader) {
-        const auto call = HostTurn();
-        if (call.owns_lock() && up_) {
-            auto r = connection_.Exchange(
-                "UNADV " + std::to_string(handle) + ' ' + std::to_string(k->runtimeId), waitHook_.load());
-            if (r.unanswered) Failed(true);
-        }
+    if (call.owns_lock() && up_ && k->runtimeId != 0) {
+        const auto r = connection_.Exchange(
+            "UNADV " + std::to_string(handle) + ' ' + std::to_string(k->runtimeId), waitHook_.load());
+        if (r.unanswered) Failed(true);
     }
     return 1;
 }
