@@ -14,6 +14,7 @@
 #include <QThread>
 #include <atomic>
 #include <cmath>
+#include <csignal>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -112,10 +113,11 @@ bool WaitSeen(std::size_t count) {
 
 // A runtime on the library's socket that the test steers: it answers every request (its
 // snapshot holds the one tag T1), or stands still as a stopped process does (connections complete
-// in its queue, nothing is read or answered), or closes every connection it takes at once.
+// in its queue, nothing is read or answered), or closes every connection it takes at once, or
+// sends only lines that cannot be read.
 class FakeRuntime {
   public:
-    enum class Mode { Answer, Still, Close };
+    enum class Mode { Answer, Still, Close, Garbage };
     explicit FakeRuntime(Mode mode) : mode_(mode) {
         listener_ = ListenOnLocalSocket(HexvaneSocketPath(), SOCK_NONBLOCK);
         EXPECT_GE(listener_, 0);
@@ -156,6 +158,11 @@ class FakeRuntime {
             }
             for (std::size_t i = 0; i + 1 < fds.size(); ++i)
                 if (fds[i + 1].revents) Serve(i);
+            static constexpr char garbage[] = "= x\n$ 1 -\n! 7 1\n* 1\nnoise\n";
+            if (mode == Mode::Garbage)
+                for (const int c : clients_)
+                    if (c >= 0) [[maybe_unused]]
+                        const ssize_t w = ::send(c, garbage, sizeof garbage - 1, MSG_NOSIGNAL);
         }
     }
     void Serve(std::size_t i) {
@@ -171,6 +178,7 @@ class FakeRuntime {
         for (std::size_t nl; (nl = in.find('\n')) != std::string::npos; in.erase(0, nl + 1)) {
             const std::string line = in.substr(0, nl);
             const std::string seq = line.substr(0, line.find(' '));
+            if (mode_ == Mode::Garbage) continue;
             std::string out;
             if (line.ends_with(" SNAP")) out = "* 1 2024.1.2.3.4.5 0 1.5 2024.1.2.3.4.5 :hello :T1 :T1\n";
             out += "= " + seq + " 1\n";
@@ -676,4 +684,92 @@ TEST_F(Ptserv32, ARuntimeThatStopsIsFoundLostWithoutACallAndLaterCallsFailAtOnce
     fake.SetMode(FakeRuntime::Mode::Answer);
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
     EXPECT_EQ(Lib().GetTagValue(1, &time, &status, &v), 1);
+}
+
+// A runtime whose lines cannot be read gives no sign of life: the link is lost within the answer
+// timeout of the check, although bytes keep coming.
+TEST_F(Ptserv32, ARuntimeSendingOnlyUnreadableLinesLosesTheLink) {
+    FakeRuntime fake(FakeRuntime::Mode::Answer);
+    ASSERT_EQ(Lib().FindTag("T1"), 1);
+    fake.SetMode(FakeRuntime::Mode::Garbage);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 1; }));
+    EXPECT_LT(t.elapsed(), 8000);
+}
+
+// A runtime ended and started again, while the host makes no call: the link comes back with the
+// advises in force under the IDs the host holds, one callback tells each advised tag that changed
+// meanwhile, and an advise ended during the outage is not made again.
+TEST_F(Ptserv32, ARestartedRuntimeHasTheAdvisesAgainAndTellsWhatChangedMeanwhile) {
+    ASSERT_TRUE(server->Start());
+    const uint16_t trig = Lib().RegisterTag("TRIG"), t1 = Lib().RegisterTag("T1"),
+                   m = Lib().RegisterTag("MSG1");
+    ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
+    const int16_t aTrig = Lib().TagAdvise(trig, 7, 4);
+    ASSERT_GT(Lib().TagAdvise(t1, 7, 9), 0);
+    const int16_t aMsg = Lib().TagAdvise(m, 7, 5);
+    ASSERT_GT(aMsg, 0);
+    ASSERT_TRUE(server->SetValue("T1", 8));
+    ASSERT_TRUE(WaitSeen(1));
+    server->Stop();
+    ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 1; }));
+    EXPECT_EQ(Lib().TagUnadvise(m, aMsg), 1);  // the runtime cannot be told
+
+    // The new runtime starts with T1 at 0 (it was 8) and TRIG at 0, as before.
+    HexvaneServer again(project);
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
+    ASSERT_TRUE(WaitSeen(2));
+    ASSERT_TRUE(again.SetMessage("MSG1", QStringLiteral("x")));
+    ASSERT_TRUE(again.SetValue("TRIG", 1));
+    ASSERT_TRUE(WaitSeen(3));
+    auto s = SeenNow();
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[1].handle, t1);
+    EXPECT_EQ(s[1].index, 9);
+    EXPECT_TRUE(s[1].otherThread);
+    EXPECT_EQ(s[2].index, 4);
+    EXPECT_EQ(Lib().TagUnadvise(trig, aTrig), 1);
+    ASSERT_TRUE(again.SetValue("TRIG", 0));
+    ASSERT_TRUE(again.SetValue("T1", 1));
+    ASSERT_TRUE(WaitSeen(4));
+    EXPECT_EQ(SeenNow().back().index, 9);
+    EXPECT_EQ(SeenNow().size(), 4u);
+}
+
+// A runtime process frozen past the answer timeout and woken: the link comes back with the advise
+// in force, and the ID the host holds still unadvises it.
+TEST_F(Ptserv32, ARuntimeFrozenAndWokenHasTheAdvisesAgain) {
+    QProcess sim;
+    sim.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), {"run", project});
+    ASSERT_TRUE(sim.waitForStarted(10000));
+    ASSERT_TRUE(WaitUntil([] { return Lib().FindTag("T1") == 2; }));
+    ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
+    // The runtime's ids of the new connection differ from the IDs held.
+    ASSERT_EQ(Lib().TagUnadvise(1, Lib().TagAdvise(1, 7, 1)), 1);
+    const int16_t a = Lib().TagAdvise(2, 7, 3);
+    ASSERT_GT(a, 0);
+    auto cli = [](const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), args);
+        return p.waitForFinished(10000) && p.exitCode() == 0;
+    };
+    ::kill(static_cast<pid_t>(sim.processId()), SIGSTOP);
+    ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 1; }));
+    ::kill(static_cast<pid_t>(sim.processId()), SIGCONT);
+    ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
+    ASSERT_TRUE(cli({"set", "T1", "4"}));
+    ASSERT_TRUE(WaitSeen(1));
+    EXPECT_EQ(SeenNow().back().index, 3);
+    EXPECT_EQ(Lib().TagUnadvise(2, a), 1);
+    // A later advise shows the changes before it have passed.
+    ASSERT_GT(Lib().TagAdvise(1, 7, 11), 0);
+    ASSERT_TRUE(cli({"set", "T1", "5"}));
+    ASSERT_TRUE(cli({"set", "TRIG", "1"}));
+    ASSERT_TRUE(WaitSeen(2));
+    EXPECT_EQ(SeenNow().back().index, 11);
+    EXPECT_EQ(SeenNow().size(), 2u);
+    sim.terminate();
+    EXPECT_TRUE(sim.waitForFinished(10000));
 }

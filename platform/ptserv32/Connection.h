@@ -1,0 +1,71 @@
+// One socket connection to the runtime: opening it, sending lines, and one exchange of a request
+// and its answer. The reader thread hands the answers in.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ptserv32/AnswerWait.h"
+
+namespace ptserv {
+
+using Tokens = std::vector<std::string>;
+
+class Connection {
+  public:
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection() { Close(); }
+
+    // Connects to the runtime's socket in `folder`; false when it cannot be reached. Never
+    // blocks: a runtime whose queue of new connections is full refuses at once.
+    bool Open(const std::string& folder);
+    // Ends the connection; the reader must have ended.
+    void Close();
+    // Shuts the socket, so that its reader ends; no answer comes any more.
+    void Shut();
+    bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+    bool Alive() const;
+    // No answer will come (the connection has ended or is lost).
+    void SetDead();
+    // Ends every wait for good (the library is unloaded).
+    void Stop();
+
+    struct Result {
+        std::optional<Tokens> answer;
+        bool unanswered = false;  // no answer in time, or a wait the host gave up
+    };
+    // One request and its answer, the host's wait hook running meanwhile (none for the library's
+    // own threads). One at a time (the caller holds the call lock).
+    Result Exchange(const std::string& request, PT_WAIT_HOOK hook);
+
+    // From the reader: whether a call waits for the answer `seq`, and the answer itself.
+    bool Awaits(uint64_t seq) const;
+    void Deliver(uint64_t seq, Tokens answer);
+
+    // On the reader thread: asks the runtime for a sign of life, unless a call is sending just
+    // now. False when the check was half sent, which leaves the stream unusable.
+    bool SendCheck();
+
+  private:
+    enum class Sent { Whole, Broken, Stuck };
+    Sent SendAll(const std::string& data, AnswerWait& wait);
+
+    std::atomic<int> fd_{-1};
+    uint64_t seq_ = 0;
+    std::mutex sendMutex_;  // one line at a time on the socket
+    mutable std::mutex mutex_;
+    std::condition_variable answered_;
+    bool alive_ = false;
+    bool stopping_ = false;
+    uint64_t waitingSeq_ = 0;
+    std::optional<Tokens> answer_;
+};
+
+}  // namespace ptserv
