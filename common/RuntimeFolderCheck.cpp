@@ -10,8 +10,8 @@
 namespace {
 
 const TextPair kTitle{"Cannot use the runtime folder", "無法使用執行資料夾"};
-const TextPair kHead{"The program cannot be running.\r\nThe runtime folder [",
-                     "程式無法執行。\r\n執行資料夾 ["};
+const TextPair kCannotRun{"The program cannot be running.\r\n", "程式無法執行。\r\n"};
+const TextPair kFolder{"The runtime folder [", "執行資料夾 ["};
 const TextPair kMiddle{"] cannot be used: ", "] 無法使用: "};
 const TextPair kUnavailable{"it cannot be made or read [", "無法建立或讀取 ["};
 const TextPair kSymbolicLink{"it is a symbolic link, not a folder", "它是符號連結，不是資料夾"};
@@ -42,12 +42,15 @@ QString Why(const RuntimeFolderState& state) {
 
 }  // namespace
 
+QString RuntimeFolderFaultText(const RuntimeFolderState& state) {
+    return Tx(kFolder) + QString::fromStdString(LedgrixRuntimeFolderPath()) + Tx(kMiddle) + Why(state);
+}
+
 void RefuseUnusableRuntimeFolder() {
     const RuntimeFolderState state = MakeRuntimeFolder();
     if (state.Usable()) return;
     ProgramState& st = State();
-    st.ErrorText =
-        Tx(kHead) + QString::fromStdString(LedgrixRuntimeFolderPath()) + Tx(kMiddle) + Why(state) + Tx(kTail);
+    st.ErrorText = Tx(kCannotRun) + RuntimeFolderFaultText(state) + Tx(kTail);
     st.ErrorCaption = Tx(kTitle);
     MsgBox(st.ErrorText, MsgStyle::Critical | MsgStyle::OkOnly, st.ErrorCaption);
     sysExit(-1);

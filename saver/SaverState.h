@@ -16,6 +16,8 @@ struct SaverState {
     bool LogFileStreamSet = false;  // the log file was opened at least once
     int32_t LogListMaxWidth = 0;    // widest log list line so far, in pixels; only grows
     bool IsLinkOnline = false;
+    double LinkOfflineSince = 0;      // when the saver took the link offline; 0 while online
+    bool RuntimeFolderNamed = false;  // the unusable runtime folder has had its log line
     int16_t ShownGroupIndex = 1;
     bool IsScheduleRunning = false;  // the cyclic groups have their first targets
     int32_t TagDataBankCount = 0;

@@ -29,19 +29,19 @@ QString RuntimeFolder() {
     return QString::fromStdString(LedgrixRuntimeFolderPath());
 }
 
-QString CaptionLockPath(const QString& caption) {
-    // Letters, digits, '_' and '-' stay; every other byte of the UTF-8 text becomes %XX.
+namespace {
+
+// Letters, digits, '_' and '-' stay; every other byte of the UTF-8 text becomes %XX.
+QString LockFileName(const QString& caption) {
     QByteArray name = caption.toUtf8().toPercentEncoding(QByteArray(), QByteArrayLiteral(".~"));
     if (name.size() > 200)
         name = "long-" + QCryptographicHash::hash(caption.toUtf8(), QCryptographicHash::Sha256).toHex();
-    const QString folder = RuntimeFolder();
-    if (folder.isEmpty()) return {};
-    return folder + u'/' + QString::fromLatin1(name) + QStringLiteral(".caption");
+    return QString::fromLatin1(name) + QStringLiteral(".caption");
 }
 
-bool WindowCaptionExists(const QString& caption) {
-    if (caption.isEmpty()) return false;
-    const QByteArray path = QFile::encodeName(CaptionLockPath(caption));
+// Whether some open file holds a lock on the caption's file.
+bool IsCarried(const QString& lockPath) {
+    const QByteArray path = QFile::encodeName(lockPath);
     if (path.isEmpty()) return false;
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;  // never carried
@@ -51,6 +51,27 @@ bool WindowCaptionExists(const QString& caption) {
     const bool held = ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
     ::close(fd);
     return held;
+}
+
+}  // namespace
+
+QString CaptionLockPath(const QString& caption) {
+    const QString folder = RuntimeFolder();
+    if (folder.isEmpty()) return {};
+    return folder + u'/' + LockFileName(caption);
+}
+
+bool WindowCaptionExists(const QString& caption) {
+    return !caption.isEmpty() && IsCarried(CaptionLockPath(caption));
+}
+
+CaptionLookup LookUpCaption(const QString& caption) {
+    const std::string dir = LedgrixRuntimeFolderPath();
+    CaptionLookup look;
+    look.folder = CheckRuntimeFolder(dir);
+    look.exists = look.folder.Usable() && !caption.isEmpty() &&
+                  IsCarried(QString::fromStdString(dir) + u'/' + LockFileName(caption));
+    return look;
 }
 
 bool CaptionHold::Acquire(const QString& caption) {

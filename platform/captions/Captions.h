@@ -20,6 +20,14 @@ QString CaptionLockPath(const QString& caption);
 // runtime folder that is not usable).
 bool WindowCaptionExists(const QString& caption);
 
+// The same test in the runtime folder as it is, never made: a folder that is not usable holds no
+// caption, and `folder` tells what is wrong with it.
+struct CaptionLookup {
+    RuntimeFolderState folder;
+    bool exists = false;
+};
+CaptionLookup LookUpCaption(const QString& caption);
+
 // A window's hold on its caption; released by Release, by destruction or by the process ending.
 class CaptionHold {
   public:

@@ -11,6 +11,7 @@
 #include "common/DateUtil.h"
 #include "common/ProgramHooks.h"
 #include "common/ProgramState.h"
+#include "common/RuntimeFolderCheck.h"
 #include "common/Texts.h"
 #include "platform/ado/Ado.h"
 #include "platform/captions/Captions.h"
@@ -40,6 +41,17 @@ const TextPair kAskText{
     " | Error | Ledgrix.System | Connect to Hexvane is failure!\r\nWill you close the program?",
     " | Error | Ledgrix.System | 與 Hexvane 連線失敗!\r\n是否要結束程式?"};
 const TextPair kAskTitle{"Connect to Hexvane is failure", "與 Hexvane 連線失敗"};
+const TextPair kLinkBack{" | Message | Ledgrix.System | The link to Hexvane is back; it was lost for %1.",
+                         " | Message | Ledgrix.System | 與 Hexvane 的連線已恢復，中斷了 %1。"};
+const TextPair kTriggerMissed{
+    " | Warning | Ledgrix.%1 | Changes of the trigger tag %2 while the link to Hexvane was lost may have "
+    "been missed.",
+    " | Warning | Ledgrix.%1 | 與 Hexvane 連線中斷期間，觸發 Tag %2 的變化可能已遺漏。"};
+const TextPair kHours{"%1 h %2 min %3 s", "%1 小時 %2 分 %3 秒"};
+const TextPair kMinutes{"%1 min %2 s", "%1 分 %2 秒"};
+const TextPair kSeconds{"%1 s", "%1 秒"};
+const TextPair kFullStop{".", "。"};
+const QString kRuntimeCaption = QStringLiteral("Vellumdock for Windows");
 
 QString Stamp(double date) {
     return DateUtil::Format(date, kStampFormat);
@@ -103,6 +115,48 @@ void RestartIfClockSteppedBack(int16_t g, double now, const DatetimeWithMilliSec
     r.RestartFromClock(now, nowMs);
 }
 
+// A span of whole seconds as hours, minutes and seconds.
+QString SpanText(long long seconds) {
+    if (seconds < 0) seconds = 0;
+    if (seconds < 60) return Tx(kSeconds).arg(seconds);
+    if (seconds < 3600) return Tx(kMinutes).arg(seconds / 60).arg(seconds % 60);
+    return Tx(kHours).arg(seconds / 3600).arg(seconds / 60 % 60).arg(seconds % 60);
+}
+
+// The tag manager has the link again, with every advise in force: online again, how long it was
+// lost, and the triggers whose changes in that time may not have come.
+void LinkBack() {
+    SaverState& sv = Saver();
+    const double now = DateUtil::Now();
+    sv.IsLinkOnline = true;
+    SetLinkState(true, false);
+    WriteLog(Stamp(now) + Tx(kLinkBack).arg(SpanText(DateUtil::SecondsBetween(sv.LinkOfflineSince, now))));
+    sv.LinkOfflineSince = 0;
+    ProgramState& st = State();
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        const xTag& trigger = st.Group(g).S().dbSTriggerTag;
+        if (!trigger.Name.isEmpty() && trigger.IsDefined())
+            WriteLog(Stamp(now) + Tx(kTriggerMissed).arg(st.Group(g).R().ModuleName, trigger.Name));
+    }
+}
+
+// The live-alone rule's test: the runtime's window exists. A runtime folder that is not usable
+// holds no window: it is named once, and while the link answers the runtime counts as there.
+bool RuntimeWindowSeen() {
+    const CaptionLookup look = LookUpCaption(kRuntimeCaption);
+    SaverState& sv = Saver();
+    if (look.folder.Usable()) {
+        sv.RuntimeFolderNamed = false;
+        return look.exists;
+    }
+    if (!sv.RuntimeFolderNamed) {
+        sv.RuntimeFolderNamed = true;
+        WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Error | Ledgrix.System | ") +
+                 RuntimeFolderFaultText(look.folder) + Tx(kFullStop));
+    }
+    return !TagAccess::IsLinkLost();
+}
+
 }  // namespace
 
 Due SecondsDue(double now, double target, double interval) {
@@ -151,6 +205,7 @@ void SetLinkState(bool online, bool ask) {
         window.ShowLinkStatus(Tx(kOnline));
         return;
     }
+    if (Saver().IsLinkOnline || Saver().LinkOfflineSince == 0) Saver().LinkOfflineSince = DateUtil::Now();
     Saver().IsLinkOnline = false;
     window.ShowLinkPicture(false);
     RefreshTagView();
@@ -171,6 +226,8 @@ void SetLinkState(bool online, bool ask) {
 void RuntimeMain() {
     ProgramState& st = State();
     LedgrixMain::RefuseSecondSaver();
+    // A runtime that did not answer the lookups is named before the boxes about its tags.
+    if (Saver().IsLinkOnline && TagAccess::IsLinkLost()) SetLinkState(false, false);
     PrepareTagDataBank();
     DebugBox(QStringLiteral("PrepareTagDataBank is Finished!"));
     CheckTagValue();
@@ -304,14 +361,16 @@ void Pass(PassForm form) {
     // Work that waited for a database server goes on where the server has answered (or its
     // time is up).
     ado::ResumeWork();
+    // The changes the tag manager passes on when the link comes back follow its log lines.
+    if (!Saver().IsLinkOnline && Saver().LinkOfflineSince != 0 && TagAccess::IsLinkWhole()) LinkBack();
     DrainxTagQueue();
-    if (st.dbSLiveAlone == 0 && !WindowCaptionExists(QStringLiteral("Vellumdock for Windows"))) {
+    // The tag manager found that the HMI runtime stopped answering.
+    if (Saver().IsLinkOnline && TagAccess::IsLinkLost()) SetLinkState(false, false);
+    if (st.dbSLiveAlone == 0 && !RuntimeWindowSeen()) {
         WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
         LedgrixMain::MarkOrderlyEnd();
         sysExit(-1);
     }
-    // The tag manager found that the HMI runtime stopped answering.
-    if (Saver().IsLinkOnline && TagAccess::IsLinkLost()) SetLinkState(false, false);
     const double now = DateUtil::Now();
     DatetimeWithMilliSeconds nowMs;
     nowMs.SetNow();

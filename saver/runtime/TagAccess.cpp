@@ -88,6 +88,10 @@ bool IsLinkLost() {
     return g_api.IsLinkLost && g_api.IsLinkLost() != 0;
 }
 
+bool IsLinkWhole() {
+    return g_api.IsLinkLost && g_api.IsLinkLost() == 0;
+}
+
 }  // namespace TagAccess
 
 uint16_t FindTagHandle(const QString& name) {

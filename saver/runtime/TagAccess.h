@@ -37,6 +37,9 @@ bool IsTagLibraryLoaded();
 void SetLinkWaitHook(PT_WAIT_HOOK hook);
 // Whether the library found that the HMI runtime stopped answering.
 bool IsLinkLost();
+// Whether the library tells that its link to the HMI runtime is whole: connected, with every
+// advise in force (false from a library that does not tell).
+bool IsLinkWhole();
 }  // namespace TagAccess
 
 uint16_t FindTagHandle(const QString& name);

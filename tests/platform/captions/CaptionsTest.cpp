@@ -89,23 +89,30 @@ TEST(Captions, OpenLinkedOrNoFolderIsRefusedAndNothingIsMadeThere) {
                   link = base.path() + QStringLiteral("/link"), file = base.path() + QStringLiteral("/file");
     ASSERT_TRUE(QDir(base.path()).mkdir(QStringLiteral("open")));
     ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+    // Open to its group only, with or without the group's write.
+    const QString group = base.path() + QStringLiteral("/group"),
+                  groupRead = base.path() + QStringLiteral("/gr");
+    ASSERT_EQ(::mkdir(QFile::encodeName(group).constData(), 0700), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(group).constData(), 0770), 0);
+    ASSERT_EQ(::mkdir(QFile::encodeName(groupRead).constData(), 0700), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(groupRead).constData(), 0750), 0);
     ASSERT_EQ(::mkdir(QFile::encodeName(own).constData(), 0700), 0);
     ASSERT_TRUE(QFile::link(own, link));
     QFile plain(file);
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
 
-    const std::pair<QString, RuntimeFolderFault> refused[] = {{open, RuntimeFolderFault::OpenToOthers},
-                                                              {link, RuntimeFolderFault::SymbolicLink},
-                                                              {link + u'/', RuntimeFolderFault::SymbolicLink},
-                                                              {file, RuntimeFolderFault::NotAFolder}};
+    const std::pair<QString, RuntimeFolderFault> refused[] = {
+        {open, RuntimeFolderFault::OpenToOthers},        {group, RuntimeFolderFault::OpenToOthers},
+        {groupRead, RuntimeFolderFault::OpenToOthers},   {link, RuntimeFolderFault::SymbolicLink},
+        {link + u'/', RuntimeFolderFault::SymbolicLink}, {file, RuntimeFolderFault::NotAFolder}};
     for (const auto& [path, fault] : refused) {
         qputenv("LEDGRIX_WINDOW_DIR", QFile::encodeName(path));
         EXPECT_EQ(CheckRuntimeFolder(LedgrixRuntimeFolderPath()).fault, fault) << path.toStdString();
         EXPECT_TRUE(RuntimeFolder().isEmpty()) << path.toStdString();
         EXPECT_FALSE(CaptionHold(QStringLiteral("Ledgrix for Windows")).IsHeld()) << path.toStdString();
     }
-    EXPECT_TRUE(FolderHoldsNothing(open));
+    for (const QString& folder : {open, group, groupRead}) EXPECT_TRUE(FolderHoldsNothing(folder));
     EXPECT_TRUE(FolderHoldsNothing(own));
 }
 

@@ -1,10 +1,14 @@
 // The due test of cyclic groups and one pass of the main loop.
+#include <sys/stat.h>
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <atomic>
 
 #include "common/DateUtil.h"
+#include "platform/captions/Captions.h"
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/writers/WriterServices.h"
@@ -399,4 +403,81 @@ TEST_F(MainLoopTest, AStopDuringAWaitForTheRuntimeGivesItUpAndComesBeforeTheQues
     Saver().IsLinkOnline = true;
     EXPECT_THROW(SetLinkState(false, true), ProgramExit);
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// The tag manager has the link again: the saver shows it online, says how long it was lost and
+// which triggers may have missed changes, before the changes passed on with the link; a trigger
+// and the stop tag are handled after it.
+TEST_F(MainLoopTest, ALinkThatComesBackIsOnlineAgainNamedAndHeard) {
+    ProgramState& st = State();
+    st.dbSLiveAlone = 1;
+    SaveGroupRecord& g = CsvGroup(QStringLiteral("TRG"));
+    DefineTag(g.S().dbSTriggerTag, QStringLiteral("TRIG"));
+    AddGroup(QStringLiteral("CYC"));  // no trigger tag: no line
+    DefineTag(st.StopTag, QStringLiteral("STOP"));
+    PrepareTagDataBank();
+    RegisterXTag();
+    g.R().LastdbSTriggerTagValue = 0;
+    Saver().IsLinkOnline = true;
+    FakeTags::linkLost = true;
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    ASSERT_FALSE(Saver().IsLinkOnline);
+    Saver().LinkOfflineSince = DateUtil::AddSeconds(Saver().LinkOfflineSince, -75);
+
+    // The trigger was set during the outage: the tag manager passes it on as the link comes back.
+    log.clear();
+    FakeTags::linkLost = false;
+    FakeTags::Get(QStringLiteral("TRIG")).value = 1;
+    FakeTags::callback(FakeTags::Get(QStringLiteral("TRIG")).handle, g.S().dbSTriggerTag.UserParm);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Timer);
+    EXPECT_TRUE(Saver().IsLinkOnline);
+    EXPECT_EQ(window.Last(QStringLiteral("LinkPicture")), QStringLiteral("online"));
+    EXPECT_EQ(window.Last(QStringLiteral("LinkStatus")), QStringLiteral("（Online）"));
+    ASSERT_GE(log.size(), 3) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log[0].endsWith(QStringLiteral(
+        " | Message | Ledgrix.System | The link to Hexvane is back; it was lost for 1 min 15 s.")))
+        << log[0].toStdString();
+    EXPECT_TRUE(
+        log[1].endsWith(QStringLiteral(" | Warning | Ledgrix.TRG | Changes of the trigger tag TRIG "
+                                       "while the link to Hexvane was lost may have been missed.")))
+        << log[1].toStdString();
+    EXPECT_TRUE(log[2].endsWith(QStringLiteral(" | Message | Ledgrix.TRG | TRIG=1"))) << log[2].toStdString();
+    FakeTags::Get(QStringLiteral("STOP")).value = 1;
+    FakeTags::callback(FakeTags::Get(QStringLiteral("STOP")).handle, st.StopTag.UserParm);
+    EXPECT_THROW(LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop), ProgramExit);
+    EXPECT_EQ(FakeTags::Get(QStringLiteral("STOP")).value, 0);
+    EXPECT_EQ(log.filter(QStringLiteral("The link to Hexvane is back")).size(), 1);
+}
+
+// The runtime folder opened to others or removed while the link answers: the saver goes on and
+// names the folder once; once the link is lost too, the runtime counts as ended.
+TEST_F(MainLoopTest, AnUnusableRuntimeFolderIsNamedNotTakenForTheRuntimesEnd) {
+    State().dbSLiveAlone = 0;
+    CaptionHold runtime(QStringLiteral("Vellumdock for Windows"));
+    ASSERT_TRUE(runtime.IsHeld());
+    const QByteArray folder = qgetenv("LEDGRIX_WINDOW_DIR");
+    const auto named = [&](const QString& why) {
+        return log
+            .filter(QStringLiteral(" | Error | Ledgrix.System | The runtime folder [") +
+                    QFile::decodeName(folder) + QStringLiteral("] cannot be used: ") + why)
+            .size();
+    };
+    ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    EXPECT_EQ(named(QStringLiteral("other users may use it [mode 0777].")), 1)
+        << log.join(u'\n').toStdString();
+    ASSERT_EQ(::chmod(folder.constData(), 0700), 0);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+
+    ASSERT_TRUE(QDir(QFile::decodeName(folder)).removeRecursively());
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    EXPECT_EQ(named(QStringLiteral("it cannot be made or read [")), 1) << log.join(u'\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(folder)));  // the rule makes no folder
+    EXPECT_TRUE(log.filter(QStringLiteral("dbSLiveAlone")).isEmpty());
+
+    FakeTags::linkLost = true;
+    EXPECT_THROW(LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop), ProgramExit);
+    EXPECT_TRUE(log.last().endsWith(QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0")));
 }

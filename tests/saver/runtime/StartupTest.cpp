@@ -256,3 +256,25 @@ TEST_F(StartupTest, OrderlyExitResetsAliveSumsUpLostSlotsAndReleasesEveryStream)
     EXPECT_EQ(HeldOpen(db), 0);
     EXPECT_EQ(HeldOpen(csv), 0);
 }
+
+// A runtime that did not answer the first lookups: the link is named once, before the boxes
+// about the tags it could not define.
+TEST_F(StartupTest, AStartWithoutTheRuntimeNamesTheLinkBeforeTheTagBoxes) {
+    ProgramState& st = State();
+    st.IsUseTimer = true;
+    st.dbSLiveAlone = 1;
+    st.StopTag.Name = QStringLiteral("STOP");
+    st.StopTag.ID = -1;
+    Saver().IsLinkOnline = true;
+    FakeTags::linkLost = true;
+    RuntimeMain();
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Timer);
+    const QStringList lost =
+        log.filter(QStringLiteral(" | Error | Ledgrix.System | Ledgrix can not connect with Hexvane!"));
+    ASSERT_EQ(lost.size(), 1) << log.join(u'\n').toStdString();
+    const QStringList define = log.filter(QStringLiteral("Please define the tags."));
+    ASSERT_EQ(define.size(), 1);
+    EXPECT_LT(log.indexOf(lost[0]), log.indexOf(define[0]));
+    ASSERT_FALSE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes[0].text.startsWith(QStringLiteral("Please define the tags.")));
+}
