@@ -88,7 +88,7 @@ class TextFileStream {
     // A failed write left part of its text in the file.
     bool KeepsPartOfALine() const { return file_.PartKept(); }
     // What the path names now: the file this stream writes, no file (it was moved or deleted),
-    // or another file (it was replaced). One stat.
+    // another file (it was replaced), or this file cut shorter than the stream left it. One stat.
     FileIO::AtPath PathNow() const { return file_.PathNow(); }
 
   private:

@@ -216,6 +216,7 @@ Task<void> ExecuteOn(SharedPtr s, long commandTimeout, QString sql) {
 // One step of a transaction: "BEGIN", "COMMIT" or "ROLLBACK".
 Task<void> TransactionOn(SharedPtr s, long commandTimeout, QString step) {
     const bool begin = step == QLatin1String("BEGIN");
+    if (begin && !s->database) throw Error(adErrConnectionInvalid, kClosedText);
     if (!s->database || (!begin && !s->inTransaction))
         throw Error(adErrNoTransaction, QStringLiteral("No transaction is active."));
     if (begin && s->inTransaction)
@@ -298,10 +299,12 @@ FileChange Connection::LetGoIfFileChanged() {
     if (!s_->database || !s_->database->IsSQLite()) return out;
     const std::shared_ptr<SqlEngine> engine = s_->database->engine;
     if (!engine->fileId.exists) return out;
-    const FileIO::AtPath now = engine->PathNow();
-    if (now == FileIO::AtPath::TheFile) return out;
+    const FileIO::FileId now = FileIO::IdOf(engine->filePath);  // one stat
+    if (now == engine->fileId) return out;
     out.changed = true;
-    out.missing = now == FileIO::AtPath::NoFile;
+    out.missing = !now.exists;
+    out.toldBefore = engine->leftFor == now;
+    engine->leftFor = now;
     out.refusal = LetGoOfFile(engine);
     return out;
 }

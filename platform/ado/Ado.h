@@ -141,8 +141,9 @@ class Recordset;
 // moved, deleted or replaced meanwhile.
 struct FileChange {
     bool changed = false;
-    bool missing = false;  // no file is at the path now; else another file is
-    QString refusal;       // why the file is still held; empty once it was let go
+    bool missing = false;     // no file is at the path now; else another file is
+    QString refusal;          // why the file is still held; empty once it was let go
+    bool toldBefore = false;  // an earlier call found this same change (the file is still held)
 };
 
 // Whether driver calls of a connection are still under way: kept after the connection is
@@ -185,7 +186,8 @@ class Connection {
     // is folded back into it first, so that it holds every commit, then removed from the path, so
     // that it is never read over a file put there. Each of them then reports closed, and opening
     // by the path finds what is there now. While another program still reads the log, the file
-    // is held and `refusal` says why. A server's connection reports no change.
+    // is held and `refusal` says why, and a later call that finds the path as it was then marks
+    // the change as told before. A server's connection reports no change.
     FileChange LetGoIfFileChanged();
     // The connection string as given to Open, passwords masked with "****" (as a connection
     // that does not persist its security information reports it).

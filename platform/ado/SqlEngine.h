@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <optional>
 #include <vector>
 
 #include "platform/ado/Ado.h"
@@ -47,6 +48,8 @@ class SqlEngine {
     // opened when the path is moved, deleted or replaced meanwhile.
     QByteArray filePath;
     FileIO::FileId fileId, logId, indexId;
+    // What the path named when the file was last found to have left it (told to the caller).
+    std::optional<FileIO::FileId> leftFor;
 
     QSqlDatabase Db() const {
         const QtPass pass;

@@ -460,6 +460,7 @@ QString AppendFile::Open(const QString& path, bool create) {
     char tail[3];
     const bool known = ::fstat(fd_, &st) == 0;
     if (known) opened_ = FileId{true, st.st_dev, st.st_ino};
+    if (known && S_ISREG(st.st_mode)) end_ = st.st_size;
     if (known && S_ISREG(st.st_mode) && st.st_size > 0) {
         const off_t size = std::min<off_t>(st.st_size, sizeof tail);
         const ssize_t n = ::pread(fd_, tail, static_cast<size_t>(size), st.st_size - size);
@@ -470,11 +471,20 @@ QString AppendFile::Open(const QString& path, bool create) {
     return QString();
 }
 
+AtPath AppendFile::PathNow() const {
+    struct stat st;
+    if (::stat(path_.constData(), &st) != 0) return AtPath::NoFile;
+    if (FileId{true, st.st_dev, st.st_ino} != opened_) return AtPath::AnotherFile;
+    return st.st_size < end_ ? AtPath::CutShort : AtPath::TheFile;
+}
+
 QString AppendFile::Append(const QByteArray& bytes, const QByteArray& lineEnd) {
     const QByteArray out = unfinished_ ? lineEnd + bytes : bytes;
     partKept_ = false;
     qsizetype written = 0;
     const QString why = WriteAll(fd_, out.constData(), out.size(), &written);
+    // Another program may append too: the end known is at least this far.
+    if (end_ >= 0) end_ += written;
     if (why.isEmpty() || written == 0) {
         if (why.isEmpty() && !out.isEmpty()) unfinished_ = !IsLineEnd(out.back());
         return why;
@@ -492,7 +502,10 @@ QString AppendFile::Append(const QByteArray& bytes, const QByteArray& lineEnd) {
         kept = QStringLiteral("the file grew meanwhile");
     else if (Calls().ftruncate(fd_, end - written) != 0)
         kept = LastError();
-    if (kept.isEmpty()) return why;
+    if (kept.isEmpty()) {
+        if (end_ >= 0) end_ -= written;
+        return why;
+    }
     partKept_ = true;
     unfinished_ = !IsLineEnd(out[written - 1]);
     return QStringLiteral(

@@ -55,7 +55,8 @@ FileId IdOf(const QByteArray& nativePath);
 FileId IdOf(const QString& path);
 // What a path names now, against the file that was opened by it: a file held open stays that
 // file when it is moved, deleted or replaced, and its path then names no file or another one.
-enum class AtPath { TheFile, NoFile, AnotherFile };
+// An appended file may also have been cut short in place (emptied by a log rotation).
+enum class AtPath { TheFile, NoFile, AnotherFile, CutShort };
 AtPath WhatIsAt(const QByteArray& nativePath, const FileId& opened);
 
 // A file that whole lines are appended to (CSV files, the log file). An append that fails part
@@ -77,13 +78,15 @@ class AppendFile {
     QString Append(const QByteArray& bytes, const QByteArray& lineEnd);
     // The last append failed and part of its bytes stays in the file.
     bool PartKept() const { return partKept_; }
-    // What the path it was opened by names now (one stat).
-    AtPath PathNow() const { return WhatIsAt(path_, opened_); }
+    // What the path it was opened by names now (one stat): also the file itself, cut shorter than
+    // the end of what was appended to it (a regular file only).
+    AtPath PathNow() const;
 
   private:
     int fd_ = -1;
     QByteArray path_;
     FileId opened_;
+    off_t end_ = -1;           // where the last append ended, as far as known; -1 for no regular file
     bool unfinished_ = false;  // the next append starts with a line end
     bool partKept_ = false;
 };

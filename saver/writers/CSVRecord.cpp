@@ -83,6 +83,20 @@ QString PadToWidth(const QString& text, int16_t width) {
     return (QString(width, u' ') + text).right(width);
 }
 
+namespace {
+
+// A title item of a fixed width: the name's last characters that fit the width as written,
+// quotes included, padded to it.
+QString FixedWidthTitle(const QString& name, int16_t width, const QString& delimiter) {
+    if (width <= 0) return CSVText::Field(PadToWidth(name, width), delimiter);
+    qsizetype keep = std::min<qsizetype>(name.size(), width);
+    QString item = CSVText::Field(name.right(keep), delimiter);
+    while (item.size() > width) item = CSVText::Field(name.right(--keep), delimiter);
+    return PadToWidth(item, width);
+}
+
+}  // namespace
+
 QString GetCSVTitleLine(int16_t groupIndex) {
     SaveGroupRecord& g = State().Group(groupIndex);
     const xSvcSettings& s = g.S();
@@ -90,9 +104,9 @@ QString GetCSVTitleLine(int16_t groupIndex) {
     QString line;
     for (int i = 1; i <= g.FieldCount; ++i) {
         const xField& f = g.F(i);
-        QString name = f.FieldName;
-        if (s.dbSCSVIsFixDataLength) name = PadToWidth(name, f.TagDataLength);
-        name = CSVText::Field(name, s.dbSCSVDelimiterCharacter);
+        const QString name = s.dbSCSVIsFixDataLength
+                                 ? FixedWidthTitle(f.FieldName, f.TagDataLength, s.dbSCSVDelimiterCharacter)
+                                 : CSVText::Field(f.FieldName, s.dbSCSVDelimiterCharacter);
         line += i == 1 ? name : s.dbSCSVDelimiterCharacter + name;
     }
     return line;
@@ -166,10 +180,13 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
     if (duringSaving.IsDefined()) WriterUtil::WriteStatusTag(duringSaving.UserParm, 1);
 
     // A stream whose file has left its path (moved, deleted or replaced) is let go, and the
-    // preparation opens what the path names now, or makes the file again.
+    // preparation opens what the path names now, or makes the file again. A file cut short in
+    // place (emptied by a log rotation) is taken as a new file in the same way: title first.
     if (r.CSVFSO) {
         const FileIO::AtPath now = r.CSVFSO->PathNow();
-        if (now != FileIO::AtPath::TheFile) {
+        if (now == FileIO::AtPath::CutShort) {
+            r.CSVFSO.reset();
+        } else if (now != FileIO::AtPath::TheFile) {
             WriteLog(WriterUtil::FileLeftLine(r.ModuleName, WriterUtil::HeldFile::CSV, r.CSVFSO->Path(),
                                               now == FileIO::AtPath::NoFile));
             r.CSVFSO.reset();
@@ -222,6 +239,8 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
             case RecordSql::FieldKind::None:
                 continue;
         }
+        // A fixed width holds the item as written, quotes included.
+        text = CSVText::Field(text, delimiter);
         if (fixed) {
             if (text.size() <= f.TagDataLength)
                 text = PadToWidth(text, f.TagDataLength);
@@ -229,7 +248,7 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
                 overlong = true;
         }
         if (i > 1) add(delimiter);
-        add(CSVText::Field(text, delimiter));
+        add(text);
     }
     const QString line(items.constData(), items.size());
 

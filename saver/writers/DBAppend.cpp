@@ -99,7 +99,10 @@ QString LetGoOfFileThatLeft(const xSvcSettings& s, xRuntimeInfo& r) {
     const ado::FileChange change = r.conn->LetGoIfFileChanged();
     if (!change.changed) return QString();
     const QString& path = s.dbSDataBaseRootDir.isEmpty() ? s.dbFullPath : r.LastdbSFullPath;
-    WriteLog(WriterUtil::FileLeftLine(r.ModuleName, WriterUtil::HeldFile::Database, path, change.missing));
+    // Told once for each change; while another program holds the file, later records find it again.
+    if (!change.toldBefore)
+        WriteLog(
+            WriterUtil::FileLeftLine(r.ModuleName, WriterUtil::HeldFile::Database, path, change.missing));
     return change.refusal.isEmpty() ? QString() : Tx(kStillHeld) + change.refusal;
 }
 
@@ -196,19 +199,25 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
     WriterUtil::GetFieldValues(groupIndex);
 
     const bool excel = WriterUtil::IsExcelTarget(s);
-    // A file still held after it has left its path fails the record, without a connection.
-    const QString held = LetGoOfFileThatLeft(s, r);
-    if (held.isEmpty()) {
+    // A file still held after it has left its path fails the record, without a connection, and
+    // so does a target that cannot be prepared: each with its cause.
+    const QString heldWhy = LetGoOfFileThatLeft(s, r);
+    const bool held = !heldWhy.isEmpty();
+    QString unprepared = heldWhy;
+    if (!held) {
         if (!s.dbSDataBaseRootDir.isEmpty()) {
-            co_await PrepareRootDir(*work);
+            co_await PrepareRootDir(*work, &unprepared);
         } else {
-            if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1) co_await PrepareDB(*work, false);
-            if (!WriterUtil::IsOpen(r.conn)) co_await PrepareDB(*work, false);
+            if (excel && s.dbSKeepConnectionAliveAfterSaveDataForExcel != 1)
+                co_await PrepareDB(*work, false, &unprepared);
+            if (!WriterUtil::IsOpen(r.conn)) co_await PrepareDB(*work, false, &unprepared);
         }
+        // A connection left open by a failed check is not used: the next record prepares again.
+        if (!unprepared.isEmpty()) CloseIfOpen(r.conn);
     }
     // The connection of this record, whatever happens to the group's meanwhile.
-    const std::shared_ptr<ado::Connection> conn = held.isEmpty() ? r.conn : nullptr;
-    const QString noConnection = held.isEmpty() ? kNoConnection : held;
+    const std::shared_ptr<ado::Connection> conn = unprepared.isEmpty() ? r.conn : nullptr;
+    const QString noConnection = unprepared.isEmpty() ? kNoConnection : unprepared;
 
     const RecordSql::RecordParts parts = RecordSql::BuildRecordParts(
         g, recordTime, time.msLiteral, time.msWholeSeconds, Saver().RunMode == QLatin1String("ONCE"));
@@ -236,7 +245,7 @@ ado::Task<void> DBAppend(int16_t groupIndex, double recordTime) {
                      QStringLiteral(" Fail!! Clear Database, SQL Command:") + clear + mode);
             WriteLog(QStringLiteral("Error Description = ") + cleared.errorText);
             CloseIfOpen(conn);
-            if (excel && held.isEmpty()) {
+            if (excel && !held) {
                 r.rs.reset();
                 r.conn.reset();
             }

@@ -40,6 +40,14 @@ const TextPair kNextAttempt{"The last connection attempt failed; the next is mad
 
 const QString CRLF = QStringLiteral("\r\n");
 
+// The error text as one line, without the opening line that the program cannot run: why a
+// record could not be written.
+QString CauseOf(const QString& errorText) {
+    QStringList lines = errorText.split(CRLF);
+    if (lines.size() > 1 && lines.front() == Tx(kCannotRun)) lines.removeFirst();
+    return lines.join(u' ');
+}
+
 // Sets the program-wide error text and caption for English and Chinese only; any other
 // language index leaves them as they were.
 void SetError(const QString& text, const QString& caption) {
@@ -99,7 +107,7 @@ ado::Task<QString> PrepareDB(int16_t groupIndex, bool showError) {
     co_return co_await PrepareDB(work, showError);
 }
 
-ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
+ado::Task<QString> PrepareDB(GroupWork& work, bool showError, QString* cause) {
     SaveGroupRecord& g = work.Group();
     xSvcSettings& s = work.S();
     xRuntimeInfo& r = work.R();
@@ -109,7 +117,10 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
     bool failed = false;     // a check failed or a failure was raised
     bool server = false;     // the connection's calls go to a server
 
-    const auto checkFailed = [&] {
+    QString checked;  // the failed check's text
+    const auto checkFailed = [&](const QString& text, const QString& caption) {
+        SetError(text, caption);
+        checked = text;
         if (showError) {
             MsgBox(State().ErrorText, MsgStyle::Critical, State().ErrorCaption);
             sysExit(-1);
@@ -120,9 +131,10 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
     QString timing;
     do {
         if (!s.dbFullPath.isEmpty() && !FileUtil::FileExists(s.dbFullPath)) {
-            SetError(Tx(kCannotRun) + CRLF + Tx(kFileMissing) + CRLF + Tx(kFilePath) + s.dbFullPath + u']',
-                     Tx(kFileMissingCaption));
-            checkFailed();
+            // A folder, device, pipe or socket at the path is named as what it is.
+            checkFailed(Tx(kCannotRun) + CRLF + Tx(kFileMissing) + CRLF + Tx(kFilePath) + s.dbFullPath +
+                            u']' + SettingUtil::NotAFileLine(s.dbFullPath),
+                        Tx(kFileMissingCaption));
             break;
         }
         connectionString = BuildConnectionString(s);
@@ -170,9 +182,8 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
         SetLockProperties(*conn);
 
         if (conn->State() != ado::adStateOpen) {
-            SetError(Tx(kOpenError) + CRLF + Tx(kOpenErrorString) + conn->ConnectionString(),
-                     QStringLiteral("Open database error"));
-            checkFailed();
+            checkFailed(Tx(kOpenError) + CRLF + Tx(kOpenErrorString) + conn->ConnectionString(),
+                        QStringLiteral("Open database error"));
             break;
         }
         if (!s.dbTableName.isEmpty()) {
@@ -186,11 +197,10 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
             }
             if (failed) break;
             if (!exists) {
-                SetError(Tx(kCannotRun) + CRLF + Tx(kTableMissing) + CRLF + Tx(kDatabaseName) +
-                             (State().LanguageIndex == 1 ? s.dbFullPath : s.dbFilePath) + CRLF +
-                             Tx(kTableName) + s.dbTableName,
-                         QStringLiteral("Table is not exist"));
-                checkFailed();
+                checkFailed(Tx(kCannotRun) + CRLF + Tx(kTableMissing) + CRLF + Tx(kDatabaseName) +
+                                (State().LanguageIndex == 1 ? s.dbFullPath : s.dbFilePath) + CRLF +
+                                Tx(kTableName) + s.dbTableName,
+                            QStringLiteral("Table is not exist"));
                 break;
             }
         }
@@ -227,11 +237,10 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
         for (int i = 1; i <= g.FieldCount; ++i) {
             const QString name = g.F(i).FieldName;
             if (!ADOUtil::RecordsetHasField(rs, name)) {
-                SetError(Tx(kCannotRun) + CRLF + Tx(kFieldHead) + name + Tx(kFieldTail) + CRLF +
-                             Tx(kSvlPath) + s.SvcFilePath + CRLF + Tx(kDbPath) + s.dbFullPath + CRLF +
-                             Tx(kTheTableName) + s.dbTableName,
-                         QStringLiteral("The field is not exist"));
-                checkFailed();
+                checkFailed(Tx(kCannotRun) + CRLF + Tx(kFieldHead) + name + Tx(kFieldTail) + CRLF +
+                                Tx(kSvlPath) + s.SvcFilePath + CRLF + Tx(kDbPath) + s.dbFullPath + CRLF +
+                                Tx(kTheTableName) + s.dbTableName,
+                            QStringLiteral("The field is not exist"));
                 break;
             }
         }
@@ -239,6 +248,7 @@ ado::Task<QString> PrepareDB(GroupWork& work, bool showError) {
 
     // Passwords never reach the log file.
     const QString logged = ado::MaskPasswords(connectionString);
+    if (cause) *cause = !failed ? QString() : wasRaised ? raised : CauseOf(checked);
     if (!failed) {
         WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
                  QStringLiteral(" | PrepareDB OK! Append to Database, SQL Command:") + logged);

@@ -33,9 +33,10 @@ ado::Task<void> PrepareRootDir(int16_t groupIndex) {
     co_await PrepareRootDir(work);
 }
 
-ado::Task<void> PrepareRootDir(GroupWork& work) {
+ado::Task<void> PrepareRootDir(GroupWork& work, QString* cause) {
     xSvcSettings& s = work.S();
     xRuntimeInfo& r = work.R();
+    if (cause) cause->clear();
 
     const QString templateName = FileUtil::GetFileName(s.dbFullPath);
     const WriterUtil::DispersedPath path =
@@ -95,6 +96,7 @@ ado::Task<void> PrepareRootDir(GroupWork& work) {
         failure = e.Description;
     }
     if (failed) {
+        if (cause) *cause = failure;
         WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
                  QStringLiteral(" | Prepare RootDir Fail!  ") + QStringLiteral("\r\nError Description: ") +
                  failure);
@@ -120,6 +122,7 @@ ado::Task<void> PrepareRootDir(GroupWork& work) {
                 Tx(kOpenError) + QStringLiteral("\r\n") + Tx(kOpenErrorString) + conn->ConnectionString();
             State().ErrorCaption = Tx(kOpenErrorCaption);
         }
+        if (cause) *cause = Tx(kOpenError) + u' ' + Tx(kOpenErrorString) + conn->ConnectionString();
         const QString line = WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
                              QStringLiteral(" | Prepare RootDir Fail!  ") + State().ErrorText;
         WriteLog(line);

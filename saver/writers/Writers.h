@@ -13,18 +13,19 @@
 // a caller that holds the turn.
 
 // Prepares the group's single database target; gives the timing text, or the failure's
-// description (empty after a failed check).
+// description (empty after a failed check). `cause`, when given, is set to why it failed, in one
+// line (the failed check with what it names), or emptied.
 ado::Task<QString> PrepareDB(int16_t groupIndex, bool showError);
-ado::Task<QString> PrepareDB(GroupWork& work, bool showError);
+ado::Task<QString> PrepareDB(GroupWork& work, bool showError, QString* cause = nullptr);
 // Writes one record of the group; the record time is the sentinel (the group's current target,
 // read when the record starts) or a time of its own.
 ado::Task<void> DBAppend(int16_t groupIndex, double recordTime);
 // Deletes the group's expired records (-2: all; 0 or more: older than that many days).
 ado::Task<void> PurgeDatabase(int16_t groupIndex, int16_t keepDays);
 ado::Task<void> PurgeDatabase(GroupWork& work, int16_t keepDays);
-// Prepares the group's dispersed database file and connection.
+// Prepares the group's dispersed database file and connection; `cause` as for PrepareDB.
 ado::Task<void> PrepareRootDir(int16_t groupIndex);
-ado::Task<void> PrepareRootDir(GroupWork& work);
+ado::Task<void> PrepareRootDir(GroupWork& work, QString* cause = nullptr);
 // Closes the group's connection and logs it.
 ado::Task<void> CloseTargetConnection(int16_t groupIndex);
 // A group's target at start: its database, its CSV file and the purge the command line asked

@@ -348,3 +348,20 @@ TEST_F(FileUtilTest, ReplacementsKeepTheGroupThatATeamSharesAFileThrough) {
     EXPECT_EQ(ids(rootOnly), std::tuple(0u, 0u, 0666u));
     EXPECT_EQ(ReadTextFile(rootOnly) + ReadTextFile(outsider), "keptkept");
 }
+
+// A CSV or log file that the user may write but not read (a drop folder's file) is appended to;
+// its last line is taken as finished.
+TEST_F(FileUtilTest, AFileTheUserMayWriteButNotReadIsAppendedTo) {
+    TeamUsers team;
+    if (const QString why = team.Make(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
+    const QString csv = WriteFile("dat/g.csv", "a,b\n");
+    for (const QString& folder : {root.path(), Path("dat")})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(csv).constData(), team.uid[0], team.gid[0]), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(csv).constData(), 0200), 0);
+    const QString answer = team.RunAs(0, [&] {
+        return FailureOf([&] { TextFileStream(csv, TextFileStream::Mode::Append, "\n").Write("1,2\n"); });
+    });
+    EXPECT_EQ(answer.toStdString(), "");
+    EXPECT_EQ(ReadFile("dat/g.csv"), "a,b\n1,2\n");
+}

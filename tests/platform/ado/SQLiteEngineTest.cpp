@@ -191,6 +191,8 @@ TEST_F(SQLiteEngineTest, TransactionsCommitAndRollBack) {
     c.Execute(QStringLiteral("Delete From [Log1]"));
     c.Close();
     EXPECT_EQ(QueryRows(p, QStringLiteral("SELECT count(*) FROM Log1")), QStringList{QStringLiteral("2")});
+    // A closed connection says so; there is no transaction it could have found missing.
+    EXPECT_EQ(ErrorNumber([&] { c.BeginTrans(); }), adErrConnectionInvalid);
 }
 
 TEST_F(SQLiteEngineTest, StatementErrorsCarryNoPassword) {

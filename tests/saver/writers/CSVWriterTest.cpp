@@ -97,6 +97,30 @@ TEST_F(CSVWriterTest, FixedWidthsPadCutTitlesAndReportOverlongValues) {
     EXPECT_EQ(CountLog(QStringLiteral("資料長度超過設定的固定長度")), 1);
 }
 
+// A fixed width holds an item as written, quotes included: a title is cut to fit it whole.
+TEST_F(CSVWriterTest, FixedWidthsHoldQuotedItems) {
+    SaveGroupRecord& g = CsvGroup(QStringLiteral(";"));
+    g.S().dbSCSVIsFixDataLength = true;
+    g.F(1).TagDataLength = 4;
+    g.F(2).FieldName = QStringLiteral("Flow;rate");
+    g.F(2).TagDataLength = 8;
+    g.F(2).TagMessageLength = -1;
+    g.F(3).TagDataLength = 19;
+    Values(3.14159, QStringLiteral("a;b"));
+    Record(1);
+    Values(3.14159, QStringLiteral("a;b\"c"));
+    Record(2);
+    Values(3.14159, QStringLiteral("a;b\"cd"));
+    Record(3);
+    EXPECT_EQ(File(), "Temp;\"w;rate\";" + QByteArray(15, ' ') + "Time\r\n" +
+                          "3.14;   \"a;b\";2024/03/05 09:00:01\r\n3.14;\"a;b\"\"c\";2024/03/05 09:00:02\r\n" +
+                          "3.14;\"a;b\"\"cd\";2024/03/05 09:00:03\r\n");
+    EXPECT_EQ(CountLog(QStringLiteral("資料長度超過設定的固定長度")), 1);
+    EXPECT_EQ(
+        CountLog(QStringLiteral("2024/03/05 09:00:03 | Message | Ledgrix.G1 | 資料長度超過設定的固定長度")),
+        1);
+}
+
 TEST_F(CSVWriterTest, TitleMismatchMovesTheOldFileToNumberedBackups) {
     WriteFile(QStringLiteral("Project/P/dat/g1.csv"), "a,b\r\n1,2\r\n");
     SaveGroupRecord& g = CsvGroup();
@@ -205,11 +229,13 @@ TEST_F(CSVWriterTest, AWriteToAFullFileSystemLosesTheRecordAndLeavesTheFileAsItW
 
 // A file kept open is moved, deleted or replaced while the group writes: the group says so, and
 // the next line goes to the path, into a file made again with its title or appended to the file
-// there, as a group that opens its file per record does.
+// there, as a group that opens its file per record does. A file emptied in place (a log rotation's
+// copy and cut) is a new file too, with its title.
 TEST_F(CSVWriterTest, AKeptOpenFileThatLeftItsPathIsPreparedAgain) {
     const QByteArray title = "Temp,Msg,Time\r\n", first = "3.14,hel,2024/03/05 09:00:01\r\n",
                      second = "3.14,hel,2024/03/05 09:00:02\r\n";
-    for (const QString& change : {QStringLiteral("mv"), QStringLiteral("rm"), QStringLiteral("replace")}) {
+    for (const QString& change :
+         {QStringLiteral("mv"), QStringLiteral("rm"), QStringLiteral("replace"), QStringLiteral("cut")}) {
         SCOPED_TRACE(change.toStdString());
         ResetState();
         log.clear();
@@ -221,12 +247,20 @@ TEST_F(CSVWriterTest, AKeptOpenFileThatLeftItsPathIsPreparedAgain) {
             ASSERT_EQ(std::rename(g1, QFile::encodeName(Path(QStringLiteral("Project/P/dat/moved.csv")))), 0);
         } else if (change == QLatin1String("rm")) {
             ASSERT_EQ(std::remove(g1), 0);
+        } else if (change == QLatin1String("cut")) {
+            ASSERT_TRUE(QFile::resize(QFile::decodeName(g1), 0));
         } else {
             const QString backup =
                 WriteFile(QStringLiteral("Project/P/dat/backup.csv"), title + "1.00,old,2024/03/01 00:00:00");
             ASSERT_EQ(std::rename(QFile::encodeName(backup), g1), 0);
         }
         Record(2);
+        if (change == QLatin1String("cut")) {
+            Record(3);
+            EXPECT_EQ(File(), title + second + "3.14,hel,2024/03/05 09:00:03\r\n");
+            EXPECT_EQ(CountLog(QStringLiteral(" | Warning | ")), 0);
+            continue;
+        }
         const bool replaced = change == QLatin1String("replace");
         EXPECT_EQ(
             CountLog(QStringLiteral(" | Warning | Ledgrix.G1 | The CSV file [..\\Project\\P\\dat\\g1.csv] "

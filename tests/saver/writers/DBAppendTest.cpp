@@ -201,11 +201,30 @@ TEST_F(DBAppendTest, AnUnreadableTableEndsTheUpdateRecordInOrder) {
     EXPECT_EQ(CountLog(QStringLiteral("PrepareDB Fail!")), 1);
     EXPECT_EQ(
         CountLog(QStringLiteral("Fail!! Update Database, SQL Command:Select Top 1 * From [Missing] (2)")), 1);
-    EXPECT_EQ(CountLog(QStringLiteral("Error Description = Can not read the table: Missing")), 1);
+    EXPECT_EQ(CountLog(QStringLiteral("Error Description = The Table is not exist! Database name: "
+                                      "..\\Project\\P\\dat\\db1.mdb Table name: Missing")),
+              1);
     EXPECT_EQ(statusWrites.back().second, 0);  // the record still ends: during-saving reset, CSV copy
     EXPECT_EQ(ReadFile(QStringLiteral("Project/P/dat/copy.csv")),
               QByteArray("2024/3/5 09:00:00,12.35,Pump\r\n"));
     EXPECT_EQ(g.R().NumRecordsSaved, 0);
+}
+
+// A record whose target cannot be prepared names the cause, not a step it never reached.
+TEST_F(DBAppendTest, ARecordWhoseTargetCannotBePreparedSaysWhy) {
+    ExampleGroup(0);
+    const QString db = Path(QStringLiteral("Project/P/dat/db1.mdb"));
+    ASSERT_TRUE(QFile::remove(db) && QDir().mkdir(db));
+    Record(1, 1, QStringLiteral("x"));
+    EXPECT_EQ(CountLog(QStringLiteral("Error Description = The database file is not exist! The file "
+                                      "path:[..\\Project\\P\\dat\\db1.mdb] [..\\Project\\P\\dat\\db1."
+                                      "mdb] is a folder, not a file.")),
+              1);
+    ASSERT_TRUE(QDir().rmdir(db));
+    WriteFile(QStringLiteral("Project/P/dat/db1.mdb"), "no database");
+    Record(2, 1, QStringLiteral("x"));
+    // the preparation's line and the record's
+    EXPECT_EQ(CountLog(QStringLiteral("Error Description = Unrecognized database format")), 2);
 }
 
 TEST_F(DBAppendTest, ReenteredWriteIsDroppedAndCountedBeforeItTouchesAnything) {
@@ -458,6 +477,7 @@ TEST_F(DBAppendTest, GroupsHoldingAFileThatLeftItsPathPrepareThePathAgain) {
         }
         log.clear();
         both(2);
+        if (read) both(3);  // still held: the change is told once
         const bool missing = change == QLatin1String("mv") || change == QLatin1String("rm");
         EXPECT_EQ(
             CountLog(QStringLiteral(" | Warning | Ledgrix.G1 | The database file "
@@ -466,7 +486,10 @@ TEST_F(DBAppendTest, GroupsHoldingAFileThatLeftItsPathPrepareThePathAgain) {
             1)
             << log.join(u'\n').toStdString();
         if (missing) {
-            EXPECT_EQ(CountLog(QStringLiteral("Error Description = The database file is not exist")), 2);
+            // Each record names the missing file.
+            EXPECT_EQ(CountLog(QStringLiteral("Error Description = The database file is not exist! The file "
+                                              "path:[..\\Project\\P\\dat\\db1.mdb]")),
+                      2);
             EXPECT_EQ(CountLog(QStringLiteral("| Error | Ledgrix. G")), 2);
             EXPECT_EQ(g1.R().NumRecordsSaved + g2.R().NumRecordsSaved, 2);
             continue;
@@ -475,12 +498,12 @@ TEST_F(DBAppendTest, GroupsHoldingAFileThatLeftItsPathPrepareThePathAgain) {
             // Held: each group's record fails and says why; the next one, after the reader, is saved.
             EXPECT_EQ(CountLog(QStringLiteral("Error Description = The file is held until its write-ahead "
                                               "log is folded back into it: ")),
-                      2);
+                      4);
             reader->Write("COMMIT;\n");
             ASSERT_TRUE(reader->Finish(10000));
-            both(3);
+            both(4);
         }
-        const QString saved = QStringLiteral("2024-03-05 09:00:0%1|1|x").arg(read ? 3 : 2);
+        const QString saved = QStringLiteral("2024-03-05 09:00:0%1|1|x").arg(read ? 4 : 2);
         EXPECT_EQ(Table(), (QStringList{QStringLiteral("2024-01-01 00:00:00|0|back"), saved, saved}));
     }
 }
