@@ -91,6 +91,17 @@ class SaverProcessFixture : public ::testing::Test {
         ASSERT_TRUE(server->Start()) << server->ErrorText().toStdString();
     }
 
+    // The runtime tests' project P1: a triggered group and the system tags.
+    void MakeRuntimeProject() {
+        MakeProgramFolder(QStringLiteral(LEDGRIX_TEST_DATA "/runtime/Ledgrix.set"),
+                          QStringLiteral(LEDGRIX_TEST_DATA "/runtime"), QStringLiteral("P1"),
+                          {{QStringLiteral("TRIG"), QStringLiteral("ANALOG")},
+                           {QStringLiteral("NREC"), QStringLiteral("ANALOG")},
+                           {QStringLiteral("ALIVE"), QStringLiteral("DIGITAL")},
+                           {QStringLiteral("STOP"), QStringLiteral("DIGITAL")},
+                           {QStringLiteral("T1"), QStringLiteral("ANALOG")}});
+    }
+
     QProcess& StartSaver(const QStringList& args) {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -42,13 +42,7 @@ class LinkBackE2E : public SaverProcessFixture {
 }  // namespace
 
 TEST_F(LinkBackE2E, AFrozenRuntimeThatWakesIsHeardAgainAndItsStopTagEndsTheSaver) {
-    MakeProgramFolder(QStringLiteral(LEDGRIX_TEST_DATA "/runtime/Ledgrix.set"),
-                      QStringLiteral(LEDGRIX_TEST_DATA "/runtime"), QStringLiteral("P1"),
-                      {{QStringLiteral("TRIG"), QStringLiteral("ANALOG")},
-                       {QStringLiteral("NREC"), QStringLiteral("ANALOG")},
-                       {QStringLiteral("ALIVE"), QStringLiteral("DIGITAL")},
-                       {QStringLiteral("STOP"), QStringLiteral("DIGITAL")},
-                       {QStringLiteral("T1"), QStringLiteral("ANALOG")}});
+    MakeRuntimeProject();
     server->Stop();
     runtime.start(BinFile(QStringLiteral("hexvane-sim")), {QStringLiteral("run"), project});
     ASSERT_TRUE(WaitUntil([&] { return Value(QStringLiteral("ALIVE")) == 0; }, kPatienceMs))

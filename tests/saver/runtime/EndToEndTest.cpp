@@ -11,15 +11,7 @@ namespace {
 
 class SaverEndToEnd : public SaverProcessFixture {
   protected:
-    void SetUp() override {
-        MakeProgramFolder(QStringLiteral(LEDGRIX_TEST_DATA "/runtime/Ledgrix.set"),
-                          QStringLiteral(LEDGRIX_TEST_DATA "/runtime"), QStringLiteral("P1"),
-                          {{QStringLiteral("TRIG"), QStringLiteral("ANALOG")},
-                           {QStringLiteral("NREC"), QStringLiteral("ANALOG")},
-                           {QStringLiteral("ALIVE"), QStringLiteral("DIGITAL")},
-                           {QStringLiteral("STOP"), QStringLiteral("DIGITAL")},
-                           {QStringLiteral("T1"), QStringLiteral("ANALOG")}});
-    }
+    void SetUp() override { MakeRuntimeProject(); }
 
     // A second group that saves its record time every second, touching no tag: its records
     // show that the saver's passes go on.
