@@ -438,10 +438,11 @@ FileId IdOf(const QString& path) {
     return IdOf(Native(path));
 }
 
-AtPath WhatIsAt(const QByteArray& nativePath, const FileId& opened) {
-    const FileId now = IdOf(nativePath);
-    if (!now.exists) return AtPath::NoFile;
-    return now == opened ? AtPath::TheFile : AtPath::AnotherFile;
+AtPath WhatIsAt(const QByteArray& nativePath, const FileId& opened, off_t written) {
+    struct stat st;
+    if (::stat(nativePath.constData(), &st) != 0) return AtPath::NoFile;
+    if (FileId{true, st.st_dev, st.st_ino} != opened) return AtPath::AnotherFile;
+    return st.st_size < written ? AtPath::CutShort : AtPath::TheFile;
 }
 
 AppendFile::~AppendFile() {
@@ -469,13 +470,6 @@ QString AppendFile::Open(const QString& path, bool create) {
         unfinished_ = n == size && !markOnly && !IsLineEnd(tail[n - 1]);
     }
     return QString();
-}
-
-AtPath AppendFile::PathNow() const {
-    struct stat st;
-    if (::stat(path_.constData(), &st) != 0) return AtPath::NoFile;
-    if (FileId{true, st.st_dev, st.st_ino} != opened_) return AtPath::AnotherFile;
-    return st.st_size < end_ ? AtPath::CutShort : AtPath::TheFile;
 }
 
 QString AppendFile::Append(const QByteArray& bytes, const QByteArray& lineEnd) {

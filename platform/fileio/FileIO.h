@@ -55,9 +55,10 @@ FileId IdOf(const QByteArray& nativePath);
 FileId IdOf(const QString& path);
 // What a path names now, against the file that was opened by it: a file held open stays that
 // file when it is moved, deleted or replaced, and its path then names no file or another one.
-// An appended file may also have been cut short in place (emptied by a log rotation).
+// The file itself may also have been cut short in place, below `written` bytes (an appended file
+// emptied by a log rotation); -1 leaves its size unasked.
 enum class AtPath { TheFile, NoFile, AnotherFile, CutShort };
-AtPath WhatIsAt(const QByteArray& nativePath, const FileId& opened);
+AtPath WhatIsAt(const QByteArray& nativePath, const FileId& opened, off_t written = -1);
 
 // A file that whole lines are appended to (CSV files, the log file). An append that fails part
 // way has what it wrote cut off again, so the file is as it was before it. Where that cannot be
@@ -80,7 +81,7 @@ class AppendFile {
     bool PartKept() const { return partKept_; }
     // What the path it was opened by names now (one stat): also the file itself, cut shorter than
     // the end of what was appended to it (a regular file only).
-    AtPath PathNow() const;
+    AtPath PathNow() const { return WhatIsAt(path_, opened_, end_); }
 
   private:
     int fd_ = -1;

@@ -9,11 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/hexvane-sim/HexvaneProtocol.h"
 #include "platform/ptserv32/AnswerWait.h"
 
 namespace ptserv {
 
 using Tokens = std::vector<std::string>;
+
+// An answer that is one whole number; nothing otherwise.
+inline std::optional<uint64_t> OneNumber(const std::optional<Tokens>& a) {
+    return a && a->size() == 1 ? HexvaneWire::ParseWhole((*a)[0]) : std::nullopt;
+}
 
 class Connection {
   public:

@@ -9,8 +9,12 @@ namespace {
 // Longest a call of the host waits for the keeper's turn before it fails.
 constexpr auto TurnWait = std::chrono::milliseconds(100);
 
-std::optional<uint64_t> OneNumber(const std::optional<Tokens>& a) {
-    return a && a->size() == 1 ? HexvaneWire::ParseWhole((*a)[0]) : std::nullopt;
+std::string AdviseRequest(uint16_t handle, int32_t client, int32_t index) {
+    return "ADV " + std::to_string(handle) + ' ' + std::to_string(client) + ' ' + std::to_string(index);
+}
+
+std::string UnadviseRequest(uint16_t handle, uint64_t runtimeId) {
+    return "UNADV " + std::to_string(handle) + ' ' + std::to_string(runtimeId);
 }
 }  // namespace
 
@@ -41,6 +45,12 @@ std::optional<Tokens> Link::Call(const std::string& request) {
     if (t_reader) return std::nullopt;
     const auto call = HostTurn();
     if (!call.owns_lock() || !Connect(true)) return std::nullopt;
+    return Ask(request);
+}
+
+// Under callMutex_, on the open connection: a request of the host and its answer; a runtime that
+// does not answer loses the link.
+std::optional<Tokens> Link::Ask(const std::string& request) {
     auto r = connection_.Exchange(request, waitHook_.load());
     if (r.unanswered) Failed(true);
     return std::move(r.answer);
@@ -56,15 +66,11 @@ int16_t Link::Advise(uint16_t handle, int32_t client, int32_t index) {
     if (t_reader) return 0;
     const auto call = HostTurn();
     if (!call.owns_lock() || !Connect(true)) return 0;
-    const std::string tail = std::to_string(client) + ' ' + std::to_string(index);
-    auto r = connection_.Exchange("ADV " + std::to_string(handle) + ' ' + tail, waitHook_.load());
-    if (r.unanswered) Failed(true);
-    const auto rid = OneNumber(r.answer);
+    const auto rid = OneNumber(Ask(AdviseRequest(handle, client, index)));
     if (!rid || *rid == 0) return 0;
     // Kept under the call lock, so that no new connection is made without it.
     const int16_t id = kept_.Keep(handle, client, index, *rid);
-    if (id == 0)
-        connection_.Exchange("UNADV " + std::to_string(handle) + ' ' + std::to_string(*rid), nullptr);
+    if (id == 0) connection_.Exchange(UnadviseRequest(handle, *rid), nullptr);
     return id;
 }
 
@@ -76,11 +82,7 @@ int16_t Link::Unadvise(uint16_t handle, int16_t id) {
     const auto k = kept_.Drop(handle, id);
     if (!k) return 0;
     // The runtime drops the advises of a connection that ends: it is told only while one is up.
-    if (call.owns_lock() && up_ && k->runtimeId != 0) {
-        const auto r = connection_.Exchange(
-            "UNADV " + std::to_string(handle) + ' ' + std::to_string(k->runtimeId), waitHook_.load());
-        if (r.unanswered) Failed(true);
-    }
+    if (call.owns_lock() && up_ && k->runtimeId != 0) Ask(UnadviseRequest(handle, k->runtimeId));
     return 1;
 }
 
@@ -150,9 +152,7 @@ bool Link::Readvise(PT_WAIT_HOOK hook) {
             captureHandle_ = k.handle;
             captured_.reset();
         }
-        const auto r = connection_.Exchange("ADV " + std::to_string(k.handle) + ' ' +
-                                                std::to_string(k.client) + ' ' + std::to_string(k.index),
-                                            hook);
+        const auto r = connection_.Exchange(AdviseRequest(k.handle, k.client, k.index), hook);
         std::optional<MirrorTag> now;
         {
             std::lock_guard<std::mutex> c(captureMutex_);
@@ -164,7 +164,7 @@ bool Link::Readvise(PT_WAIT_HOOK hook) {
         if (!rid || !connection_.Alive()) return false;
         if (*rid == 0) continue;                // the runtime no longer has the tag
         if (!kept_.SetRuntimeId(k.id, *rid)) {  // unadvised meanwhile
-            connection_.Exchange("UNADV " + std::to_string(k.handle) + ' ' + std::to_string(*rid), hook);
+            connection_.Exchange(UnadviseRequest(k.handle, *rid), hook);
             continue;
         }
         const MirrorTag* before = heard_.Tag(k.handle);

@@ -56,6 +56,7 @@ class Link {
 
   private:
     std::unique_lock<std::mutex> HostTurn();
+    std::optional<Tokens> Ask(const std::string& request);
     bool Connect(bool host);
     bool Readvise(PT_WAIT_HOOK hook);
     void Disconnect();

@@ -65,11 +65,6 @@ void LiveMirror::Invalidate() {
     ready_ = false;
 }
 
-bool LiveMirror::Ready() const {
-    std::lock_guard<std::mutex> lk(mutex_);
-    return ready_;
-}
-
 bool LiveMirror::Apply(const std::vector<std::string_view>& t) {
     if (t.size() == 7 && t[0] == "$") {
         auto s = ParseState(t, 1);

@@ -41,7 +41,6 @@ class LiveMirror {
     // row came and could be read; the mirror is then ready.
     bool EndSnapshot(std::optional<uint64_t> count);
     void Invalidate();
-    bool Ready() const;
     // A state line ("$ ...") or snapshot row ("* ..."), split; false when it cannot be read.
     bool Apply(const std::vector<std::string_view>& t);
     // The state of one tag now; nothing when the mirror does not hold it.

@@ -45,7 +45,7 @@ uint16_t Lookup(const char* name) {
     }
     // Letter case beyond ASCII is the runtime's to judge.
     const auto a = TheLink().Call("FIND " + HexvaneWire::EncodeText(name));
-    const auto h = a && a->size() == 1 ? HexvaneWire::ParseWhole((*a)[0]) : std::nullopt;
+    const auto h = ptserv::OneNumber(a);
     return h && *h > 0 && *h < PT_NO_TAG ? static_cast<uint16_t>(*h) : PT_NO_TAG;
 }
 

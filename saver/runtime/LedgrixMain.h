@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "common/ProgramHooks.h"
+
 class SaverWindow;
 
 namespace LedgrixMain {
@@ -32,6 +34,11 @@ void SetRunStateMarkers();
 // Marks the exit that follows as an orderly end, status 0: the stop tag, the operator, the
 // live-alone rule, a signal, run mode "ONCE", the help box. Every other end is a failure.
 void MarkOrderlyEnd();
+// An orderly end of the window, a pass or the queue: the mark, then the program's exit.
+[[noreturn]] inline void EndInOrder(int16_t code = -1) {
+    MarkOrderlyEnd();
+    ::sysExit(code);
+}
 // A start-up error: keeps the text and title as the program's error, shows them in a critical
 // box and ends the saver through the orderly exit.
 [[noreturn]] void Fatal(const QString& text, const QString& title);

@@ -217,8 +217,7 @@ void SetLinkState(bool online, bool ask) {
         const int answer = MsgBox(Stamp(DateUtil::Now()) + Tx(kAskText),
                                   MsgStyle::Critical | MsgStyle::OkCancel, Tx(kAskTitle));
         if (answer == MsgAnswer::Ok) {
-            LedgrixMain::MarkOrderlyEnd();
-            sysExit(-1);
+            LedgrixMain::EndInOrder();
         }
     }
 }
@@ -291,8 +290,7 @@ void RuntimeMain() {
             WriteStatusTag(st.StopTag.UserParm, 0);
             WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") +
                      st.StopTag.Name + u'=' + Numbers::NumberText(v));
-            LedgrixMain::MarkOrderlyEnd();
-            sysExit(-1);
+            LedgrixMain::EndInOrder();
         }
     }
     if (Saver().RunMode == QLatin1String("ONCE")) {
@@ -300,8 +298,7 @@ void RuntimeMain() {
             st.Group(1).S().SaveTimeInterval = 0;
             ado::WaitFor(DBAppend(1, DateUtil::Now()));
         }
-        LedgrixMain::MarkOrderlyEnd();
-        sysExit(-1);
+        LedgrixMain::EndInOrder();
     }
 
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
@@ -368,8 +365,7 @@ void Pass(PassForm form) {
     if (Saver().IsLinkOnline && TagAccess::IsLinkLost()) SetLinkState(false, false);
     if (st.dbSLiveAlone == 0 && !RuntimeWindowSeen()) {
         WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
-        LedgrixMain::MarkOrderlyEnd();
-        sysExit(-1);
+        LedgrixMain::EndInOrder();
     }
     const double now = DateUtil::Now();
     DatetimeWithMilliSeconds nowMs;

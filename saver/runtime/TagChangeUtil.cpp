@@ -183,8 +183,7 @@ void ProcessTagChange(int32_t& index) {
                 WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | Set ") +
                          State().StopTag.Name + u'=' + Numbers::NumberText(v));
                 WriteStatusTag(i, 0);
-                LedgrixMain::MarkOrderlyEnd();
-                sysExit(-1);
+                LedgrixMain::EndInOrder();
             }
         }
     }

@@ -430,8 +430,7 @@ void frmMain::Form_Unload(bool& cancel) {
         cancel = true;
         return;
     }
-    LedgrixMain::MarkOrderlyEnd();
-    sysExit(-1);
+    LedgrixMain::EndInOrder();
 }
 
 void frmMain::changeEvent(QEvent* event) {
@@ -463,13 +462,11 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 void frmMain::cmdExit_Click() {
-    LedgrixMain::MarkOrderlyEnd();
-    sysExit(-1);
+    LedgrixMain::EndInOrder();
 }
 
 void frmMain::mFileExit_Click() {
-    LedgrixMain::MarkOrderlyEnd();
-    sysExit(-1);
+    LedgrixMain::EndInOrder();
 }
 
 void frmMain::CmdDBAppend_Click() {
