@@ -131,6 +131,7 @@ bool Link::Connect(bool host) {
     if (mirror_.EndSnapshot(OneNumber(snap.answer)) && Readvise(hook) && connection_.Alive()) {
         mirrorWasUp_ = true;
         up_ = true;
+        ++generation_;
         lost_ = false;
         unanswered_ = false;
         notices_.Release();

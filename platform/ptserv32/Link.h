@@ -53,6 +53,7 @@ class Link {
     void SetCallback(int32_t client, PT_ADVISE_CALLBACK cb) { notices_.SetCallback(client, cb); }
     void SetWaitHook(PT_WAIT_HOOK hook) { waitHook_ = hook; }
     bool IsLost() const { return lost_; }
+    uint32_t Generation() const { return generation_; }
 
   private:
     std::unique_lock<std::mutex> HostTurn();
@@ -81,6 +82,7 @@ class Link {
     std::atomic<bool> up_{false};                  // a connection with its snapshot and advises
     std::atomic<bool> lost_{false};                // an attempt to reach the runtime failed since
     std::atomic<bool> unanswered_{false};          // the runtime did not answer: calls fail at once
+    std::atomic<uint32_t> generation_{0};          // connections made whole so far
     std::atomic<PT_WAIT_HOOK> waitHook_{nullptr};  // the host's, for its calls' waits
     std::mutex captureMutex_;                      // the state of a tag when the answer to an advise came
     uint16_t captureHandle_ = 0;

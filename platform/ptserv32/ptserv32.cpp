@@ -170,4 +170,25 @@ int16_t PtIsLinkLost(void) {
     return TheLink().IsLost() ? 1 : 0;
 }
 
+uint32_t PtLinkGeneration(void) {
+    return TheLink().Generation();
+}
+
+int16_t PtIsTagPresent(uint16_t handle) {
+    return TheLink().WithMirror([&](const Mirror& m) { return m.Tag(handle) != nullptr; }) ? 1 : 0;
+}
+
+int16_t PtTagFaultText(uint16_t, char*) {
+    return 0;
+}
+
+int64_t PtMsSinceHeard(void) {
+    return -1;
+}
+
+uint32_t PtLinkFault(char* text) {
+    if (text) text[0] = '\0';
+    return 0;
+}
+
 }  // extern "C"

@@ -64,6 +64,25 @@ PT_EXPORT void PtSetWaitHook(PT_WAIT_HOOK hook);
    new connection has its snapshot and every kept advise again; 0 before the first attempt and
    while connected. */
 PT_EXPORT int16_t PtIsLinkLost(void);
+/* How many connections have been made whole (snapshot taken, every kept advise in force again)
+   since the library was loaded; 0 before the first. A host that sees it move knows that the
+   runtime may now have another tag list. */
+PT_EXPORT uint32_t PtLinkGeneration(void);
+/* 1 when the runtime of the whole connection has the tag a handle stands for; 0 when it lacks it,
+   the handle was never given, or no connection is whole. */
+PT_EXPORT int16_t PtIsTagPresent(uint16_t handle);
+/* For a tag whose last value from the runtime could not be read (not a finite number, or not a
+   number at all): 1, with the text received in `text` (a buffer of PT_MESSAGE_BUFFER_BYTES, NUL
+   ended, cut at a character); else 0 and `text` untouched. `text` may be NULL. */
+PT_EXPORT int16_t PtTagFaultText(uint16_t handle, char* text);
+/* Milliseconds since the last readable line from the runtime, on whichever connection it came;
+   -1 before the first. */
+PT_EXPORT int64_t PtMsSinceHeard(void);
+/* Why the link was last lost or a connection to the runtime refused, in a few English words
+   (a buffer of PT_MESSAGE_BUFFER_BYTES, NUL ended; `text` may be NULL), and a number that moves
+   with each new reason given; 0 (and an empty text) while none was given. A refusal for the same
+   reason again keeps its number. */
+PT_EXPORT uint32_t PtLinkFault(char* text);
 
 #ifdef __cplusplus
 }
