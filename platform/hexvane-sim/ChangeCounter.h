@@ -23,14 +23,18 @@ class ChangeCounter {
     ~ChangeCounter() { Close(); }
 
     // Maps the count of the runtime folder (the current one by default): writable for the
-    // runtime (creating the file), read-only for a client. False when it cannot be mapped.
+    // runtime (creating the file), read-only for a client. False when it cannot be mapped, and
+    // when "hexvane.seq" is not a regular file of this user's: a link is not followed, and
+    // whatever else stands there (a FIFO that would hold the open up, a device) is given up at
+    // once. Without the count, a client looks at its socket every time.
     bool Open(bool writable, const std::string& folder = LedgrixRuntimeFolderPath()) {
         Close();
         const std::string path = folder + "/hexvane.seq";
-        const int fd = ::open(path.c_str(), (writable ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0600);
+        const int flags = (writable ? O_RDWR | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        const int fd = ::open(path.c_str(), flags, 0600);
         if (fd < 0) return false;
         struct stat st {};
-        bool ok = ::fstat(fd, &st) == 0;
+        bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
         if (ok && st.st_size < static_cast<off_t>(sizeof(uint64_t)))
             ok = writable && ::ftruncate(fd, sizeof(uint64_t)) == 0;
         void* p = ok ? ::mmap(nullptr, sizeof(uint64_t), writable ? PROT_READ | PROT_WRITE : PROT_READ,

@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -7,10 +9,12 @@
 #include <QProcess>
 #include <QThread>
 
+#include <future>
 #include <limits>
 
 #include "common/Numbers.h"
 #include "platform/captions/Captions.h"
+#include "platform/hexvane-sim/ChangeCounter.h"
 #include "platform/hexvane-sim/HexvaneProtocol.h"
 #include "platform/hexvane-sim/HexvaneScript.h"
 #include "platform/hexvane-sim/HexvaneServer.h"
@@ -412,4 +416,42 @@ TEST_F(HexvaneSim, AClientThatStopsReadingIsDroppedAndTheOthersAreServed) {
     other.Send("12 ADV 2 1 1");
     EXPECT_EQ(other.Line(), "= 12 0");
     server.Stop();
+}
+
+// The change count is used only from a regular file of the user's: anything else planted in its
+// place costs the count at once, never a wait.
+TEST_F(HexvaneSim, TheChangeCountIsTakenOnlyFromARegularFile) {
+    const std::string folder = QFile::encodeName(runtime.Path()).toStdString();
+    const std::string seq = folder + "/hexvane.seq";
+    {
+        ChangeCounter runtimeSide, client;
+        ASSERT_TRUE(runtimeSide.Open(true, folder));
+        runtimeSide.Bump();
+        ASSERT_TRUE(client.Open(false, folder));
+        EXPECT_EQ(client.Load(), 1u);
+    }
+    // Another user's file (staged only where the test may give it away).
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(seq.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(ChangeCounter().Open(false, folder));
+        ASSERT_EQ(::chown(seq.c_str(), 0, 0), 0);
+    }
+    // A link to a good count elsewhere is not followed.
+    const std::string elsewhere = QFile::encodeName(dir.path()).toStdString();
+    ASSERT_EQ(::rename(seq.c_str(), (elsewhere + "/hexvane.seq").c_str()), 0);
+    ASSERT_EQ(::symlink((elsewhere + "/hexvane.seq").c_str(), seq.c_str()), 0);
+    EXPECT_FALSE(ChangeCounter().Open(false, folder));
+
+    // A FIFO, on either side. A client whose open waits for a writer is let go by one.
+    ASSERT_EQ(::unlink(seq.c_str()), 0);
+    ASSERT_EQ(::mkfifo(seq.c_str(), 0600), 0);
+    for (const bool writable : {false, true}) {
+        auto open = std::async(std::launch::async, [&] { return ChangeCounter().Open(writable, folder); });
+        if (open.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "the open of a FIFO waits (writable " << writable << ")";
+            const int release = ::open(seq.c_str(), O_WRONLY | O_NONBLOCK);
+            if (release >= 0) ::close(release);
+        }
+        EXPECT_FALSE(open.get()) << "writable " << writable;
+    }
 }
