@@ -2,33 +2,34 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "platform/ptserv32/RuntimeSocket.h"
 
 namespace ptserv {
 
 bool Connection::Open(const std::string& folder) {
     Close();
-    const std::string path = folder + "/hexvane.sock";
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path) return false;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return false;
+    std::string refusal;
+    const int fd = ConnectRuntimeSocket(folder, refusal);
+    {
+        std::lock_guard<std::mutex> lk(mutex_);
+        refusal_ = std::move(refusal);
     }
+    if (fd < 0) return false;
     fd_ = fd;
     std::lock_guard<std::mutex> lk(mutex_);
     alive_ = true;
     answer_.reset();
     waitingSeq_ = 0;
     return true;
+}
+
+std::string Connection::Refusal() const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    return refusal_;
 }
 
 void Connection::Close() {

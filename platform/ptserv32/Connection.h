@@ -28,9 +28,13 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
     ~Connection() { Close(); }
 
-    // Connects to the runtime's socket in `folder`; false when it cannot be reached. Never
-    // blocks: a runtime whose queue of new connections is full refuses at once.
+    // Connects to the runtime's socket in `folder`; false when it cannot be reached or may not
+    // be used (ConnectRuntimeSocket). Never blocks: a runtime whose queue of new connections is
+    // full refuses at once.
     bool Open(const std::string& folder);
+    // Why the last Open refused the runtime's folder or socket, in a few English words naming it;
+    // empty when the runtime was merely absent, and after a connection was made.
+    std::string Refusal() const;
     // Ends the connection; the reader must have ended.
     void Close();
     // Shuts the socket, so that its reader ends; no answer comes any more.
@@ -72,6 +76,7 @@ class Connection {
     bool stopping_ = false;
     uint64_t waitingSeq_ = 0;
     std::optional<Tokens> answer_;
+    std::string refusal_;
 };
 
 }  // namespace ptserv
