@@ -43,8 +43,8 @@ MessageService* Messages() {
 void InstallTestHooks(QStringList* log, RecordingMessageService* boxes) {
     SetExit([](int code) { throw ProgramExit(code); });
     SetEndProcess([](int code) { throw ProgramExit(code); });
-    SetLog([log](const QString& line) {
-        if (log) log->append(line);
+    SetLog([log](const QStringList& lines) {
+        if (log) log->append(lines.join(QStringLiteral("\r\n")));
     });
     SetProcessEvents([] {});
     SetMessageService(boxes);
@@ -63,7 +63,11 @@ void EndProcessNow(int code) {
 }
 
 void WriteLog(const QString& line) {
-    if (g_log) g_log(line);
+    WriteLogLines(QStringList{line});
+}
+
+void WriteLogLines(const QStringList& lines) {
+    if (g_log) g_log(lines);
 }
 
 void DoEvents() {

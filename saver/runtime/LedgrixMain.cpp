@@ -576,8 +576,9 @@ void sysExit(int16_t code) {
         }
     }
     if (Saver().LogFileStreamSet && st.dbSLogDisable == 0)
-        WriteLog(WriterUtil::NowText() +
-                 QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.\r\n"));
+        WriteLogLines(
+            {WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed."),
+             QString()});
 
     if (TagAccess::IsTagLibraryLoaded()) {
         UnadviseAllTags();
