@@ -8,6 +8,7 @@ ProgramHooks::ExitFn g_endProcess;
 ProgramHooks::LogFn g_log;
 ProgramHooks::EventsFn g_events;
 RecordingMessageService g_fallbackMessages;
+std::optional<ProgramHooks::ShownBox> g_boxSinceLog;
 }  // namespace
 
 int RecordingMessageService::Show(const QString& text, int style, const QString& title) {
@@ -40,6 +41,12 @@ MessageService* Messages() {
     return installed ? installed : &g_fallbackMessages;
 }
 
+std::optional<ShownBox> TakeBoxSinceLastLogLine() {
+    std::optional<ShownBox> box;
+    box.swap(g_boxSinceLog);
+    return box;
+}
+
 void InstallTestHooks(QStringList* log, RecordingMessageService* boxes) {
     SetExit([](int code) { throw ProgramExit(code); });
     SetEndProcess([](int code) { throw ProgramExit(code); });
@@ -48,6 +55,7 @@ void InstallTestHooks(QStringList* log, RecordingMessageService* boxes) {
     });
     SetProcessEvents([] {});
     SetMessageService(boxes);
+    g_boxSinceLog.reset();
 }
 
 }  // namespace ProgramHooks
@@ -67,6 +75,7 @@ void WriteLog(const QString& line) {
 }
 
 void WriteLogLines(const QStringList& lines) {
+    g_boxSinceLog.reset();
     if (g_log) g_log(lines);
 }
 
@@ -75,5 +84,7 @@ void DoEvents() {
 }
 
 int MsgBox(const QString& text, int style, const QString& title) {
-    return ProgramHooks::Messages()->Show(text, style, title);
+    const int answer = ProgramHooks::Messages()->Show(text, style, title);
+    g_boxSinceLog = ProgramHooks::ShownBox{text, style, title};
+    return answer;
 }

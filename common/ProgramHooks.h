@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -48,6 +49,15 @@ MessageService* Messages();
 // For tests: exit throws ProgramExit, logs collect into `log` (an entry's lines joined by CR LF),
 // events do nothing, boxes are recorded by `boxes`.
 void InstallTestHooks(QStringList* log, RecordingMessageService* boxes);
+
+// The last box shown since the last log line, once: the box that a program ends on right after
+// it. Empty when a log line came after the box.
+struct ShownBox {
+    QString text;
+    int style = 0;
+    QString title;
+};
+std::optional<ShownBox> TakeBoxSinceLastLogLine();
 
 }  // namespace ProgramHooks
 
