@@ -8,6 +8,7 @@ ProgramHooks::ExitFn g_endProcess;
 ProgramHooks::LogFn g_log;
 ProgramHooks::EventsFn g_events;
 RecordingMessageService g_fallbackMessages;
+std::optional<ProgramHooks::ShownBox> g_boxSinceLog;
 }  // namespace
 
 int RecordingMessageService::Show(const QString& text, int style, const QString& title) {
@@ -40,14 +41,21 @@ MessageService* Messages() {
     return installed ? installed : &g_fallbackMessages;
 }
 
+std::optional<ShownBox> TakeBoxSinceLastLogLine() {
+    std::optional<ShownBox> box;
+    box.swap(g_boxSinceLog);
+    return box;
+}
+
 void InstallTestHooks(QStringList* log, RecordingMessageService* boxes) {
     SetExit([](int code) { throw ProgramExit(code); });
     SetEndProcess([](int code) { throw ProgramExit(code); });
-    SetLog([log](const QString& line) {
-        if (log) log->append(line);
+    SetLog([log](const QStringList& lines) {
+        if (log) log->append(lines.join(QStringLiteral("\r\n")));
     });
     SetProcessEvents([] {});
     SetMessageService(boxes);
+    g_boxSinceLog.reset();
 }
 
 }  // namespace ProgramHooks
@@ -63,7 +71,12 @@ void EndProcessNow(int code) {
 }
 
 void WriteLog(const QString& line) {
-    if (g_log) g_log(line);
+    WriteLogLines(QStringList{line});
+}
+
+void WriteLogLines(const QStringList& lines) {
+    g_boxSinceLog.reset();
+    if (g_log) g_log(lines);
 }
 
 void DoEvents() {
@@ -71,5 +84,7 @@ void DoEvents() {
 }
 
 int MsgBox(const QString& text, int style, const QString& title) {
-    return ProgramHooks::Messages()->Show(text, style, title);
+    const int answer = ProgramHooks::Messages()->Show(text, style, title);
+    g_boxSinceLog = ProgramHooks::ShownBox{text, style, title};
+    return answer;
 }

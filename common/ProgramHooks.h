@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -32,7 +33,8 @@ class RecordingMessageService : public MessageService {
 namespace ProgramHooks {
 
 using ExitFn = std::function<void(int)>;  // must not return
-using LogFn = std::function<void(const QString&)>;
+// One log entry: its lines, each written on a line of its own.
+using LogFn = std::function<void(const QStringList&)>;
 using EventsFn = std::function<void()>;
 
 void SetExit(ExitFn fn);
@@ -44,9 +46,18 @@ void SetMessageService(MessageService* service);  // not owned; installed as the
 // The installed service, else one that records the boxes and gives their default answers.
 MessageService* Messages();
 
-// For tests: exit throws ProgramExit, logs collect into `log`, events do nothing, boxes are
-// recorded by `boxes`.
+// For tests: exit throws ProgramExit, logs collect into `log` (an entry's lines joined by CR LF),
+// events do nothing, boxes are recorded by `boxes`.
 void InstallTestHooks(QStringList* log, RecordingMessageService* boxes);
+
+// The last box shown since the last log line, once: the box that a program ends on right after
+// it. Empty when a log line came after the box.
+struct ShownBox {
+    QString text;
+    int style = 0;
+    QString title;
+};
+std::optional<ShownBox> TakeBoxSinceLastLogLine();
 
 }  // namespace ProgramHooks
 
@@ -54,8 +65,12 @@ void InstallTestHooks(QStringList* log, RecordingMessageService* boxes);
 [[noreturn]] void sysExit(int code);
 // Ends the process at once, without the orderly exit. Never returns.
 [[noreturn]] void EndProcessNow(int code);
-// The running program's log writer: one whole log line.
+// The running program's log writer: one whole log line. Whatever the text holds stays on that
+// one line.
 void WriteLog(const QString& line);
+// One log entry of designed lines (a failure and its description, a line and an empty line):
+// each text on a line of its own, and whatever a text holds stays on its line.
+void WriteLogLines(const QStringList& lines);
 // Processes pending window messages.
 void DoEvents();
 // One message box through the message service.

@@ -170,7 +170,7 @@ void InstallConfigServices() {
         _exit(code == 0 ? 0 : 1);
     });
     ProgramHooks::SetProcessEvents([] { QCoreApplication::processEvents(); });
-    ProgramHooks::SetLog([](const QString&) {});
+    ProgramHooks::SetLog([](const QStringList&) {});
 }
 
 QString UsageText(const QString& helpText) {

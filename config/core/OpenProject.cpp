@@ -84,6 +84,9 @@ const TextPair kGroupName{"Save Group Name: ", "存檔群組名稱: "};
 QStringList g_createdGroupFiles;
 // The re-open pass loads the files that the first pass has reported on: it shows nothing again.
 bool g_reopenPass = false;
+// An upgrade of the opening under way whose save refused a group: its files are still as they
+// were, and the re-open pass reads them so without asking again.
+bool g_upgradeRefused = false;
 
 bool IsCreatedGroupFile(const QString& path) {
     return g_createdGroupFiles.contains(FileUtil::ResolvePath(path));
@@ -128,6 +131,17 @@ QString ExpectedGroupPath(const xSvcSettings& s) {
 
 bool AgreeToUpgrade() {
     return MsgBox(kUpgradeQuestion, MsgStyle::Question | MsgStyle::YesNo, kUpgradeTitle) == MsgAnswer::Yes;
+}
+
+// Saves an agreed upgrade. A group that the save refuses has been named in its box: the project
+// opens all the same, and the engineer mends the group in the editor; what was not written is
+// read again as it is on disk. False when a file could not be written.
+bool SaveUpgradedProject() {
+    QString refusal;
+    const bool refused = !SettingWriter::CheckSaveGroups(refusal);
+    if (SettingWriter::SaveProject(true, false)) return true;
+    g_upgradeRefused = refused;
+    return refused;
 }
 
 // Creates a missing file with its lines, each followed by an empty line.
@@ -295,6 +309,7 @@ bool OpenProject(const QString& projName, bool reopen) {
     cf.FilesOfRemovedGroups.clear();
     cf.NotLoaded.clear();
     g_reopenPass = reopen;
+    if (!reopen) g_upgradeRefused = false;
 
     CreateMissingSettingFiles();
     // An upgrade whose save failed has been reported: the project is not taken as loaded, so
@@ -382,6 +397,7 @@ bool LoadProject() {
             SettingUtil::GetSettingValue(basic, QStringLiteral("dbProvider"), QString(), s.dbSettingString));
         // A provider without a type name is the old format.
         if (!s.dbProvider.isEmpty() && s.dbDBTypeName.isEmpty()) {
+            if (g_reopenPass && g_upgradeRefused) break;
             if (!AgreeToUpgrade()) sysExit(-1);
             upgraded = true;
             if (!UpgradeAndSaveProject(texts)) {
@@ -406,7 +422,7 @@ bool UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts) {
     ConfigState& cf = Config();
     cf.IsProjectLoaded = true;
     cf.IsModified = -1;
-    return SettingWriter::SaveProject(true, false);
+    return SaveUpgradedProject();
 }
 
 bool CheckProjectUpgrade() {
@@ -456,10 +472,8 @@ bool UpgradeProjectFiles() {
     }
     if (st.dbSLogDisable != -1) st.dbSLogFileName = InCfgFolder(QStringLiteral("Ledgrix.log"));
     if (!ok) return false;
-    // The project opens whatever the save did: a group that the save refuses has been named in
-    // its box, and the engineer mends it in the editor. What was not written is read again as
-    // it is on disk.
-    SettingWriter::SaveProject(true, false);
+    // The project opens whatever the save did.
+    SaveUpgradedProject();
     return true;
 }
 

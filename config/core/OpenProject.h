@@ -14,8 +14,8 @@ namespace ProjectUtil {
 // and a missing group file end the program.
 bool OpenProject(const QString& projName, bool reopen);
 // Checks and loads the group files of the workstation (an old-format file is upgraded after
-// asking). False when the upgrade's save failed (and was reported): the project is then not
-// loaded.
+// asking). False when the upgrade's save could not write a file (and was reported): the project
+// is then not loaded.
 bool LoadProject();
 // Creates a missing workstation file, reads it, settles the log file and creates missing group
 // files.
@@ -27,7 +27,8 @@ bool CheckProjectUpgrade();
 // save's own failure is reported by its box and still opens the project).
 bool UpgradeProjectFiles();
 // Loads an old-format project whole (taking the group files' texts already read) and saves it in
-// the current format; false when the save failed.
+// the current format; false when a file could not be written. A group that the save refuses is
+// named in its box, and the project opens.
 bool UpgradeAndSaveProject(const SettingUtil::GroupFileTexts& texts = {});
 // The configuration program's check of the log file path: settles it like the saver's, but
 // reports a bad path instead of ending the program.

@@ -53,6 +53,9 @@ const TextPair kCycleNone{"\r\nThe cycle cannot be scheduled: the group saves on
                           "\r\n存檔週期無法排程: 此群組只以觸發方式存檔。\r\n"};
 const TextPair kCycleNoneLog{" cannot be scheduled: the group saves on its trigger only.",
                              " 無法排程: 此群組只以觸發方式存檔。"};
+const TextPair kRecordsOnlyOnce{
+    " | Group [%1] has neither a cycle (SaveTimeInterval=0) nor a trigger tag: it records only with /ONCE.",
+    " | 群組 [%1] 沒有存檔週期 (SaveTimeInterval=0) 也沒有觸發 Tag: 只在 /ONCE 時存檔。"};
 
 void Log(const QString& line) {
     Saver().LogLine = line;
@@ -115,6 +118,9 @@ void CheckSaveGroupSettings() {
         const QString groupName = Tx(kGroupName) + s.SaveGroupName;
 
         CheckCycle(s, r.ModuleName, groupName);
+        if (!(s.SaveTimeInterval > 0) && s.dbSTriggerTag.Name.isEmpty())
+            Log(WriterUtil::NowText() + QStringLiteral(" | Warning | Ledgrix.") + r.ModuleName +
+                Tx(kRecordsOnlyOnce).arg(r.ModuleName));
         CheckCsvSeparators(s, r.ModuleName);
         // The timer is always positive, whatever the fastest group's cycle rounds to.
         if (r.IsHighSpeedSaver && s.SaveTimeIntervalWithMilliSeconds.ToDouble() < st.TimerInterval)

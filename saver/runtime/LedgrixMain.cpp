@@ -529,6 +529,17 @@ void AccountForRecordsDue(SaveGroupRecord& grp, double now, const DatetimeWithMi
         r.CountDueSlots(now, nowMs);
 }
 
+// The error or warning box that the saver ends on (shown with no log line after it) is named in
+// the log as well: unattended, the box may reach no one.
+void LogEndingBox() {
+    const auto box = ProgramHooks::TakeBoxSinceLastLogLine();
+    if (!box) return;
+    const int icon = box->style & 0x70;  // the icon of the style
+    if (icon != MsgStyle::Critical && icon != MsgStyle::Exclamation) return;
+    WriteLog(WriterUtil::NowText() + QStringLiteral(" | Error | Ledgrix.System | ") +
+             QString(box->text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
+}
+
 }  // namespace
 
 void sysExit(int16_t code) {
@@ -536,6 +547,7 @@ void sysExit(int16_t code) {
     if (g_exiting) EndProcessNow(status);
     g_exiting = true;
     ProgramState& st = State();
+    LogEndingBox();
 
     if (code != 0 && g_aliveResolved && st.AliveTag.IsDefined()) {
         if (st.AliveTag.UserParm >= 1)
@@ -576,8 +588,9 @@ void sysExit(int16_t code) {
         }
     }
     if (Saver().LogFileStreamSet && st.dbSLogDisable == 0)
-        WriteLog(WriterUtil::NowText() +
-                 QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed.\r\n"));
+        WriteLogLines(
+            {WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.System | Ledgrix is closed."),
+             QString()});
 
     if (TagAccess::IsTagLibraryLoaded()) {
         UnadviseAllTags();

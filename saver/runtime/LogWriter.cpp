@@ -37,7 +37,40 @@ QString LogFileName() {
            FileUtil::GetBaseName(st.WorkstationFilePath) + QStringLiteral(".log");
 }
 
+QString OneLogLine(const QString& text) {
+    QString out;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        if (!control && c != 0x2028 && c != 0x2029) continue;
+        out += QStringView(text).mid(from, i - from);
+        from = i + 1;
+        if (c == u'\r')
+            out += QLatin1String("\\r");
+        else if (c == u'\n')
+            out += QLatin1String("\\n");
+        else if (c == u'\t')
+            out += QLatin1String("\\t");
+        else if (control)
+            out += QLatin1String("\\x") + QString::number(c, 16).toUpper().rightJustified(2, u'0');
+        else
+            out += QLatin1String("\\u") + QString::number(c, 16);
+    }
+    if (from == 0) return text;  // nothing to escape
+    out += QStringView(text).mid(from);
+    return out;
+}
+
 void WriteLog(const QString& text) {
+    LedgrixRuntimeUtil::WriteLogLines(QStringList{text});
+}
+
+void WriteLogLines(const QStringList& lines) {
+    QStringList shown;
+    shown.reserve(lines.size());
+    for (const QString& line : lines) shown << OneLogLine(line);
+    const QString text = shown.join(QStringLiteral("\r\n"));
     Window().AddLogLine(text, g_holds > 0);
 
     SaverState& sv = Saver();
@@ -59,7 +92,7 @@ void WriteLog(const QString& text) {
         if (stream && stream->KeepsPartOfALine())
             Window().AddLogLine(
                 DateUtil::Format(DateUtil::Now(), QStringLiteral("yyyy/MM/dd HH:mm:ss AMPM")) +
-                    QStringLiteral(" | Error | Ledgrix.System | ") + e.description,
+                    QStringLiteral(" | Error | Ledgrix.System | ") + OneLogLine(e.description),
                 g_holds > 0);
     }
 }
@@ -67,5 +100,5 @@ void WriteLog(const QString& text) {
 }  // namespace LedgrixRuntimeUtil
 
 void InstallSaverLog() {
-    ProgramHooks::SetLog([](const QString& line) { LedgrixRuntimeUtil::WriteLog(line); });
+    ProgramHooks::SetLog([](const QStringList& lines) { LedgrixRuntimeUtil::WriteLogLines(lines); });
 }

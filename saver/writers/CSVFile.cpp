@@ -144,9 +144,9 @@ void PrepareCSVRootDir(int16_t groupIndex, int16_t checkFlag) {
                  QStringLiteral(" | Prepare CSVRootDir OK! CSV file path = ") + P);
     } catch (const Failure& e) {
         r.CSVFSO.reset();
-        WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
-                 QStringLiteral(" | Prepare CSV RootDir Fail!  ") + QStringLiteral("\r\nEoor Description: ") +
-                 e.description);
+        WriteLogLines({WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+                           QStringLiteral(" | Prepare CSV RootDir Fail!  "),
+                       QStringLiteral("Eoor Description: ") + e.description});
         if (State().DebugLevel > 0) {
             FailureBoxes(e.description, P, QStringLiteral("開啟CSV檔案失敗 (Prepare CSVDRootDir)"));
             sysExit(-1);

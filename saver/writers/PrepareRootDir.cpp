@@ -97,9 +97,9 @@ ado::Task<void> PrepareRootDir(GroupWork& work, QString* cause) {
     }
     if (failed) {
         if (cause) *cause = failure;
-        WriteLog(WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
-                 QStringLiteral(" | Prepare RootDir Fail!  ") + QStringLiteral("\r\nError Description: ") +
-                 failure);
+        WriteLogLines({WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+                           QStringLiteral(" | Prepare RootDir Fail!  "),
+                       QStringLiteral("Error Description: ") + failure});
         if (State().DebugLevel > 0) {
             MsgBox(QStringLiteral("開啟資料庫失敗!\r\n資料庫連結字串:") + shown +
                        QStringLiteral("\r\n錯誤訊息:") + failure,
@@ -125,7 +125,12 @@ ado::Task<void> PrepareRootDir(GroupWork& work, QString* cause) {
         if (cause) *cause = Tx(kOpenError) + u' ' + Tx(kOpenErrorString) + conn->ConnectionString();
         const QString line = WriterUtil::NowText() + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
                              QStringLiteral(" | Prepare RootDir Fail!  ") + State().ErrorText;
-        WriteLog(line);
+        // The message's own line break stands in the log; the connection string stays on its line.
+        const qsizetype lineBreak = line.indexOf(QStringLiteral("\r\n"));
+        if (lineBreak < 0)
+            WriteLog(line);
+        else
+            WriteLogLines({line.left(lineBreak), line.mid(lineBreak + 2)});
         if (State().DebugLevel > 0) {
             MsgBox(line, MsgStyle::Critical, State().ErrorCaption);
             sysExit(-1);

@@ -192,6 +192,27 @@ TEST_F(OpenProjectTest, AnUpgradeWhoseSaveRefusesAGroupStillOpensTheProject) {
     EXPECT_EQ(State().Group(1).S().dbSWriteMode, 2);
 }
 
+// The same for the old format, upgraded where the group file lies: one question, the box that
+// names the group, and the project open as the files hold it.
+TEST_F(OpenProjectTest, AFormatUpgradeWhoseSaveRefusesAGroupStillOpensTheProject) {
+    const QByteArray group =
+        "[Basic]\r\ndbProvider=Microsoft.Jet.OLEDB.4.0\r\ndbSWriteMode=2\r\n"
+        "[FieldList]\r\nfd1=Value,T1\r\n";
+    WriteFile(QStringLiteral("Project/P/cfg/W/Ledgrix.svl"),
+              "[SystemBasic]\r\n[ModuleList]\r\nModule1=G,..\\PROJECT\\P\\CFG\\W\\g.svc\r\n");
+    WriteFile(QStringLiteral("Project/P/cfg/W/g.svc"), group);
+    State().WorkstationName = QStringLiteral("W");
+    boxes.answers = {MsgAnswer::Yes};
+    ASSERT_TRUE(OpenProject(QStringLiteral("P"), false));
+    ASSERT_EQ(BoxTexts().size(), 2) << BoxTexts().join(u'\n').toStdString();
+    EXPECT_EQ(BoxTexts()[0], QStringLiteral("是否要升級Ledgrix專案?"));
+    EXPECT_TRUE(BoxTexts()[1].startsWith(QStringLiteral("存檔群組 [G]"))) << BoxTexts()[1].toStdString();
+    EXPECT_TRUE(Config().IsProjectLoaded);
+    ASSERT_EQ(State().SaveGroupCount, 1);
+    EXPECT_EQ(State().Group(1).S().dbSWriteMode, 2);
+    EXPECT_EQ(ReadFile(QStringLiteral("Project/P/cfg/W/g.svc")), group);
+}
+
 TEST_F(OpenProjectTest, NoUpgradeFromTheMenuGoesOnWithTheProjectShown) {
     CopyData();
     WriteFile(QStringLiteral("Project/Q/cfg/V/Ledgrix.svl"),

@@ -171,6 +171,28 @@ TEST_F(StartupTest, CyclesTheScheduleCannotHoldAreReportedAndTheTimerStaysPositi
     EXPECT_TRUE(boxes.boxes.back().text.contains(QStringLiteral("The cycle is too long to be scheduled!")));
 }
 
+TEST_F(StartupTest, AGroupWithNeitherCycleNorTriggerIsNamedAtStart) {
+    CopyProject();
+    for (const char* tag : {"STOP", "ALIVE", "TRIG", "T1"}) FakeTags::Add(QString::fromLatin1(tag));
+    SettingUtil::LoadProgramSettings();
+    const QString svc = QStringLiteral("Project/P1/cfg/WS1/trig.svc");
+    const QByteArray triggered = ReadFile(svc);
+    auto namedAtStart = [&](const QByteArray& settings) {
+        WriteFile(svc, settings);
+        log.clear();
+        LedgrixMain::ParseCommandLine(QStringLiteral("P1 WS1"));
+        LedgrixMain::SetupProjectPaths(State().ProjectName);
+        return log
+            .filter(QStringLiteral(" | Warning | Ledgrix.Trig | Group [Trig] has neither a cycle "
+                                   "(SaveTimeInterval=0) nor a trigger tag: it records only with /ONCE."))
+            .size();
+    };
+    const QByteArray untriggered = QByteArray(triggered).replace("dbSTriggerTag=TRIG", "dbSTriggerTag=");
+    EXPECT_EQ(namedAtStart(untriggered), 1) << log.join(u'\n').toStdString();
+    EXPECT_EQ(namedAtStart(triggered), 0);
+    EXPECT_EQ(namedAtStart(QByteArray(untriggered).replace("SaveTimeInterval=0", "SaveTimeInterval=0.5")), 0);
+}
+
 TEST_F(StartupTest, BlankCsvSeparatorsGetTheDefaultsWithAWarning) {
     CopyProject();
     for (const char* tag : {"STOP", "ALIVE", "TRIG", "T1"}) FakeTags::Add(QString::fromLatin1(tag));

@@ -77,6 +77,11 @@ TEST_F(TagQueueTest, OverflowOnTheLibraryThreadIsReportedAndEndsOnTheWindowThrea
     EXPECT_TRUE(boxes.boxes.empty());
     EXPECT_TRUE(xTagQueueUtil::Overflowed());
     EXPECT_EQ(GetxTagQueueCount().value<int16_t>(), 511);
+    // The saver's own orderly exit: the box it ends on is in the log, before the closing lines.
+    ProgramHooks::SetExit([](int code) { LedgrixMain::sysExit(static_cast<int16_t>(code)); });
+    State().dbSLogDisable = 0;
+    Saver().LogFileStreamSet = true;
+    log.clear();
     try {
         DrainxTagQueue();
         FAIL() << "the saver must end";
@@ -85,6 +90,10 @@ TEST_F(TagQueueTest, OverflowOnTheLibraryThreadIsReportedAndEndsOnTheWindowThrea
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("PutxTagQueue.PutxTagQueue"));
     EXPECT_EQ(boxes.boxes[0].style, MsgStyle::Critical);
+    ASSERT_EQ(log.size(), 2) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log[0].endsWith(
+        QStringLiteral(" | Error | Ledgrix.System | 來自圖控系統的Tag資料貯列Overflow，程式無法執行!")));
+    EXPECT_TRUE(log[1].endsWith(QStringLiteral(" | Ledgrix.System | Ledgrix is closed.\r\n")));
 }
 
 TEST_F(TagQueueTest, NamedMutexIsSharedByNameOwnedPerThreadAndTimesOut) {

@@ -37,8 +37,8 @@ TEST_F(LogWriterTest, ListCutsLongLinesAndFileKeepsWholeLines) {
     const QString exact500 = QString(500, u'b');
     Log::WriteLog(long501);
     Log::WriteLog(exact500);
-    Log::WriteLog(QStringLiteral("two\r\nlines"));
-    Log::WriteLog(QStringLiteral("ends with break\r\n"));
+    Log::WriteLogLines({QStringLiteral("two"), QStringLiteral("lines")});
+    Log::WriteLogLines({QStringLiteral("ends with break"), QString()});
     Log::WriteLog(QStringLiteral("中文 記錄"));
 
     const QStringList lines = ListLines();
@@ -51,6 +51,26 @@ TEST_F(LogWriterTest, ListCutsLongLinesAndFileKeepsWholeLines) {
                                 "ends with break\r\n\r\n" + QStringLiteral("中文 記錄").toUtf8() + "\r\n";
     EXPECT_EQ(ReadFile(QStringLiteral("log/site.log")), expected);
     EXPECT_TRUE(Saver().LogFileStreamSet);
+}
+
+// A tag's message (or a file's, a server's text) never splits a log line or forges one: its line
+// breaks and other control characters show as escapes. Designed lines stand as designed.
+TEST_F(LogWriterTest, TextFromOutsideStaysOnItsLineAndDesignedLinesStand) {
+    EnableFile(QStringLiteral("log/one.log"));
+    const QString head = QStringLiteral("2024/03/05 10:00:01 AM | Message | Ledgrix.G1 | Note=");
+    const QString forged =
+        QStringLiteral("2024/03/05 10:00:02 AM | Message | Ledgrix.System | Ledgrix is closed.");
+    Log::WriteLog(head + QStringLiteral("a\n") + forged + QStringLiteral("\r\nb\r\tc") + QChar(0x1B) +
+                  QStringLiteral("[0m") + QChar(0x85) + QChar(0x2028) + QChar(0));
+    Log::WriteLogLines({head + QStringLiteral("Fail!  "), QStringLiteral("Error Description: x\ny")});
+
+    const QString one =
+        head + QStringLiteral("a\\n") + forged + QStringLiteral("\\r\\nb\\r\\tc\\x1B[0m\\x85\\u2028\\x00");
+    EXPECT_EQ(
+        ReadFile(QStringLiteral("log/one.log")),
+        (one + QStringLiteral("\r\n") + head + QStringLiteral("Fail!  \r\nError Description: x\\ny\r\n"))
+            .toUtf8());
+    EXPECT_EQ(ListLines().front(), one);
 }
 
 TEST_F(LogWriterTest, ListHoldsTheLast21LinesWithTheNewestSelected) {
@@ -128,7 +148,7 @@ TEST_F(LogWriterTest, HorizontalExtentFollowsTheWidestLineAndNeverShrinks) {
     EXPECT_EQ(Saver().LogListMaxWidth, narrow);
 
     // Multi-line texts count by their widest line, not their whole length.
-    Log::WriteLog(QStringLiteral("ab\r\ncd"));
+    Log::WriteLogLines({QStringLiteral("ab"), QStringLiteral("cd")});
     EXPECT_EQ(list->HorizontalExtent(), narrow);
 
     const QString wide = QStringLiteral("W").repeated(400);
