@@ -74,13 +74,30 @@ int CountItems(const QString& line, const QString& delimiter) {
     return count;
 }
 
+qsizetype Width(QStringView text) {
+    qsizetype width = text.size();
+    for (qsizetype i = 1; i < text.size(); ++i)
+        if (text[i].isLowSurrogate() && text[i - 1].isHighSurrogate()) --width;
+    return width;
+}
+
+QString LastCharacters(const QString& text, qsizetype width) {
+    qsizetype start = text.size();
+    for (qsizetype n = 0; n < width && start > 0; ++n) {
+        --start;
+        if (start > 0 && text[start].isLowSurrogate() && text[start - 1].isHighSurrogate()) --start;
+    }
+    return text.mid(start);
+}
+
 }  // namespace CSVText
 
 QString PadToWidth(const QString& text, int16_t width) {
     if (width == 0 || width == -1) return text;
     if (width < -1)
         throw Failure(FailureNumber::InvalidArgument, QStringLiteral("Invalid procedure call or argument"));
-    return (QString(width, u' ') + text).right(width);
+    const qsizetype missing = width - CSVText::Width(text);
+    return missing > 0 ? QString(missing, u' ') + text : CSVText::LastCharacters(text, width);
 }
 
 namespace {
@@ -89,9 +106,10 @@ namespace {
 // quotes included, padded to it.
 QString FixedWidthTitle(const QString& name, int16_t width, const QString& delimiter) {
     if (width <= 0) return CSVText::Field(PadToWidth(name, width), delimiter);
-    qsizetype keep = std::min<qsizetype>(name.size(), width);
-    QString item = CSVText::Field(name.right(keep), delimiter);
-    while (item.size() > width) item = CSVText::Field(name.right(--keep), delimiter);
+    qsizetype keep = std::min<qsizetype>(CSVText::Width(name), width);
+    QString item = CSVText::Field(CSVText::LastCharacters(name, keep), delimiter);
+    while (CSVText::Width(item) > width)
+        item = CSVText::Field(CSVText::LastCharacters(name, --keep), delimiter);
     return PadToWidth(item, width);
 }
 
@@ -242,7 +260,7 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
         // A fixed width holds the item as written, quotes included.
         text = CSVText::Field(text, delimiter);
         if (fixed) {
-            if (text.size() <= f.TagDataLength)
+            if (CSVText::Width(text) <= f.TagDataLength)
                 text = PadToWidth(text, f.TagDataLength);
             else
                 overlong = true;

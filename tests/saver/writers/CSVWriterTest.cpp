@@ -121,6 +121,30 @@ TEST_F(CSVWriterTest, FixedWidthsHoldQuotedItems) {
         1);
 }
 
+// Widths count characters: one outside the Basic Multilingual Plane is one, as a CJK one is, and
+// a cut never splits it.
+TEST_F(CSVWriterTest, FixedWidthsCountCharactersOutsideTheBasicPlaneOnce) {
+    SaveGroupRecord& g = CsvGroup();
+    g.S().dbSCSVIsFixDataLength = true;
+    g.F(1).FieldName = QStringLiteral("a😀Temp");
+    g.F(1).TagDataLength = 5;
+    g.F(2).TagDataLength = 6;
+    g.F(2).TagMessageLength = -1;
+    g.F(3).TagDataLength = 19;
+    Values(1.5, QStringLiteral("😀😀😀"));
+    Record(1);
+    Values(1.5, QStringLiteral("中文字"));
+    Record(2);
+    Values(1.5, QStringLiteral("𠀀😀😀😀😀😀"));
+    Record(3);
+    EXPECT_EQ(File(), QStringLiteral("😀Temp,   Msg,               Time\r\n"
+                                     " 1.50,   😀😀😀,2024/03/05 09:00:01\r\n"
+                                     " 1.50,   中文字,2024/03/05 09:00:02\r\n"
+                                     " 1.50,𠀀😀😀😀😀😀,2024/03/05 09:00:03\r\n")
+                          .toUtf8());
+    EXPECT_EQ(CountLog(QStringLiteral("資料長度超過設定的固定長度")), 0);
+}
+
 TEST_F(CSVWriterTest, TitleMismatchMovesTheOldFileToNumberedBackups) {
     WriteFile(QStringLiteral("Project/P/dat/g1.csv"), "a,b\r\n1,2\r\n");
     SaveGroupRecord& g = CsvGroup();
