@@ -1,4 +1,5 @@
 // The CSV title line and record line of a save group.
+#include <QFile>
 #include <QVarLengthArray>
 #include <cmath>
 
@@ -160,6 +161,15 @@ double WholeSeconds(double date, QString& text) {
     return DateUtil::Parse(text).value_or(date);
 }
 
+// Cuts the bytes just written off the file's end again; false when the file does not end with
+// them.
+bool TakeBack(const QString& path, const QByteArray& written) {
+    QFile f(FileUtil::ResolvePath(path));
+    if (!f.open(QIODevice::ReadWrite)) return false;
+    const qint64 start = f.size() - written.size();
+    return start >= 0 && f.seek(start) && f.read(written.size()) == written && f.resize(start);
+}
+
 }  // namespace
 
 void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, double& recordTime,
@@ -199,10 +209,13 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
 
     // A stream whose file has left its path (moved, deleted or replaced) is let go, and the
     // preparation opens what the path names now, or makes the file again. A file cut short in
-    // place (emptied by a log rotation) is taken as a new file in the same way: title first.
+    // place (by a log rotation's copy and cut, or by hand) is kept only when it still begins with
+    // the whole title and ends with a whole line; else it goes to its backup and begins anew.
+    bool cut = false;
     if (r.CSVFSO) {
         const FileIO::AtPath now = r.CSVFSO->PathNow();
         if (now == FileIO::AtPath::CutShort) {
+            cut = true;
             r.CSVFSO.reset();
         } else if (now != FileIO::AtPath::TheFile) {
             WriteLog(WriterUtil::FileLeftLine(r.ModuleName, WriterUtil::HeldFile::CSV, r.CSVFSO->Path(),
@@ -210,14 +223,14 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
             r.CSVFSO.reset();
         }
     }
-    const int16_t flag = r.NumRecordsSaved == 0 ? -1 : 0;
-    int16_t index = groupIndex;
-    if (!s.dbSCSVDataBaseRootDir.isEmpty())
-        PrepareCSVRootDir(groupIndex, -1);
-    else if (s.dbSCSVKeepConnectionAliveAfterSaveData != 1)
-        PrepareCSVDB(index, flag);
-    else if (!r.CSVFSO)
-        PrepareCSVDB(index, flag);
+    const auto prepare = [&](int16_t flag) {
+        int16_t index = groupIndex;
+        if (!s.dbSCSVDataBaseRootDir.isEmpty())
+            PrepareCSVRootDir(groupIndex, flag == kCheckCutFile ? flag : -1);
+        else if (s.dbSCSVKeepConnectionAliveAfterSaveData != 1 || !r.CSVFSO)
+            PrepareCSVDB(index, flag);
+    };
+    prepare(cut ? kCheckCutFile : r.NumRecordsSaved == 0 ? -1 : 0);
 
     const QString failLine = timeText + QStringLiteral(" | Error | Ledgrix.") + r.ModuleName +
                              QStringLiteral(" | ") +
@@ -270,15 +283,30 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
     }
     const QString line(items.constData(), items.size());
 
-    try {
-        r.CSVFSO->Write(line + lineEnd);
-    } catch (const Failure& e) {
-        // The file went away or the disk refused the write: the record is lost, the next
-        // record prepares the file again.
+    // A file cut while the record was on its way (between the look above and the write) would
+    // hold it without its title: the record is taken back off the file's end, the file prepared
+    // as one found cut short, and the record written again.
+    const QString text = line + lineEnd;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            r.CSVFSO->Write(text);
+        } catch (const Failure& e) {
+            // The file went away or the disk refused the write: the record is lost, the next
+            // record prepares the file again.
+            r.CSVFSO.reset();
+            WriteLog(failLine);
+            WriteLog(QStringLiteral("Error Description = ") + e.description);
+            return;
+        }
+        if (attempt == 3 || r.CSVFSO->PathNow() != FileIO::AtPath::CutShort) break;
+        const bool takenBack = TakeBack(r.CSVFSO->Path(), text.toUtf8());
         r.CSVFSO.reset();
-        WriteLog(failLine);
-        WriteLog(QStringLiteral("Error Description = ") + e.description);
-        return;
+        prepare(kCheckCutFile);
+        if (!takenBack) break;  // it went with the part cut away, or stays where it landed
+        if (!r.CSVFSO) {
+            WriteLog(failLine);
+            return;
+        }
     }
     if (s.dbSCSVKeepConnectionAliveAfterSaveData == 0) r.CSVFSO.reset();
 
