@@ -1,4 +1,5 @@
 // CSV files of a save group: opening or creating, the title check and numbered backups.
+#include <QFile>
 #include <QFileInfo>
 
 #include "common/Failure.h"
@@ -39,6 +40,26 @@ void MoveToBackup(const QString& path) {
         throw Failure(75, QStringLiteral("The old file could not be removed: ") + path);
 }
 
+// A file found cut short: it begins with the whole title line when the group writes one, and
+// its last line is whole, so that no part of a line is left standing.
+bool CutFileIsWhole(const QString& path, const xSvcSettings& s, const QString& title) {
+    const QByteArray head = (title + s.dbSCSVNewlineCharacter).toUtf8();
+    const QByteArray end = s.dbSCSVNewlineCharacter.toUtf8();
+    QFile f(FileUtil::ResolvePath(path));
+    if (!f.open(QIODevice::ReadOnly)) throw Failure(53, QStringLiteral("File not found: ") + path);
+    if (s.dbSCSVIsUseFieldTitle && f.read(head.size()) != head) return false;
+    return f.size() >= end.size() && f.seek(f.size() - end.size()) && f.read(end.size()) == end;
+}
+
+// Whether an existing file is appended to as it is: with check flag 0 always, else when it passes
+// the title check and, found cut short, is whole.
+bool Appendable(int16_t groupIndex, const QString& path, int16_t checkFlag, const QString& title) {
+    if (checkFlag == 0) return true;
+    if (checkFlag == kCheckCutFile && !CutFileIsWhole(path, State().Group(groupIndex).S(), title))
+        return false;
+    return !CSVTitleLineDiffers(groupIndex, path);
+}
+
 // Creates the file (replacing), with the title line when the group asks for it.
 std::shared_ptr<TextFileStream> CreateWithTitle(const QString& path, const xSvcSettings& s,
                                                 const QString& title) {
@@ -73,7 +94,7 @@ void PrepareCSVDB(int16_t& groupIndex, int16_t checkFlag, int16_t /*unused*/) {
             if (HasContent(P)) {
                 if (r.CSVFSO) {
                     // the open stream stays in use
-                } else if (checkFlag == 0 || !CSVTitleLineDiffers(groupIndex, P)) {
+                } else if (Appendable(groupIndex, P, checkFlag, title)) {
                     r.CSVFSO = std::make_shared<TextFileStream>(P, TextFileStream::Mode::Append,
                                                                 s.dbSCSVNewlineCharacter);
                 } else {
@@ -119,7 +140,7 @@ void PrepareCSVRootDir(int16_t groupIndex, int16_t checkFlag) {
         const QString title = GetCSVTitleLine(groupIndex);
         bool created = false;
         if (HasContent(P)) {
-            if (checkFlag == 0 || !CSVTitleLineDiffers(groupIndex, P)) {
+            if (Appendable(groupIndex, P, checkFlag, title)) {
                 r.CSVFSO = std::make_shared<TextFileStream>(P, TextFileStream::Mode::Append,
                                                             s.dbSCSVNewlineCharacter);
             } else {

@@ -1,4 +1,5 @@
 // The CSV title line and record line of a save group.
+#include <QFile>
 #include <QVarLengthArray>
 #include <cmath>
 
@@ -74,13 +75,30 @@ int CountItems(const QString& line, const QString& delimiter) {
     return count;
 }
 
+qsizetype Width(QStringView text) {
+    qsizetype width = text.size();
+    for (qsizetype i = 1; i < text.size(); ++i)
+        if (text[i].isLowSurrogate() && text[i - 1].isHighSurrogate()) --width;
+    return width;
+}
+
+QString LastCharacters(const QString& text, qsizetype width) {
+    qsizetype start = text.size();
+    for (qsizetype n = 0; n < width && start > 0; ++n) {
+        --start;
+        if (start > 0 && text[start].isLowSurrogate() && text[start - 1].isHighSurrogate()) --start;
+    }
+    return text.mid(start);
+}
+
 }  // namespace CSVText
 
 QString PadToWidth(const QString& text, int16_t width) {
     if (width == 0 || width == -1) return text;
     if (width < -1)
         throw Failure(FailureNumber::InvalidArgument, QStringLiteral("Invalid procedure call or argument"));
-    return (QString(width, u' ') + text).right(width);
+    const qsizetype missing = width - CSVText::Width(text);
+    return missing > 0 ? QString(missing, u' ') + text : CSVText::LastCharacters(text, width);
 }
 
 namespace {
@@ -89,9 +107,10 @@ namespace {
 // quotes included, padded to it.
 QString FixedWidthTitle(const QString& name, int16_t width, const QString& delimiter) {
     if (width <= 0) return CSVText::Field(PadToWidth(name, width), delimiter);
-    qsizetype keep = std::min<qsizetype>(name.size(), width);
-    QString item = CSVText::Field(name.right(keep), delimiter);
-    while (item.size() > width) item = CSVText::Field(name.right(--keep), delimiter);
+    qsizetype keep = std::min<qsizetype>(CSVText::Width(name), width);
+    QString item = CSVText::Field(CSVText::LastCharacters(name, keep), delimiter);
+    while (CSVText::Width(item) > width)
+        item = CSVText::Field(CSVText::LastCharacters(name, --keep), delimiter);
     return PadToWidth(item, width);
 }
 
@@ -142,6 +161,15 @@ double WholeSeconds(double date, QString& text) {
     return DateUtil::Parse(text).value_or(date);
 }
 
+// Cuts the bytes just written off the file's end again; false when the file does not end with
+// them.
+bool TakeBack(const QString& path, const QByteArray& written) {
+    QFile f(FileUtil::ResolvePath(path));
+    if (!f.open(QIODevice::ReadWrite)) return false;
+    const qint64 start = f.size() - written.size();
+    return start >= 0 && f.seek(start) && f.read(written.size()) == written && f.resize(start);
+}
+
 }  // namespace
 
 void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, double& recordTime,
@@ -181,10 +209,13 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
 
     // A stream whose file has left its path (moved, deleted or replaced) is let go, and the
     // preparation opens what the path names now, or makes the file again. A file cut short in
-    // place (emptied by a log rotation) is taken as a new file in the same way: title first.
+    // place (by a log rotation's copy and cut, or by hand) is kept only when it still begins with
+    // the whole title and ends with a whole line; else it goes to its backup and begins anew.
+    bool cut = false;
     if (r.CSVFSO) {
         const FileIO::AtPath now = r.CSVFSO->PathNow();
         if (now == FileIO::AtPath::CutShort) {
+            cut = true;
             r.CSVFSO.reset();
         } else if (now != FileIO::AtPath::TheFile) {
             WriteLog(WriterUtil::FileLeftLine(r.ModuleName, WriterUtil::HeldFile::CSV, r.CSVFSO->Path(),
@@ -192,14 +223,14 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
             r.CSVFSO.reset();
         }
     }
-    const int16_t flag = r.NumRecordsSaved == 0 ? -1 : 0;
-    int16_t index = groupIndex;
-    if (!s.dbSCSVDataBaseRootDir.isEmpty())
-        PrepareCSVRootDir(groupIndex, -1);
-    else if (s.dbSCSVKeepConnectionAliveAfterSaveData != 1)
-        PrepareCSVDB(index, flag);
-    else if (!r.CSVFSO)
-        PrepareCSVDB(index, flag);
+    const auto prepare = [&](int16_t flag) {
+        int16_t index = groupIndex;
+        if (!s.dbSCSVDataBaseRootDir.isEmpty())
+            PrepareCSVRootDir(groupIndex, flag == kCheckCutFile ? flag : -1);
+        else if (s.dbSCSVKeepConnectionAliveAfterSaveData != 1 || !r.CSVFSO)
+            PrepareCSVDB(index, flag);
+    };
+    prepare(cut ? kCheckCutFile : r.NumRecordsSaved == 0 ? -1 : 0);
 
     const QString failLine = timeText + QStringLiteral(" | Error | Ledgrix.") + r.ModuleName +
                              QStringLiteral(" | ") +
@@ -242,7 +273,7 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
         // A fixed width holds the item as written, quotes included.
         text = CSVText::Field(text, delimiter);
         if (fixed) {
-            if (text.size() <= f.TagDataLength)
+            if (CSVText::Width(text) <= f.TagDataLength)
                 text = PadToWidth(text, f.TagDataLength);
             else
                 overlong = true;
@@ -252,15 +283,30 @@ void SaveRecordToCSV(int16_t groupIndex, bool readValues, bool countRecord, doub
     }
     const QString line(items.constData(), items.size());
 
-    try {
-        r.CSVFSO->Write(line + lineEnd);
-    } catch (const Failure& e) {
-        // The file went away or the disk refused the write: the record is lost, the next
-        // record prepares the file again.
+    // A file cut while the record was on its way (between the look above and the write) would
+    // hold it without its title: the record is taken back off the file's end, the file prepared
+    // as one found cut short, and the record written again.
+    const QString text = line + lineEnd;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            r.CSVFSO->Write(text);
+        } catch (const Failure& e) {
+            // The file went away or the disk refused the write: the record is lost, the next
+            // record prepares the file again.
+            r.CSVFSO.reset();
+            WriteLog(failLine);
+            WriteLog(QStringLiteral("Error Description = ") + e.description);
+            return;
+        }
+        if (attempt == 3 || r.CSVFSO->PathNow() != FileIO::AtPath::CutShort) break;
+        const bool takenBack = TakeBack(r.CSVFSO->Path(), text.toUtf8());
         r.CSVFSO.reset();
-        WriteLog(failLine);
-        WriteLog(QStringLiteral("Error Description = ") + e.description);
-        return;
+        prepare(kCheckCutFile);
+        if (!takenBack) break;  // it went with the part cut away, or stays where it landed
+        if (!r.CSVFSO) {
+            WriteLog(failLine);
+            return;
+        }
     }
     if (s.dbSCSVKeepConnectionAliveAfterSaveData == 0) r.CSVFSO.reset();
 

@@ -31,6 +31,9 @@ ado::Task<void> CloseTargetConnection(int16_t groupIndex);
 // A group's target at start: its database, its CSV file and the purge the command line asked
 // for (-2 or 0 and more), in this order, as one piece of work.
 ado::Task<void> PrepareTargetAtStart(int16_t groupIndex, int16_t purgeDays);
+// The check flag for a file found cut shorter than the group wrote it: on top of the title
+// check, the file must begin with the whole title line and end with a whole line.
+constexpr int16_t kCheckCutFile = 1;
 // Prepares the group's single CSV file (check flag 0: no title check).
 void PrepareCSVDB(int16_t& groupIndex, int16_t checkFlag, int16_t unused = 0);
 // Prepares the group's dispersed CSV file.

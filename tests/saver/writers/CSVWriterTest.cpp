@@ -121,6 +121,30 @@ TEST_F(CSVWriterTest, FixedWidthsHoldQuotedItems) {
         1);
 }
 
+// Widths count characters: one outside the Basic Multilingual Plane is one, as a CJK one is, and
+// a cut never splits it.
+TEST_F(CSVWriterTest, FixedWidthsCountCharactersOutsideTheBasicPlaneOnce) {
+    SaveGroupRecord& g = CsvGroup();
+    g.S().dbSCSVIsFixDataLength = true;
+    g.F(1).FieldName = QStringLiteral("a😀Temp");
+    g.F(1).TagDataLength = 5;
+    g.F(2).TagDataLength = 6;
+    g.F(2).TagMessageLength = -1;
+    g.F(3).TagDataLength = 19;
+    Values(1.5, QStringLiteral("😀😀😀"));
+    Record(1);
+    Values(1.5, QStringLiteral("中文字"));
+    Record(2);
+    Values(1.5, QStringLiteral("𠀀😀😀😀😀😀"));
+    Record(3);
+    EXPECT_EQ(File(), QStringLiteral("😀Temp,   Msg,               Time\r\n"
+                                     " 1.50,   😀😀😀,2024/03/05 09:00:01\r\n"
+                                     " 1.50,   中文字,2024/03/05 09:00:02\r\n"
+                                     " 1.50,𠀀😀😀😀😀😀,2024/03/05 09:00:03\r\n")
+                          .toUtf8());
+    EXPECT_EQ(CountLog(QStringLiteral("資料長度超過設定的固定長度")), 0);
+}
+
 TEST_F(CSVWriterTest, TitleMismatchMovesTheOldFileToNumberedBackups) {
     WriteFile(QStringLiteral("Project/P/dat/g1.csv"), "a,b\r\n1,2\r\n");
     SaveGroupRecord& g = CsvGroup();
@@ -270,6 +294,48 @@ TEST_F(CSVWriterTest, AKeptOpenFileThatLeftItsPathIsPreparedAgain) {
         EXPECT_EQ(File(), replaced ? title + "1.00,old,2024/03/01 00:00:00\r\n" + second : title + second);
         if (change == QLatin1String("mv")) {
             EXPECT_EQ(File(QStringLiteral("moved.csv")), title + first);
+        }
+    }
+}
+
+// A kept-open file cut short keeps no part of a line: cut into its title or into a record, or
+// holding lines without the title, it goes to its backup and begins anew with its title; cut at a
+// line's end, it is appended to. A copy and cut that lands between the look at the file and the
+// write leaves the record after the title.
+TEST_F(CSVWriterTest, AKeptOpenFileCutShortBeginsWithItsWholeTitle) {
+    const QByteArray title = "Temp,Msg,Time\r\n", first = "3.14,hel,2024/03/05 09:00:01\r\n",
+                     second = "3.14,hel,2024/03/05 09:00:02\r\n", untitled = "1.00,old,2024/03/01\r\n";
+    const QString g1 = Path(QStringLiteral("Project/P/dat/g1.csv"));
+    for (const int size : {5, 21, 15, 0, -1}) {
+        SCOPED_TRACE(size);
+        ResetState();
+        QFile::remove(g1);
+        QFile::remove(Path(QStringLiteral("Project/P/dat/g1.bak1")));
+        CsvGroup();
+        Record(1);
+        const FileCallsRestored restored;
+        if (size > 0) {
+            ASSERT_TRUE(QFile::resize(g1, size));
+        } else if (size == 0) {
+            WriteFile(QStringLiteral("Project/P/dat/g1.csv"), untitled);
+        } else {
+            static QString rotated;
+            rotated = g1;
+            FileIO::Calls().write = [](int fd, const void* data, size_t n) -> ssize_t {
+                FileIO::Calls().write = FileIO::DefaultCalls().write;
+                QFile::copy(rotated, rotated + QStringLiteral(".1"));
+                QFile::resize(rotated, 0);
+                return FileIO::DefaultCalls().write(fd, data, n);
+            };
+        }
+        Record(2);
+        EXPECT_EQ(File(), title + second);
+        const QByteArray backup = size == 0                          ? untitled
+                                  : size == title.size() || size < 0 ? QByteArray()
+                                                                     : (title + first).left(size);
+        EXPECT_EQ(ReadFile(QStringLiteral("Project/P/dat/g1.bak1")), backup);
+        if (size < 0) {
+            EXPECT_EQ(File(QStringLiteral("g1.csv.1")), title + first);
         }
     }
 }
