@@ -17,10 +17,10 @@ struct SaverState {
     bool LogFileStreamSet = false;  // the log file was opened at least once
     int32_t LogListMaxWidth = 0;    // widest log list line so far, in pixels; only grows
     bool IsLinkOnline = false;
-    double LinkOfflineSince =
-        0;  // when the runtime was last heard before the link went offline; 0 while online
+    double LinkOfflineSince = 0;             // the runtime last heard before the link went offline; 0 online
     bool RuntimeFolderNamed = false;         // the unusable runtime folder has had its log line
     uint32_t LinkGenerationSeen = 0;         // the library's connection count the saver's tags were made for
+    uint32_t AliveWrittenGeneration = 0;     // the connection count when the alive tag was last written 1
     uint32_t LinkFaultSeen = 0;              // the library's last reason for a lost link that was logged
     bool TagsCheckedWithoutRuntime = false;  // the undefined tags were listed while no runtime answered
     std::set<uint16_t> TagsAbsent;           // handles of tags named as gone from the runtime

@@ -175,6 +175,7 @@ void ReadEnableTag(int16_t g) {
 void WriteAliveTag() {
     const xTag& tag = State().AliveTag;
     WriteStatusTag(tag.UserParm, 1);
+    Saver().AliveWrittenGeneration = TagAccess::LinkGeneration();
     WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") + tag.Name +
              QStringLiteral(" = 1"));
 }
@@ -225,7 +226,7 @@ void WatchLink() {
         if (!records && s.dbSNumRecordsSavedTag.IsDefined()) WriteRecordsSavedTag(g);
         if (!enable && s.dbSEnableTag.IsDefined()) ReadEnableTag(g);
     }
-    if (st.AliveTag.IsDefined()) WriteAliveTag();
+    if (st.AliveTag.IsDefined() && sv.AliveWrittenGeneration != generation) WriteAliveTag();
     if (!stopDefined && st.StopTag.IsDefined()) ActOnStopTag();
 }
 

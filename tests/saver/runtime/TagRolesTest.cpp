@@ -150,10 +150,12 @@ TEST_F(TagRolesTest, AFailedReadIsTheTagsFaultWhileTheLinkIsUpAndAsksOnlyWhenItI
         FakeTags::Get(QLatin1String(name)).failReads = true;
         FakeTags::Get(QLatin1String(name)).faultText = QStringLiteral("1e400");
     }
+    window.tagViewTags = {QStringLiteral("FLOW")};
     int16_t gi = 1;
     for (int k = 0; k < 2; ++k) {
         ProcessTagChange(tr);
         GetFieldValues(gi);
+        RefreshTagView();
     }
     EXPECT_EQ(flow.TagValue.toInt(), 0);
     EXPECT_EQ(g.R().LastdbSTriggerTagValue, -9999.99);  // no role handled
