@@ -2,6 +2,7 @@
 // state, link state and the tag data bank count. One instance; tests reset it.
 #pragma once
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -27,7 +28,8 @@ struct SaverState {
     std::set<uint16_t> TagsFaulted;          // handles of tags whose unreadable value was named
     int16_t ShownGroupIndex = 1;
     bool IsScheduleRunning = false;  // the cyclic groups have their first targets
-    int32_t TagDataBankCount = 0;
+    // Read by the tag manager's callback thread; the bank grows when a new connection defines tags.
+    std::atomic<int32_t> TagDataBankCount = 0;
     int32_t RecordsUnderWay = 0;  // database records of every group under way (the during-saving tag)
     QString HelpText;
     QString LogLine;
