@@ -8,6 +8,7 @@
 #include "saver/runtime/LedgrixRuntimeUtil.h"
 #include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
+#include "saver/runtime/TagLinkUtil.h"
 #include "saver/writers/RecordSql.h"
 
 QString NotDefinedTagTime() {
@@ -51,6 +52,7 @@ void GetFieldValues(int16_t& group) {
             QString text;
             ok = ReadTagMessage(h, text, time, status);
         }
+        if (kind != RecordSql::FieldKind::None) NoteTagRead(ok, h, f.TagName);
         // A field of an unknown part reads nothing and gets the not-defined time.
         f.TagTime = ok ? QVariant(time) : QVariant(NotDefinedTagTime());
     }
@@ -75,12 +77,14 @@ bool GetTagRefData(const QString& reference, QString& kind, double& value, QStri
     if (dot < 0 || part == QLatin1String("VALUE")) {
         double v = 0;
         const bool ok = ReadTagValue(h, v, time, status);
+        NoteTagRead(ok, h, name);
         value = ok ? v : -1;
         kind = QStringLiteral("VALUE");
         readFlag = ok ? 1 : 0;
     } else if (part == QLatin1String("MESSAGE") || part == QLatin1String("MSG")) {
         QString text;
         const bool ok = ReadTagMessage(h, text, time, status);
+        NoteTagRead(ok, h, name);
         message = ok ? text : QString();
         kind = QStringLiteral("MSG");
         readFlag = ok ? 1 : 0;
@@ -109,7 +113,9 @@ void RefreshTagView() {
                 shown = Numbers::NumberText(value);
             else if (kind == QLatin1String("MSG"))
                 shown = message;
-            if (Saver().IsLinkOnline && readFlag == 0) SetLinkState(false, false);
+            // A failed read is the link's only when the library says so (or does not tell).
+            if (Saver().IsLinkOnline && readFlag == 0 && !TagAccess::IsLinkWhole())
+                SetLinkState(false, false);
         }
         window.ShowTagValue(row, shown);
     }

@@ -485,6 +485,8 @@ void LoadWorkstationSettings() {
         sv.IsLogFileReady = SettingUtil::CheckLogFilePath();
         Window().ShowLogFilePath(st.dbSLogFileName);
     }
+    // The tags are made for the runtime's connection of now; a later one is told by the library.
+    sv.LinkGenerationSeen = TagAccess::LinkGeneration();
     ResolveTagID(st.StopTag);
     ResolveTagID(st.AliveTag);
     g_aliveResolved = true;

@@ -19,9 +19,11 @@
 #include "saver/runtime/FieldValues.h"
 #include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/LogWriter.h"
+#include "saver/runtime/SaverTexts.h"
 #include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
+#include "saver/runtime/TagLinkUtil.h"
 #include "saver/runtime/xTagQueueUtil.h"
 #include "saver/writers/WriterUtil.h"
 #include "saver/writers/Writers.h"
@@ -35,8 +37,6 @@ constexpr qint64 kMaxWaitMs = 250;
 
 const TextPair kOnline{"（Online）", "（連線中）"};
 const TextPair kOffline{"（Offline）", "（離線：與圖控系統的連線已中斷，請重新啟動 Ledgrix）"};
-const TextPair kLinkLost{" | Error | Ledgrix.System | Ledgrix can not connect with Hexvane!",
-                         " | Error | Ledgrix.System | Ledgrix 無法與 Hexvane 連線!"};
 const TextPair kAskText{
     " | Error | Ledgrix.System | Connect to Hexvane is failure!\r\nWill you close the program?",
     " | Error | Ledgrix.System | 與 Hexvane 連線失敗!\r\n是否要結束程式?"};
@@ -50,7 +50,6 @@ const TextPair kTriggerMissed{
 const TextPair kHours{"%1 h %2 min %3 s", "%1 小時 %2 分 %3 秒"};
 const TextPair kMinutes{"%1 min %2 s", "%1 分 %2 秒"};
 const TextPair kSeconds{"%1 s", "%1 秒"};
-const TextPair kFullStop{".", "。"};
 const QString kRuntimeCaption = QStringLiteral("Vellumdock for Windows");
 
 QString Stamp(double date) {
@@ -115,14 +114,6 @@ void RestartIfClockSteppedBack(int16_t g, double now, const DatetimeWithMilliSec
     r.RestartFromClock(now, nowMs);
 }
 
-// A span of whole seconds as hours, minutes and seconds.
-QString SpanText(long long seconds) {
-    if (seconds < 0) seconds = 0;
-    if (seconds < 60) return Tx(kSeconds).arg(seconds);
-    if (seconds < 3600) return Tx(kMinutes).arg(seconds / 60).arg(seconds % 60);
-    return Tx(kHours).arg(seconds / 3600).arg(seconds / 60 % 60).arg(seconds % 60);
-}
-
 // The tag manager has the link again, with every advise in force: online again, how long it was
 // lost, and the triggers whose changes in that time may not have come.
 void LinkBack() {
@@ -130,7 +121,8 @@ void LinkBack() {
     const double now = DateUtil::Now();
     sv.IsLinkOnline = true;
     SetLinkState(true, false);
-    WriteLog(Stamp(now) + Tx(kLinkBack).arg(SpanText(DateUtil::SecondsBetween(sv.LinkOfflineSince, now))));
+    WriteLog(Stamp(now) +
+             Tx(kLinkBack).arg(LedgrixRuntime::SpanText(DateUtil::SecondsBetween(sv.LinkOfflineSince, now))));
     sv.LinkOfflineSince = 0;
     ProgramState& st = State();
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
@@ -144,17 +136,98 @@ void LinkBack() {
 // holds no window: it is named once, and while the link answers the runtime counts as there.
 bool RuntimeWindowSeen() {
     const CaptionLookup look = LookUpCaption(kRuntimeCaption);
-    SaverState& sv = Saver();
-    if (look.folder.Usable()) {
-        sv.RuntimeFolderNamed = false;
-        return look.exists;
-    }
-    if (!sv.RuntimeFolderNamed) {
-        sv.RuntimeFolderNamed = true;
-        WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Error | Ledgrix.System | ") +
-                 RuntimeFolderFaultText(look.folder) + Tx(kFullStop));
-    }
+    if (NameUnusableRuntimeFolder(look.folder)) return look.exists;
     return !TagAccess::IsLinkLost();
+}
+
+// The records-saved tag of a group gets the group's count.
+void WriteRecordsSavedTag(int16_t g) {
+    SaveGroupRecord& grp = State().Group(g);
+    const xTag& tag = grp.S().dbSNumRecordsSavedTag;
+    WriteStatusTag(tag.UserParm, grp.R().NumRecordsSaved);
+    WriteLog(GroupLine("Message", g,
+                       tag.Name + QStringLiteral(" = ") + Numbers::NumberText(grp.R().NumRecordsSaved)));
+}
+
+// The enable tag's value enables or disables the group; a value that cannot be read leaves it as
+// it is.
+void ReadEnableTag(int16_t g) {
+    SaveGroupRecord& grp = State().Group(g);
+    const xTag& tag = grp.S().dbSEnableTag;
+    xRuntimeInfo& r = grp.R();
+    double v = 0, time = 0;
+    int16_t status = 0;
+    const bool ok = ReadTagValue(tag.Handle(), v, time, status);
+    const ReadFault fault = NoteTagRead(ok, tag.Handle(), tag.Name);
+    if (ok && v != 0) {
+        r.SetDisableDBAppend(false);
+    } else if (ok) {
+        r.SetDisableDBAppend(true);
+        if (IsShown(g)) ShowNextSaveTime(QStringLiteral("(None)"));
+    } else if (fault == ReadFault::Link) {
+        SetLinkState(false, true);
+    }
+    const QString valueText = ok ? Numbers::NumberText(v) : QStringLiteral("(unreadable)");
+    WriteLog(Stamp(ok ? time : DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.") + r.ModuleName +
+             QStringLiteral(" | ") + tag.Name + u'=' + valueText);
+}
+
+void WriteAliveTag() {
+    const xTag& tag = State().AliveTag;
+    WriteStatusTag(tag.UserParm, 1);
+    Saver().AliveWrittenGeneration = TagAccess::LinkGeneration();
+    WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") + tag.Name +
+             QStringLiteral(" = 1"));
+}
+
+// A stop tag that holds 1 is written back to 0 and ends the saver.
+void ActOnStopTag() {
+    const xTag& tag = State().StopTag;
+    double v = 0, time = 0;
+    int16_t status = 0;
+    const bool ok = ReadTagValue(tag.Handle(), v, time, status);
+    NoteTagRead(ok, tag.Handle(), tag.Name);
+    if (ok && v == 1) {
+        WriteStatusTag(tag.UserParm, 0);
+        WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") + tag.Name + u'=' +
+                 Numbers::NumberText(v));
+        LedgrixMain::EndInOrder();
+    }
+}
+
+// A connection that the library made whole since the saver's tags were made (the runtime may
+// have another tag list): tags it lacks or has again are named, tags that no runtime defined are
+// registered and advised, and once the advises are in force the link is called back and the
+// new tags are heard as at start; the alive tag reads 1 again. A connection lost and made again
+// between two passes is an outage too.
+void WatchLink() {
+    SaverState& sv = Saver();
+    ProgramState& st = State();
+    const uint32_t generation = TagAccess::LinkGeneration();
+    const bool whole = TagAccess::IsLinkWhole();
+    if (generation == sv.LinkGenerationSeen || !whole) {
+        if (!sv.IsLinkOnline && sv.LinkOfflineSince != 0 && whole) LinkBack();
+        return;
+    }
+    if (sv.LinkGenerationSeen > 0 && sv.IsLinkOnline) SetLinkState(false, false);
+    sv.LinkGenerationSeen = generation;
+    CheckTagsPresent();
+    const bool stopDefined = st.StopTag.IsDefined();
+    std::vector<std::pair<bool, bool>> defined;  // enable, records saved
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g)
+        defined.emplace_back(st.Group(g).S().dbSEnableTag.IsDefined(),
+                             st.Group(g).S().dbSNumRecordsSavedTag.IsDefined());
+    RegisterUndefinedTags();
+    SayUndefinedTagsAgain();
+    if (!sv.IsLinkOnline && sv.LinkOfflineSince != 0) LinkBack();
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        const xSvcSettings& s = st.Group(g).S();
+        const auto& [enable, records] = defined[static_cast<size_t>(g - 1)];
+        if (!records && s.dbSNumRecordsSavedTag.IsDefined()) WriteRecordsSavedTag(g);
+        if (!enable && s.dbSEnableTag.IsDefined()) ReadEnableTag(g);
+    }
+    if (st.AliveTag.IsDefined() && sv.AliveWrittenGeneration != generation) WriteAliveTag();
+    if (!stopDefined && st.StopTag.IsDefined()) ActOnStopTag();
 }
 
 }  // namespace
@@ -205,12 +278,18 @@ void SetLinkState(bool online, bool ask) {
         window.ShowLinkStatus(Tx(kOnline));
         return;
     }
-    if (Saver().IsLinkOnline || Saver().LinkOfflineSince == 0) Saver().LinkOfflineSince = DateUtil::Now();
-    Saver().IsLinkOnline = false;
+    // The outage counts from the last line heard from the runtime, once for the whole outage.
+    SaverState& sv = Saver();
+    if (sv.IsLinkOnline || sv.LinkOfflineSince == 0) {
+        const int64_t silent = TagAccess::MsSinceHeard();
+        sv.LinkOfflineSince = DateUtil::AddSeconds(DateUtil::Now(), silent > 0 ? -silent / 1000.0 : 0.0);
+    }
+    sv.IsLinkOnline = false;
     window.ShowLinkPicture(false);
     RefreshTagView();
     window.ShowLinkStatus(Tx(kOffline));
     WriteLog(Stamp(DateUtil::Now()) + Tx(kLinkLost));
+    DescribeLinkFault();
     if (ask) {
         // A stop requested meanwhile comes before the question.
         LedgrixMain::ActOnStopRequest();
@@ -255,44 +334,13 @@ void RuntimeMain() {
             else
                 PrepareTargetAtStart(g, Saver().PurgeDaysAtStart).Detach();
         }
-        if (s.dbSNumRecordsSavedTag.IsDefined()) {
-            WriteStatusTag(s.dbSNumRecordsSavedTag.UserParm, r.NumRecordsSaved);
-            WriteLog(GroupLine("Message", g, s.dbSNumRecordsSavedTag.Name + QStringLiteral(" = 0")));
-        }
-        if (s.dbSEnableTag.IsDefined()) {
-            double v = 0, time = 0;
-            int16_t status = 0;
-            const bool ok = ReadTagValue(s.dbSEnableTag.Handle(), v, time, status);
-            if (ok && v != 0) {
-                r.SetDisableDBAppend(false);
-            } else if (ok) {
-                r.SetDisableDBAppend(true);
-                if (IsShown(g)) ShowNextSaveTime(QStringLiteral("(None)"));
-            } else {
-                SetLinkState(false, true);
-            }
-            const QString valueText = ok ? Numbers::NumberText(v) : QStringLiteral("(unreadable)");
-            WriteLog(Stamp(ok ? time : DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.") +
-                     r.ModuleName + QStringLiteral(" | ") + s.dbSEnableTag.Name + u'=' + valueText);
-        }
+        if (s.dbSNumRecordsSavedTag.IsDefined()) WriteRecordsSavedTag(g);
+        if (s.dbSEnableTag.IsDefined()) ReadEnableTag(g);
     }
     Window().ShowRecordCount(QStringLiteral("0"));
 
-    if (st.AliveTag.IsDefined()) {
-        WriteStatusTag(st.AliveTag.UserParm, 1);
-        WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") +
-                 st.AliveTag.Name + QStringLiteral(" = 1"));
-    }
-    if (st.StopTag.IsDefined()) {
-        double v = 0, time = 0;
-        int16_t status = 0;
-        if (ReadTagValue(st.StopTag.Handle(), v, time, status) && v == 1) {
-            WriteStatusTag(st.StopTag.UserParm, 0);
-            WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | ") +
-                     st.StopTag.Name + u'=' + Numbers::NumberText(v));
-            LedgrixMain::EndInOrder();
-        }
-    }
+    if (st.AliveTag.IsDefined()) WriteAliveTag();
+    if (st.StopTag.IsDefined()) ActOnStopTag();
     if (Saver().RunMode == QLatin1String("ONCE")) {
         if (st.SaveGroupCount >= 1) {
             st.Group(1).S().SaveTimeInterval = 0;
@@ -345,6 +393,13 @@ void tmrLedgrix_Timer() {
 
 namespace LedgrixRuntime {
 
+QString SpanText(long long seconds) {
+    if (seconds < 0) seconds = 0;
+    if (seconds < 60) return Tx(kSeconds).arg(seconds);
+    if (seconds < 3600) return Tx(kMinutes).arg(seconds / 60).arg(seconds % 60);
+    return Tx(kHours).arg(seconds / 3600).arg(seconds / 60 % 60).arg(seconds % 60);
+}
+
 QString WorkstationCaption() {
     return FormatNameWithTags(State().dbSCaption, State().WorkstationTaskName, QString());
 }
@@ -359,13 +414,19 @@ void Pass(PassForm form) {
     // time is up).
     ado::ResumeWork();
     // The changes the tag manager passes on when the link comes back follow its log lines.
-    if (!Saver().IsLinkOnline && Saver().LinkOfflineSince != 0 && TagAccess::IsLinkWhole()) LinkBack();
+    WatchLink();
     DrainxTagQueue();
     // The tag manager found that the HMI runtime stopped answering.
     if (Saver().IsLinkOnline && TagAccess::IsLinkLost()) SetLinkState(false, false);
-    if (st.dbSLiveAlone == 0 && !RuntimeWindowSeen()) {
-        WriteLog(Stamp(DateUtil::Now()) + QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
-        LedgrixMain::EndInOrder();
+    ReportLinkFault();
+    if (st.dbSLiveAlone == 0) {
+        if (!RuntimeWindowSeen()) {
+            WriteLog(Stamp(DateUtil::Now()) +
+                     QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0"));
+            LedgrixMain::EndInOrder();
+        }
+    } else {
+        NameUnusableRuntimeFolder(CheckRuntimeFolder(LedgrixRuntimeFolderPath()));
     }
     const double now = DateUtil::Now();
     DatetimeWithMilliSeconds nowMs;

@@ -37,6 +37,8 @@ qint64 MillisecondsToNextTarget();
 // The loop form: passes for ever, waiting between them for a window message, a tag change or
 // the next target, whichever comes first.
 [[noreturn]] void LoopForm();
+// A span of whole seconds as the outage line reads it ("5 s", "1 min 15 s", "4 h 2 min 3 s").
+QString SpanText(long long seconds);
 // The caption of a saver that runs with this workstation settings file.
 QString WorkstationCaption();
 }  // namespace LedgrixRuntime

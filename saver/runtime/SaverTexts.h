@@ -12,3 +12,6 @@ inline constexpr TextPair kNoLibraryTitle{"Programm error", "程式錯誤"};
 // Another saver already runs.
 inline constexpr TextPair kRunningText{"Ledgrix is running!", "Ledgrix 已經在執行中!"};
 inline constexpr TextPair kRunningTitle{"Ledgrix", "Ledgrix 資料庫存檔工具程式"};
+// The saver's line on a lost link to the HMI runtime.
+inline constexpr TextPair kLinkLost{" | Error | Ledgrix.System | Ledgrix can not connect with Hexvane!",
+                                    " | Error | Ledgrix.System | Ledgrix 無法與 Hexvane 連線!"};

@@ -63,6 +63,11 @@ bool LoadTagLibrary(const QString& path, QString* error) {
     }
     api.SetWaitHook = reinterpret_cast<decltype(api.SetWaitHook)>(dlsym(lib, "PtSetWaitHook"));
     api.IsLinkLost = reinterpret_cast<decltype(api.IsLinkLost)>(dlsym(lib, "PtIsLinkLost"));
+    api.LinkGeneration = reinterpret_cast<decltype(api.LinkGeneration)>(dlsym(lib, "PtLinkGeneration"));
+    api.IsTagPresent = reinterpret_cast<decltype(api.IsTagPresent)>(dlsym(lib, "PtIsTagPresent"));
+    api.TagFaultText = reinterpret_cast<decltype(api.TagFaultText)>(dlsym(lib, "PtTagFaultText"));
+    api.MsSinceHeard = reinterpret_cast<decltype(api.MsSinceHeard)>(dlsym(lib, "PtMsSinceHeard"));
+    api.LinkFault = reinterpret_cast<decltype(api.LinkFault)>(dlsym(lib, "PtLinkFault"));
     g_api = api;
     g_handle = lib;  // stays loaded for the life of the process
     return true;
@@ -90,6 +95,37 @@ bool IsLinkLost() {
 
 bool IsLinkWhole() {
     return g_api.IsLinkLost && g_api.IsLinkLost() == 0;
+}
+
+uint32_t LinkGeneration() {
+    return g_api.LinkGeneration ? g_api.LinkGeneration() : 0;
+}
+
+std::optional<bool> IsTagPresent(uint16_t handle) {
+    if (!g_api.IsTagPresent) return std::nullopt;
+    return g_api.IsTagPresent(handle) != 0;
+}
+
+bool TagFaultText(uint16_t handle, QString& text) {
+    if (!g_api.TagFaultText) return false;
+    char buffer[PT_MESSAGE_BUFFER_BYTES + 1];
+    std::memset(buffer, 0, sizeof buffer);
+    if (g_api.TagFaultText(handle, buffer) == 0) return false;
+    text = QString::fromUtf8(buffer, static_cast<qsizetype>(std::strlen(buffer)));
+    return true;
+}
+
+int64_t MsSinceHeard() {
+    return g_api.MsSinceHeard ? g_api.MsSinceHeard() : -1;
+}
+
+uint32_t LinkFault(QString* text) {
+    if (!g_api.LinkFault) return 0;
+    char buffer[PT_MESSAGE_BUFFER_BYTES + 1];
+    std::memset(buffer, 0, sizeof buffer);
+    const uint32_t number = g_api.LinkFault(buffer);
+    if (text) *text = QString::fromUtf8(buffer, static_cast<qsizetype>(std::strlen(buffer)));
+    return number;
 }
 
 }  // namespace TagAccess

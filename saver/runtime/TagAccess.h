@@ -4,6 +4,7 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 #include "common/Settings.h"
 #include "platform/ptserv32/ptserv32.h"
@@ -22,6 +23,11 @@ struct TagLibraryApi {
     // Taken when the library has them.
     decltype(&::PtSetWaitHook) SetWaitHook = nullptr;
     decltype(&::PtIsLinkLost) IsLinkLost = nullptr;
+    decltype(&::PtLinkGeneration) LinkGeneration = nullptr;
+    decltype(&::PtIsTagPresent) IsTagPresent = nullptr;
+    decltype(&::PtTagFaultText) TagFaultText = nullptr;
+    decltype(&::PtMsSinceHeard) MsSinceHeard = nullptr;
+    decltype(&::PtLinkFault) LinkFault = nullptr;
 };
 
 namespace TagAccess {
@@ -40,6 +46,19 @@ bool IsLinkLost();
 // Whether the library tells that its link to the HMI runtime is whole: connected, with every
 // advise in force (false from a library that does not tell).
 bool IsLinkWhole();
+// How many connections to the HMI runtime the library has made whole (0 from a library that
+// does not tell): when it moves, the runtime may have another tag list.
+uint32_t LinkGeneration();
+// Whether the runtime of the whole connection has the tag; nothing from a library that does not
+// tell.
+std::optional<bool> IsTagPresent(uint16_t handle);
+// The text the runtime sent for a tag whose value could not be read; false when there is none.
+bool TagFaultText(uint16_t handle, QString& text);
+// Milliseconds since the library last heard the runtime; -1 before that, or when it does not tell.
+int64_t MsSinceHeard();
+// The number of the library's last reason for a lost link or a refused connection (0: none, or a
+// library that does not tell), with its text.
+uint32_t LinkFault(QString* text = nullptr);
 }  // namespace TagAccess
 
 uint16_t FindTagHandle(const QString& name);

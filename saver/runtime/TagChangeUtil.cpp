@@ -13,6 +13,7 @@
 #include "saver/runtime/SaverWindow.h"
 #include "saver/runtime/TagAccess.h"
 #include "saver/runtime/TagDataPoolUtil.h"
+#include "saver/runtime/TagLinkUtil.h"
 #include "saver/writers/WriterUtil.h"
 #include "saver/writers/Writers.h"
 
@@ -153,10 +154,11 @@ void ProcessTagChange(int32_t& index) {
     const QStringList lines = entry->ActionLists.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     double v = 0, time = 0;
     int16_t status = 0;
-    if (!ReadTagValue(entry->xTagID, v, time, status)) {
-        SetLinkState(false, true);
-        return;
-    }
+    // A value that cannot be read while the link is up is the tag's fault, named; no role is
+    // handled either way.
+    const bool ok = ReadTagValue(entry->xTagID, v, time, status);
+    if (NoteTagRead(ok, entry->xTagID, entry->xTagName) == ReadFault::Link) SetLinkState(false, true);
+    if (!ok) return;
     // The tag time as its text reads: a whole second (as tag times are) reads as itself.
     const double tagTime = DateUtil::IsWholeSecond(time)
                                ? time

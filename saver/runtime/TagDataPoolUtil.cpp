@@ -36,6 +36,65 @@ void AddRoleIfNamed(xTag& tag, int16_t group, const char* role) {
     tag.UserParm = AddTagRole(tag, group, QLatin1String(role));
 }
 
+// The text of the warning on undefined tags; empty when every named tag is defined.
+QString UndefinedTagsText() {
+    ProgramState& st = State();
+    QStringList missing;
+    // Each tag is named with its role, a group's also with its group: one name may serve several.
+    const auto undefined = [](const xTag& t) { return !t.IsDefined() && !t.Name.isEmpty(); };
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        xSvcSettings& s = st.Group(g).S();
+        const std::pair<const xTag*, const char*> roles[] = {
+            {&s.dbSEnableTag, "dbSEnableTag"},
+            {&s.dbSTriggerTag, "dbSTriggerTag"},
+            {&s.dbSNumRecordsSavedTag, "dbSNumRecordsSavedTag"},
+            {&s.dbSPurgeTag, "dbSPurgeTag"},
+            {&s.dbSDirTag, "dbSDirTag"},
+            {&s.dbSFileNameTag, "dbSFileNameTag"},
+            {&s.dbSCSVDirTag, "dbSCSVDirTag"},
+            {&s.dbSCSVFileNameTag, "dbSCSVFileNameTag"}};
+        for (const auto& [tag, role] : roles)
+            if (undefined(*tag))
+                missing << Tx(kUndefinedRole).arg(tag->Name, s.SaveGroupName, QLatin1String(role));
+    }
+    const std::pair<const xTag*, const char*> system[] = {{&st.StopTag, "dbSStopTag"},
+                                                          {&st.AliveTag, "dbSAliveTag"},
+                                                          {&st.DuringSavingTag, "dbSDuringSavingTag"}};
+    for (const auto& [tag, role] : system)
+        if (undefined(*tag)) missing << Tx(kUndefinedSystemRole).arg(tag->Name, QLatin1String(role));
+    // Field tags too: a field whose tag is not defined records -1 in every record.
+    QStringList fields;
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        SaveGroupRecord& grp = st.Group(g);
+        for (int j = 1; j <= grp.FieldCount; ++j) {
+            const xField& f = grp.F(j);
+            if (f.TagName.isEmpty() || RecordSql::KindOf(f) == RecordSql::FieldKind::RecordTime) continue;
+            if (static_cast<uint16_t>(f.TagID) == PT_NO_TAG)
+                fields << Tx(kUndefinedField).arg(f.TagName, grp.S().SaveGroupName, f.FieldName);
+        }
+    }
+    if (missing.isEmpty() && fields.isEmpty()) return {};
+    QString text = Tx(kUndefinedText);
+    if (!missing.isEmpty()) text += QStringLiteral("\r\n") + Tx(kUndefinedRoles) + missing.join(u',');
+    if (!fields.isEmpty())
+        text += QStringLiteral("\r\n") + Tx(kUndefinedFields) + fields.join(QStringLiteral(", "));
+    return text;
+}
+
+// Advises every bank entry with a handle that can be advised and no advise in force (at start
+// all of them; later those that were defined since, or whose advise the runtime refused).
+void AdviseTags(bool debugBoxes) {
+    const int32_t count = Saver().TagDataBankCount;
+    for (int32_t i = 1; i <= count; ++i) {
+        tagDataBank* e = TagBankEntry(i);
+        if (!e || e->xTagID < 1 || e->xTagID > 32767 || e->xUnadviseTagID != 0) continue;
+        if (debugBoxes && State().DebugLevel > 0)
+            MsgBox(QStringLiteral("i=%1,myTagID=%2,myTagName=%3").arg(i).arg(e->xTagID).arg(e->xTagName),
+                   MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
+        e->xUnadviseTagID = CallTagAdvise(e->xTagID, Window().ClientHandle(), i);
+    }
+}
+
 }  // namespace
 
 tagDataBank* TagBankEntry(int32_t index) {
@@ -87,49 +146,22 @@ void PrepareTagDataBank() {
 }
 
 void CheckTagValue() {
-    ProgramState& st = State();
-    QStringList missing;
-    // Each tag is named with its role, a group's also with its group: one name may serve several.
-    const auto undefined = [](const xTag& t) { return !t.IsDefined() && !t.Name.isEmpty(); };
-    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
-        xSvcSettings& s = st.Group(g).S();
-        const std::pair<const xTag*, const char*> roles[] = {
-            {&s.dbSEnableTag, "dbSEnableTag"},
-            {&s.dbSTriggerTag, "dbSTriggerTag"},
-            {&s.dbSNumRecordsSavedTag, "dbSNumRecordsSavedTag"},
-            {&s.dbSPurgeTag, "dbSPurgeTag"},
-            {&s.dbSDirTag, "dbSDirTag"},
-            {&s.dbSFileNameTag, "dbSFileNameTag"},
-            {&s.dbSCSVDirTag, "dbSCSVDirTag"},
-            {&s.dbSCSVFileNameTag, "dbSCSVFileNameTag"}};
-        for (const auto& [tag, role] : roles)
-            if (undefined(*tag))
-                missing << Tx(kUndefinedRole).arg(tag->Name, s.SaveGroupName, QLatin1String(role));
-    }
-    const std::pair<const xTag*, const char*> system[] = {{&st.StopTag, "dbSStopTag"},
-                                                          {&st.AliveTag, "dbSAliveTag"},
-                                                          {&st.DuringSavingTag, "dbSDuringSavingTag"}};
-    for (const auto& [tag, role] : system)
-        if (undefined(*tag)) missing << Tx(kUndefinedSystemRole).arg(tag->Name, QLatin1String(role));
-    // Field tags too: a field whose tag is not defined records -1 in every record.
-    QStringList fields;
-    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
-        SaveGroupRecord& grp = st.Group(g);
-        for (int j = 1; j <= grp.FieldCount; ++j) {
-            const xField& f = grp.F(j);
-            if (f.TagName.isEmpty() || RecordSql::KindOf(f) == RecordSql::FieldKind::RecordTime) continue;
-            if (static_cast<uint16_t>(f.TagID) == PT_NO_TAG)
-                fields << Tx(kUndefinedField).arg(f.TagName, grp.S().SaveGroupName, f.FieldName);
-        }
-    }
-    if (missing.isEmpty() && fields.isEmpty()) return;
-    QString text = Tx(kUndefinedText);
-    if (!missing.isEmpty()) text += QStringLiteral("\r\n") + Tx(kUndefinedRoles) + missing.join(u',');
-    if (!fields.isEmpty())
-        text += QStringLiteral("\r\n") + Tx(kUndefinedFields) + fields.join(QStringLiteral(", "));
+    const QString text = UndefinedTagsText();
+    if (text.isEmpty()) return;
+    // Tags listed while no runtime answered are registered again once one does.
+    Saver().TagsCheckedWithoutRuntime = !TagAccess::IsLinkWhole();
     WriteLog(WriterUtil::NowText() + QStringLiteral(" | Warning | Ledgrix.System | ") +
              QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
     MsgBox(text, MsgStyle::Information | MsgStyle::OkOnly, Tx(kUndefinedTitle));
+}
+
+void SayUndefinedTagsAgain() {
+    if (!Saver().TagsCheckedWithoutRuntime) return;
+    Saver().TagsCheckedWithoutRuntime = false;
+    const QString text = UndefinedTagsText();
+    if (!text.isEmpty())
+        WriteLog(WriterUtil::NowText() + QStringLiteral(" | Warning | Ledgrix.System | ") +
+                 QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
 }
 
 bool SetTagAdviseCallback() {
@@ -143,14 +175,38 @@ void RegisterXTag() {
     if (State().DebugLevel > 0)
         MsgBox(QStringLiteral("aTagDataBank_l=") + QString::number(count), MsgStyle::OkOnly,
                QStringLiteral("Ledgrix"));
-    for (int32_t i = 1; i <= count; ++i) {
-        tagDataBank* e = TagBankEntry(i);
-        if (!e || e->xTagID < 1 || e->xTagID > 32767) continue;
-        if (State().DebugLevel > 0)
-            MsgBox(QStringLiteral("i=%1,myTagID=%2,myTagName=%3").arg(i).arg(e->xTagID).arg(e->xTagName),
-                   MsgStyle::OkOnly, QStringLiteral("Ledgrix"));
-        e->xUnadviseTagID = CallTagAdvise(e->xTagID, Window().ClientHandle(), i);
+    AdviseTags(true);
+}
+
+void RegisterUndefinedTags() {
+    ProgramState& st = State();
+    const auto again = [](xTag& tag, int16_t group, const char* role) {
+        if (tag.Name.isEmpty() || tag.IsDefined()) return;
+        ResolveTagID(tag);
+        if (role) AddRoleIfNamed(tag, group, role);
+    };
+    again(st.AliveTag, 0, "dbSAliveTag");
+    again(st.DuringSavingTag, 0, "dbSDuringSavingTag");
+    again(st.StopTag, 0, "dbSStopTag");
+    for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
+        SaveGroupRecord& grp = st.Group(g);
+        xSvcSettings& s = grp.S();
+        again(s.dbSEnableTag, g, "dbSEnableTag");
+        again(s.dbSTriggerTag, g, "dbSTriggerTag");
+        again(s.dbSDirTag, g, "dbSDirTag");
+        again(s.dbSFileNameTag, g, "dbSFileNameTag");
+        again(s.dbSNumRecordsSavedTag, g, "dbSNumRecordsSavedTag");
+        again(s.dbSPurgeTag, g, "dbSPurgeTag");
+        again(s.dbSCSVDirTag, g, nullptr);
+        again(s.dbSCSVFileNameTag, g, nullptr);
+        for (int j = 1; j <= grp.FieldCount; ++j) {
+            xField& f = grp.F(j);
+            if (!f.TagName.isEmpty() && RecordSql::KindOf(f) != RecordSql::FieldKind::RecordTime &&
+                static_cast<uint16_t>(f.TagID) == PT_NO_TAG)
+                f.TagID = static_cast<int16_t>(FindTagHandle(f.TagName));
+        }
     }
+    AdviseTags(false);
 }
 
 void UnadviseAllTags() {

@@ -34,8 +34,14 @@ void PrepareTagDataBank();
 // One warning (a box and a log line) listing the role tags and the field tags, with their group
 // and field, that the HMI system does not define.
 void CheckTagValue();
+// Once more after a start-up that no runtime answered: the warning line on the tags that are
+// still not defined.
+void SayUndefinedTagsAgain();
 // Installs the change callback and advises every bank entry.
 void RegisterXTag();
+// On a new connection: registers again each named tag without a handle (role tags, with their
+// bank entry and roles, and field tags) and advises every bank entry with no advise in force.
+void RegisterUndefinedTags();
 bool SetTagAdviseCallback();
 // Ends the notifications of every bank entry.
 void UnadviseAllTags();

@@ -8,10 +8,15 @@ namespace FakeTags {
 
 std::vector<Advice> advised;
 std::vector<std::pair<uint16_t, int16_t>> unadvised;
+std::function<void()> onAdvise;
 PT_ADVISE_CALLBACK callback = nullptr;
 int findCalls = 0;
 bool linkLost = false;
 std::vector<char> rawMessage;
+uint32_t generation = 0;
+int64_t msSinceHeard = -1;
+uint32_t faultNumber = 0;
+QString faultText;
 
 namespace {
 std::map<QString, Tag> g_tags;
@@ -25,14 +30,14 @@ Tag* ByHandle(uint16_t h) {
 uint16_t Find(const char* name) {
     ++findCalls;
     auto it = g_tags.find(QString::fromUtf8(name));
-    return it == g_tags.end() ? PT_NO_TAG : it->second.handle;
+    return it == g_tags.end() || it->second.absent ? PT_NO_TAG : it->second.handle;
 }
 uint16_t Register(const char* name) {
     return Find(name);
 }
 int16_t GetValue(uint16_t h, PT_TIME* time, uint16_t* status, double* value) {
     Tag* t = ByHandle(h);
-    if (!t || t->failReads) return 0;
+    if (!t || t->failReads || t->absent) return 0;
     *time = t->time;
     *status = 3;
     *value = t->value;
@@ -40,7 +45,7 @@ int16_t GetValue(uint16_t h, PT_TIME* time, uint16_t* status, double* value) {
 }
 int16_t GetMessage(uint16_t h, PT_TIME* time, uint16_t* status, char* text) {
     Tag* t = ByHandle(h);
-    if (!t || t->failReads) return 0;
+    if (!t || t->failReads || t->absent) return 0;
     *time = t->time;
     *status = 3;
     if (!rawMessage.empty()) {
@@ -75,6 +80,7 @@ int16_t SetCallback(int32_t, PT_ADVISE_CALLBACK cb) {
 }
 int16_t Advise(uint16_t h, int32_t client, int32_t index) {
     advised.push_back({h, client, index});
+    if (onAdvise) onAdvise();
     return static_cast<int16_t>(100 + index);
 }
 int16_t Unadvise(uint16_t h, int16_t id) {
@@ -84,16 +90,43 @@ int16_t Unadvise(uint16_t h, int16_t id) {
 int16_t LinkLost() {
     return linkLost ? 1 : 0;
 }
+uint32_t Generation() {
+    return generation;
+}
+int16_t Present(uint16_t h) {
+    const Tag* t = ByHandle(h);
+    return t && !t->absent && !linkLost ? 1 : 0;
+}
+int16_t FaultText(uint16_t h, char* text) {
+    const Tag* t = ByHandle(h);
+    if (!t || t->faultText.isEmpty()) return 0;
+    const QByteArray b = t->faultText.toUtf8();
+    if (text) std::memcpy(text, b.constData(), static_cast<size_t>(b.size()) + 1);
+    return 1;
+}
+int64_t SinceHeard() {
+    return msSinceHeard;
+}
+uint32_t Fault(char* text) {
+    const QByteArray b = faultText.toUtf8();
+    if (text) std::memcpy(text, b.constData(), static_cast<size_t>(b.size()) + 1);
+    return faultNumber;
+}
 }  // namespace
 
 void Install() {
     g_tags.clear();
     advised.clear();
     unadvised.clear();
+    onAdvise = nullptr;
     callback = nullptr;
     findCalls = 0;
     linkLost = false;
     rawMessage.clear();
+    generation = 0;
+    msSinceHeard = -1;
+    faultNumber = 0;
+    faultText.clear();
     TagLibraryApi api;
     api.RegisterTag = &Register;
     api.FindTag = &Find;
@@ -105,6 +138,11 @@ void Install() {
     api.TagAdvise = &Advise;
     api.TagUnadvise = &Unadvise;
     api.IsLinkLost = &LinkLost;
+    api.LinkGeneration = &Generation;
+    api.IsTagPresent = &Present;
+    api.TagFaultText = &FaultText;
+    api.MsSinceHeard = &SinceHeard;
+    api.LinkFault = &Fault;
     TagAccess::SetTagLibrary(api);
 }
 

@@ -481,3 +481,152 @@ TEST_F(MainLoopTest, AnUnusableRuntimeFolderIsNamedNotTakenForTheRuntimesEnd) {
     EXPECT_THROW(LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop), ProgramExit);
     EXPECT_TRUE(log.last().endsWith(QStringLiteral(" | Message | Ledgrix.System | dbSLiveAlone = 0")));
 }
+
+// A saver started before the runtime: once it answers, the tags that no runtime defined are
+// registered and advised, the link is called back after that, the stop tag is heard as at start,
+// and the undefined tags are named again only for what the runtime lacks.
+TEST_F(MainLoopTest, ASaverStartedBeforeTheRuntimeHearsItsTagsOnceItAnswers) {
+    ProgramState& st = State();
+    st.IsUseTimer = true;
+    st.dbSLiveAlone = 1;
+    SaveGroupRecord& g = CsvGroup(QStringLiteral("TRG"));
+    xSvcSettings& s = g.S();
+    s.dbSTriggerTag.Name = QStringLiteral("TRIG");
+    s.dbSPurgeTag.Name = QStringLiteral("NOPE");
+    st.StopTag.Name = QStringLiteral("STOP");
+    st.AliveTag.Name = QStringLiteral("ALIVE");
+    for (xTag* t : {&s.dbSEnableTag, &s.dbSTriggerTag, &s.dbSDirTag, &s.dbSFileNameTag,
+                    &s.dbSNumRecordsSavedTag, &s.dbSPurgeTag, &st.StopTag, &st.AliveTag, &st.DuringSavingTag})
+        ResolveTagID(*t);
+    Saver().IsLinkOnline = true;
+    FakeTags::linkLost = true;
+    try {
+        RuntimeMain();
+    } catch (const ProgramExit&) {
+        FAIL() << log.join(u'\n').toStdString();
+    }
+    ASSERT_EQ(log.filter(QStringLiteral("Please define the tags.")).size(), 1);
+
+    for (const char* name : {"TRIG", "STOP", "ALIVE"}) FakeTags::Add(QLatin1String(name));
+    FakeTags::Get(QStringLiteral("STOP")).value = 1;
+    FakeTags::linkLost = false;
+    FakeTags::generation = 1;
+    qsizetype advisedAt = -1;
+    FakeTags::onAdvise = [&] { advisedAt = log.size(); };
+    EXPECT_THROW(LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Timer), ProgramExit);
+    const QStringList back = log.filter(QStringLiteral("| The link to Hexvane is back; it was lost for "));
+    ASSERT_EQ(back.size(), 1) << log.join(u'\n').toStdString();
+    ASSERT_GE(advisedAt, 0);
+    EXPECT_GE(log.indexOf(back[0]), advisedAt);
+    ASSERT_TRUE(s.dbSTriggerTag.IsDefined());
+    const auto advised = [](const xTag& t) {
+        for (const auto& a : FakeTags::advised)
+            if (a.handle == t.Handle() && a.index == t.UserParm) return true;
+        return false;
+    };
+    EXPECT_TRUE(advised(s.dbSTriggerTag));
+    EXPECT_TRUE(advised(st.StopTag));
+    EXPECT_EQ(FakeTags::Get(QStringLiteral("STOP")).value, 0);
+    EXPECT_TRUE(LogHas(QStringLiteral(" | Message | Ledgrix.System | ALIVE = 1")));
+    const QStringList define = log.filter(QStringLiteral("Please define the tags."));
+    ASSERT_EQ(define.size(), 2);
+    EXPECT_TRUE(define[1].contains(QStringLiteral("NOPE")));
+    EXPECT_FALSE(define[1].contains(QStringLiteral("TRIG")));
+}
+
+// The runtime restarted between two passes without a field's tag: the outage is named, the tag
+// once (the field records the failed-read value, never another tag's), again once when it is
+// back, and the alive tag reads 1 again at each new connection.
+TEST_F(MainLoopTest, ARuntimeRestartedWithAnotherTagListIsNamedPerTagAndTheAliveTagReadsOneAgain) {
+    ProgramState& st = State();
+    st.dbSLiveAlone = 1;
+    SaveGroupRecord& g = CsvGroup(QStringLiteral("FLOWS"));
+    DefineTag(st.AliveTag, QStringLiteral("ALIVE"));
+    PrepareTagDataBank();
+    RegisterXTag();
+    Saver().IsLinkOnline = true;
+    FakeTags::generation = Saver().LinkGenerationSeen = 1;
+    const auto passes = [] {
+        LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+        LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    };
+    passes();
+    FakeTags::Get(QStringLiteral("V")).absent = true;
+    FakeTags::Get(QStringLiteral("ALIVE")).value = 0;
+    FakeTags::generation = 2;
+    passes();
+    int16_t gi = 1;
+    GetFieldValues(gi);
+    EXPECT_EQ(g.F(1).TagValue.toInt(), 0);
+    EXPECT_EQ(FakeTags::Get(QStringLiteral("ALIVE")).value, 1);
+    EXPECT_EQ(
+        log.filter(QStringLiteral(" | Warning | Ledgrix.System | The tag V is no longer in Hexvane")).size(),
+        1)
+        << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log.filter(QStringLiteral("The tag V can not be read")).isEmpty());
+    EXPECT_EQ(log.filter(QStringLiteral("Ledgrix can not connect with Hexvane!")).size(), 1);
+    EXPECT_EQ(log.filter(QStringLiteral("The link to Hexvane is back")).size(), 1);
+
+    FakeTags::Get(QStringLiteral("V")).absent = false;
+    FakeTags::generation = 3;
+    passes();
+    EXPECT_EQ(
+        log.filter(QStringLiteral(" | Message | Ledgrix.System | The tag V is in Hexvane again.")).size(), 1);
+}
+
+TEST_F(MainLoopTest, AnOutageReadsInHoursMinutesAndSecondsFromTheLastLineHeardForAllItsReports) {
+    EXPECT_EQ(LedgrixRuntime::SpanText(5), QStringLiteral("5 s"));
+    EXPECT_EQ(LedgrixRuntime::SpanText(75), QStringLiteral("1 min 15 s"));
+    EXPECT_EQ(LedgrixRuntime::SpanText(4 * 3600 + 2 * 60 + 3), QStringLiteral("4 h 2 min 3 s"));
+
+    State().dbSLiveAlone = 1;
+    Saver().IsLinkOnline = true;
+    FakeTags::msSinceHeard = 10000;
+    FakeTags::linkLost = true;
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    FakeTags::msSinceHeard = 30000;
+    SetLinkState(false, false);  // a second report within the outage
+    FakeTags::linkLost = false;
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    EXPECT_EQ(log.filter(QStringLiteral("| The link to Hexvane is back; it was lost for 10 s.")).size(), 1)
+        << log.join(u'\n').toStdString();
+}
+
+// Each new reason the library gives for a lost link is logged once after its failure line; an
+// unusable runtime folder is named once whatever the live-alone rule, and again when a
+// connection is refused for it.
+TEST_F(MainLoopTest, EachReasonForALostLinkIsLoggedOnceAndAnUnusableFolderIsNamed) {
+    State().dbSLiveAlone = 1;
+    Saver().IsLinkOnline = true;
+    FakeTags::linkLost = true;
+    FakeTags::faultNumber = 1;
+    FakeTags::faultText = QStringLiteral("the runtime did not answer");
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    const QStringList lines = log.filter(QStringLiteral("Ledgrix can not connect with Hexvane!"));
+    ASSERT_EQ(lines.size(), 1);
+    const qsizetype lost = log.indexOf(lines[0]);
+    ASSERT_LT(lost + 1, log.size());
+    EXPECT_EQ(log[lost + 1], QStringLiteral("Error Description = the runtime did not answer"));
+    EXPECT_EQ(log.filter(QStringLiteral("Error Description")).size(), 1);
+
+    const QByteArray folder = qgetenv("LEDGRIX_WINDOW_DIR");
+    const auto named = [&] {
+        return log
+            .filter(QStringLiteral(" | Error | Ledgrix.System | The runtime folder [") +
+                    QFile::decodeName(folder) +
+                    QStringLiteral("] cannot be used: other users may use it [mode 0777]."))
+            .size();
+    };
+    ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    EXPECT_EQ(named(), 1) << log.join(u'\n').toStdString();
+    FakeTags::faultNumber = 2;
+    FakeTags::faultText = QStringLiteral("the runtime folder cannot be used");
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    LedgrixRuntime::Pass(LedgrixRuntime::PassForm::Loop);
+    ASSERT_EQ(::chmod(folder.constData(), 0700), 0);
+    EXPECT_EQ(named(), 2);
+    EXPECT_EQ(log.filter(QStringLiteral("Error Description = the runtime folder cannot be used")).size(), 1);
+}

@@ -134,18 +134,55 @@ TEST_F(TagRolesTest, DisablingReportsLostSlotsAndStopEndsTheSaver) {
     EXPECT_TRUE(LogHas(QStringLiteral("| Message | Ledgrix.System | Set STOP=2")));
 }
 
-TEST_F(TagRolesTest, AFailedReadTakesTheLinkOfflineAndAsks) {
+// A value that cannot be read while the link is up is that tag's fault: named once an episode
+// with what the runtime sent, the field gets the failed-read value, and neither the lost link
+// nor the question comes. Only with the link lost does a failed read take it offline and ask.
+TEST_F(TagRolesTest, AFailedReadIsTheTagsFaultWhileTheLinkIsUpAndAsksOnlyWhenItIsLost) {
     SaveGroupRecord& g = AddGroup(QStringLiteral("G1"));
     DefineTag(g.S().dbSTriggerTag, QStringLiteral("TR"), 1);
     int32_t tr = AddTagRole(g.S().dbSTriggerTag, 1, QStringLiteral("dbSTriggerTag"));
+    xField& flow = g.F(++g.FieldCount);
+    flow.TagName = QStringLiteral("FLOW");
+    flow.TagType = QStringLiteral("VALUE");
+    flow.TagID = static_cast<int16_t>(FakeTags::Add(QStringLiteral("FLOW"), 5));
     Saver().IsLinkOnline = true;
-    FakeTags::Get(QStringLiteral("TR")).failReads = true;
+    for (const char* name : {"TR", "FLOW"}) {
+        FakeTags::Get(QLatin1String(name)).failReads = true;
+        FakeTags::Get(QLatin1String(name)).faultText = QStringLiteral("1e400");
+    }
+    window.tagViewTags = {QStringLiteral("FLOW")};
+    int16_t gi = 1;
+    for (int k = 0; k < 2; ++k) {
+        ProcessTagChange(tr);
+        GetFieldValues(gi);
+        RefreshTagView();
+    }
+    EXPECT_EQ(flow.TagValue.toInt(), 0);
+    EXPECT_EQ(g.R().LastdbSTriggerTagValue, -9999.99);  // no role handled
+    EXPECT_TRUE(Saver().IsLinkOnline);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_FALSE(LogHas(QStringLiteral("can not connect")));
+    for (const char* name : {"TR", "FLOW"})
+        EXPECT_EQ(
+            log.filter(QStringLiteral(" | Warning | Ledgrix.System | The tag %1 can not be read; Hexvane "
+                                      "sent [1e400].")
+                           .arg(QLatin1String(name)))
+                .size(),
+            1)
+            << log.join(u'\n').toStdString();
+    // A read that succeeds ends the episode.
+    FakeTags::Get(QStringLiteral("FLOW")).failReads = false;
+    GetFieldValues(gi);
+    FakeTags::Get(QStringLiteral("FLOW")).failReads = true;
+    GetFieldValues(gi);
+    EXPECT_EQ(log.filter(QStringLiteral("The tag FLOW can not be read")).size(), 2);
+
+    FakeTags::linkLost = true;
     boxes.answers = {MsgAnswer::Cancel};
     ProcessTagChange(tr);
     EXPECT_FALSE(Saver().IsLinkOnline);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("Connect to Hexvane is failure"));
-    EXPECT_EQ(g.R().LastdbSTriggerTagValue, -9999.99);  // no role handled
     EXPECT_EQ(window.Last(QStringLiteral("LinkPicture")), QStringLiteral("offline"));
     EXPECT_EQ(window.Last(QStringLiteral("LinkStatus")), QStringLiteral("（Offline）"));
 }
