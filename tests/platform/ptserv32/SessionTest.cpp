@@ -115,8 +115,12 @@ class FakeHmi {
         ::unlink(HexvaneSocketPath().c_str());
     }
 
-    // ADV requests are answered only by ReleaseAdvises.
-    void HoldAdvises() { hold_ = true; }
+    // ADV requests after the first `answered` are answered only by ReleaseAdvises.
+    void HoldAdvises(int answered) {
+        std::lock_guard<std::mutex> lk(mutex_);
+        hold_ = true;
+        answerBeforeHold_ = answered;
+    }
     void ReleaseAdvises() {
         std::lock_guard<std::mutex> lk(mutex_);
         hold_ = false;
@@ -145,10 +149,10 @@ class FakeHmi {
         std::lock_guard<std::mutex> lk(mutex_);
         return std::find(requests_.begin(), requests_.end(), request) != requests_.end();
     }
-    bool ReceivedAdvise() {
+    int ReceivedAdvises() {
         std::lock_guard<std::mutex> lk(mutex_);
-        return std::any_of(requests_.begin(), requests_.end(),
-                           [](const std::string& r) { return r.starts_with("ADV"); });
+        return static_cast<int>(std::count_if(requests_.begin(), requests_.end(),
+                                              [](const std::string& r) { return r.starts_with("ADV"); }));
     }
 
   private:
@@ -221,7 +225,7 @@ class FakeHmi {
             Send(p.fd, "= " + seq + ' ' + std::to_string(tags_.size()));
         } else if (t.size() == 5 && t[1] == "ADV") {
             const Held h{p.fd, seq, std::stoi(std::string(t[2])), std::string(t[3]), std::string(t[4])};
-            if (hold_)
+            if (hold_ && --answerBeforeHold_ < 0)
                 held_.push_back(h);
             else
                 AnswerAdvise(h);
@@ -237,6 +241,7 @@ class FakeHmi {
     std::vector<Tag> tags_;
     const bool crlf_;
     bool hold_ = false;
+    int answerBeforeHold_ = 0;
     std::vector<Held> held_;
     std::map<int, Held> advises_;  // by the runtime's id
     int lastId_ = 0;
@@ -259,14 +264,14 @@ class Session : public ::testing::Test {
         Lib().SetAdviseCallback(Client, nullptr);
     }
     // Starts the runtime (again) with these tags and waits until the link is up with it (the
-    // host's calls connect too). One that holds back its answers to ADV is left to the library's
-    // own attempts, which must not wait for the test.
-    void Start(std::vector<FakeHmi::Tag> tags, bool crlf = false, bool hold = false) {
+    // host's calls connect too). One that holds back its answers to ADV (after the first
+    // `answerBeforeHold`) is left to the library's own attempts, which must not wait for the test.
+    void Start(std::vector<FakeHmi::Tag> tags, bool crlf = false, int answerBeforeHold = -1) {
         const uint32_t before = Lib().LinkGeneration();
         fake_.reset();
         fake_ = std::make_unique<FakeHmi>(std::move(tags), crlf);
-        if (hold) {
-            fake_->HoldAdvises();
+        if (answerBeforeHold >= 0) {
+            fake_->HoldAdvises(answerBeforeHold);
             return;
         }
         ASSERT_TRUE(
@@ -316,7 +321,7 @@ TEST_F(Session, AHandleStandsForItsTagsNameOnEveryConnection) {
     EXPECT_TRUE(std::isnan(Read(flow)));
     EXPECT_EQ(Lib().IsTagPresent(flow), 0);
     EXPECT_EQ(Lib().RegisterTag("FLOW"), PT_NO_TAG);
-    EXPECT_FALSE(fake_->ReceivedAdvise());
+    EXPECT_FALSE(fake_->ReceivedAdvises() > 0);
     EXPECT_EQ(Read(extra), 999);
 
     Start({{"A", 1}, {"B", 2}, {"FLOW", 7}});
@@ -376,8 +381,8 @@ TEST_F(Session, AChangeDuringTheReadviseCallsBackOnce) {
         SCOPED_TRACE(stateBeforeAnswer);
         const uint32_t generation = Lib().LinkGeneration();
         const std::size_t before = Calls().size();
-        Start({{"TRG", delivered}}, false, true);
-        ASSERT_TRUE(WaitUntil([&] { return fake_->ReceivedAdvise(); }));
+        Start({{"TRG", delivered}}, false, 0);
+        ASSERT_TRUE(WaitUntil([&] { return fake_->ReceivedAdvises() > 0; }));
         const double v = 1 - delivered;
         if (stateBeforeAnswer) {
             fake_->Set("TRG", v, false);
@@ -396,19 +401,22 @@ TEST_F(Session, AChangeDuringTheReadviseCallsBackOnce) {
     }
 }
 
-// TagUnadvise while the runtime holds back its answer to the advise made again: it returns at
-// once, no callback of the advise runs after it, and the runtime is told.
+// TagUnadvise while a new connection makes the advises again and the runtime holds back an
+// answer: it returns at once, no callback of the advise runs after it, and the runtime is told,
+// of an advise it took before the unadvise and of one it takes after.
 TEST_F(Session, AnUnadviseDuringTheReadviseEndsItsCallbacksAndTellsTheRuntime) {
-    Start({{"TRG", 0}});
-    const uint16_t trg = Lib().RegisterTag("TRG");
-    const int16_t id = Advise(trg, 4);
-    Start({{"TRG", 1}}, false, true);
-    ASSERT_TRUE(WaitUntil([&] { return fake_->ReceivedAdvise(); }));
-    EXPECT_EQ(Lib().TagUnadvise(trg, id), 1);
+    Start({{"TRG", 0}, {"T1", 0}});
+    const uint16_t trg = Lib().RegisterTag("TRG"), t1 = Lib().RegisterTag("T1");
+    const int16_t a = Advise(trg, 4), b = Advise(t1, 5);
+    Start({{"TRG", 0}, {"T1", 1}}, false, 1);
+    ASSERT_TRUE(WaitUntil([&] { return fake_->ReceivedAdvises() == 2; }));
+    EXPECT_EQ(Lib().TagUnadvise(trg, a), 1);
+    EXPECT_EQ(Lib().TagUnadvise(t1, b), 1);
     advised_.clear();
+    fake_->Set("TRG", 1);
     fake_->ReleaseAdvises();
+    ASSERT_TRUE(WaitUntil([&] { return fake_->Received("UNADV 1 1") && fake_->Received("UNADV 2 2"); }));
     fake_->Set("TRG", 0);
-    ASSERT_TRUE(WaitUntil([&] { return fake_->Received("UNADV 1 1"); }));
     QThread::msleep(300);
     EXPECT_TRUE(Calls().empty());
 }
