@@ -20,8 +20,10 @@ bool Connection::Open(const std::string& folder) {
     }
     if (fd < 0) return false;
     fd_ = fd;
+    firstSeq_ = seq_ + 1;
+    checksOpen_ = 0;
     std::lock_guard<std::mutex> lk(mutex_);
-    alive_ = true;
+    ended_ = false;
     answer_.reset();
     waitingSeq_ = 0;
     return true;
@@ -37,22 +39,17 @@ void Connection::Close() {
     if (fd < 0) return;
     ::shutdown(fd, SHUT_RDWR);
     ::close(fd);
-    SetDead();
+    EndWaits();
 }
 
 void Connection::Shut() {
     if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
-    SetDead();
+    EndWaits();
 }
 
-bool Connection::Alive() const {
+void Connection::EndWaits() {
     std::lock_guard<std::mutex> lk(mutex_);
-    return alive_;
-}
-
-void Connection::SetDead() {
-    std::lock_guard<std::mutex> lk(mutex_);
-    alive_ = false;
+    ended_ = true;
     answered_.notify_all();
 }
 
@@ -66,6 +63,13 @@ bool Connection::Awaits(uint64_t seq) const {
     std::lock_guard<std::mutex> lk(mutex_);
     // 0 is the number of the checks, which no call waits for.
     return seq != 0 && seq == waitingSeq_;
+}
+
+bool Connection::Answers(uint64_t seq) {
+    if (seq != 0) return seq >= firstSeq_ && seq <= seq_;
+    for (uint32_t open = checksOpen_; open > 0;)
+        if (checksOpen_.compare_exchange_weak(open, open - 1)) return true;
+    return false;
 }
 
 void Connection::Deliver(uint64_t seq, Tokens answer) {
@@ -86,7 +90,7 @@ Connection::Result Connection::Exchange(const std::string& request, PT_WAIT_HOOK
     const Sent sent = SendAll(std::to_string(seq) + ' ' + request + '\n', wait);
     if (sent == Sent::Broken) Shut();  // the reader ends
     std::unique_lock<std::mutex> lk(mutex_);
-    const auto done = [&] { return answer_.has_value() || !alive_ || stopping_; };
+    const auto done = [&] { return answer_.has_value() || ended_ || stopping_; };
     while (sent == Sent::Whole && !done()) {
         if (wait.Expired() ||
             answered_.wait_until(lk, std::min(Clock::now() + HookEvery, wait.Deadline()), done))
@@ -100,7 +104,7 @@ Connection::Result Connection::Exchange(const std::string& request, PT_WAIT_HOOK
     Result r;
     r.answer = std::move(answer_);
     answer_.reset();
-    r.unanswered = !r.answer && alive_ && sent != Sent::Broken;
+    r.unanswered = !r.answer && !ended_ && sent != Sent::Broken;
     return r;
 }
 
@@ -132,7 +136,9 @@ bool Connection::SendCheck() {
     std::unique_lock<std::mutex> s(sendMutex_, std::try_to_lock);
     if (!s.owns_lock()) return true;
     static constexpr char check[] = "0 PING\n";
+    ++checksOpen_;
     const ssize_t n = ::send(fd_, check, sizeof check - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n <= 0) --checksOpen_;
     return n <= 0 || n == static_cast<ssize_t>(sizeof check - 1);
 }
 

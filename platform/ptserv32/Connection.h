@@ -41,9 +41,8 @@ class Connection {
     void Shut();
     bool IsOpen() const { return fd_ >= 0; }
     int Fd() const { return fd_; }
-    bool Alive() const;
-    // No answer will come (the connection has ended or is lost).
-    void SetDead();
+    // No answer will come on this socket: the waits end (it has ended or is lost).
+    void EndWaits();
     // Ends every wait for good (the library is unloaded).
     void Stop();
 
@@ -58,6 +57,9 @@ class Connection {
     // From the reader: whether a call waits for the answer `seq`, and the answer itself.
     bool Awaits(uint64_t seq) const;
     void Deliver(uint64_t seq, Tokens answer);
+    // From the reader: whether `seq` answers a request made on this socket (a sign of life that
+    // was asked for counts once).
+    bool Answers(uint64_t seq);
 
     // On the reader thread: asks the runtime for a sign of life, unless a call is sending just
     // now. False when the check was half sent, which leaves the stream unusable.
@@ -68,11 +70,13 @@ class Connection {
     Sent SendAll(const std::string& data, AnswerWait& wait);
 
     std::atomic<int> fd_{-1};
-    uint64_t seq_ = 0;
-    std::mutex sendMutex_;  // one line at a time on the socket
+    std::atomic<uint64_t> seq_{0};         // the last request's number
+    std::atomic<uint64_t> firstSeq_{1};    // the first request's number on this socket
+    std::atomic<uint32_t> checksOpen_{0};  // signs of life asked for and not yet given
+    std::mutex sendMutex_;                 // one line at a time on the socket
     mutable std::mutex mutex_;
     std::condition_variable answered_;
-    bool alive_ = false;
+    bool ended_ = true;  // no answer comes any more
     bool stopping_ = false;
     uint64_t waitingSeq_ = 0;
     std::optional<Tokens> answer_;

@@ -40,9 +40,18 @@ bool SameState(const MirrorTag& a, const MirrorTag& b) {
     return a.value == b.value && a.status == b.status && a.message == b.message;
 }
 
+uint16_t Mirror::Runtime(uint16_t handle) const {
+    return handle == 0 || handle > runtimeOf.size() ? 0 : runtimeOf[handle - 1];
+}
+
+uint16_t Mirror::Handle(uint64_t r) const {
+    return r == 0 || r > handleOf.size() ? 0 : handleOf[r - 1];
+}
+
 const MirrorTag* Mirror::Tag(uint16_t handle) const {
-    if (handle == 0 || handle > tags.size() || !tags[handle - 1].ok) return nullptr;
-    return &tags[handle - 1];
+    const uint16_t r = Runtime(handle);
+    if (r == 0 || r > tags.size() || !tags[r - 1].ok) return nullptr;
+    return &tags[r - 1];
 }
 
 void LiveMirror::BeginSnapshot() {
@@ -57,7 +66,46 @@ bool LiveMirror::EndSnapshot(std::optional<uint64_t> count) {
     std::lock_guard<std::mutex> lk(mutex_);
     snapshotting_ = false;
     ready_ = count && !bad_ && *count == mirror_.tags.size();
+    // Each name given a handle before, found in this runtime's tags.
+    mirror_.runtimeOf.assign(names_.size(), 0);
+    mirror_.handleOf.assign(mirror_.tags.size(), 0);
+    for (std::size_t i = 0; ready_ && i < names_.size(); ++i) {
+        const auto it = mirror_.byKey.find(names_[i]);
+        if (it == mirror_.byKey.end()) continue;
+        mirror_.runtimeOf[i] = it->second;
+        mirror_.handleOf[it->second - 1] = static_cast<uint16_t>(i + 1);
+    }
     return ready_;
+}
+
+uint16_t LiveMirror::HandleOfKey(const std::string& key) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    const auto it = mirror_.byKey.find(key);
+    return ready_ && it != mirror_.byKey.end() ? Give(it->second, key) : PT_NO_TAG;
+}
+
+uint16_t LiveMirror::HandleOfRuntime(uint64_t r) {
+    std::lock_guard<std::mutex> lk(mutex_);
+    if (!ready_) return PT_NO_TAG;
+    for (const auto& [key, n] : mirror_.byKey)
+        if (n == r) return Give(n, key);
+    return PT_NO_TAG;
+}
+
+// Under mutex_: the handle of `key`, which has the runtime's number r, given now when the name
+// has none: the number itself when that is free, else the lowest free one.
+uint16_t LiveMirror::Give(uint16_t r, const std::string& key) {
+    if (const uint16_t h = mirror_.Handle(r)) return h;
+    std::size_t h = r;
+    if (h <= names_.size() && !names_[h - 1].empty())
+        for (h = 1; h <= names_.size() && !names_[h - 1].empty();) ++h;
+    if (h >= PT_NO_TAG) return PT_NO_TAG;
+    if (h > names_.size()) names_.resize(h);
+    names_[h - 1] = key;
+    if (h > mirror_.runtimeOf.size()) mirror_.runtimeOf.resize(h, 0);
+    mirror_.runtimeOf[h - 1] = r;
+    mirror_.handleOf[r - 1] = static_cast<uint16_t>(h);
+    return static_cast<uint16_t>(h);
 }
 
 void LiveMirror::Invalidate() {
@@ -92,16 +140,20 @@ bool LiveMirror::Apply(const std::vector<std::string_view>& t) {
     return false;
 }
 
-std::optional<MirrorTag> LiveMirror::TagState(uint16_t handle) const {
+uint16_t LiveMirror::Runtime(uint16_t handle) const {
     std::lock_guard<std::mutex> lk(mutex_);
-    if (handle == 0 || handle > mirror_.tags.size()) return std::nullopt;
-    return mirror_.tags[handle - 1];
+    return mirror_.Runtime(handle);
 }
 
-Mirror LiveMirror::Take() {
+uint16_t LiveMirror::Handle(uint64_t r) const {
     std::lock_guard<std::mutex> lk(mutex_);
-    ready_ = false;
-    return std::move(mirror_);
+    return mirror_.Handle(r);
+}
+
+std::optional<MirrorTag> LiveMirror::TagState(uint64_t r) const {
+    std::lock_guard<std::mutex> lk(mutex_);
+    if (r == 0 || r > mirror_.tags.size()) return std::nullopt;
+    return mirror_.tags[r - 1];
 }
 
 }  // namespace ptserv

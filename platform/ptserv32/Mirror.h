@@ -1,5 +1,7 @@
 // The tags of the runtime as the library last heard them: filled by the snapshot of a new
-// connection, then kept current by the state line of each change.
+// connection, then kept current by the state line of each change. The handles the host holds are
+// the library's own: each stands for one tag name (its key) for the whole run, and each new
+// connection finds the runtime's number of every name anew.
 #pragma once
 #include <cstdint>
 #include <mutex>
@@ -24,12 +26,18 @@ struct MirrorTag {
 // What the host reads of a tag: the same value, message and status (times aside).
 bool SameState(const MirrorTag& a, const MirrorTag& b);
 
-// tags[h - 1] has handle h.
+// tags[r - 1] has the runtime's number r.
 struct Mirror {
     std::vector<MirrorTag> tags;
     std::unordered_map<std::string, uint16_t> byKey;  // the runtime's upper-case names
-    // Nothing for an unknown handle or a tag whose state could not be read.
+    std::vector<uint16_t> runtimeOf;                  // [h - 1]: the number of handle h's name, or 0
+    std::vector<uint16_t> handleOf;                   // [r - 1]: the handle of number r's name, or 0
+    // Nothing for a handle whose name this runtime lacks or whose state could not be read.
     const MirrorTag* Tag(uint16_t handle) const;
+    // The runtime's number of a handle's name; 0 when it lacks the name.
+    uint16_t Runtime(uint16_t handle) const;
+    // The handle of the tag with the runtime's number r; 0 when none was given.
+    uint16_t Handle(uint64_t r) const;
 };
 
 // The mirror of the open connection, shared by the reader and the host's reads.
@@ -43,10 +51,16 @@ class LiveMirror {
     void Invalidate();
     // A state line ("$ ...") or snapshot row ("* ..."), split; false when it cannot be read.
     bool Apply(const std::vector<std::string_view>& t);
-    // The state of one tag now; nothing when the mirror does not hold it.
-    std::optional<MirrorTag> TagState(uint16_t handle) const;
-    // Moves the tags out (the connection has ended).
-    Mirror Take();
+    // Mirror::Runtime and Mirror::Handle of the open connection.
+    uint16_t Runtime(uint16_t handle) const;
+    uint16_t Handle(uint64_t r) const;
+    // The state of the tag with the runtime's number r now; nothing when the mirror lacks it.
+    std::optional<MirrorTag> TagState(uint64_t r) const;
+    // The handle standing for a key (an upper-case name), given now when the runtime has the
+    // name and none was given yet; PT_NO_TAG when the ready mirror lacks the name.
+    uint16_t HandleOfKey(const std::string& key);
+    // Likewise for the runtime's number r.
+    uint16_t HandleOfRuntime(uint64_t r);
 
     // Runs `read` on the mirror when it is ready; false when it is not, else its result.
     template <typename Reading>
@@ -56,9 +70,11 @@ class LiveMirror {
     }
 
   private:
+    uint16_t Give(uint16_t r, const std::string& key);
     mutable std::mutex mutex_;
     Mirror mirror_;
-    bool ready_ = false;  // a complete snapshot of the open connection
+    std::vector<std::string> names_;  // [h - 1]: the key handle h stands for, for the whole run
+    bool ready_ = false;              // a complete snapshot of the open connection
     bool snapshotting_ = false;
     bool bad_ = false;
 };

@@ -13,6 +13,10 @@ void Notices::SetCallback(int32_t client, PT_ADVISE_CALLBACK cb) {
         callbacks_.erase(client);
 }
 
+void Notices::Barrier() {
+    std::lock_guard<std::recursive_mutex> lk(callbackMutex_);
+}
+
 int Notices::Open() {
     Close();
     std::lock_guard<std::mutex> q(mutex_);
@@ -34,9 +38,9 @@ void Notices::Release() {
     if (!queue_.empty()) Wake();
 }
 
-void Notices::Push(const Notice& n, bool onReader) {
+void Notices::Push(Notice n, bool onReader) {
     std::lock_guard<std::mutex> q(mutex_);
-    queue_.push_back(n);
+    queue_.push_back(std::move(n));
     if (!onReader && !held_) Wake();
 }
 
@@ -51,12 +55,12 @@ void Notices::Run() {
         {
             std::lock_guard<std::mutex> q(mutex_);
             if (held_ || queue_.empty()) return;
-            n = queue_.front();
+            n = std::move(queue_.front());
             queue_.pop_front();
         }
         std::lock_guard<std::recursive_mutex> lk(callbackMutex_);
         const auto it = callbacks_.find(n.client);
-        if (it != callbacks_.end()) it->second(n.handle, n.index);
+        if (it != callbacks_.end() && deliver_(n)) it->second(n.handle, n.index);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/hexvane-sim/HexvaneProtocol.h"
 #include "platform/ptserv32/Connection.h"
+#include "platform/ptserv32/Session.h"
 
 namespace ptserv {
 namespace {
@@ -17,14 +18,15 @@ constexpr auto QuietBeforeCheck = std::chrono::seconds(1);
 constexpr int WatchEveryMs = 200;
 }  // namespace
 
-void Reader::Start(int wake) {
+void Reader::Start(int wake, uint64_t number) {
     {
         std::lock_guard<std::mutex> rl(readMutex_);
         input_.clear();
         inputDead_ = false;
+        number_ = number;
     }
     lastHeard_ = Clock::now().time_since_epoch().count();
-    thread_ = std::thread([this, fd = connection_.Fd(), wake] { Loop(fd, wake); });
+    thread_ = std::thread([this, fd = connection_.Fd(), wake, number] { Loop(fd, wake, number); });
 }
 
 void Reader::Join() {
@@ -42,7 +44,7 @@ void Reader::Drain() {
     ReadAvailable(fd);
 }
 
-void Reader::Loop(int fd, int wake) {
+void Reader::Loop(int fd, int wake, uint64_t number) {
     t_reader = true;
     Clock::time_point checked{};  // the last sign of life asked for
     for (;;) {
@@ -65,32 +67,44 @@ void Reader::Loop(int fd, int wake) {
             }
         }
         handlers_.notices();
-        if (!open || !Answering(checked)) break;
+        if (!open) break;
+        if (!Answering(checked)) {
+            handlers_.lost(number, Loss::NotAnswering);
+            break;
+        }
     }
 }
 
 // Under readMutex_: reads and handles every complete line waiting on the socket; false when the
-// connection has ended. Runs no callback, so it never waits for the host.
+// connection has ended or is lost. Runs no callback, so it never waits for the host.
 bool Reader::ReadAvailable(int fd) {
     if (inputDead_) return false;
     char chunk[16384];
-    for (;;) {
+    Loss why = Loss::Ended;
+    for (bool readable = true; readable;) {
         const ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
         if (n <= 0) break;
         input_.append(chunk, static_cast<std::size_t>(n));
         std::size_t start = 0, nl;
-        while ((nl = input_.find('\n', start)) != std::string::npos) {
-            if (handlers_.line(std::string_view(input_).substr(start, nl - start)))
-                lastHeard_ = Clock::now().time_since_epoch().count();
+        while (readable && (nl = input_.find('\n', start)) != std::string::npos) {
+            std::string_view line = std::string_view(input_).substr(start, nl - start);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            const LineKind kind = handlers_.line(line);
+            if (kind == LineKind::Heard) lastHeard_ = Clock::now().time_since_epoch().count();
+            readable = kind != LineKind::Unreadable;
             start = nl + 1;
         }
         input_.erase(0, start);
-        if (input_.size() > HexvaneWire::MaxLine) break;
+        if (!readable || input_.size() > HexvaneWire::MaxLine) {
+            why = Loss::Unreadable;
+            ::shutdown(fd, SHUT_RDWR);
+            break;
+        }
     }
     inputDead_ = true;
-    handlers_.ended();
+    handlers_.lost(number_, why);
     return false;
 }
 
@@ -100,15 +114,10 @@ bool Reader::ReadAvailable(int fd) {
 bool Reader::Answering(Clock::time_point& checked) {
     const auto now = Clock::now();
     const Clock::time_point heard{Clock::duration(lastHeard_.load())};
-    if (checked > heard && now - heard >= AnswerTimeout) {
-        handlers_.unanswered();
-        return false;
-    }
+    if (checked > heard && now - heard >= AnswerTimeout) return false;
     if (now - heard < QuietBeforeCheck || now - checked < QuietBeforeCheck) return true;
     checked = now;
-    if (connection_.SendCheck()) return true;
-    handlers_.unanswered();
-    return false;
+    return connection_.SendCheck();
 }
 
 }  // namespace ptserv

@@ -3,6 +3,7 @@
 // mirror of the runtime's tags, the kept advises, the notifications and the keeper.
 #include "platform/ptserv32/ptserv32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -34,19 +35,9 @@ uint16_t Lookup(const char* name) {
         if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
-    if (ascii) {
-        uint16_t h = PT_NO_TAG;
-        TheLink().WithMirror([&](const Mirror& m) {
-            const auto it = m.byKey.find(key);
-            if (it != m.byKey.end()) h = it->second;
-            return true;
-        });
-        return h;
-    }
+    if (ascii) return TheLink().HandleOfKey(key);
     // Letter case beyond ASCII is the runtime's to judge.
-    const auto a = TheLink().Call("FIND " + HexvaneWire::EncodeText(name));
-    const auto h = ptserv::OneNumber(a);
-    return h && *h > 0 && *h < PT_NO_TAG ? static_cast<uint16_t>(*h) : PT_NO_TAG;
+    return TheLink().Find("FIND " + HexvaneWire::EncodeText(name));
 }
 
 // Day of the week, 1 Sunday to 7 Saturday.
@@ -132,9 +123,11 @@ int16_t GetTagMessage(uint16_t handle, PT_TIME* time, uint16_t* status, char* te
 int16_t SetTagValue(uint16_t handle, const PT_TIME* time, uint16_t statusMask, uint16_t statusBits,
                     double* value, int32_t client) {
     if (!value) return 0;
-    const auto a = TheLink().Call("SETV " + std::to_string(handle) + ' ' + TimeToken(time) + ' ' +
-                                  std::to_string(statusMask) + ' ' + std::to_string(statusBits) + ' ' +
-                                  HexvaneWire::FormatNumber(*value) + ' ' + std::to_string(client));
+    const auto a = TheLink().CallFor(handle, [&](uint16_t r) {
+        return "SETV " + std::to_string(r) + ' ' + TimeToken(time) + ' ' + std::to_string(statusMask) + ' ' +
+               std::to_string(statusBits) + ' ' + HexvaneWire::FormatNumber(*value) + ' ' +
+               std::to_string(client);
+    });
     return IsOne(a) ? 1 : 0;
 }
 
@@ -142,9 +135,11 @@ int16_t SetTagMessage(uint16_t handle, const PT_TIME* time, uint16_t statusMask,
                       const char* text, int32_t client) {
     // A text the runtime would refuse is not sent.
     if (!text || std::strlen(text) > HexvaneWire::MaxText) return 0;
-    const auto a = TheLink().Call("SETM " + std::to_string(handle) + ' ' + TimeToken(time) + ' ' +
-                                  std::to_string(statusMask) + ' ' + std::to_string(statusBits) + ' ' +
-                                  HexvaneWire::EncodeText(text) + ' ' + std::to_string(client));
+    const auto a = TheLink().CallFor(handle, [&](uint16_t r) {
+        return "SETM " + std::to_string(r) + ' ' + TimeToken(time) + ' ' + std::to_string(statusMask) + ' ' +
+               std::to_string(statusBits) + ' ' + HexvaneWire::EncodeText(text) + ' ' +
+               std::to_string(client);
+    });
     return IsOne(a) ? 1 : 0;
 }
 
@@ -167,15 +162,15 @@ void PtSetWaitHook(PT_WAIT_HOOK hook) {
 }
 
 int16_t PtIsLinkLost(void) {
-    return TheLink().IsLost() ? 1 : 0;
+    return TheLink().State().IsLost() ? 1 : 0;
 }
 
 uint32_t PtLinkGeneration(void) {
-    return TheLink().Generation();
+    return TheLink().State().Generation();
 }
 
 int16_t PtIsTagPresent(uint16_t handle) {
-    return TheLink().WithMirror([&](const Mirror& m) { return m.Tag(handle) != nullptr; }) ? 1 : 0;
+    return TheLink().IsPresent(handle) ? 1 : 0;
 }
 
 int16_t PtTagFaultText(uint16_t, char*) {
@@ -183,12 +178,21 @@ int16_t PtTagFaultText(uint16_t, char*) {
 }
 
 int64_t PtMsSinceHeard(void) {
-    return -1;
+    return TheLink().State().MsSinceHeard();
 }
 
 uint32_t PtLinkFault(char* text) {
-    if (text) text[0] = '\0';
-    return 0;
+    std::string why;
+    const uint32_t number = TheLink().State().Fault(&why);
+    if (text) {
+        // Cut at a character.
+        std::size_t n = std::min(why.size(), static_cast<std::size_t>(PT_MESSAGE_BUFFER_BYTES - 1));
+        if (n < why.size())
+            while (n > 0 && (static_cast<unsigned char>(why[n]) & 0xC0) == 0x80) --n;
+        std::memcpy(text, why.data(), n);
+        text[n] = '\0';
+    }
+    return number;
 }
 
 }  // extern "C"

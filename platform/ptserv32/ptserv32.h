@@ -1,14 +1,17 @@
 /* The HMI tag-manager library as the saver loads it: PTSERV32.dll in the program folder.
    C calling convention, UTF-8 text; handles and results are 16-bit; a result that is not zero
    means success. The library is a client of the running HMI runtime.
+   A handle stands for its tag's name for the whole run: a runtime started again with another tag
+   list has the same handle for the same name, and a handle whose name it lacks reads as failed.
    The link mends itself: once a connection has ended or could not be made, or the runtime did
    not answer, the library tries a new connection about once a second, whether or not the host
    calls meanwhile. Every advise the host made is kept under the advise ID that TagAdvise gave,
-   valid for the whole run: a new connection makes each again before the link counts as back, and
-   the callback runs once for each advised tag whose value, status or message differs from the
-   last state heard before. TagUnadvise with that ID ends the advise also while the runtime cannot
-   be told. While the runtime does not answer, calls fail at once; while it is merely absent (no
-   socket, or one nobody takes) a call of the host tries to connect itself, which costs little. */
+   valid for the whole run: a new connection makes each again whose tag its runtime has before the
+   link counts as back, and the callback runs once for each advised tag whose value, status or
+   message differs from the state its last callback delivered. TagUnadvise with that ID ends the
+   advise also while the runtime cannot be told; once it returns, no callback of it runs. While
+   the runtime does not answer, calls fail at once; while it is merely absent (no socket, or one
+   nobody takes) a call of the host tries to connect itself, which costs little. */
 #ifndef LEDGRIX_PTSERV32_H
 #define LEDGRIX_PTSERV32_H
 #include <stdint.h>
@@ -59,10 +62,10 @@ PT_EXPORT int16_t TagUnadvise(uint16_t handle, int16_t adviseId);
    fail at once. NULL removes the hook. */
 typedef int (*PT_WAIT_HOOK)(int32_t waitedMs);
 PT_EXPORT void PtSetWaitHook(PT_WAIT_HOOK hook);
-/* 1 from a failed attempt to reach the runtime (none runs, a connection that ended could not be
-   made again, or the runtime did not answer a call, the snapshot or a check of the link) until a
-   new connection has its snapshot and every kept advise again; 0 before the first attempt and
-   while connected. */
+/* 1 from a failed attempt to reach the runtime (none runs, or the runtime did not answer a call,
+   the snapshot or a check of the link) or the loss of the connection (it ended, or the runtime
+   sent lines that cannot be read) until a new connection has its snapshot and every kept advise
+   again; 0 before the first attempt and while connected. */
 PT_EXPORT int16_t PtIsLinkLost(void);
 /* How many connections have been made whole (snapshot taken, every kept advise in force again)
    since the library was loaded; 0 before the first. A host that sees it move knows that the
