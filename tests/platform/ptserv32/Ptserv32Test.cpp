@@ -12,11 +12,14 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -41,6 +44,7 @@ struct Api {
     decltype(&::TagUnadvise) TagUnadvise;
     decltype(&::PtSetWaitHook) SetWaitHook;
     decltype(&::PtIsLinkLost) IsLinkLost;
+    decltype(&::PtTagFaultText) TagFaultText;
 };
 
 const Api& Lib() {
@@ -62,6 +66,7 @@ const Api& Lib() {
         sym(a.TagUnadvise, "TagUnadvise");
         sym(a.SetWaitHook, "PtSetWaitHook");
         sym(a.IsLinkLost, "PtIsLinkLost");
+        sym(a.TagFaultText, "PtTagFaultText");
         return a;
     }();
     return api;
@@ -138,6 +143,20 @@ class FakeRuntime {
         while (turns_ < turn + 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     int Accepted() const { return accepted_; }
+    // The snapshot's rows, each ended by a line end (the runtime's tags).
+    void SetSnapshot(std::string rows) {
+        std::lock_guard<std::mutex> lk(mutex_);
+        snapshot_ = std::move(rows);
+    }
+    // Sends a line to every connection; returns once it is sent.
+    void Send(const std::string& line) {
+        {
+            std::lock_guard<std::mutex> lk(mutex_);
+            outgoing_ += line + '\n';
+        }
+        const int turn = turns_;
+        while (turns_ < turn + 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 
   private:
     void Loop() {
@@ -159,10 +178,15 @@ class FakeRuntime {
             for (std::size_t i = 0; i + 1 < fds.size(); ++i)
                 if (fds[i + 1].revents) Serve(i);
             static constexpr char garbage[] = "= x\n$ 1 -\n! 7 1\n* 1\nnoise\n";
-            if (mode == Mode::Garbage)
-                for (const int c : clients_)
-                    if (c >= 0) [[maybe_unused]]
-                        const ssize_t w = ::send(c, garbage, sizeof garbage - 1, MSG_NOSIGNAL);
+            std::string out;
+            {
+                std::lock_guard<std::mutex> lk(mutex_);
+                out.swap(outgoing_);
+            }
+            if (mode == Mode::Garbage) out = garbage;
+            for (const int c : clients_)
+                if (c >= 0 && !out.empty()) [[maybe_unused]]
+                    const ssize_t w = ::send(c, out.data(), out.size(), MSG_NOSIGNAL);
         }
     }
     void Serve(std::size_t i) {
@@ -179,9 +203,13 @@ class FakeRuntime {
             const std::string line = in.substr(0, nl);
             const std::string seq = line.substr(0, line.find(' '));
             if (mode_ == Mode::Garbage) continue;
-            std::string out;
-            if (line.ends_with(" SNAP")) out = "* 1 2024.1.2.3.4.5 0 1.5 2024.1.2.3.4.5 :hello :T1 :T1\n";
-            out += "= " + seq + " 1\n";
+            std::string out, answer = "1";
+            if (line.ends_with(" SNAP")) {
+                std::lock_guard<std::mutex> lk(mutex_);
+                out = snapshot_;
+                answer = std::to_string(std::count(out.begin(), out.end(), '\n'));
+            }
+            out += "= " + seq + ' ' + answer + '\n';
             [[maybe_unused]] const ssize_t w = ::send(clients_[i], out.data(), out.size(), MSG_NOSIGNAL);
         }
     }
@@ -189,6 +217,9 @@ class FakeRuntime {
     std::atomic<bool> done_{false};
     std::atomic<int> accepted_{0}, turns_{0};
     int listener_ = -1;
+    std::mutex mutex_;  // snapshot_, outgoing_
+    std::string snapshot_ = "* 1 2024.1.2.3.4.5 0 1.5 2024.1.2.3.4.5 :hello :T1 :T1\n";
+    std::string outgoing_;
     std::vector<int> clients_;  // the runtime's thread only
     std::vector<std::string> input_;
     std::thread thread_;
@@ -696,6 +727,48 @@ TEST_F(Ptserv32, ARuntimeSendingOnlyUnreadableLinesLosesTheLink) {
     t.start();
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 1; }));
     EXPECT_LT(t.elapsed(), 8000);
+}
+
+// A value that is not a finite number is the fault of its tag alone: its reads fail and the text
+// received is at hand, while the link and the other tags go on. Invalid UTF-8 reads as U+FFFD.
+TEST_F(Ptserv32, AValueThatIsNoFiniteNumberIsItsTagsFaultNotTheLinks) {
+    FakeRuntime fake(FakeRuntime::Mode::Answer);
+    const std::string time = " 2024.1.2.3.4.5 ";
+    fake.SetSnapshot("* 1" + time + "0 1e400" + time + ":m :T1 :T1\n* 2" + time + "0 2.5" + time +
+                     ":%FF%E9t :T2 :T2\n");
+    ASSERT_EQ(Lib().FindTag("T2"), 2);
+    PT_TIME t{};
+    uint16_t status = 0;
+    double v = 0;
+    char text[PT_MESSAGE_BUFFER_BYTES];
+    auto fault = [&]() -> std::string {
+        std::strcpy(text, "none");
+        return Lib().TagFaultText(1, text) == 1 ? text : "(none)";
+    };
+    EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
+    EXPECT_EQ(fault(), "1e400");
+    ASSERT_EQ(Lib().GetTagMessage(1, &t, &status, text), 1);
+    EXPECT_STREQ(text, "m");
+    ASSERT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+    EXPECT_EQ(v, 2.5);
+    EXPECT_EQ(Lib().TagFaultText(2, text), 0);
+    ASSERT_EQ(Lib().GetTagMessage(2, &t, &status, text), 1);
+    EXPECT_EQ(std::string(text), "\uFFFD\uFFFDt");
+
+    const std::string longText = "\xE9" + std::string(100, '9');
+    for (const std::string bad : {"nan", "inf", "-inf", "0x10", "+5", "1,5", "", longText.c_str()}) {
+        SCOPED_TRACE(bad);
+        fake.Send("$ 1" + time + "3 7" + time + ":m");
+        ASSERT_EQ(Lib().GetTagValue(1, &t, &status, &v), 1);
+        EXPECT_EQ(v, 7);
+        EXPECT_EQ(fault(), "(none)");
+        fake.Send("$ 1" + time + "3 " + bad + time + ":m");
+        EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
+        EXPECT_EQ(fault(), bad == longText ? "\uFFFD" + std::string(80, '9') : bad);
+    }
+    EXPECT_EQ(Lib().IsLinkLost(), 0);
+    EXPECT_EQ(fake.Accepted(), 1);
+    EXPECT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
 }
 
 // A runtime ended and started again, while the host makes no call: the link comes back with the
