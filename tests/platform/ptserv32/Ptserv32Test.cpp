@@ -12,7 +12,6 @@
 
 #include <QElapsedTimer>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
@@ -424,10 +423,7 @@ TEST_F(Ptserv32, AdviseCallsBackOnTheLibrarysThread) {
     double zero = 0;
     ASSERT_EQ(Lib().SetTagValue(trig, nullptr, 0, 0, &zero, 7), 1);
     ASSERT_TRUE(WaitSeen(2));
-    QProcess cli;
-    cli.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), {"set", "t1", "3.5"});
-    ASSERT_TRUE(cli.waitForFinished(10000));
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    ASSERT_TRUE(RunToEnd(HexvaneSimProgram(), {"set", "t1", "3.5"}));
     ASSERT_TRUE(WaitSeen(3));
     auto s = SeenNow();
     ASSERT_EQ(s.size(), 3u);
@@ -496,13 +492,8 @@ TEST_F(Ptserv32, ReadsSeeEveryCompletedWriteWithoutAskingTheRuntime) {
     EXPECT_EQ(Lib().FindTag("T1 "), PT_NO_TAG);
 
     // Another client's write is seen as soon as that client has its answer.
-    QProcess cli;
-    for (const QStringList& args :
-         {QStringList{"set", "t1", "3.5"}, QStringList{"msg", "MSG1", "from", "cli"}}) {
-        cli.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), args);
-        ASSERT_TRUE(cli.waitForFinished(10000));
-        ASSERT_EQ(cli.exitCode(), 0);
-    }
+    ASSERT_TRUE(RunToEnd(HexvaneSimProgram(), {"set", "t1", "3.5"}));
+    ASSERT_TRUE(RunToEnd(HexvaneSimProgram(), {"msg", "MSG1", "from", "cli"}));
     ASSERT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
     EXPECT_EQ(v, 3.5);
     ASSERT_EQ(Lib().GetTagMessage(m, &t, &status, text), 1);
@@ -836,23 +827,18 @@ TEST_F(Ptserv32, ARestartedRuntimeHasTheAdvisesAgainAndTellsWhatChangedMeanwhile
 // A runtime process frozen past the answer timeout and woken: the link comes back with the advise
 // in force, and the ID the host holds still unadvises it.
 TEST_F(Ptserv32, ARuntimeFrozenAndWokenHasTheAdvisesAgain) {
-    QProcess sim;
-    sim.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), {"run", project});
-    ASSERT_TRUE(sim.waitForStarted(10000));
+    ChildProcess sim;
+    ASSERT_TRUE(sim.Start(HexvaneSimProgram(), {"run", project}));
     ASSERT_TRUE(WaitUntil([] { return Lib().FindTag("T1") == 2; }));
     ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
     // The runtime's ids of the new connection differ from the IDs held.
     ASSERT_EQ(Lib().TagUnadvise(1, Advise(1, 7, 1)), 1);
     const int16_t a = Advise(2, 7, 3);
     ASSERT_GT(a, 0);
-    auto cli = [](const QStringList& args) {
-        QProcess p;
-        p.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), args);
-        return p.waitForFinished(10000) && p.exitCode() == 0;
-    };
-    ::kill(static_cast<pid_t>(sim.processId()), SIGSTOP);
+    auto cli = [](const QStringList& args) { return RunToEnd(HexvaneSimProgram(), args); };
+    ::kill(sim.Pid(), SIGSTOP);
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 1; }));
-    ::kill(static_cast<pid_t>(sim.processId()), SIGCONT);
+    ::kill(sim.Pid(), SIGCONT);
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
     ASSERT_TRUE(cli({"set", "T1", "4"}));
     ASSERT_TRUE(WaitSeen(1));
@@ -865,6 +851,5 @@ TEST_F(Ptserv32, ARuntimeFrozenAndWokenHasTheAdvisesAgain) {
     ASSERT_TRUE(WaitSeen(2));
     EXPECT_EQ(SeenNow().back().index, 11);
     EXPECT_EQ(SeenNow().size(), 2u);
-    sim.terminate();
-    EXPECT_TRUE(sim.waitForFinished(10000));
+    sim.End();
 }

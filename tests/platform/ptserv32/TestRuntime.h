@@ -4,11 +4,17 @@
 // thread checker sees in the test only the library's threads and the test's own, and the
 // runtime's hand-offs inside Qt do not hide what the library fails to order.
 #pragma once
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <QThread>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,14 +24,84 @@
 #include "platform/hexvane-sim/HexvaneProtocol.h"
 #include "platform/hexvane-sim/HexvaneServer.h"
 
+extern char** environ;
+
+// A child process of a test. Started with posix_spawn, not QProcess: QProcess starts a child that
+// runs in the test's memory until it executes the program (vfork semantics), where
+// ThreadSanitizer takes the child's steps for those of the thread that started it.
+class ChildProcess {
+  public:
+    ChildProcess() = default;
+    ~ChildProcess() { End(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Its standard output goes to /dev/null, its error output to the test's.
+    bool Start(const QString& program, const QStringList& args) {
+        End();
+        std::vector<std::string> words{program.toStdString()};
+        for (const QString& a : args) words.push_back(a.toStdString());
+        std::vector<char*> argv;
+        for (std::string& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        const int r = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        pid_ = r == 0 ? pid : -1;
+        return pid_ > 0;
+    }
+    pid_t Pid() const { return pid_; }
+    bool Running() {
+        if (pid_ <= 0) return false;
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+        pid_ = -1;
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return false;
+    }
+    // Its exit code once it has ended within the time; nothing when it still runs.
+    std::optional<int> Wait(int timeoutMs) {
+        for (int waited = 0; Running(); waited += 10) {
+            if (waited >= timeoutMs) return std::nullopt;
+            QThread::msleep(10);
+        }
+        return exitCode_;
+    }
+    // SIGTERM, then SIGKILL when it has not ended within 10 s.
+    void End() {
+        if (!Running()) return;
+        ::kill(pid_, SIGTERM);
+        if (Wait(10000)) return;
+        ::kill(pid_, SIGKILL);
+        Wait(10000);
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int exitCode_ = -1;
+};
+
+// Runs the program to its end; true when it ended with 0 within 10 s.
+inline bool RunToEnd(const QString& program, const QStringList& args) {
+    ChildProcess p;
+    return p.Start(program, args) && p.Wait(10000) == 0;
+}
+
+// The hexvane-sim program the tests run: the one LEDGRIX_TEST_HEXVANE_SIM names, else the one in
+// the program folder.
+inline QString HexvaneSimProgram() {
+    const QByteArray sim = qgetenv("LEDGRIX_TEST_HEXVANE_SIM");
+    return sim.isEmpty() ? QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim") : QString::fromLocal8Bit(sim);
+}
+
 class TestRuntime {
   public:
     explicit TestRuntime(const QString& project) : project_(project) {
-        const QByteArray sim = qgetenv("LEDGRIX_TEST_HEXVANE_SIM");
-        if (sim.isEmpty())
+        if (qEnvironmentVariableIsEmpty("LEDGRIX_TEST_HEXVANE_SIM"))
             server_ = std::make_unique<HexvaneServer>(project);
-        else
-            program_ = QString::fromLocal8Bit(sim);
     }
     ~TestRuntime() { Stop(); }
     TestRuntime(const TestRuntime&) = delete;
@@ -37,14 +113,16 @@ class TestRuntime {
     bool Start() {
         if (server_) return server_->Start();
         Stop();
-        process_ = std::make_unique<QProcess>();
-        process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_->start(program_, {QStringLiteral("run"), project_});
-        QByteArray out;
-        while (!out.contains("hexvane-sim: running") && process_->waitForReadyRead(10000))
-            out += process_->readAllStandardOutput();
-        if (out.contains("hexvane-sim: running")) return true;
-        error_ = QStringLiteral("hexvane-sim did not start: ") + QString::fromLocal8Bit(out);
+        if (!process_.Start(HexvaneSimProgram(), {QStringLiteral("run"), project_})) {
+            error_ = QStringLiteral("hexvane-sim could not be started");
+            return false;
+        }
+        for (int waited = 0; waited < 10000; waited += 20) {
+            if (Ask("LIST")) return true;
+            if (!process_.Running()) break;
+            QThread::msleep(20);
+        }
+        error_ = QStringLiteral("hexvane-sim did not serve (its errors are above)");
         Stop();
         return false;
     }
@@ -56,11 +134,7 @@ class TestRuntime {
         }
         control_.reset();
         input_.clear();
-        if (!process_) return;
-        process_->terminate();
-        if (!process_->waitForFinished(10000)) process_->kill();
-        process_->waitForFinished(10000);
-        process_.reset();
+        process_.End();
     }
     QString ErrorText() const { return server_ ? server_->ErrorText() : error_; }
     QString SocketPath() const { return QString::fromStdString(HexvaneSocketPath()); }
@@ -129,7 +203,7 @@ class TestRuntime {
         if (!control_) {
             control_ = std::make_unique<QLocalSocket>();
             control_->connectToServer(SocketPath());
-            if (!control_->waitForConnected(5000)) {
+            if (!control_->waitForConnected(1000)) {
                 control_.reset();
                 return std::nullopt;
             }
@@ -158,8 +232,8 @@ class TestRuntime {
 
     QString project_;
     std::unique_ptr<HexvaneServer> server_;
-    QString program_, error_;
-    std::unique_ptr<QProcess> process_;
+    QString error_;
+    ChildProcess process_;
     std::unique_ptr<QLocalSocket> control_;
     QByteArray input_;
     uint64_t seq_ = 0;
