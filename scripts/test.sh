@@ -52,6 +52,6 @@ fi
 rm -rf "$WINDOWS"
 echo "README: LedgrixConfig showed the demo and ended in order"
 
-# The thread check: the database layer's, the writers' and the runtime's tests under
-# ThreadSanitizer, with a MariaDB server of their own.
+# The thread check: the database layer's, the writers', the runtime's and the tag-manager
+# library's tests under ThreadSanitizer, with a MariaDB server of their own.
 LEDGRIX_TSAN_BUILD="$BUILD-tsan" scripts/tsan.sh

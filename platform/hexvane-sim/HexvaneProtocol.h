@@ -92,6 +92,43 @@ inline std::optional<std::string> DecodeText(std::string_view token) {
     return out;
 }
 
+// The text as valid UTF-8: each ill-formed part (a byte that starts no sequence, or the longest
+// start of a sequence that could still have been whole) becomes U+FFFD.
+inline std::string ValidUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t len = 0;
+        unsigned char lo = 0x80, hi = 0xBF;  // the second byte's range
+        if (c < 0x80)
+            len = 1;
+        else if (c >= 0xC2 && c <= 0xDF)
+            len = 2;
+        else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;  // no overlong form
+            if (c == 0xED) hi = 0x9F;  // no surrogate
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;  // nothing beyond U+10FFFF
+        }
+        std::size_t n = 1;
+        while (n < len && i + n < s.size()) {
+            const unsigned char b = static_cast<unsigned char>(s[i + n]);
+            if (b < (n == 1 ? lo : 0x80) || b > (n == 1 ? hi : 0xBF)) break;
+            ++n;
+        }
+        if (len != 0 && n == len)
+            out.append(s.substr(i, len));
+        else
+            out += "\xEF\xBF\xBD";
+        i += n;
+    }
+    return out;
+}
+
 inline std::string FormatNumber(double v) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);

@@ -1,5 +1,7 @@
 #include "platform/ptserv32/Mirror.h"
 
+#include <cmath>
+
 #include "platform/ptserv32/ptserv32.h"
 
 namespace ptserv {
@@ -10,7 +12,8 @@ bool ValidTime(const std::optional<HexvaneWire::WireTime>& t) {
 }
 
 // The state fields "handle vtime status value mtime :message" from t[i]; nothing when the
-// handle cannot be read, a tag that is not ok when the rest cannot.
+// handle cannot be read, a tag that is not ok when the rest cannot. A value that is not a finite
+// number leaves the tag ok, with that value unreadable.
 std::optional<std::pair<uint16_t, MirrorTag>> ParseState(const std::vector<std::string_view>& t,
                                                          std::size_t i) {
     using namespace HexvaneWire;
@@ -22,13 +25,16 @@ std::optional<std::pair<uint16_t, MirrorTag>> ParseState(const std::vector<std::
     const auto st = ParseWhole(t[i + 2]);
     const auto v = ParseNumber(t[i + 3]);
     auto msg = DecodeText(t[i + 5]);
-    m.ok = ValidTime(vt) && ValidTime(mt) && st && *st <= 0xFFFF && v && msg;
+    m.ok = ValidTime(vt) && ValidTime(mt) && st && *st <= 0xFFFF && msg;
     if (m.ok) {
         m.valueTime = *vt;
         m.messageTime = *mt;
         m.status = static_cast<uint16_t>(*st);
-        m.value = *v;
-        m.message = std::move(*msg);
+        if (v && std::isfinite(*v))
+            m.value = *v;
+        else
+            m.unreadableValue = ValidUtf8(t[i + 3]);
+        m.message = ValidUtf8(*msg);
     }
     return std::make_pair(static_cast<uint16_t>(*h), std::move(m));
 }
@@ -37,7 +43,8 @@ std::optional<std::pair<uint16_t, MirrorTag>> ParseState(const std::vector<std::
 
 bool SameState(const MirrorTag& a, const MirrorTag& b) {
     if (!a.ok || !b.ok) return a.ok == b.ok;
-    return a.value == b.value && a.status == b.status && a.message == b.message;
+    return a.value == b.value && a.unreadableValue == b.unreadableValue && a.status == b.status &&
+           a.message == b.message;
 }
 
 uint16_t Mirror::Runtime(uint16_t handle) const {

@@ -20,7 +20,9 @@ struct MirrorTag {
     HexvaneWire::WireTime valueTime, messageTime;
     uint16_t status = 0;
     double value = 0;
-    std::string message;
+    // The value as received (valid UTF-8) when it is not a finite number: the tag's own fault.
+    std::optional<std::string> unreadableValue;
+    std::string message;  // valid UTF-8
 };
 
 // What the host reads of a tag: the same value, message and status (times aside).

@@ -65,18 +65,26 @@ std::string TimeToken(const PT_TIME* time) {
         {time->wYear, time->wMonth, time->wDay, time->wHour, time->wMinute, time->wSecond});
 }
 
-// The longest start of a UTF-8 text that holds at most `units` UTF-16 units.
+// The longest start of a valid UTF-8 text that holds at most `units` UTF-16 units.
 std::size_t Utf8PrefixForUnits(const std::string& s, std::size_t units) {
     std::size_t pos = 0, used = 0;
     while (pos < s.size()) {
         const unsigned char c = static_cast<unsigned char>(s[pos]);
-        const std::size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        const std::size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
         const std::size_t need = len == 4 ? 2 : 1;
         if (used + need > units || pos + len > s.size()) break;
         used += need;
         pos += len;
     }
     return pos;
+}
+
+// A text of the mirror (valid UTF-8) into a host's buffer of PT_MESSAGE_BUFFER_BYTES: its first
+// PT_MESSAGE_CHARS characters and a NUL.
+void CopyText(const std::string& s, char* text) {
+    const std::size_t n = Utf8PrefixForUnits(s, PT_MESSAGE_CHARS);
+    std::memcpy(text, s.data(), n);
+    text[n] = '\0';
 }
 
 }  // namespace
@@ -94,7 +102,7 @@ uint16_t FindTag(const char* name) {
 int16_t GetTagValue(uint16_t handle, PT_TIME* time, uint16_t* status, double* value) {
     return TheLink().WithMirror([&](const Mirror& m) {
         const MirrorTag* t = m.Tag(handle);
-        if (!t) return false;
+        if (!t || t->unreadableValue) return false;
         FillTime(t->valueTime, time);
         if (status) *status = t->status;
         if (value) *value = t->value;
@@ -111,9 +119,7 @@ int16_t GetTagMessage(uint16_t handle, PT_TIME* time, uint16_t* status, char* te
         if (!t) return false;
         FillTime(t->messageTime, time);
         if (status) *status = t->status;
-        const std::size_t n = Utf8PrefixForUnits(t->message, PT_MESSAGE_CHARS);
-        std::memcpy(text, t->message.data(), n);
-        text[n] = '\0';
+        CopyText(t->message, text);
         return true;
     })
                ? 1
@@ -173,8 +179,15 @@ int16_t PtIsTagPresent(uint16_t handle) {
     return TheLink().IsPresent(handle) ? 1 : 0;
 }
 
-int16_t PtTagFaultText(uint16_t, char*) {
-    return 0;
+int16_t PtTagFaultText(uint16_t handle, char* text) {
+    return TheLink().WithMirror([&](const Mirror& m) {
+        const MirrorTag* t = m.Tag(handle);
+        if (!t || !t->unreadableValue) return false;
+        if (text) CopyText(*t->unreadableValue, text);
+        return true;
+    })
+               ? 1
+               : 0;
 }
 
 int64_t PtMsSinceHeard(void) {

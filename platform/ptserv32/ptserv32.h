@@ -27,7 +27,9 @@ typedef struct PT_TIME {
 
 /* A message buffer holds 81 characters; in UTF-8 that is at most 324 bytes, plus a final NUL
    that the caller provides. GetTagMessage writes at most 81 characters (UTF-16 units, a pair
-   never split) and a NUL after them: 243 bytes and the NUL at most. */
+   never split) and a NUL after them: 243 bytes and the NUL at most. Texts are valid UTF-8: what
+   the runtime sent that is not becomes U+FFFD. GetTagValue fails for a tag whose last value could
+   not be read (see PtTagFaultText); its message still reads. */
 #define PT_MESSAGE_CHARS 81
 #define PT_MESSAGE_BUFFER_BYTES (PT_MESSAGE_CHARS * 4 + 1)
 #define PT_NO_TAG 65535

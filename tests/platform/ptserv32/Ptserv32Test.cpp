@@ -1,5 +1,7 @@
-// The real PTSERV32.dll, loaded with dlopen from the program folder, against a server in this
-// process (and the hexvane-sim command line as a second client).
+// The real PTSERV32.dll, loaded with dlopen from the program folder, against a runtime in this
+// process or in a child process (TestRuntime.h), and the hexvane-sim command line as a second
+// client. Each test leaves the library as a fresh host would find it, so that they run in one
+// process in any order.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,20 +12,22 @@
 
 #include <QElapsedTimer>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/captions/RuntimeFolder.h"
-#include "platform/hexvane-sim/HexvaneServer.h"
 #include "platform/ptserv32/ptserv32.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
+#include "tests/platform/ptserv32/TestRuntime.h"
 #include "tests/support/Hostile.h"
 #include "tests/support/SilentServer.h"
 
@@ -41,6 +45,7 @@ struct Api {
     decltype(&::TagUnadvise) TagUnadvise;
     decltype(&::PtSetWaitHook) SetWaitHook;
     decltype(&::PtIsLinkLost) IsLinkLost;
+    decltype(&::PtTagFaultText) TagFaultText;
 };
 
 const Api& Lib() {
@@ -62,6 +67,7 @@ const Api& Lib() {
         sym(a.TagUnadvise, "TagUnadvise");
         sym(a.SetWaitHook, "PtSetWaitHook");
         sym(a.IsLinkLost, "PtIsLinkLost");
+        sym(a.TagFaultText, "PtTagFaultText");
         return a;
     }();
     return api;
@@ -138,6 +144,20 @@ class FakeRuntime {
         while (turns_ < turn + 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     int Accepted() const { return accepted_; }
+    // The snapshot's rows, each ended by a line end (the runtime's tags).
+    void SetSnapshot(std::string rows) {
+        std::lock_guard<std::mutex> lk(mutex_);
+        snapshot_ = std::move(rows);
+    }
+    // Sends a line to every connection; returns once it is sent.
+    void Send(const std::string& line) {
+        {
+            std::lock_guard<std::mutex> lk(mutex_);
+            outgoing_ += line + '\n';
+        }
+        const int turn = turns_;
+        while (turns_ < turn + 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 
   private:
     void Loop() {
@@ -159,10 +179,15 @@ class FakeRuntime {
             for (std::size_t i = 0; i + 1 < fds.size(); ++i)
                 if (fds[i + 1].revents) Serve(i);
             static constexpr char garbage[] = "= x\n$ 1 -\n! 7 1\n* 1\nnoise\n";
-            if (mode == Mode::Garbage)
-                for (const int c : clients_)
-                    if (c >= 0) [[maybe_unused]]
-                        const ssize_t w = ::send(c, garbage, sizeof garbage - 1, MSG_NOSIGNAL);
+            std::string out;
+            {
+                std::lock_guard<std::mutex> lk(mutex_);
+                out.swap(outgoing_);
+            }
+            if (mode == Mode::Garbage) out = garbage;
+            for (const int c : clients_)
+                if (c >= 0 && !out.empty()) [[maybe_unused]]
+                    const ssize_t w = ::send(c, out.data(), out.size(), MSG_NOSIGNAL);
         }
     }
     void Serve(std::size_t i) {
@@ -179,9 +204,13 @@ class FakeRuntime {
             const std::string line = in.substr(0, nl);
             const std::string seq = line.substr(0, line.find(' '));
             if (mode_ == Mode::Garbage) continue;
-            std::string out;
-            if (line.ends_with(" SNAP")) out = "* 1 2024.1.2.3.4.5 0 1.5 2024.1.2.3.4.5 :hello :T1 :T1\n";
-            out += "= " + seq + " 1\n";
+            std::string out, answer = "1";
+            if (line.ends_with(" SNAP")) {
+                std::lock_guard<std::mutex> lk(mutex_);
+                out = snapshot_;
+                answer = std::to_string(std::count(out.begin(), out.end(), '\n'));
+            }
+            out += "= " + seq + ' ' + answer + '\n';
             [[maybe_unused]] const ssize_t w = ::send(clients_[i], out.data(), out.size(), MSG_NOSIGNAL);
         }
     }
@@ -189,6 +218,9 @@ class FakeRuntime {
     std::atomic<bool> done_{false};
     std::atomic<int> accepted_{0}, turns_{0};
     int listener_ = -1;
+    std::mutex mutex_;  // snapshot_, outgoing_
+    std::string snapshot_ = "* 1 2024.1.2.3.4.5 0 1.5 2024.1.2.3.4.5 :hello :T1 :T1\n";
+    std::string outgoing_;
     std::vector<int> clients_;  // the runtime's thread only
     std::vector<std::string> input_;
     std::thread thread_;
@@ -228,18 +260,34 @@ class Ptserv32 : public ::testing::Test {
                                   {QStringLiteral("Straße"), "ANALOG"},
                                   {QStringLiteral("Tür"), "ANALOG"}});
         ASSERT_FALSE(project.isEmpty());
-        server = std::make_unique<HexvaneServer>(project);
+        server = std::make_unique<TestRuntime>(project);
     }
+    // The test's advises, callbacks and wait hook end; then its runtime. A link whose runtime
+    // stopped answering is mended only by the library's own thread, in the folder it had: a
+    // runtime answers there until the link is back.
     void TearDown() override {
+        for (const auto& [handle, id] : advised) Lib().TagUnadvise(handle, id);
         Lib().SetAdviseCallback(7, nullptr);
         Lib().SetAdviseCallback(8, nullptr);
         Lib().SetWaitHook(nullptr);
+        server->Stop();
+        if (Lib().IsLinkLost() == 1) {
+            FakeRuntime fake(FakeRuntime::Mode::Answer);
+            EXPECT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
+        }
+    }
+    // TagAdvise, ended by TearDown.
+    int16_t Advise(uint16_t handle, int32_t client, int32_t index) {
+        const int16_t id = Lib().TagAdvise(handle, client, index);
+        if (id > 0) advised.emplace_back(handle, id);
+        return id;
     }
 
     PrivateRuntimeFolder runtime;
     QTemporaryDir dir;
     QString project;
-    std::unique_ptr<HexvaneServer> server;
+    std::unique_ptr<TestRuntime> server;
+    std::vector<std::pair<uint16_t, int16_t>> advised;
 };
 
 }  // namespace
@@ -254,7 +302,7 @@ TEST_F(Ptserv32, WithoutRuntimeEveryCallFails) {
     EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
     EXPECT_EQ(Lib().GetTagMessage(1, &t, &status, text), 0);
     EXPECT_EQ(Lib().SetTagValue(1, nullptr, 0, 0, &v, 7), 0);
-    EXPECT_EQ(Lib().TagAdvise(1, 7, 1), 0);
+    EXPECT_EQ(Advise(1, 7, 1), 0);
     EXPECT_EQ(Lib().SetAdviseCallback(7, OnChange), 0);
     EXPECT_EQ(Lib().SetAdviseCallback(7, nullptr), 1);
     // Outputs are left alone on failure.
@@ -268,7 +316,9 @@ TEST_F(Ptserv32, NoRuntimeIsReachedInAFolderOthersMayWriteTo) {
     const QByteArray folder = QFile::encodeName(runtime.Path());
     ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
     EXPECT_EQ(Lib().FindTag("T1"), PT_NO_TAG);
-    EXPECT_EQ(server->RequestCount(), 0u);
+    if (server->InProcess()) {
+        EXPECT_EQ(server->RequestCount(), 0u);
+    }
     ASSERT_EQ(::chmod(folder.constData(), 0700), 0);
     EXPECT_EQ(Lib().FindTag("T1"), 2);
 }
@@ -360,12 +410,12 @@ TEST_F(Ptserv32, AdviseCallsBackOnTheLibrarysThread) {
     ASSERT_TRUE(server->Start());
     const uint16_t trig = Lib().RegisterTag("TRIG"), t1 = Lib().RegisterTag("T1");
     ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
-    const int16_t a1 = Lib().TagAdvise(trig, 7, 4);
-    const int16_t a2 = Lib().TagAdvise(t1, 7, 9);
+    const int16_t a1 = Advise(trig, 7, 4);
+    const int16_t a2 = Advise(t1, 7, 9);
     EXPECT_GT(a1, 0);
     EXPECT_GT(a2, 0);
     EXPECT_NE(a1, a2);
-    EXPECT_EQ(Lib().TagAdvise(999, 7, 1), 0);
+    EXPECT_EQ(Advise(999, 7, 1), 0);
 
     // From the server, from the client's own write (its echo), and from another client.
     ASSERT_TRUE(server->SetValue("TRIG", 1));
@@ -373,10 +423,7 @@ TEST_F(Ptserv32, AdviseCallsBackOnTheLibrarysThread) {
     double zero = 0;
     ASSERT_EQ(Lib().SetTagValue(trig, nullptr, 0, 0, &zero, 7), 1);
     ASSERT_TRUE(WaitSeen(2));
-    QProcess cli;
-    cli.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), {"set", "t1", "3.5"});
-    ASSERT_TRUE(cli.waitForFinished(10000));
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    ASSERT_TRUE(RunToEnd(HexvaneSimProgram(), {"set", "t1", "3.5"}));
     ASSERT_TRUE(WaitSeen(3));
     auto s = SeenNow();
     ASSERT_EQ(s.size(), 3u);
@@ -399,7 +446,7 @@ TEST_F(Ptserv32, AdviseCallsBackOnTheLibrarysThread) {
     server->SetValue("T1", 5);
     // Another client's callback, called in order after the change above, shows it has passed.
     ASSERT_EQ(Lib().SetAdviseCallback(8, OnChange), 1);
-    ASSERT_GT(Lib().TagAdvise(t1, 8, 11), 0);
+    ASSERT_GT(Advise(t1, 8, 11), 0);
     server->SetValue("T1", 6);
     ASSERT_TRUE(WaitUntil([] { return SeenNow().back().index == 11; }));
     EXPECT_EQ(SeenNow().size(), 5u);
@@ -418,7 +465,7 @@ TEST_F(Ptserv32, LostRuntimeFailsReadsUntilOneRunsAgain) {
     EXPECT_EQ(Lib().FindTag("T1"), PT_NO_TAG);
     EXPECT_EQ(v, 8);
     // A new runtime is found again; its tags keep their handles and start at 0.
-    HexvaneServer again(project);
+    TestRuntime again(project);
     ASSERT_TRUE(again.Start());
     EXPECT_EQ(Lib().FindTag("T1"), t1);
     ASSERT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
@@ -445,20 +492,15 @@ TEST_F(Ptserv32, ReadsSeeEveryCompletedWriteWithoutAskingTheRuntime) {
     EXPECT_EQ(Lib().FindTag("T1 "), PT_NO_TAG);
 
     // Another client's write is seen as soon as that client has its answer.
-    QProcess cli;
-    for (const QStringList& args :
-         {QStringList{"set", "t1", "3.5"}, QStringList{"msg", "MSG1", "from", "cli"}}) {
-        cli.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), args);
-        ASSERT_TRUE(cli.waitForFinished(10000));
-        ASSERT_EQ(cli.exitCode(), 0);
-    }
+    ASSERT_TRUE(RunToEnd(HexvaneSimProgram(), {"set", "t1", "3.5"}));
+    ASSERT_TRUE(RunToEnd(HexvaneSimProgram(), {"msg", "MSG1", "from", "cli"}));
     ASSERT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
     EXPECT_EQ(v, 3.5);
     ASSERT_EQ(Lib().GetTagMessage(m, &t, &status, text), 1);
     EXPECT_STREQ(text, "from cli");
 
     // Reads and names come from the library alone; writes still go to the runtime.
-    const quint64 before = server->RequestCount();
+    const auto before = server->RequestCount();  // counted in process only
     for (int i = 0; i < 200; ++i) {
         Lib().GetTagValue(t1, &t, &status, &v);
         Lib().GetTagMessage(m, &t, &status, text);
@@ -479,14 +521,16 @@ TEST_F(Ptserv32, ReadsSeeEveryCompletedWriteWithoutAskingTheRuntime) {
         EXPECT_EQ(QString::fromUtf8(text), QString::number(i));
         EXPECT_EQ(t.wDay, i);
     }
-    EXPECT_EQ(server->RequestCount(), before + 20);
+    if (before) {
+        EXPECT_EQ(server->RequestCount(), *before + 20);
+    }
 }
 
 TEST_F(Ptserv32, CallbackReadsTheValueThatCausedIt) {
     ASSERT_TRUE(server->Start());
     const uint16_t t1 = Lib().RegisterTag("T1");
     ASSERT_EQ(Lib().SetAdviseCallback(7, OnChangeRead), 1);
-    ASSERT_GT(Lib().TagAdvise(t1, 7, 1), 0);
+    ASSERT_GT(Advise(t1, 7, 1), 0);
     // Rising values from this client (its echoes) and from the runtime's owner, while this
     // thread keeps reading and writing.
     constexpr int N = 200;
@@ -520,7 +564,7 @@ TEST_F(Ptserv32, ARestartedRuntimeIsMirroredAfresh) {
     // written before the library comes back.
     ASSERT_TRUE(
         WriteTagDatabase(project + QStringLiteral("/DEMO.pam"), {{"NEW1", "TEXT"}, {"T1", "ANALOG"}}));
-    HexvaneServer again(project);
+    TestRuntime again(project);
     ASSERT_TRUE(again.Start());
     ASSERT_TRUE(again.SetMessage("NEW1", QStringLiteral("kept")));
     ASSERT_TRUE(again.SetValue("T1", 6));
@@ -624,7 +668,7 @@ TEST_F(Ptserv32, ASilentRuntimeCostsOneWaitAndLaterCallsFailAtOnceUntilItAnswers
     EXPECT_EQ(Lib().SetTagValue(1, nullptr, 0, 0, &v, 7), 0);
     EXPECT_EQ(Lib().SetTagMessage(1, nullptr, 0, 0, "x", 7), 0);
     EXPECT_EQ(Lib().SetAdviseCallback(7, OnChange), 0);
-    EXPECT_EQ(Lib().TagAdvise(1, 7, 1), 0);
+    EXPECT_EQ(Advise(1, 7, 1), 0);
     EXPECT_EQ(Lib().TagUnadvise(1, 1), 0);
     EXPECT_LT(t.elapsed(), 500);
     EXPECT_EQ(hookEnds, 1);  // no wait
@@ -659,7 +703,7 @@ TEST_F(Ptserv32, ARuntimeThatStopsIsFoundLostWithoutACallAndLaterCallsFailAtOnce
     ASSERT_TRUE(server->Start());
     ASSERT_EQ(Lib().RegisterTag("T1"), 2);
     ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
-    ASSERT_GT(Lib().TagAdvise(2, 7, 3), 0);
+    ASSERT_GT(Advise(2, 7, 3), 0);
     QThread::msleep(6500);
     // Still the same connection: its advise calls back.
     ASSERT_TRUE(server->SetValue(QStringLiteral("T1"), 4));
@@ -700,6 +744,48 @@ TEST_F(Ptserv32, ARuntimeSendingOnlyUnreadableLinesLosesTheLink) {
     EXPECT_LT(t.elapsed(), 8000);
 }
 
+// A value that is not a finite number is the fault of its tag alone: its reads fail and the text
+// received is at hand, while the link and the other tags go on. Invalid UTF-8 reads as U+FFFD.
+TEST_F(Ptserv32, AValueThatIsNoFiniteNumberIsItsTagsFaultNotTheLinks) {
+    FakeRuntime fake(FakeRuntime::Mode::Answer);
+    const std::string time = " 2024.1.2.3.4.5 ";
+    fake.SetSnapshot("* 1" + time + "0 1e400" + time + ":m :T1 :T1\n* 2" + time + "0 2.5" + time +
+                     ":%FF%E9t :T2 :T2\n");
+    ASSERT_EQ(Lib().FindTag("T2"), 2);
+    PT_TIME t{};
+    uint16_t status = 0;
+    double v = 0;
+    char text[PT_MESSAGE_BUFFER_BYTES];
+    auto fault = [&]() -> std::string {
+        std::strcpy(text, "none");
+        return Lib().TagFaultText(1, text) == 1 ? text : "(none)";
+    };
+    EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
+    EXPECT_EQ(fault(), "1e400");
+    ASSERT_EQ(Lib().GetTagMessage(1, &t, &status, text), 1);
+    EXPECT_STREQ(text, "m");
+    ASSERT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+    EXPECT_EQ(v, 2.5);
+    EXPECT_EQ(Lib().TagFaultText(2, text), 0);
+    ASSERT_EQ(Lib().GetTagMessage(2, &t, &status, text), 1);
+    EXPECT_EQ(std::string(text), "\uFFFD\uFFFDt");
+
+    const std::string longText = "\xE9" + std::string(100, '9');
+    for (const std::string bad : {"nan", "inf", "-inf", "0x10", "+5", "1,5", "", longText.c_str()}) {
+        SCOPED_TRACE(bad);
+        fake.Send("$ 1" + time + "3 7" + time + ":m");
+        ASSERT_EQ(Lib().GetTagValue(1, &t, &status, &v), 1);
+        EXPECT_EQ(v, 7);
+        EXPECT_EQ(fault(), "(none)");
+        fake.Send("$ 1" + time + "3 " + bad + time + ":m");
+        EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
+        EXPECT_EQ(fault(), bad == longText ? "\uFFFD" + std::string(80, '9') : bad);
+    }
+    EXPECT_EQ(Lib().IsLinkLost(), 0);
+    EXPECT_EQ(fake.Accepted(), 1);
+    EXPECT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+}
+
 // A runtime ended and started again, while the host makes no call: the link comes back with the
 // advises in force under the IDs the host holds, one callback tells each advised tag that changed
 // meanwhile, and an advise ended during the outage is not made again.
@@ -708,9 +794,9 @@ TEST_F(Ptserv32, ARestartedRuntimeHasTheAdvisesAgainAndTellsWhatChangedMeanwhile
     const uint16_t trig = Lib().RegisterTag("TRIG"), t1 = Lib().RegisterTag("T1"),
                    m = Lib().RegisterTag("MSG1");
     ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
-    const int16_t aTrig = Lib().TagAdvise(trig, 7, 4);
-    ASSERT_GT(Lib().TagAdvise(t1, 7, 9), 0);
-    const int16_t aMsg = Lib().TagAdvise(m, 7, 5);
+    const int16_t aTrig = Advise(trig, 7, 4);
+    ASSERT_GT(Advise(t1, 7, 9), 0);
+    const int16_t aMsg = Advise(m, 7, 5);
     ASSERT_GT(aMsg, 0);
     ASSERT_TRUE(server->SetValue("T1", 8));
     ASSERT_TRUE(WaitSeen(1));
@@ -719,7 +805,7 @@ TEST_F(Ptserv32, ARestartedRuntimeHasTheAdvisesAgainAndTellsWhatChangedMeanwhile
     EXPECT_EQ(Lib().TagUnadvise(m, aMsg), 1);  // the runtime cannot be told
 
     // The new runtime starts with T1 at 0 (it was 8) and TRIG at 0, as before.
-    HexvaneServer again(project);
+    TestRuntime again(project);
     ASSERT_TRUE(again.Start());
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
     ASSERT_TRUE(WaitSeen(2));
@@ -743,36 +829,30 @@ TEST_F(Ptserv32, ARestartedRuntimeHasTheAdvisesAgainAndTellsWhatChangedMeanwhile
 // A runtime process frozen past the answer timeout and woken: the link comes back with the advise
 // in force, and the ID the host holds still unadvises it.
 TEST_F(Ptserv32, ARuntimeFrozenAndWokenHasTheAdvisesAgain) {
-    QProcess sim;
-    sim.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), {"run", project});
-    ASSERT_TRUE(sim.waitForStarted(10000));
+    ChildProcess sim;
+    ASSERT_TRUE(sim.Start(HexvaneSimProgram(), {"run", project}));
     ASSERT_TRUE(WaitUntil([] { return Lib().FindTag("T1") == 2; }));
     ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
     // The runtime's ids of the new connection differ from the IDs held.
     ASSERT_EQ(Lib().FindTag("TRIG"), 1);
-    ASSERT_EQ(Lib().TagUnadvise(1, Lib().TagAdvise(1, 7, 1)), 1);
-    const int16_t a = Lib().TagAdvise(2, 7, 3);
+    ASSERT_EQ(Lib().TagUnadvise(1, Advise(1, 7, 1)), 1);
+    const int16_t a = Advise(2, 7, 3);
     ASSERT_GT(a, 0);
-    auto cli = [](const QStringList& args) {
-        QProcess p;
-        p.start(QStringLiteral(LEDGRIX_BIN_DIR "/hexvane-sim"), args);
-        return p.waitForFinished(10000) && p.exitCode() == 0;
-    };
-    ::kill(static_cast<pid_t>(sim.processId()), SIGSTOP);
+    auto cli = [](const QStringList& args) { return RunToEnd(HexvaneSimProgram(), args); };
+    ::kill(sim.Pid(), SIGSTOP);
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 1; }));
-    ::kill(static_cast<pid_t>(sim.processId()), SIGCONT);
+    ::kill(sim.Pid(), SIGCONT);
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
     ASSERT_TRUE(cli({"set", "T1", "4"}));
     ASSERT_TRUE(WaitSeen(1));
     EXPECT_EQ(SeenNow().back().index, 3);
     EXPECT_EQ(Lib().TagUnadvise(2, a), 1);
     // A later advise shows the changes before it have passed.
-    ASSERT_GT(Lib().TagAdvise(1, 7, 11), 0);
+    ASSERT_GT(Advise(1, 7, 11), 0);
     ASSERT_TRUE(cli({"set", "T1", "5"}));
     ASSERT_TRUE(cli({"set", "TRIG", "1"}));
     ASSERT_TRUE(WaitSeen(2));
     EXPECT_EQ(SeenNow().back().index, 11);
     EXPECT_EQ(SeenNow().size(), 2u);
-    sim.terminate();
-    EXPECT_TRUE(sim.waitForFinished(10000));
+    sim.End();
 }
