@@ -680,19 +680,20 @@ TEST_F(Ptserv32, ASilentRuntimeCostsOneWaitAndLaterCallsFailAtOnceUntilItAnswers
 
     fake.SetMode(FakeRuntime::Mode::Answer);
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
-    EXPECT_EQ(Lib().FindTag("t1"), 1);
-    ASSERT_EQ(Lib().GetTagValue(1, &time, &status, &v), 1);
+    const uint16_t t1 = Lib().FindTag("t1");
+    ASSERT_NE(t1, PT_NO_TAG);
+    ASSERT_EQ(Lib().GetTagValue(t1, &time, &status, &v), 1);
     EXPECT_EQ(v, 1.5);
 
     // A wait the hook gives up fails the call and loses the link.
     fake.SetMode(FakeRuntime::Mode::Still);
     ResetHook(300);
     t.restart();
-    EXPECT_EQ(Lib().SetTagValue(1, nullptr, 0, 0, &v, 7), 0);
+    EXPECT_EQ(Lib().SetTagValue(t1, nullptr, 0, 0, &v, 7), 0);
     EXPECT_LT(t.elapsed(), 2000);
     EXPECT_EQ(hookEnds, 1);
     EXPECT_EQ(Lib().IsLinkLost(), 1);
-    EXPECT_EQ(Lib().GetTagValue(1, &time, &status, &v), 0);
+    EXPECT_EQ(Lib().GetTagValue(t1, &time, &status, &v), 0);
     fake.SetMode(FakeRuntime::Mode::Answer);
     EXPECT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
 }
@@ -736,7 +737,7 @@ TEST_F(Ptserv32, ARuntimeThatStopsIsFoundLostWithoutACallAndLaterCallsFailAtOnce
 // timeout of the check, although bytes keep coming.
 TEST_F(Ptserv32, ARuntimeSendingOnlyUnreadableLinesLosesTheLink) {
     FakeRuntime fake(FakeRuntime::Mode::Answer);
-    ASSERT_EQ(Lib().FindTag("T1"), 1);
+    ASSERT_NE(Lib().FindTag("T1"), PT_NO_TAG);
     fake.SetMode(FakeRuntime::Mode::Garbage);
     QElapsedTimer t;
     t.start();
@@ -751,39 +752,40 @@ TEST_F(Ptserv32, AValueThatIsNoFiniteNumberIsItsTagsFaultNotTheLinks) {
     const std::string time = " 2024.1.2.3.4.5 ";
     fake.SetSnapshot("* 1" + time + "0 1e400" + time + ":m :T1 :T1\n* 2" + time + "0 2.5" + time +
                      ":%FF%E9t :T2 :T2\n");
-    ASSERT_EQ(Lib().FindTag("T2"), 2);
+    const uint16_t h1 = Lib().FindTag("T1"), h2 = Lib().FindTag("T2");
+    ASSERT_TRUE(h1 != PT_NO_TAG && h2 != PT_NO_TAG);
     PT_TIME t{};
     uint16_t status = 0;
     double v = 0;
     char text[PT_MESSAGE_BUFFER_BYTES];
     auto fault = [&]() -> std::string {
         std::strcpy(text, "none");
-        return Lib().TagFaultText(1, text) == 1 ? text : "(none)";
+        return Lib().TagFaultText(h1, text) == 1 ? text : "(none)";
     };
-    EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
+    EXPECT_EQ(Lib().GetTagValue(h1, &t, &status, &v), 0);
     EXPECT_EQ(fault(), "1e400");
-    ASSERT_EQ(Lib().GetTagMessage(1, &t, &status, text), 1);
+    ASSERT_EQ(Lib().GetTagMessage(h1, &t, &status, text), 1);
     EXPECT_STREQ(text, "m");
-    ASSERT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+    ASSERT_EQ(Lib().GetTagValue(h2, &t, &status, &v), 1);
     EXPECT_EQ(v, 2.5);
-    EXPECT_EQ(Lib().TagFaultText(2, text), 0);
-    ASSERT_EQ(Lib().GetTagMessage(2, &t, &status, text), 1);
+    EXPECT_EQ(Lib().TagFaultText(h2, text), 0);
+    ASSERT_EQ(Lib().GetTagMessage(h2, &t, &status, text), 1);
     EXPECT_EQ(std::string(text), "\uFFFD\uFFFDt");
 
     const std::string longText = "\xE9" + std::string(100, '9');
     for (const std::string bad : {"nan", "inf", "-inf", "0x10", "+5", "1,5", "", longText.c_str()}) {
         SCOPED_TRACE(bad);
         fake.Send("$ 1" + time + "3 7" + time + ":m");
-        ASSERT_EQ(Lib().GetTagValue(1, &t, &status, &v), 1);
+        ASSERT_EQ(Lib().GetTagValue(h1, &t, &status, &v), 1);
         EXPECT_EQ(v, 7);
         EXPECT_EQ(fault(), "(none)");
         fake.Send("$ 1" + time + "3 " + bad + time + ":m");
-        EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
+        EXPECT_EQ(Lib().GetTagValue(h1, &t, &status, &v), 0);
         EXPECT_EQ(fault(), bad == longText ? "\uFFFD" + std::string(80, '9') : bad);
     }
     EXPECT_EQ(Lib().IsLinkLost(), 0);
     EXPECT_EQ(fake.Accepted(), 1);
-    EXPECT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+    EXPECT_EQ(Lib().GetTagValue(h2, &t, &status, &v), 1);
 }
 
 // A runtime ended and started again, while the host makes no call: the link comes back with the
