@@ -320,14 +320,15 @@ TEST_F(Ptserv32, NoRuntimeIsReachedInAFolderOthersMayWriteTo) {
         EXPECT_EQ(server->RequestCount(), 0u);
     }
     ASSERT_EQ(::chmod(folder.constData(), 0700), 0);
-    EXPECT_EQ(Lib().FindTag("T1"), 2);
+    EXPECT_NE(Lib().FindTag("T1"), PT_NO_TAG);
 }
 
 TEST_F(Ptserv32, HandlesValuesStatusAndTimes) {
     ASSERT_TRUE(server->Start()) << server->ErrorText().toStdString();
     const uint16_t trig = Lib().RegisterTag("TRIG"), t1 = Lib().RegisterTag("T1");
-    EXPECT_EQ(trig, 1);
-    EXPECT_EQ(t1, 2);
+    ASSERT_NE(trig, PT_NO_TAG);
+    ASSERT_NE(t1, PT_NO_TAG);
+    EXPECT_NE(trig, t1);
     EXPECT_EQ(Lib().FindTag("t1"), t1);  // any letter case
     EXPECT_EQ(Lib().RegisterTag("NOPE"), PT_NO_TAG);
     EXPECT_EQ(Lib().RegisterTag(""), PT_NO_TAG);
@@ -475,7 +476,7 @@ TEST_F(Ptserv32, LostRuntimeFailsReadsUntilOneRunsAgain) {
 TEST_F(Ptserv32, ReadsSeeEveryCompletedWriteWithoutAskingTheRuntime) {
     ASSERT_TRUE(server->Start());
     const uint16_t t1 = Lib().RegisterTag("T1"), m = Lib().RegisterTag("MSG1");
-    ASSERT_EQ(t1, 2);
+    ASSERT_NE(t1, PT_NO_TAG);
     PT_TIME t{};
     uint16_t status = 0;
     double v = 0;
@@ -484,10 +485,11 @@ TEST_F(Ptserv32, ReadsSeeEveryCompletedWriteWithoutAskingTheRuntime) {
     // Names in any letter case, as the runtime matches them (STRASSE is the upper case of
     // Straße); names that are not ASCII are matched too.
     EXPECT_EQ(Lib().FindTag("mSg1"), m);
-    EXPECT_EQ(Lib().FindTag("STRASSE"), 5);
-    EXPECT_EQ(Lib().FindTag("strasse"), 5);
-    EXPECT_EQ(Lib().FindTag("Straße"), 5);
-    EXPECT_EQ(Lib().FindTag("tÜr"), 6);
+    const uint16_t strasse = Lib().FindTag("STRASSE");
+    EXPECT_NE(strasse, PT_NO_TAG);
+    EXPECT_EQ(Lib().FindTag("strasse"), strasse);
+    EXPECT_EQ(Lib().FindTag("Straße"), strasse);
+    EXPECT_NE(Lib().FindTag("tÜr"), PT_NO_TAG);
     EXPECT_EQ(Lib().FindTag("T"), PT_NO_TAG);
     EXPECT_EQ(Lib().FindTag("T1 "), PT_NO_TAG);
 
@@ -516,7 +518,7 @@ TEST_F(Ptserv32, ReadsSeeEveryCompletedWriteWithoutAskingTheRuntime) {
         EXPECT_EQ(status, i & 7);
         // The owner's writes too, message time included.
         ASSERT_TRUE(
-            server->WriteMessage(m, QString::number(i), QDateTime(QDate(2023, 12, i), QTime(1, 2, 3)), 0, 0));
+            server->WriteMessage(QStringLiteral("MSG1"), QString::number(i), QDateTime(QDate(2023, 12, i), QTime(1, 2, 3)), 0, 0));
         ASSERT_EQ(Lib().GetTagMessage(m, &t, &status, text), 1);
         EXPECT_EQ(QString::fromUtf8(text), QString::number(i));
         EXPECT_EQ(t.wDay, i);
@@ -553,12 +555,13 @@ TEST_F(Ptserv32, CallbackReadsTheValueThatCausedIt) {
 
 TEST_F(Ptserv32, ARestartedRuntimeIsMirroredAfresh) {
     ASSERT_TRUE(server->Start());
-    ASSERT_EQ(Lib().FindTag("TRIG"), 1);
+    const uint16_t trig = Lib().FindTag("TRIG"), msg = Lib().FindTag("MSG1");
+    ASSERT_TRUE(trig != PT_NO_TAG && msg != PT_NO_TAG);
     server->Stop();
     char text[PT_MESSAGE_BUFFER_BYTES];
     PT_TIME t;
     uint16_t status;
-    EXPECT_EQ(Lib().GetTagMessage(3, &t, &status, text), 0);
+    EXPECT_EQ(Lib().GetTagMessage(msg, &t, &status, text), 0);
 
     // Another tag database: other numbers, while each handle keeps standing for its name; values
     // written before the library comes back.
@@ -570,19 +573,20 @@ TEST_F(Ptserv32, ARestartedRuntimeIsMirroredAfresh) {
     ASSERT_TRUE(again.SetValue("T1", 6));
     EXPECT_EQ(Lib().FindTag("TRIG"), PT_NO_TAG);
     const uint16_t new1 = Lib().FindTag("new1");
-    EXPECT_NE(new1, 1);  // TRIG's
+    EXPECT_NE(new1, trig);
     ASSERT_EQ(Lib().GetTagMessage(new1, &t, &status, text), 1);
     EXPECT_STREQ(text, "kept");
     double v = 0;
     ASSERT_EQ(Lib().GetTagValue(Lib().FindTag("T1"), &t, &status, &v), 1);
     EXPECT_EQ(v, 6);
-    EXPECT_EQ(Lib().GetTagValue(1, &t, &status, &v), 0);
+    EXPECT_EQ(Lib().GetTagValue(trig, &t, &status, &v), 0);
 }
 
 TEST_F(Ptserv32, AnOverlongMessageIsRefusedAndNoClientLosesItsTags) {
     ASSERT_TRUE(server->Start());
     const uint16_t msg = Lib().RegisterTag("MSG1");
-    ASSERT_EQ(Lib().RegisterTag("T1"), 2);
+    const uint16_t t1 = Lib().RegisterTag("T1");
+    ASSERT_NE(t1, PT_NO_TAG);
     const std::string big(400 * 1024, 'x');
     EXPECT_FALSE(server->SetMessage(QStringLiteral("MSG1"), QString::fromStdString(big)));
     EXPECT_EQ(Lib().SetTagMessage(msg, nullptr, 0, 0, big.c_str(), 7), 0);
@@ -592,7 +596,7 @@ TEST_F(Ptserv32, AnOverlongMessageIsRefusedAndNoClientLosesItsTags) {
     PT_TIME t;
     uint16_t status = 0;
     double v = 0;
-    EXPECT_EQ(Lib().GetTagValue(2, &t, &status, &v), 1);
+    EXPECT_EQ(Lib().GetTagValue(t1, &t, &status, &v), 1);
     EXPECT_EQ(v, 4.5);
     EXPECT_EQ(Lib().SetTagMessage(msg, nullptr, 0, 0, std::string(60 * 1024, 'y').c_str(), 7), 1);
 }
@@ -702,9 +706,10 @@ TEST_F(Ptserv32, ASilentRuntimeCostsOneWaitAndLaterCallsFailAtOnceUntilItAnswers
 // start is found lost within the answer timeout without any call, and then calls fail at once.
 TEST_F(Ptserv32, ARuntimeThatStopsIsFoundLostWithoutACallAndLaterCallsFailAtOnce) {
     ASSERT_TRUE(server->Start());
-    ASSERT_EQ(Lib().RegisterTag("T1"), 2);
+    const uint16_t t1 = Lib().RegisterTag("T1");
+    ASSERT_NE(t1, PT_NO_TAG);
     ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
-    ASSERT_GT(Advise(2, 7, 3), 0);
+    ASSERT_GT(Advise(t1, 7, 3), 0);
     QThread::msleep(6500);
     // Still the same connection: its advise calls back.
     ASSERT_TRUE(server->SetValue(QStringLiteral("T1"), 4));
@@ -715,7 +720,7 @@ TEST_F(Ptserv32, ARuntimeThatStopsIsFoundLostWithoutACallAndLaterCallsFailAtOnce
     double v = 0;
 
     FakeRuntime fake(FakeRuntime::Mode::Answer);
-    ASSERT_EQ(Lib().FindTag("T1"), 2);  // its number there is 1
+    ASSERT_EQ(Lib().FindTag("T1"), t1);  // its number there is 1
     ResetHook(-1);
     fake.SetMode(FakeRuntime::Mode::Still);
     QElapsedTimer t;
@@ -724,13 +729,13 @@ TEST_F(Ptserv32, ARuntimeThatStopsIsFoundLostWithoutACallAndLaterCallsFailAtOnce
     EXPECT_GE(t.elapsed(), 4000);
     EXPECT_LT(t.elapsed(), 7000);
     t.restart();
-    EXPECT_EQ(Lib().GetTagValue(2, &time, &status, &v), 0);
-    EXPECT_EQ(Lib().SetTagValue(2, nullptr, 0, 0, &v, 7), 0);
+    EXPECT_EQ(Lib().GetTagValue(t1, &time, &status, &v), 0);
+    EXPECT_EQ(Lib().SetTagValue(t1, nullptr, 0, 0, &v, 7), 0);
     EXPECT_LT(t.elapsed(), 200);
     EXPECT_EQ(hookCalls, 0);
     fake.SetMode(FakeRuntime::Mode::Answer);
     ASSERT_TRUE(WaitUntil([] { return Lib().IsLinkLost() == 0; }));
-    EXPECT_EQ(Lib().GetTagValue(2, &time, &status, &v), 1);
+    EXPECT_EQ(Lib().GetTagValue(t1, &time, &status, &v), 1);
 }
 
 // A runtime whose lines cannot be read gives no sign of life: the link is lost within the answer
@@ -833,12 +838,12 @@ TEST_F(Ptserv32, ARestartedRuntimeHasTheAdvisesAgainAndTellsWhatChangedMeanwhile
 TEST_F(Ptserv32, ARuntimeFrozenAndWokenHasTheAdvisesAgain) {
     ChildProcess sim;
     ASSERT_TRUE(sim.Start(HexvaneSimProgram(), {"run", project}));
-    ASSERT_TRUE(WaitUntil([] { return Lib().FindTag("T1") == 2; }));
+    ASSERT_TRUE(WaitUntil([] { return Lib().FindTag("T1") != PT_NO_TAG; }));
+    const uint16_t t1 = Lib().FindTag("T1"), trig = Lib().FindTag("TRIG");
     ASSERT_EQ(Lib().SetAdviseCallback(7, OnChange), 1);
     // The runtime's ids of the new connection differ from the IDs held.
-    ASSERT_EQ(Lib().FindTag("TRIG"), 1);
-    ASSERT_EQ(Lib().TagUnadvise(1, Advise(1, 7, 1)), 1);
-    const int16_t a = Advise(2, 7, 3);
+    ASSERT_EQ(Lib().TagUnadvise(trig, Advise(trig, 7, 1)), 1);
+    const int16_t a = Advise(t1, 7, 3);
     ASSERT_GT(a, 0);
     auto cli = [](const QStringList& args) { return RunToEnd(HexvaneSimProgram(), args); };
     ::kill(sim.Pid(), SIGSTOP);
@@ -848,9 +853,9 @@ TEST_F(Ptserv32, ARuntimeFrozenAndWokenHasTheAdvisesAgain) {
     ASSERT_TRUE(cli({"set", "T1", "4"}));
     ASSERT_TRUE(WaitSeen(1));
     EXPECT_EQ(SeenNow().back().index, 3);
-    EXPECT_EQ(Lib().TagUnadvise(2, a), 1);
+    EXPECT_EQ(Lib().TagUnadvise(t1, a), 1);
     // A later advise shows the changes before it have passed.
-    ASSERT_GT(Advise(1, 7, 11), 0);
+    ASSERT_GT(Advise(trig, 7, 11), 0);
     ASSERT_TRUE(cli({"set", "T1", "5"}));
     ASSERT_TRUE(cli({"set", "TRIG", "1"}));
     ASSERT_TRUE(WaitSeen(2));

@@ -148,13 +148,15 @@ class TestRuntime {
         if (server_) return server_->SetMessage(name, text);
         return IsOne(Ask("MSGN " + Text(name) + ' ' + Text(text)));
     }
-    bool WriteMessage(quint16 handle, const QString& text, const QDateTime& time, quint16 mask,
+    bool WriteMessage(const QString& name, const QString& text, const QDateTime& time, quint16 mask,
                       quint16 bits) {
-        if (server_) return server_->WriteMessage(handle, text, time, mask, bits);
+        if (server_) return server_->WriteMessage(server_->Handle(name), text, time, mask, bits);
+        const auto found = Ask("FIND " + Text(name));
+        if (!found || found->size() != 1) return false;
         const QDate d = time.date();
         const QTime c = time.time();
         return IsOne(
-            Ask("SETM " + std::to_string(handle) + ' ' +
+            Ask("SETM " + (*found)[0] + ' ' +
                 HexvaneWire::FormatTime({d.year(), d.month(), d.day(), c.hour(), c.minute(), c.second()}) +
                 ' ' + std::to_string(mask) + ' ' + std::to_string(bits) + ' ' + Text(text) + " 0"));
     }
