@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD=${LEDGRIX_TSAN_BUILD:-$ROOT/build-tsan}
-PROGRAMS=(ado_tests writer_tests saver_runtime_tests ptserv32_test)
+PROGRAMS=(ado_tests writer_tests saver_runtime_tests ptserv32_test ptserv32_session_test)
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLEDGRIX_TSAN=ON >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target "${PROGRAMS[@]}"
 

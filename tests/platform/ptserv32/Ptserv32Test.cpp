@@ -517,8 +517,8 @@ TEST_F(Ptserv32, ReadsSeeEveryCompletedWriteWithoutAskingTheRuntime) {
         EXPECT_EQ(v, i);
         EXPECT_EQ(status, i & 7);
         // The owner's writes too, message time included.
-        ASSERT_TRUE(
-            server->WriteMessage(QStringLiteral("MSG1"), QString::number(i), QDateTime(QDate(2023, 12, i), QTime(1, 2, 3)), 0, 0));
+        ASSERT_TRUE(server->WriteMessage(QStringLiteral("MSG1"), QString::number(i),
+                                         QDateTime(QDate(2023, 12, i), QTime(1, 2, 3)), 0, 0));
         ASSERT_EQ(Lib().GetTagMessage(m, &t, &status, text), 1);
         EXPECT_EQ(QString::fromUtf8(text), QString::number(i));
         EXPECT_EQ(t.wDay, i);
