@@ -27,51 +27,12 @@
 #include "platform/captions/RuntimeFolder.h"
 #include "platform/ptserv32/ptserv32.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
+#include "tests/platform/ptserv32/LibraryApi.h"
 #include "tests/platform/ptserv32/TestRuntime.h"
 #include "tests/support/Hostile.h"
 #include "tests/support/SilentServer.h"
 
 namespace {
-
-struct Api {
-    decltype(&::RegisterTag) RegisterTag;
-    decltype(&::FindTag) FindTag;
-    decltype(&::GetTagValue) GetTagValue;
-    decltype(&::GetTagMessage) GetTagMessage;
-    decltype(&::SetTagValue) SetTagValue;
-    decltype(&::SetTagMessage) SetTagMessage;
-    decltype(&::SetAdviseCallback) SetAdviseCallback;
-    decltype(&::TagAdvise) TagAdvise;
-    decltype(&::TagUnadvise) TagUnadvise;
-    decltype(&::PtSetWaitHook) SetWaitHook;
-    decltype(&::PtIsLinkLost) IsLinkLost;
-    decltype(&::PtTagFaultText) TagFaultText;
-};
-
-const Api& Lib() {
-    static const Api api = [] {
-        void* lib = dlopen(LEDGRIX_BIN_DIR "/PTSERV32.dll", RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(lib, nullptr) << dlerror();
-        Api a{};
-        auto sym = [&](auto& f, const char* name) {
-            f = reinterpret_cast<std::decay_t<decltype(f)>>(dlsym(lib, name));
-        };
-        sym(a.RegisterTag, "RegisterTag");
-        sym(a.FindTag, "FindTag");
-        sym(a.GetTagValue, "GetTagValue");
-        sym(a.GetTagMessage, "GetTagMessage");
-        sym(a.SetTagValue, "SetTagValue");
-        sym(a.SetTagMessage, "SetTagMessage");
-        sym(a.SetAdviseCallback, "SetAdviseCallback");
-        sym(a.TagAdvise, "TagAdvise");
-        sym(a.TagUnadvise, "TagUnadvise");
-        sym(a.SetWaitHook, "PtSetWaitHook");
-        sym(a.IsLinkLost, "PtIsLinkLost");
-        sym(a.TagFaultText, "PtTagFaultText");
-        return a;
-    }();
-    return api;
-}
 
 // What the change callback saw.
 struct Seen {

@@ -23,45 +23,10 @@
 #include "platform/hexvane-sim/HexvaneProtocol.h"
 #include "platform/ptserv32/ptserv32.h"
 #include "tests/platform/hexvane-sim/HmiTestProject.h"
+#include "tests/platform/ptserv32/LibraryApi.h"
 #include "tests/support/SilentServer.h"
 
 namespace {
-
-struct Api {
-    decltype(&::RegisterTag) RegisterTag;
-    decltype(&::GetTagValue) GetTagValue;
-    decltype(&::SetAdviseCallback) SetAdviseCallback;
-    decltype(&::TagAdvise) TagAdvise;
-    decltype(&::TagUnadvise) TagUnadvise;
-    decltype(&::PtIsLinkLost) IsLinkLost;
-    decltype(&::PtLinkGeneration) LinkGeneration;
-    decltype(&::PtIsTagPresent) IsTagPresent;
-    decltype(&::PtMsSinceHeard) MsSinceHeard;
-    decltype(&::PtLinkFault) LinkFault;
-};
-
-const Api& Lib() {
-    static const Api api = [] {
-        void* lib = dlopen(LEDGRIX_BIN_DIR "/PTSERV32.dll", RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(lib, nullptr) << dlerror();
-        Api a{};
-        auto sym = [&](auto& f, const char* name) {
-            f = reinterpret_cast<std::decay_t<decltype(f)>>(dlsym(lib, name));
-        };
-        sym(a.RegisterTag, "RegisterTag");
-        sym(a.GetTagValue, "GetTagValue");
-        sym(a.SetAdviseCallback, "SetAdviseCallback");
-        sym(a.TagAdvise, "TagAdvise");
-        sym(a.TagUnadvise, "TagUnadvise");
-        sym(a.IsLinkLost, "PtIsLinkLost");
-        sym(a.LinkGeneration, "PtLinkGeneration");
-        sym(a.IsTagPresent, "PtIsTagPresent");
-        sym(a.MsSinceHeard, "PtMsSinceHeard");
-        sym(a.LinkFault, "PtLinkFault");
-        return a;
-    }();
-    return api;
-}
 
 constexpr int32_t Client = 7;
 
