@@ -129,20 +129,31 @@ int32_t AddTagRole(xTag& tag, int16_t group, const QString& roleName) {
     return Saver().TagDataBankCount;
 }
 
-void PrepareTagDataBank() {
+namespace {
+
+// Each role tag of the workstation (group 0) and of its groups, with its group and role, in the
+// bank's order.
+template <typename Visit>
+void ForEachRoleTag(Visit visit) {
     ProgramState& st = State();
-    AddRoleIfNamed(st.AliveTag, 0, "dbSAliveTag");
-    AddRoleIfNamed(st.DuringSavingTag, 0, "dbSDuringSavingTag");
-    AddRoleIfNamed(st.StopTag, 0, "dbSStopTag");
+    visit(st.AliveTag, 0, "dbSAliveTag");
+    visit(st.DuringSavingTag, 0, "dbSDuringSavingTag");
+    visit(st.StopTag, 0, "dbSStopTag");
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
         xSvcSettings& s = st.Group(g).S();
-        AddRoleIfNamed(s.dbSEnableTag, g, "dbSEnableTag");
-        AddRoleIfNamed(s.dbSTriggerTag, g, "dbSTriggerTag");
-        AddRoleIfNamed(s.dbSDirTag, g, "dbSDirTag");
-        AddRoleIfNamed(s.dbSFileNameTag, g, "dbSFileNameTag");
-        AddRoleIfNamed(s.dbSNumRecordsSavedTag, g, "dbSNumRecordsSavedTag");
-        AddRoleIfNamed(s.dbSPurgeTag, g, "dbSPurgeTag");
+        visit(s.dbSEnableTag, g, "dbSEnableTag");
+        visit(s.dbSTriggerTag, g, "dbSTriggerTag");
+        visit(s.dbSDirTag, g, "dbSDirTag");
+        visit(s.dbSFileNameTag, g, "dbSFileNameTag");
+        visit(s.dbSNumRecordsSavedTag, g, "dbSNumRecordsSavedTag");
+        visit(s.dbSPurgeTag, g, "dbSPurgeTag");
     }
+}
+
+}  // namespace
+
+void PrepareTagDataBank() {
+    ForEachRoleTag([](xTag& tag, int16_t group, const char* role) { AddRoleIfNamed(tag, group, role); });
 }
 
 void CheckTagValue() {
@@ -185,18 +196,10 @@ void RegisterUndefinedTags() {
         ResolveTagID(tag);
         if (role) AddRoleIfNamed(tag, group, role);
     };
-    again(st.AliveTag, 0, "dbSAliveTag");
-    again(st.DuringSavingTag, 0, "dbSDuringSavingTag");
-    again(st.StopTag, 0, "dbSStopTag");
+    ForEachRoleTag(again);
     for (int16_t g = 1; g <= st.SaveGroupCount; ++g) {
         SaveGroupRecord& grp = st.Group(g);
         xSvcSettings& s = grp.S();
-        again(s.dbSEnableTag, g, "dbSEnableTag");
-        again(s.dbSTriggerTag, g, "dbSTriggerTag");
-        again(s.dbSDirTag, g, "dbSDirTag");
-        again(s.dbSFileNameTag, g, "dbSFileNameTag");
-        again(s.dbSNumRecordsSavedTag, g, "dbSNumRecordsSavedTag");
-        again(s.dbSPurgeTag, g, "dbSPurgeTag");
         again(s.dbSCSVDirTag, g, nullptr);
         again(s.dbSCSVFileNameTag, g, nullptr);
         for (int j = 1; j <= grp.FieldCount; ++j) {
