@@ -531,8 +531,8 @@ void AccountForRecordsDue(SaveGroupRecord& grp, double now, const DatetimeWithMi
         r.CountDueSlots(now, nowMs);
 }
 
-// The error or warning box that the saver ends on (shown with no log line after it) is named in
-// the log as well: unattended, the box may reach no one.
+}  // namespace
+
 void LogEndingBox() {
     const auto box = ProgramHooks::TakeBoxSinceLastLogLine();
     if (!box) return;
@@ -541,8 +541,6 @@ void LogEndingBox() {
     WriteLog(WriterUtil::NowText() + QStringLiteral(" | Error | Ledgrix.System | ") +
              QString(box->text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
 }
-
-}  // namespace
 
 void sysExit(int16_t code) {
     const int status = g_orderlyEnd ? 0 : 1;

@@ -31,6 +31,10 @@ void SetRunStateMarkers();
 // The saver's orderly exit; code 0 leaves the alive tag alone. Never returns. The process ends
 // with status 1 (a failure) unless the end was marked orderly.
 [[noreturn]] void sysExit(int16_t code);
+// The error or warning box that the saver ends on (shown with no log line after it) as an Error
+// line of the log: unattended, the box may reach no one. The orderly exit and the immediate stop
+// of a debugging run call it.
+void LogEndingBox();
 // Marks the exit that follows as an orderly end, status 0: the stop tag, the operator, the
 // live-alone rule, a signal, run mode "ONCE", the help box. Every other end is a failure.
 void MarkOrderlyEnd();

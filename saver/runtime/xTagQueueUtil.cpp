@@ -9,6 +9,7 @@
 #include "common/ProgramState.h"
 #include "common/Settings.h"
 #include "saver/SaverState.h"
+#include "saver/runtime/LedgrixMain.h"
 #include "saver/runtime/MutexUtil.h"
 #include "saver/runtime/TagChangeUtil.h"
 #include "saver/runtime/TagDataPoolUtil.h"
@@ -39,7 +40,10 @@ const QString kOverflowTitle = QStringLiteral("PutxTagQueue.PutxTagQueue");
 
 // A fatal queue failure: the orderly shutdown, or an immediate stop while debugging.
 [[noreturn]] void EndForQueue() {
-    if (State().DebugLevel > 0) EndProcessNow(-1);
+    if (State().DebugLevel > 0) {
+        LedgrixMain::LogEndingBox();
+        EndProcessNow(-1);
+    }
     sysExit(-1);
 }
 

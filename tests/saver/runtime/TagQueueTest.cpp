@@ -69,31 +69,41 @@ TEST_F(TagQueueTest, DrainNotesChangeTimesAndHandlesEveryEntry) {
 
 TEST_F(TagQueueTest, OverflowOnTheLibraryThreadIsReportedAndEndsOnTheWindowThread) {
     FillBank(1);
-    std::thread library([] {
-        for (int k = 0; k < 600; ++k) TagChangeCallback(1, 1);
-    });
-    library.join();
-    // Nothing was shown from the library's thread.
-    EXPECT_TRUE(boxes.boxes.empty());
-    EXPECT_TRUE(xTagQueueUtil::Overflowed());
-    EXPECT_EQ(GetxTagQueueCount().value<int16_t>(), 511);
-    // The saver's own orderly exit: the box it ends on is in the log, before the closing lines.
     ProgramHooks::SetExit([](int code) { LedgrixMain::sysExit(static_cast<int16_t>(code)); });
     State().dbSLogDisable = 0;
     Saver().LogFileStreamSet = true;
-    log.clear();
-    try {
-        DrainxTagQueue();
-        FAIL() << "the saver must end";
-    } catch (const ProgramExit&) {
+    // The saver's own orderly exit, and a debugging run's immediate stop: the box it ends on is in
+    // the log, before the closing lines.
+    for (const int debug : {0, 1}) {
+        SCOPED_TRACE(debug);
+        ClosexTagQueueMutex();
+        InitxTagQueue();
+        State().DebugLevel = static_cast<int16_t>(debug);
+        boxes.boxes.clear();
+        std::thread library([] {
+            for (int k = 0; k < 600; ++k) TagChangeCallback(1, 1);
+        });
+        library.join();
+        // Nothing was shown from the library's thread.
+        EXPECT_TRUE(boxes.boxes.empty());
+        EXPECT_TRUE(xTagQueueUtil::Overflowed());
+        EXPECT_EQ(GetxTagQueueCount().value<int16_t>(), 511);
+        log.clear();
+        try {
+            DrainxTagQueue();
+            FAIL() << "the saver must end";
+        } catch (const ProgramExit&) {
+        }
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("PutxTagQueue.PutxTagQueue"));
+        EXPECT_EQ(boxes.boxes[0].style, MsgStyle::Critical);
+        ASSERT_EQ(log.size(), debug ? 1 : 2) << log.join(u'\n').toStdString();
+        EXPECT_TRUE(log[0].endsWith(
+            QStringLiteral(" | Error | Ledgrix.System | 來自圖控系統的Tag資料貯列Overflow，程式無法執行!")));
+        if (!debug) {
+            EXPECT_TRUE(log[1].endsWith(QStringLiteral(" | Ledgrix.System | Ledgrix is closed.\r\n")));
+        }
     }
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("PutxTagQueue.PutxTagQueue"));
-    EXPECT_EQ(boxes.boxes[0].style, MsgStyle::Critical);
-    ASSERT_EQ(log.size(), 2) << log.join(u'\n').toStdString();
-    EXPECT_TRUE(log[0].endsWith(
-        QStringLiteral(" | Error | Ledgrix.System | 來自圖控系統的Tag資料貯列Overflow，程式無法執行!")));
-    EXPECT_TRUE(log[1].endsWith(QStringLiteral(" | Ledgrix.System | Ledgrix is closed.\r\n")));
 }
 
 TEST_F(TagQueueTest, NamedMutexIsSharedByNameOwnedPerThreadAndTimesOut) {
